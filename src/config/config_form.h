@@ -1,0 +1,91 @@
+// The configuration windows: one per product, sharing one design. Each field is bound to
+// bits of the image; the window fills itself from PatchBytes and stores its fields into the
+// override table (programming) or into a saved image.
+#pragma once
+
+#include "app/run_state.h"
+#include "image/config_module.h"
+#include "ui/controls.h"
+#include "ui/platform.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rw::config {
+
+// What a configuration window needs of the main window.
+class MainWindowHooks {
+public:
+    virtual ~MainWindowHooks() = default;
+    // "Bad patch file": Create, Dump and DigitalCommand disabled again.
+    virtual void disableFileButtons() = 0;
+    // After "Done": the focus goes to "&Save new file".
+    virtual void focusSaveButton() = 0;
+};
+
+struct FormContext {
+    app::RunState& run;
+    image::ConfigModule& cm;
+    ui::Platform& platform;
+    MainWindowHooks* main = nullptr;
+};
+
+enum class Variant { MII_B, ATM_B, MII_BP, ATM_BP };
+
+class ConfigForm : public ui::Form {
+public:
+    // The window of a product (CurrentMode 1..4): 1 MII_B, 2 ATM_B, 3 MII_BP, 4 ATM_BP.
+    static std::unique_ptr<ConfigForm> create(int mode, FormContext& ctx);
+    ~ConfigForm() override;
+
+    Variant variant() const { return variant_; }
+    bool isBPlus() const { return variant_ == Variant::MII_BP || variant_ == Variant::ATM_BP; }
+    bool isAtm() const { return variant_ == Variant::ATM_B || variant_ == Variant::ATM_BP; }
+
+    bool Loading = false;
+    double Fsample = 0.0;
+    bool AfeUpdating = false;
+    // The window's copy of the bytes it owns, keyed by PatchBytes slot.
+    std::array<std::uint8_t, image::kPatchSlots> FieldBytes{};
+
+    // Refreshes OverrideTable (and PhyBytes for MII_BP) from the fields.
+    virtual void SendDigToModem() = 0;
+    // Writes the window's bytes into an image being saved.
+    virtual void SendDigToFile(image::Image& out) = 0;
+    // Fills the fields from PatchBytes. False when the load failed: "Bad patch file" was
+    // shown and the main window's file buttons were disabled.
+    virtual bool LoadFromPatch() = 0;
+    virtual void FieldsToBytes() = 0;
+    virtual void SetDefaults() = 0;
+    virtual bool CheckInputs() = 0;
+    // The first field whose value cannot be stored, as its message ("UART_Rate does not fit
+    // in one byte."); empty when all fit.
+    virtual std::string StoreProblem() = 0;
+    // Shows "Illegal Parameter" for StoreProblem(); false when something cannot be stored.
+    bool ConfirmStorable();
+    // "Done": true when the check passed and the window was hidden.
+    virtual bool Done() = 0;
+
+    // Start-up layout: non-expert hides AdvanceFrame (and MII_B's MDIO/Auto-Neg controls).
+    virtual void SetExpertLayout(bool expert) = 0;
+    // B+ windows: the WatchDogLabel pair shown when the watchdog is disabled.
+    virtual void ShowWatchdogLabels(bool show) = 0;
+
+    // Fields the command line shows and edits, in window order ("FText(0)", "Baund", ...).
+    virtual std::vector<std::string> boundFieldNames() const = 0;
+
+    FormContext& context() const { return ctx_; }
+
+protected:
+    ConfigForm(FormContext& ctx, Variant v, std::string name, std::string caption);
+    // Sets FormChange unless loading.
+    void markChanged();
+
+private:
+    FormContext& ctx_;
+    Variant variant_;
+};
+
+} // namespace rw::config

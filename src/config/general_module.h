@@ -1,0 +1,70 @@
+// Routines shared by the four configuration windows and the main window: number reading
+// and formatting, the constellation/interpolation byte, band-plan and line-rate arithmetic,
+// and the PSD and hex-field conversions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rw::app {
+struct RunState;
+}
+namespace rw::ui {
+class Form;
+class TextBox;
+class ComboBox;
+class Platform;
+} // namespace rw::ui
+
+namespace rw::config {
+
+// Process-wide guard of the PSD conversions (both directions).
+inline bool PsdUpdating = false;
+
+// ---- numbers -------------------------------------------------------------------------
+double LogBase(int base, double x);               // ln x / ln base
+double FloorHundredths(double x);                 // floor(x * 100) / 100
+long long RoundHalfEven(double x);                // to the nearest, ties to even
+double Round15(double x);                         // shortest text of <= 15 significant digits, read back
+std::string FormatDecimal(double x);              // <= 15 significant digits, no trailing zeros: 12.96, 13, 0.5
+std::string Hex(long long v);                     // upper case, no leading zeros, no prefix: 0, ED, 100
+
+// Lenient readings: blanks skipped, the leading run that forms a number counts, anything
+// else (and the empty text) reads as 0.
+long long ReadHexLenient(const std::string& text);
+double ReadDecimalLenient(const std::string& text); // optional sign, digits, one point; no exponent
+// Strict reading for computation operands: the whole text (blanks around allowed) must be a
+// decimal number; nothing otherwise.
+std::optional<double> ReadNumberStrict(const std::string& text);
+
+// ---- constellation and interpolation byte ----------------------------------------------
+int DecodeConstellation(std::uint8_t b);  // QAM size, 0 for no value
+int DecodeInterpolation(std::uint8_t b);  // factor, 0 for no value
+std::uint8_t EncodeConstellation(int qam);    // bits 3..0; 0 for a value not in the table
+std::uint8_t EncodeInterpolation(int factor); // bits 7..4; 0 for a value not in the table
+std::uint8_t PackConsInter(int constellation, int interpolation);
+// Interpolation factors offered for a constellation, in list order (empty for others).
+const std::vector<int>& InterpolationRow(int constellation);
+// PSD offset in dB of a downstream constellation text.
+double ConstellationOffset(const std::string& constellationText);
+
+// ---- band plan and line rate (nothing when there is no result) --------------------------
+std::optional<long long> CarrierIndex(double carrierMHz, double fsample); // f * 1024 / Fsample, half-even
+std::optional<long long> UartReload(double fsample, double baud);         // 256 - Fsample*1e6/(192*baud)
+std::optional<double> LineRate(double fsample, double interpolation, double constellation);
+
+// ---- window routines --------------------------------------------------------------------
+// Refills the direction's interpolation list from its constellation (controls found by name:
+// Dw_Stram_Cons/Dw_Stram_Inter or Up_Stram_Cons/Up_Stram_Inter).
+void FillInterpolationList(ui::Form& form, bool downstream);
+void PsdToBytes(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& attenuation,
+                ui::TextBox& low, ui::TextBox& high);
+void BytesToPsd(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& attenuation,
+                ui::TextBox& low, ui::TextBox& high);
+bool IsHexByte(const std::string& text);
+// True when rejected ("Please insert new value" shown); on acceptance sets FormChange.
+bool CheckHexField(const std::string& text, ui::Platform& platform, app::RunState& run);
+
+} // namespace rw::config

@@ -1,0 +1,103 @@
+#include "image/config_module.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace rw::image {
+
+int slotOffset(int slot, bool bplus) {
+    // Generation B offsets; a B+ field sits 29 bytes further on.
+    static constexpr int common[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11, 17, 18, 19, 20, 21, 22,
+                                       23, 24, 25, 26, 27, 28, 29, 30, 32, 38, 39, 41, 42, 50};
+    if (slot >= 0 && slot <= 28) return common[slot] + (bplus ? 29 : 0);
+    if (slot == 29) return kVersionOffset;
+    if (slot == 30) return bplus ? -1 : 33;
+    if (slot == 31) return bplus ? -1 : 34;
+    static constexpr int mii_bp[12] = {96, 97, 98, 101, 102, 103, 105, 612, 613, 614, 615, 616};
+    if (slot >= 32 && slot <= 43) return bplus ? mii_bp[slot - 32] : -1;
+    if (slot == 44) return bplus ? 60 : 31;
+    return -1;
+}
+
+std::vector<int> slotsForMode(int mode) {
+    std::vector<int> s;
+    for (int i = 0; i <= 28; ++i) s.push_back(i);
+    switch (mode) {
+    case 1:
+        s.push_back(30);
+        s.push_back(31);
+        break;
+    case 2:
+    case 4:
+        s.push_back(44);
+        break;
+    case 3:
+        for (int i = 32; i <= 43; ++i) s.push_back(i);
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
+void fillPatchBytes(ConfigModule& cm, const Image& img, int mode) {
+    const bool bplus = mode == 3 || mode == 4;
+    cm.PatchVersion = img[kVersionOffset];
+    cm.PatchBytes[29] = img[kVersionOffset];
+    for (int slot : slotsForMode(mode)) {
+        const int off = slotOffset(slot, bplus);
+        if (off >= 0) cm.PatchBytes[static_cast<std::size_t>(slot)] = img[static_cast<std::size_t>(off)];
+    }
+}
+
+std::optional<LoadedFile> readPatchFile(const std::string& path, std::string* error) {
+    QFile f(QString::fromStdString(path));
+    QFileInfo info(f);
+    if (info.isDir()) {
+        if (error) *error = "is a directory";
+        return std::nullopt;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString().toStdString();
+        return std::nullopt;
+    }
+    LoadedFile lf;
+    lf.bytes.fill(0xFF);
+    const qint64 n = f.read(reinterpret_cast<char*>(lf.bytes.data()), kImageSize);
+    if (n < 0) {
+        if (error) *error = f.errorString().toStdString();
+        return std::nullopt;
+    }
+    lf.fileSize = static_cast<std::size_t>(f.size());
+    return lf;
+}
+
+bool writePatchFile(const std::string& path, const Image& bytes, std::string* error) {
+    QSaveFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly)) {
+        if (error) *error = f.errorString().toStdString();
+        return false;
+    }
+    if (f.write(reinterpret_cast<const char*>(bytes.data()), kImageSize) != kImageSize) {
+        if (error) *error = f.errorString().toStdString();
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit()) {
+        if (error) *error = f.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+std::uint8_t wantedByte(const ConfigModule& cm, const Image& file, int offset) {
+    const std::uint8_t f = file[static_cast<std::size_t>(offset)];
+    if (offset < 256) {
+        const std::int16_t o = cm.OverrideTable[static_cast<std::size_t>(offset + 1)];
+        if (o != kNoOverride && o != f) return static_cast<std::uint8_t>(o);
+    }
+    return f;
+}
+
+} // namespace rw::image

@@ -1,0 +1,83 @@
+// The modem link: port choice and opening, and the monitor command protocol (wake-up and
+// prompt test, "RD " reads, "WR " writes).
+#pragma once
+
+#include "app/run_state.h"
+#include "ui/controls.h"
+#include "ui/platform.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rw::modem {
+
+inline constexpr const char* kLineSettings = "9600,N,8,1";
+
+// The device behind COMn: the environment variable ROMWRIGHT_COMn when set, otherwise
+// /dev/ttyS<n-1> on POSIX and COMn on Windows.
+std::string comDeviceName(int n);
+
+// "Initialize hardware": the port dialog.
+class ComPortForm : public ui::Form {
+public:
+    explicit ComPortForm(int& comNumber);
+    ui::Label& Label2;
+    ui::Frame& Frame1;
+    ui::CheckBox& SaveAsDefault;
+    ui::ComboBox& ComPort; // editable
+    ui::Button& OKCommand;
+    ui::Button& Cancel;
+    // Closing the dialog by its frame acts as Cancel.
+    void closedByFrame();
+
+private:
+    int& comNumber_;
+};
+
+class ModemModule {
+public:
+    ModemModule(ui::Platform& platform, app::RunState& run);
+    ~ModemModule();
+
+    // ---- monitor protocol ----
+    bool WaitPrompt(const std::string& letter);
+    std::array<std::uint8_t, 256> ReadModem(std::uint16_t address, int count);
+    void WriteModem(std::uint16_t address, std::uint8_t value);
+    void ReadingTimer_Timer(); // tick of the 1800 ms pause timer
+    bool WaitingForTimer = false;
+    ui::Timer& ReadingTimer() { return *readingTimer_; }
+
+    // ---- port selection ----
+    ui::OpenResult OpenPort(int n);
+    void ListPorts();
+    std::string ReadDefaultCom();
+    void SaveDefaultCom(const std::string& name);
+    // 0 give up, 1 the user asked to retry, 2 a modem answered and the port is open.
+    // portNumber 0 asks the user in the port dialog.
+    int OpenModem(int portNumber);
+    // The same for a device given by path (command line): no listing, no dialog; the
+    // messages name the device where they would name the port number.
+    int OpenModemDevice(const std::string& device);
+    int ComNumber = 0; // 0 none yet, 1..4 chosen, 11 cancelled
+    ComPortForm& comPortForm() { return *comPortForm_; }
+
+    ui::SerialPort& port() { return platform_.serialPort(); }
+    void closePort();
+    // Text of the last exchange that got no proper answer ("RD 9100,100"), for reports.
+    const std::string& lastFailedCommand() const { return lastFailedCommand_; }
+    // Time-outs, seconds: an exchange fails N + 0.5 s after it starts.
+    int waitPromptLimit = 3;
+    int readLimit = 5;
+    int writeLimit = 5;
+
+private:
+    ui::Platform& platform_;
+    app::RunState& run_;
+    std::unique_ptr<ui::Timer> readingTimer_;
+    std::unique_ptr<ComPortForm> comPortForm_;
+    std::string lastFailedCommand_;
+};
+
+} // namespace rw::modem

@@ -1,0 +1,40 @@
+// Command line of romwright-sim.
+#pragma once
+
+#include "sim/sim_modem.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace romwright::sim {
+
+struct SimOptions {
+    ModemConfig modem; // image is loaded later, from imagePath
+    bool throttle = true;
+    bool help = false;
+    std::string imagePath;
+    std::string writeBackPath;
+    std::string tracePath;
+    std::string linkPath;
+};
+
+struct ParseResult {
+    std::optional<SimOptions> options; // absent on error
+    std::string error;
+};
+
+// args without the program name.
+ParseResult parseOptions(const std::vector<std::string>& args);
+std::string usageText();
+
+// Interface type byte (type in bits 5..3, variant in bit 2) for a name such as "RMII MAC".
+std::optional<std::uint8_t> interfaceByteForName(std::string_view name);
+std::string interfaceName(std::uint8_t interfaceByte);
+
+// Revisions 41 and 44 are generation B, 49 and 50 B+.
+std::optional<Generation> generationForRevision(int revision);
+
+} // namespace romwright::sim
