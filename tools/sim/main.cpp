@@ -1,4 +1,5 @@
-// romwright-sim: a Kestrel modem's serial monitor on a pseudo-terminal, for testing without hardware.
+// romwright-sim: a Kestrel modem's serial monitor on a pseudo-terminal, for testing without
+// hardware.
 #include "sim/sim_files.h"
 #include "sim/sim_modem.h"
 #include "sim/sim_options.h"
@@ -40,9 +41,10 @@ int main(int argc, char** argv) {
     // Clients read the device from the first line, so it goes out alone and at once.
     std::printf("%s\n", server.devicePath().c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "romwright-sim: generation %s, revision %d, interface %s (%02Xh), E2PROM at %04Xh\n",
-                 opts.modem.generation == Generation::B ? "B" : "B+", opts.modem.revision,
-                 interfaceName(opts.modem.interfaceByte).c_str(), opts.modem.interfaceByte,
-                 modem.e2Base());
+    std::fprintf(
+        stderr,
+        "romwright-sim: generation %s, revision %d, interface %s (%02Xh), E2PROM at %04Xh\n",
+        opts.modem.generation == Generation::B ? "B" : "B+", opts.modem.revision,
+        interfaceName(opts.modem.interfaceByte).c_str(), opts.modem.interfaceByte, modem.e2Base());
     return server.run();
 }

@@ -39,9 +39,8 @@ std::optional<E2Image> loadImage(const std::string& path, std::string& error) {
     std::size_t size = 0;
     char extra = 0;
     while (true) {
-        ssize_t n = size < kE2Size
-                        ? ::read(fd, image.data() + size, kE2Size - size)
-                        : ::read(fd, &extra, 1); // only to notice an oversized file
+        ssize_t n = size < kE2Size ? ::read(fd, image.data() + size, kE2Size - size)
+                                   : ::read(fd, &extra, 1); // only to notice an oversized file
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error = describe("cannot read", path);

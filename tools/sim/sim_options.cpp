@@ -1,8 +1,8 @@
 #include "sim/sim_options.h"
 
 #include <array>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 
 namespace romwright::sim {
 
@@ -18,7 +18,6 @@ struct InterfaceEntry {
     std::string_view name;
 };
 
-// Type 0 ignores the variant bit.
 constexpr std::array<InterfaceEntry, 12> kInterfaces{{
     {0, 0, "Utopia Master"},
     {1, 0, "Utopia Phy"},
@@ -73,10 +72,15 @@ std::optional<std::uint8_t> interfaceByteForName(std::string_view name) {
 
 std::string interfaceName(std::uint8_t byte) {
     const unsigned type = (byte >> 3) & 7;
-    const unsigned variant = type == 0 ? 0 : (byte >> 2) & 1;
-    for (const auto& e : kInterfaces)
-        if (e.type == type && e.variant == variant) return std::string(e.name);
-    return "Unknown";
+    const unsigned variant = (byte >> 2) & 1;
+    // A type with one name only has that name for either variant.
+    std::string_view name;
+    for (const auto& e : kInterfaces) {
+        if (e.type != type) continue;
+        if (e.variant == variant) return std::string(e.name);
+        if (e.variant == 0) name = e.name;
+    }
+    return std::string(name);
 }
 
 std::optional<Generation> generationForRevision(int revision) {

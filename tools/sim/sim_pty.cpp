@@ -52,17 +52,21 @@ bool installStopSignals(std::string& error) {
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     return true;
 }
 
-std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string errnoText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 } // namespace
 
 PtyServer::PtyServer(SimModem& modem, ServerSettings settings)
-    : modem_(modem), settings_(std::move(settings)), pacer_(settings_.throttle ? Pacer::kLineRate : 0) {}
+    : modem_(modem), settings_(std::move(settings)),
+      pacer_(settings_.throttle ? Pacer::kLineRate : 0) {}
 
 PtyServer::~PtyServer() {
     removeLink();
@@ -109,8 +113,7 @@ bool PtyServer::open(std::string& error) {
 #ifdef __linux__
     // Our own slave descriptor is open already, so only clients are counted.
     watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch_ >= 0 &&
-        ::inotify_add_watch(watch_, devicePath_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+    if (watch_ >= 0 && ::inotify_add_watch(watch_, devicePath_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
         ::close(watch_);
         watch_ = -1;
     }
