@@ -15,6 +15,9 @@ namespace rw::modem {
 
 inline constexpr const char* kLineSettings = "9600,N,8,1";
 
+// Numbers on the line: upper-case hexadecimal without leading zeros or prefix (0, B2, 9000).
+std::string lineHex(unsigned value);
+
 // The device behind COMn: the environment variable ROMWRIGHT_COMn when set, otherwise
 // /dev/ttyS<n-1> on POSIX and COMn on Windows.
 std::string comDeviceName(int n);
@@ -73,6 +76,10 @@ public:
     int writeLimit = 5;
 
 private:
+    // After the open: asks about a failed open, or probes for a monitor; OpenModem's result.
+    int probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
+                   const std::string& defaultCom);
+
     ui::Platform& platform_;
     app::RunState& run_;
     std::unique_ptr<ui::Timer> readingTimer_;

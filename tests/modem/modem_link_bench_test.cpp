@@ -1,0 +1,106 @@
+// Costs of the link against romwright-sim, for bench/modem_link.sh. Runs only when
+// ROMWRIGHT_BENCH is set (it takes about 20 seconds), and then fails when a wait spins or a
+// block read takes much longer than its pause and transfer.
+#include "modem/modem_module.h"
+#include "support/sim_process.h"
+#include "ui/qt_serial_port.h"
+#include "ui/scripted_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace ui = rw::ui;
+using rw::test::SimProcess;
+
+namespace {
+
+struct Cost {
+    double wall;
+    double cpu;
+};
+
+double cpuNow() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+template <class F> Cost measure(F&& f) {
+    const double c0 = cpuNow();
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+            cpuNow() - c0};
+}
+
+struct Bench {
+    explicit Bench(std::vector<std::string> args) : sim(args) {
+        platform.port = std::make_unique<ui::QtSerialPort>();
+        platform.boxes.defaultAnswer = [](const ui::RecordedBox&) { return ui::Answer::OK; };
+    }
+    bool open() {
+        if (!sim.ok()) return false;
+        platform.serialPort().setPortName(sim.device());
+        platform.serialPort().setSettings(rw::modem::kLineSettings);
+        return platform.serialPort().open() == ui::OpenResult::Opened;
+    }
+    SimProcess sim;
+    ui::ScriptedPlatform platform{false};
+    rw::app::RunState run;
+    rw::modem::ModemModule modem{platform, run};
+};
+
+void report(const char* what, const Cost& c) {
+    std::printf("BENCH %-34s wall %7.3f s  cpu %7.4f s  share %6.3f %%\n", what, c.wall, c.cpu,
+                100.0 * c.cpu / c.wall);
+}
+
+} // namespace
+
+TEST(LinkBenchmark, Measure) {
+    if (!std::getenv("ROMWRIGHT_BENCH")) GTEST_SKIP() << "set ROMWRIGHT_BENCH=1 to measure";
+
+    {
+        Bench b({"--silent-after", "0"});
+        ASSERT_TRUE(b.open()) << b.sim.error();
+        const Cost wp = measure([&] { EXPECT_FALSE(b.modem.WaitPrompt("L")); });
+        report("WaitPrompt, timed out", wp);
+        const Cost rd = measure([&] { b.modem.ReadModem(0x9000, 256); });
+        report("ReadModem(9000h, 256), timed out", rd);
+        const Cost wr = measure([&] { b.modem.WriteModem(0x9000, 1); });
+        report("WriteModem, timed out", wr);
+        EXPECT_LT(wp.cpu / wp.wall, 0.01);
+        EXPECT_LT(rd.cpu / rd.wall, 0.01);
+        EXPECT_LT(wr.cpu / wr.wall, 0.01);
+    }
+    {
+        Bench b({}); // paced at 960 characters a second, like the real line
+        ASSERT_TRUE(b.open()) << b.sim.error();
+        ASSERT_TRUE(b.modem.WaitPrompt("L"));
+        // Echo of the command, 32 rows of 33 characters, line end and prompt.
+        const double chars = 11 + 2 + 32 * 33 + 2;
+        const double transfer = chars / 960.0;
+        double best = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            const Cost c = measure(
+                [&] { b.modem.ReadModem(static_cast<std::uint16_t>(0x9000 + 256 * i), 256); });
+            report("ReadModem(256), 9600 pacing", c);
+            best = std::min(best, c.wall);
+        }
+        std::printf("BENCH dump transfer %.3f s (%.0f chars at 960/s); pause 1.800 s; "
+                    "pause + transfer %.3f s; best read %.3f s\n",
+                    transfer, chars, 1.8 + transfer, best);
+        EXPECT_FALSE(b.run.StopRunning);
+        EXPECT_GE(best, 1.8);
+        EXPECT_LT(best, 1.8 + transfer + 0.5);
+        const Cost one = measure([&] { b.modem.ReadModem(0x8C73, 1); });
+        report("ReadModem(8C73h, 1), 9600 pacing", one);
+        const Cost w = measure([&] { b.modem.WriteModem(0x8000, 1); });
+        report("WriteModem, 9600 pacing", w);
+    }
+}
