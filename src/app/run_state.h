@@ -4,27 +4,32 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace rw::app {
 
 struct Product {
-    int mode;                   // CurrentMode 1..4
-    const char* productCode;    // welcome list row
-    const char* window;         // configuration window name
-    bool utopia;                // UTOPIA (ATM) interface, else MII
-    bool bplus;                 // generation B+, else B
-    const char* modeCode;       // FileBegining
-    const char* captionPrefix;  // put in front of "E2 Utility"
-    const char* mainLabel;      // MainLabel caption
-    const char* aboutText;      // About ModeLabel text, before the version
-    const char* configCaption;  // configuration window caption
+    int mode;                  // CurrentMode 1..4
+    const char* productCode;   // welcome list row
+    const char* window;        // configuration window name
+    bool utopia;               // UTOPIA (ATM) interface, else MII
+    bool bplus;                // generation B+, else B
+    const char* modeCode;      // FileBegining
+    const char* captionPrefix; // put in front of "E2 Utility"
+    const char* mainLabel;     // MainLabel caption
+    const char* aboutText;     // About ModeLabel text, before the version
+    const char* configCaption; // configuration window caption
 };
 
 extern const std::array<Product, 4> kProducts;
 // Nullptr for anything but 1..4.
 const Product* productForMode(int mode);
-inline bool isBPlus(int mode) { return mode == 3 || mode == 4; }
-inline bool isGenerationB(int mode) { return mode == 1 || mode == 2; }
+inline bool isBPlus(int mode) {
+    return mode == 3 || mode == 4;
+}
+inline bool isGenerationB(int mode) {
+    return mode == 1 || mode == 2;
+}
 
 inline constexpr const char* kSoftwareVersion = "X.0.0.2";
 
@@ -56,5 +61,28 @@ StartupSettings ReadStartupIni(const std::string& dir);
 std::string iniValue(const std::string& line);
 // The path of startup.ini in a folder, with the platform's separator.
 std::string startupIniPath(const std::string& dir);
+
+// '\\', and on POSIX also '/'.
+bool isPathSeparator(char c);
+
+// The product a command line names: the third and fourth characters of its file name, any
+// case ("MB" 1, "UB" 2, "MP" 3, "UP" 4); 0 for none.
+int modeFromCommandLine(const std::string& commandLine);
+
+// The command line as one text: the program's arguments joined by single blanks. A relative
+// path is made absolute against `currentDir`, so that a bare file name typed in a shell
+// still has a folder part in front of its name.
+std::string commandLineFromArgs(const std::vector<std::string>& args,
+                                const std::string& currentDir);
+
+// The saving name rule: the path holds a separator followed by the mode code (with case).
+bool pathHasModeCode(const std::string& path, const std::string& modeCode);
+
+// Upper-case hexadecimal without leading zeros or prefix: 0 is "0", 237 is "ED".
+std::string hexText(unsigned value);
+// Lenient hexadecimal reading: blanks ignored, the leading hexadecimal digits count, an
+// empty text or one starting with another character reads 0. Saturates instead of
+// overflowing, so an over-long text still reads as out of any byte range.
+long long readHexLenient(const std::string& text);
 
 } // namespace rw::app

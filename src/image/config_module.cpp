@@ -22,7 +22,8 @@ int slotOffset(int slot, bool bplus) {
 
 std::vector<int> slotsForMode(int mode) {
     std::vector<int> s;
-    for (int i = 0; i <= 28; ++i) s.push_back(i);
+    for (int i = 0; i <= 28; ++i)
+        s.push_back(i);
     switch (mode) {
     case 1:
         s.push_back(30);
@@ -33,7 +34,8 @@ std::vector<int> slotsForMode(int mode) {
         s.push_back(44);
         break;
     case 3:
-        for (int i = 32; i <= 43; ++i) s.push_back(i);
+        for (int i = 32; i <= 43; ++i)
+            s.push_back(i);
         break;
     default:
         break;
@@ -47,7 +49,8 @@ void fillPatchBytes(ConfigModule& cm, const Image& img, int mode) {
     cm.PatchBytes[29] = img[kVersionOffset];
     for (int slot : slotsForMode(mode)) {
         const int off = slotOffset(slot, bplus);
-        if (off >= 0) cm.PatchBytes[static_cast<std::size_t>(slot)] = img[static_cast<std::size_t>(off)];
+        if (off >= 0)
+            cm.PatchBytes[static_cast<std::size_t>(slot)] = img[static_cast<std::size_t>(off)];
     }
 }
 

@@ -15,15 +15,19 @@ inline constexpr int kBlockCount = 32;
 inline constexpr int kReservedOffset = 7936; // 0x1F00
 inline constexpr int kReservedSize = 256;
 inline constexpr int kVersionOffset = 1;
-inline constexpr int kPhyOffset = 612;       // MII_BP PHY bytes, offsets 612..616
-inline constexpr int kWatchdogOffset = 597;  // 255h
+inline constexpr int kPhyOffset = 612;      // MII_BP PHY bytes, offsets 612..616
+inline constexpr int kWatchdogOffset = 597; // 255h
 inline constexpr int kPatchSlots = 45;
 inline constexpr int kOverrideEntries = 257; // index n = position n = offset n - 1
 inline constexpr std::int16_t kNoOverride = -1;
 
 // A byte of a patch file is addressed by its position: offset + 1.
-constexpr int positionOf(int offset) { return offset + 1; }
-constexpr int offsetOf(int position) { return position - 1; }
+constexpr int positionOf(int offset) {
+    return offset + 1;
+}
+constexpr int offsetOf(int position) {
+    return position - 1;
+}
 
 using Image = std::array<std::uint8_t, kImageSize>;
 

@@ -1,0 +1,299 @@
+#include "app/main_form.h"
+
+#include <filesystem>
+
+namespace rw::app {
+
+namespace {
+
+constexpr const char* kDesignedCaption = "E2 Utility";
+
+std::string processCurrentDirectory() {
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string() : p.string();
+}
+
+} // namespace
+
+MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory factory)
+    : ui::Form("MainForm", kDesignedCaption), OpenCommand(add<ui::Button>("OpenCommand")),
+      Create(add<ui::Button>("Create")), DigitalCommand(add<ui::Button>("DigitalCommand")),
+      Dump(add<ui::Button>("Dump")), User(add<ui::Button>("User")),
+      AboutCommand(add<ui::Button>("AboutCommand")), Abort(add<ui::Button>("Abort")),
+      ExitCommand(add<ui::Button>("ExitCommand")), MainLabel(add<ui::Label>("MainLabel")),
+      Status(add<ui::Label>("Status")), ProgressBar(add<ui::ProgressBar>("ProgressBar")),
+      Picture1(add<ui::Picture>("Picture1")), platform_(platform), welcome_(welcome),
+      factory_(std::move(factory)), ctx_{run, cm, platform, this}, userForm_(cm) {
+    OpenCommand.setCaption("&Open File");
+    Create.setCaption("&Save new file");
+    Create.setEnabled(false);
+    DigitalCommand.setCaption("&Configurations");
+    DigitalCommand.setEnabled(false);
+    Dump.setCaption("&Program");
+    Dump.setEnabled(false);
+    User.setCaption("User");
+    User.setVisible(false);
+    AboutCommand.setCaption("&About");
+    Abort.setCaption("Abort");
+    Abort.setVisible(false);
+    ExitCommand.setCaption("E&xit");
+    MainLabel.setBold(true);
+    Status.setVisible(false);
+    ProgressBar.setVisible(false);
+    ProgressBar.setValue(0);
+
+    // A column of buttons on the left; picture, product title, status line and progress
+    // bar (with Abort beside it) on the right.
+    setSize(500, 330);
+    Picture1.setGeometry(170, 16, 314, 130);
+    MainLabel.setGeometry(170, 156, 314, 40);
+    Status.setGeometry(170, 220, 314, 20);
+    ProgressBar.setGeometry(170, 246, 222, 24);
+    Abort.setGeometry(400, 243, 84, 30);
+    layoutButtons();
+
+    OpenCommand.onClick = [this] { OpenCommand_Click(); };
+    Create.onClick = [this] { Create_Click(); };
+    DigitalCommand.onClick = [this] { DigitalCommand_Click(); };
+    Dump.onClick = [this] { Dump_Click(); };
+    User.onClick = [this] { User_Click(); };
+    AboutCommand.onClick = [this] { AboutCommand_Click(); };
+    Abort.onClick = [this] { Abort_Click(); };
+    ExitCommand.onClick = [this] { ExitCommand_Click(); };
+    about_.onUnload = [this] { show(); };
+
+    currentDirectory = processCurrentDirectory;
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::layoutButtons() {
+    // The hidden User button leaves no gap; Exit stands apart at the bottom.
+    int y = 16;
+    for (ui::Button* b : {&OpenCommand, &Create, &DigitalCommand, &Dump, &User, &AboutCommand}) {
+        b->setGeometry(16, y, 138, 32);
+        if (b->visible()) y += 40;
+    }
+    ExitCommand.setGeometry(16, height() - 48, 138, 32);
+}
+
+void MainForm::setLoading(bool on) {
+    if (configForm_) configForm_->Loading = on;
+}
+
+void MainForm::showError(const std::string& text) {
+    platform_.msgBox(text, ui::Icon::Critical, ui::Buttons::OK, ui::kProgramTitle);
+}
+
+bool MainForm::Form_Load() {
+    move(welcome_.left(), welcome_.top());
+    welcome_.hide();
+    run.CurrentMode = welcome_.CurrentMode;
+    const Product* product = productForMode(run.CurrentMode);
+    if (product && factory_) configForm_ = factory_(run.CurrentMode, ctx_);
+    setLoading(true);
+    run.Dir = currentDirectory ? currentDirectory() : std::string();
+    const StartupSettings ini = ReadStartupIni(run.Dir);
+    run.ExpertMode = ini.ExpertMode;
+    run.WatchdogEnabled = ini.WatchdogEnabled;
+
+    if (!product) {
+        platform_.msgBox("Unknown mode", ui::Icon::Critical, ui::Buttons::OK, ui::kProgramTitle);
+        quit();
+        return false;
+    }
+    setCaption(std::string(product->captionPrefix) + kDesignedCaption);
+    MainLabel.setCaption(product->mainLabel);
+    about_.ModeLabel.setCaption(product->aboutText);
+    User.setVisible(product->bplus);
+    layoutButtons();
+    if (configForm_) {
+        configForm_->SetExpertLayout(run.ExpertMode);
+        if (product->bplus) configForm_->ShowWatchdogLabels(!run.WatchdogEnabled);
+    }
+    run.FileBegining = product->modeCode;
+
+    about_.ModeLabel.setCaption(about_.ModeLabel.caption() + kSoftwareVersion);
+    cm.FillReservedArea();
+    HideProgress();
+    PortOpened = false;
+    PortSelected = false;
+    setLoading(false);
+    show();
+    if (welcome_.Patch_Load_Mode) OpenCommand_Click();
+    return true;
+}
+
+void MainForm::OpenCommand_Click() {
+    setLoading(true);
+    const std::string& fb = run.FileBegining;
+    dialogFilter_ = "Patch File (" + fb + "*.bin) |" + fb + "*.bin";
+
+    std::string path;
+    if (welcome_.Patch_Load_Mode) {
+        // A command-line start: no dialog, no generation check, no save question.
+        welcome_.Patch_Load_Mode = false;
+        run.FormChange = false;
+        path = welcome_.CommandLine;
+    } else {
+        auto chosen = platform_.fileDialog().showOpen(dialogFilter_, dialogFileName_);
+        if (!chosen) {
+            setLoading(false);
+            return;
+        }
+        path = *chosen;
+        // The fourth character of the file name tells the generation.
+        const int p = Last_Dir(path);
+        const std::size_t i4 = static_cast<std::size_t>(p + 3);
+        if (i4 < path.size() && (path[i4] == 'P' || path[i4] == 'p') &&
+            isGenerationB(run.CurrentMode)) {
+            platform_.msgBox("This patch does not match this application", ui::Icon::Critical,
+                             ui::Buttons::OK, "Invalid patch version");
+            setLoading(false);
+            return;
+        }
+        if (run.FormChange) {
+            if (platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNo,
+                                 "Source file switch") == ui::Answer::Yes)
+                Create_Click();
+            run.FormChange = false;
+        }
+    }
+
+    run.PathOfFile = path;
+    run.SourceFile = path;
+    dialogFileName_ = fb;
+    Create.setEnabled(true);
+    DigitalCommand.setEnabled(true);
+    Dump.setEnabled(true);
+
+    // The file is read completely once; positions beyond a short file read FF.
+    auto file = image::readPatchFile(run.PathOfFile);
+    if (!file) {
+        showError("Error Loading Patch File : \r" + run.PathOfFile);
+        setLoading(false);
+        return;
+    }
+    const std::uint8_t version = file->bytes[image::kVersionOffset];
+    about_.EEPROMversion.setCaption(hexText(version));
+    image::fillPatchBytes(cm, file->bytes, run.CurrentMode);
+    if (configForm_) configForm_->LoadFromPatch();
+    setLoading(false);
+}
+
+bool MainForm::Create_Click() {
+    const std::string& fb = run.FileBegining;
+    std::string path;
+    for (;;) {
+        auto chosen = platform_.fileDialog().showSave(dialogFilter_, dialogFileName_);
+        if (!chosen) return false;
+        if (pathHasModeCode(*chosen, fb)) {
+            path = *chosen;
+            break;
+        }
+        platform_.msgBox("The file must begin with : \r\r" + fb, ui::Icon::Exclamation,
+                         ui::Buttons::OK, "Mismatch file name");
+        dialogFileName_ = fb;
+    }
+
+    // Nothing is written when a field cannot be stored as it is.
+    if (configForm_ && !configForm_->ConfirmStorable()) return false;
+
+    // The source is read completely before anything is written, so saving over the opened
+    // file itself works.
+    std::string reason;
+    auto source = image::readPatchFile(run.SourceFile, &reason);
+    if (!source) {
+        showError("Error Saving Patch File : \r" + path + "\rThe source file " + run.SourceFile +
+                  " cannot be read: " + reason);
+        return false;
+    }
+    image::Image out = source->bytes;
+    if (isBPlus(run.CurrentMode))
+        for (int i = 0; i < image::kReservedSize; ++i)
+            out[static_cast<std::size_t>(image::kReservedOffset + i)] =
+                cm.ReservedArea[static_cast<std::size_t>(i)];
+    if (configForm_) configForm_->SendDigToFile(out);
+
+    if (!image::writePatchFile(path, out, &reason)) {
+        // PathOfFile and FormChange stay, so that leaving still offers to save.
+        showError("Error Saving Patch File : \r" + path + "\r" + reason);
+        return false;
+    }
+    run.FormChange = false;
+    run.PathOfFile = path;
+    return true;
+}
+
+void MainForm::DigitalCommand_Click() {
+    if (configForm_) configForm_->show();
+}
+
+void MainForm::Dump_Click() {
+    if (onProgram) onProgram();
+}
+
+void MainForm::User_Click() {
+    // A window that is not up loads afresh: address 0 and its byte.
+    if (!userForm_.visible()) userForm_.Form_Load();
+    userForm_.show();
+}
+
+void MainForm::AboutCommand_Click() {
+    about_.show();
+}
+
+bool MainForm::ExitCommand_Click() {
+    if (run.FormChange) {
+        const auto a = platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNoCancel,
+                                        "Program Exit");
+        if (a == ui::Answer::Cancel) return false;
+        // A failed or cancelled save does not stop the exit.
+        if (a == ui::Answer::Yes) Create_Click();
+    }
+    quit();
+    return true;
+}
+
+void MainForm::closedByFrame() {
+    if (run.FormChange && platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNo,
+                                           "Program Exit") == ui::Answer::Yes)
+        Create_Click();
+    quit();
+}
+
+void MainForm::quit() {
+    run.Dir = currentDirectory ? currentDirectory() : std::string();
+    // A programming run that processes events when the program ends stops at its next
+    // checkpoint instead of going on with a window that is gone.
+    run.StopRunning = true;
+    quitRequested_ = true;
+    if (stopWaits_) stopWaits_();
+    if (onQuit) onQuit();
+}
+
+void MainForm::ShowConnecting() {
+    ProgressBar.setVisible(true);
+    Status.setCaption("Connecting");
+    Status.setVisible(true);
+    platform_.events().processEvents();
+}
+
+void MainForm::HideProgress() {
+    ProgressBar.setVisible(false);
+    ProgressBar.setValue(0);
+    Status.setVisible(false);
+}
+
+void MainForm::disableFileButtons() {
+    Create.setEnabled(false);
+    Dump.setEnabled(false);
+    DigitalCommand.setEnabled(false);
+}
+
+void MainForm::focusSaveButton() {
+    setFocus(Create);
+}
+
+} // namespace rw::app

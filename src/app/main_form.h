@@ -1,0 +1,134 @@
+// The main window: holds the run state for the whole run, carries the command buttons, the
+// status line and the progress bar, and owns the product's configuration window, the
+// reserved-area editor and the About box.
+#pragma once
+
+#include "app/about_form.h"
+#include "app/run_state.h"
+#include "app/user_form.h"
+#include "app/welcome_form.h"
+#include "config/config_form.h"
+#include "image/config_module.h"
+#include "ui/controls.h"
+#include "ui/platform.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace rw::modem {
+class ModemModule;
+}
+
+namespace rw::app {
+
+class MainForm : public ui::Form, public config::MainWindowHooks {
+public:
+    using ConfigFactory =
+        std::function<std::unique_ptr<config::ConfigForm>(int mode, config::FormContext& ctx)>;
+
+    // The product comes from `welcome` (CurrentMode, Patch_Load_Mode, CommandLine). The
+    // factory creates the product's configuration window; see defaultConfigFactory().
+    MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory factory);
+    ~MainForm() override;
+
+    ui::Button& OpenCommand;
+    ui::Button& Create;
+    ui::Button& DigitalCommand;
+    ui::Button& Dump;
+    ui::Button& User;
+    ui::Button& AboutCommand;
+    ui::Button& Abort;
+    ui::Button& ExitCommand;
+    ui::Label& MainLabel;
+    ui::Label& Status;
+    ui::ProgressBar& ProgressBar;
+    ui::Picture& Picture1;
+
+    RunState run;
+    image::ConfigModule cm;
+    bool PortOpened = false;
+    bool PortSelected = false;
+
+    // The window's start: the product's set-up, startup.ini, the layouts, then the Open
+    // command for a command-line start. False for an invalid product: "Unknown mode" was
+    // shown and onQuit was called.
+    bool Form_Load();
+
+    // Command handlers.
+    void OpenCommand_Click();
+    // The Save command; true when a file was written.
+    bool Create_Click();
+    void DigitalCommand_Click();
+    void Dump_Click();
+    void User_Click();
+    void AboutCommand_Click();
+    void Abort_Click() { run.StopRunning = true; }
+    // Exit button: false when the user cancelled and the program goes on.
+    bool ExitCommand_Click();
+    // The window closed by its frame: always ends the program.
+    void closedByFrame();
+
+    void ShowConnecting();
+    void HideProgress();
+    static int Last_Dir(const std::string& path) { return app::Last_Dir(path); }
+
+    config::ConfigForm* configForm() const { return configForm_.get(); }
+    UserForm& userForm() { return userForm_; }
+    AboutForm& about() { return about_; }
+    WelcomeForm& welcome() { return welcome_; }
+    ui::Platform& platform() { return platform_; }
+    // The dialog's filter and proposed name as the Open and Save commands left them.
+    const std::string& dialogFilter() const { return dialogFilter_; }
+    const std::string& dialogFileName() const { return dialogFileName_; }
+    bool quitRequested() const { return quitRequested_; }
+
+    // config::MainWindowHooks
+    void disableFileButtons() override;
+    void focusSaveButton() override;
+
+    // Ends the program (GUI: the application's quit; tests: a flag).
+    std::function<void()> onQuit;
+    // "&Program": the programming run. wireProgramming() sets it to the real run.
+    std::function<void()> onProgram;
+    // The process's current directory (replaceable so that tests use their own folder).
+    std::function<std::string()> currentDirectory;
+    // Where the programming run keeps its backups (wireProgramming's default when empty:
+    // the application's data folder).
+    std::string backupDir;
+
+    // Sets onProgram to the programming run over a ModemModule owned by this window.
+    void wireProgramming();
+    modem::ModemModule* modem() const { return modem_.get(); }
+
+private:
+    void setLoading(bool on);
+    void layoutButtons();
+    void quit();
+    void showError(const std::string& text);
+
+    ui::Platform& platform_;
+    WelcomeForm& welcome_;
+    ConfigFactory factory_;
+    // Set by wireProgramming: ends a wait of the programming run (the port dialog) when the
+    // program ends.
+    std::function<void()> stopWaits_;
+    config::FormContext ctx_;
+    std::unique_ptr<config::ConfigForm> configForm_;
+    UserForm userForm_;
+    AboutForm about_;
+    std::string dialogFilter_;
+    std::string dialogFileName_;
+    bool quitRequested_ = false;
+    // Shared so that this file needs no definition of the modem module to destroy it.
+    std::shared_ptr<modem::ModemModule> modem_;
+};
+
+// The configuration windows of the product (config::ConfigForm::create).
+MainForm::ConfigFactory defaultConfigFactory();
+
+// The question asked before unsaved changes are dropped.
+inline constexpr const char* kSaveQuestion =
+    "The parameters in configuration form have changed.\rDo you wish to save changes ?";
+
+} // namespace rw::app

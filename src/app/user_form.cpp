@@ -1,0 +1,60 @@
+#include "app/user_form.h"
+
+#include "app/run_state.h"
+
+namespace rw::app {
+
+UserForm::UserForm(image::ConfigModule& cm)
+    : ui::Form("UserForm", "Reserved Area"), Label1(add<ui::Label>("Label1")),
+      Addres(add<ui::TextBox>("Addres")), Label2(add<ui::Label>("Label2")),
+      Value(add<ui::TextBox>("Value")), Apply(add<ui::Button>("Apply")),
+      Clear(add<ui::Button>("Clear")), Notice(add<ui::Label>("Notice")), cm_(cm) {
+    Label1.setCaption("Address");
+    Addres.setText("0");
+    Label2.setCaption("Data");
+    Value.setText("0");
+    Apply.setCaption("Apply");
+    Clear.setCaption("Clear");
+
+    setSize(280, 170);
+    Label1.setGeometry(16, 20, 70, 20);
+    Addres.setGeometry(90, 16, 60, 24);
+    Label2.setGeometry(16, 56, 70, 20);
+    Value.setGeometry(90, 52, 60, 24);
+    Apply.setGeometry(170, 16, 90, 28);
+    Clear.setGeometry(170, 52, 90, 28);
+    Notice.setGeometry(16, 100, 248, 40);
+
+    Apply.onClick = [this] { Apply_Click(); };
+    Clear.onClick = [this] { Clear_Click(); };
+}
+
+void UserForm::Form_Load() {
+    Addres.setText("0");
+    Value.setText(hexText(cm_.ReservedArea[0]));
+    Notice.setCaption("");
+}
+
+bool UserForm::Apply_Click() {
+    const long long a = readHexLenient(Addres.text());
+    if (a < 0 || a > 0xFF) {
+        Notice.setCaption("Address out of range: 00..FF");
+        return false;
+    }
+    const long long v = readHexLenient(Value.text());
+    if (v < 0 || v > 0xFF) {
+        Notice.setCaption("Data out of range: 00..FF");
+        return false;
+    }
+    cm_.ReservedArea[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(v);
+    Notice.setCaption("");
+    return true;
+}
+
+void UserForm::Clear_Click() {
+    cm_.FillReservedArea();
+    Value.setText(hexText(cm_.ReservedArea[0]));
+    Notice.setCaption("");
+}
+
+} // namespace rw::app

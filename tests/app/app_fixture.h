@@ -1,0 +1,193 @@
+// Shared helpers of the application tests: a temporary folder, a small stand-in for the
+// configuration windows, and a main window started for a product on the scripted platform.
+#pragma once
+
+#include "app/main_form.h"
+#include "app/welcome_form.h"
+#include "config/config_form.h"
+#include "image/config_module.h"
+#include "image/sample_image.h"
+#include "ui/scripted_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace rw::testing {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> counter{0};
+        path_ = fs::temp_directory_path() /
+                ("romwright_app_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string str() const { return path_.string(); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+inline void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void writeImage(const std::string& path, const image::Image& img) {
+    writeBytes(path, std::vector<std::uint8_t>(img.begin(), img.end()));
+}
+
+inline std::vector<std::uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// An image whose every byte tells its offset apart (offset 1 is the version byte).
+inline image::Image patternImage(std::uint8_t seed = 0) {
+    image::Image img;
+    for (std::size_t i = 0; i < img.size(); ++i)
+        img[i] = static_cast<std::uint8_t>((i * 7 + (i >> 8) * 13 + seed) & 0xFF);
+    return img;
+}
+
+// A stand-in configuration window: records what the main window asks of it and writes its
+// bytes (the loaded ones XOR A5h, so they differ from the source) at the product's positions.
+class FakeConfigForm : public config::ConfigForm {
+public:
+    static config::Variant variantOf(int mode) {
+        switch (mode) {
+        case 1:
+            return config::Variant::MII_B;
+        case 2:
+            return config::Variant::ATM_B;
+        case 3:
+            return config::Variant::MII_BP;
+        default:
+            return config::Variant::ATM_BP;
+        }
+    }
+    FakeConfigForm(config::FormContext& ctx, int mode)
+        : ConfigForm(ctx, variantOf(mode), app::productForMode(mode)->window,
+                     app::productForMode(mode)->configCaption),
+          mode_(mode) {}
+
+    void SendDigToModem() override { context().cm.ClearOverrides(); }
+    void SendDigToFile(image::Image& out) override {
+        context().cm.ClearOverrides();
+        ++fileWrites;
+        const bool bplus = app::isBPlus(mode_);
+        for (int slot : image::slotsForMode(mode_))
+            out[static_cast<std::size_t>(image::slotOffset(slot, bplus))] =
+                FieldBytes[static_cast<std::size_t>(slot)];
+    }
+    bool LoadFromPatch() override {
+        ++loads;
+        loadingDuringLoad = Loading;
+        patchAtLoad = context().cm.PatchBytes;
+        for (std::size_t i = 0; i < FieldBytes.size(); ++i)
+            FieldBytes[i] = static_cast<std::uint8_t>(context().cm.PatchBytes[i] ^ 0xA5);
+        if (failLoad) {
+            context().main->disableFileButtons();
+            return false;
+        }
+        return true;
+    }
+    void FieldsToBytes() override {}
+    void SetDefaults() override {}
+    bool CheckInputs() override { return true; }
+    std::string StoreProblem() override { return storeProblem; }
+    bool Done() override {
+        hide();
+        return true;
+    }
+    void SetExpertLayout(bool expert) override {
+        expertLayout = expert ? 1 : 0;
+        loadingAtLayout = Loading;
+    }
+    void ShowWatchdogLabels(bool show) override { watchdogLabels = show ? 1 : 0; }
+    std::vector<std::string> boundFieldNames() const override { return {}; }
+
+    int mode_;
+    int loads = 0;
+    int fileWrites = 0;
+    bool loadingDuringLoad = false;
+    bool loadingAtLayout = false;
+    bool failLoad = false;
+    std::string storeProblem;
+    int expertLayout = -1;
+    int watchdogLabels = -1;
+    std::array<std::uint8_t, image::kPatchSlots> patchAtLoad{};
+};
+
+// A main window started for a product, in its own working folder.
+struct AppHarness {
+    ui::ScriptedPlatform platform;
+    app::WelcomeForm welcome;
+    std::unique_ptr<app::MainForm> main;
+    FakeConfigForm* form = nullptr;
+    int factoryCalls = 0;
+    int quitCalls = 0;
+    TempDir dir;
+    bool started = false;
+
+    AppHarness() {
+        welcome.onShowMain = [this] { startMain(); };
+    }
+
+    void startMain() {
+        main = std::make_unique<app::MainForm>(
+            platform, welcome,
+            [this](int mode, config::FormContext& ctx) -> std::unique_ptr<config::ConfigForm> {
+                ++factoryCalls;
+                auto f = std::make_unique<FakeConfigForm>(ctx, mode);
+                form = f.get();
+                return f;
+            });
+        main->onQuit = [this] { ++quitCalls; };
+        const std::string d = dir.str();
+        main->currentDirectory = [d] { return d; };
+        started = main->Form_Load();
+    }
+
+    // Interactive start: the welcome window's list and Continue.
+    void startWithRow(const std::string& row) {
+        welcome.Form_Load("");
+        ASSERT_TRUE(welcome.InterfaceOption.userPick(row));
+        welcome.Continue.userClick();
+    }
+    void startMode(int mode) { startWithRow(app::productForMode(mode)->productCode); }
+
+    // A sample-like file of the product in the working folder, opened through the dialog.
+    std::string openFile(const std::string& name, const image::Image& img) {
+        const std::string path = dir.file(name);
+        writeImage(path, img);
+        platform.files.answers.push_back(path);
+        main->OpenCommand.userClick();
+        return path;
+    }
+    const ui::RecordedBox* lastBox() const { return platform.boxes.last(); }
+    std::size_t boxCount() const { return platform.boxes.shown.size(); }
+};
+
+} // namespace rw::testing

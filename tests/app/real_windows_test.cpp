@@ -1,0 +1,133 @@
+// The main window with the real configuration windows: sample files load without complaint
+// and save back byte for byte.
+#include "app_fixture.h"
+
+using namespace rw;
+using rw::testing::readBytes;
+using rw::testing::TempDir;
+using rw::testing::writeImage;
+
+namespace {
+
+struct RealApp {
+    ui::ScriptedPlatform platform;
+    app::WelcomeForm welcome;
+    std::unique_ptr<app::MainForm> main;
+    TempDir dir;
+    int quits = 0;
+
+    explicit RealApp(int mode) {
+        welcome.onShowMain = [this] {
+            main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
+            main->onQuit = [this] { ++quits; };
+            const std::string d = dir.str();
+            main->currentDirectory = [d] { return d; };
+            main->Form_Load();
+        };
+        welcome.Form_Load("");
+        welcome.InterfaceOption.userPick(app::productForMode(mode)->productCode);
+        welcome.Continue.userClick();
+    }
+};
+
+const char* codeOf(int mode) {
+    return app::productForMode(mode)->modeCode;
+}
+
+} // namespace
+
+TEST(RealWindows, StartCreatesTheProductsWindow) {
+    const config::Variant variants[] = {config::Variant::MII_B, config::Variant::ATM_B,
+                                        config::Variant::MII_BP, config::Variant::ATM_BP};
+    for (int mode = 1; mode <= 4; ++mode) {
+        RealApp a(mode);
+        ASSERT_TRUE(a.main);
+        ASSERT_NE(a.main->configForm(), nullptr);
+        EXPECT_EQ(a.main->configForm()->variant(), variants[mode - 1]);
+        EXPECT_FALSE(a.main->configForm()->Loading);
+        EXPECT_TRUE(a.platform.boxes.shown.empty());
+        a.main->DigitalCommand_Click();
+        EXPECT_TRUE(a.main->configForm()->visible());
+    }
+}
+
+TEST(RealWindows, SampleFilesLoadAndSaveBackUnchanged) {
+    for (int mode = 1; mode <= 4; ++mode) {
+        RealApp a(mode);
+        const auto img = image::makeSampleImage(mode);
+        const auto src = a.dir.file(image::sampleFileName(mode));
+        writeImage(src, img);
+        a.platform.files.answers.push_back(src);
+        a.main->OpenCommand_Click();
+        EXPECT_TRUE(a.platform.boxes.shown.empty())
+            << "mode " << mode << ": "
+            << (a.platform.boxes.last() ? a.platform.boxes.last()->text : "");
+        EXPECT_TRUE(a.main->Create.enabled());
+        EXPECT_FALSE(a.main->run.FormChange) << "mode " << mode;
+        const auto out = a.dir.file(std::string(codeOf(mode)) + "_out.bin");
+        a.platform.files.answers.push_back(out);
+        ASSERT_TRUE(a.main->Create_Click()) << "mode " << mode;
+        const auto bytes = readBytes(out);
+        ASSERT_EQ(bytes.size(), 8192u);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            ASSERT_EQ(bytes[i], img[i]) << "mode " << mode << " offset " << i;
+    }
+}
+
+TEST(RealWindows, DefaultsInMiiBPReachTheSavedPhyBytes) {
+    RealApp a(3);
+    auto img = image::makeSampleImage(3);
+    for (int i = 612; i <= 616; ++i)
+        img[static_cast<std::size_t>(i)] = 0x00;
+    const auto src = a.dir.file("E2MP_zero.bin");
+    writeImage(src, img);
+    a.platform.files.answers.push_back(src);
+    a.main->OpenCommand_Click();
+    a.main->configForm()->SetDefaults();
+    const auto out = a.dir.file("E2MP_def.bin");
+    a.platform.files.answers.push_back(out);
+    ASSERT_TRUE(a.main->Create_Click());
+    const auto bytes = readBytes(out);
+    EXPECT_EQ(bytes[612], 0x1C);
+    EXPECT_EQ(bytes[613], 0x01);
+}
+
+TEST(RealWindows, CommandLineStartLoadsTheSample) {
+    TempDir d;
+    const auto path = d.file(image::sampleFileName(2));
+    writeImage(path, image::makeSampleImage(2));
+    ui::ScriptedPlatform platform;
+    app::WelcomeForm welcome;
+    std::unique_ptr<app::MainForm> main;
+    welcome.onShowMain = [&] {
+        main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
+        main->currentDirectory = [&] { return d.str(); };
+        main->Form_Load();
+    };
+    ASSERT_TRUE(welcome.Form_Load(path));
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->run.PathOfFile, path);
+    EXPECT_TRUE(platform.boxes.shown.empty());
+    EXPECT_EQ(main->about().EEPROMversion.caption(), "12");
+    EXPECT_TRUE(main->Dump.enabled());
+}
+
+TEST(RealWindows, ValueThatCannotBeStoredStopsTheSave) {
+    RealApp a(4);
+    const auto src = a.dir.file("E2UP_s.bin");
+    writeImage(src, image::makeSampleImage(4));
+    a.platform.files.answers.push_back(src);
+    a.main->OpenCommand_Click();
+    auto* box = dynamic_cast<ui::TextBox*>(a.main->configForm()->findByFullName("Max_psdL"));
+    ASSERT_NE(box, nullptr);
+    box->setText("1FF");
+    a.main->run.FormChange = true;
+    const auto out = a.dir.file("E2UP_o.bin");
+    a.platform.files.answers.push_back(out);
+    EXPECT_FALSE(a.main->Create_Click());
+    ASSERT_FALSE(a.platform.boxes.shown.empty());
+    EXPECT_EQ(a.platform.boxes.last()->title, "Illegal Parameter");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_TRUE(a.main->run.FormChange);
+    EXPECT_EQ(a.main->run.PathOfFile, src);
+}

@@ -1,0 +1,197 @@
+#include "image/config_module.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace rw::image;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> n{0};
+        path_ = fs::temp_directory_path() /
+                ("romwright_image_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+std::vector<std::uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+Image pattern() {
+    Image img;
+    for (std::size_t i = 0; i < img.size(); ++i)
+        img[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    return img;
+}
+
+} // namespace
+
+TEST(ImageGeometry, PositionsAndSlotOffsets) {
+    EXPECT_EQ(positionOf(0), 1);
+    EXPECT_EQ(offsetOf(8192), 8191);
+    // Generation B+ fields sit 29 bytes further on.
+    for (int s = 0; s <= 28; ++s)
+        EXPECT_EQ(slotOffset(s, true), slotOffset(s, false) + 29) << s;
+    EXPECT_EQ(slotOffset(0, false), 3);
+    EXPECT_EQ(slotOffset(23, false), 32);
+    EXPECT_EQ(slotOffset(28, false), 50);
+    EXPECT_EQ(slotOffset(28, true), 79);
+    EXPECT_EQ(slotOffset(29, false), 1);
+    EXPECT_EQ(slotOffset(30, false), 33);
+    EXPECT_EQ(slotOffset(31, false), 34);
+    EXPECT_EQ(slotOffset(30, true), -1);
+    EXPECT_EQ(slotOffset(32, true), 96);
+    EXPECT_EQ(slotOffset(38, true), 105);
+    EXPECT_EQ(slotOffset(39, true), 612);
+    EXPECT_EQ(slotOffset(43, true), 616);
+    EXPECT_EQ(slotOffset(44, false), 31);
+    EXPECT_EQ(slotOffset(44, true), 60);
+    EXPECT_EQ(slotOffset(45, true), -1);
+}
+
+TEST(ImageStructures, ClearOverridesAndReservedArea) {
+    ConfigModule cm;
+    EXPECT_EQ(cm.OverrideTable[5], 0);
+    cm.ClearOverrides();
+    for (auto v : cm.OverrideTable)
+        EXPECT_EQ(v, -1);
+    cm.FillReservedArea();
+    for (auto v : cm.ReservedArea)
+        EXPECT_EQ(v, 0xFF);
+}
+
+TEST(ImageStructures, WantedByteUsesOverridesBelow256Only) {
+    ConfigModule cm;
+    cm.ClearOverrides();
+    Image file = pattern();
+    cm.OverrideTable[11] = 0x42; // position 11 = offset 10
+    EXPECT_EQ(wantedByte(cm, file, 10), 0x42);
+    EXPECT_EQ(wantedByte(cm, file, 11), file[11]);
+    cm.OverrideTable[256] = 0x99;
+    EXPECT_EQ(wantedByte(cm, file, 255), 0x99);
+    EXPECT_EQ(wantedByte(cm, file, 256), file[256]);
+}
+
+TEST(PatchFileRead, WholeShortEmptyLong) {
+    TempDir d;
+    const Image img = pattern();
+    writeBytes(d.file("full.bin"), std::vector<std::uint8_t>(img.begin(), img.end()));
+    auto f = readPatchFile(d.file("full.bin"));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->bytes, img);
+    EXPECT_EQ(f->fileSize, 8192u);
+
+    writeBytes(d.file("short.bin"), {1, 2, 3});
+    auto s = readPatchFile(d.file("short.bin"));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->bytes[2], 3);
+    EXPECT_EQ(s->bytes[3], 0xFF);
+    EXPECT_EQ(s->bytes[8191], 0xFF);
+    EXPECT_EQ(s->fileSize, 3u);
+
+    writeBytes(d.file("empty.bin"), {});
+    auto e = readPatchFile(d.file("empty.bin"));
+    ASSERT_TRUE(e);
+    for (auto b : e->bytes)
+        EXPECT_EQ(b, 0xFF);
+
+    std::vector<std::uint8_t> big(img.begin(), img.end());
+    big.resize(9000, 0);
+    writeBytes(d.file("long.bin"), big);
+    auto l = readPatchFile(d.file("long.bin"));
+    ASSERT_TRUE(l);
+    EXPECT_EQ(l->bytes, img);
+    EXPECT_EQ(l->fileSize, 9000u);
+}
+
+TEST(PatchFileRead, MissingAndDirectoryFail) {
+    TempDir d;
+    std::string why;
+    EXPECT_FALSE(readPatchFile(d.file("none.bin"), &why));
+    EXPECT_FALSE(why.empty());
+    fs::create_directories(d.file("dir.bin"));
+    why.clear();
+    EXPECT_FALSE(readPatchFile(d.file("dir.bin"), &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_FALSE(readPatchFile(""));
+}
+
+TEST(PatchFileWrite, ExactlyOneImageAtomically) {
+    TempDir d;
+    const Image img = pattern();
+    const auto path = d.file("E2MB_w.bin");
+    writeBytes(path, std::vector<std::uint8_t>(20000, 0x33));
+    ASSERT_TRUE(writePatchFile(path, img));
+    EXPECT_EQ(readBytes(path), std::vector<std::uint8_t>(img.begin(), img.end()));
+    // No temporary file is left beside it.
+    int files = 0;
+    for (auto& e : fs::directory_iterator(fs::path(path).parent_path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST(PatchFileWrite, FailuresLeaveTargetsAlone) {
+    TempDir d;
+    std::string why;
+    EXPECT_FALSE(writePatchFile(d.file("missing/E2MB.bin"), pattern(), &why));
+    EXPECT_FALSE(why.empty());
+    fs::create_directories(d.file("E2MB_dir.bin"));
+    why.clear();
+    EXPECT_FALSE(writePatchFile(d.file("E2MB_dir.bin"), pattern(), &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(fs::is_directory(d.file("E2MB_dir.bin")));
+}
+
+TEST(PatchBytesFill, SlotsPerProduct) {
+    const Image img = pattern();
+    for (int mode = 1; mode <= 4; ++mode) {
+        ConfigModule cm;
+        fillPatchBytes(cm, img, mode);
+        const bool bplus = mode >= 3;
+        for (int slot : slotsForMode(mode))
+            EXPECT_EQ(cm.PatchBytes[static_cast<std::size_t>(slot)],
+                      img[static_cast<std::size_t>(slotOffset(slot, bplus))])
+                << mode << "/" << slot;
+        EXPECT_EQ(cm.PatchBytes[29], img[1]);
+        EXPECT_EQ(cm.PatchVersion, img[1]);
+    }
+    EXPECT_EQ(slotsForMode(1).size(), 31u);
+    EXPECT_EQ(slotsForMode(2).size(), 30u);
+    EXPECT_EQ(slotsForMode(3).size(), 41u);
+    EXPECT_EQ(slotsForMode(4).size(), 30u);
+}
+
+TEST(PatchBytesFill, UnreadSlotsKeepTheirContents) {
+    ConfigModule cm;
+    cm.PatchBytes[44] = 0x77;
+    cm.PatchBytes[30] = 0x66;
+    fillPatchBytes(cm, pattern(), 3);
+    EXPECT_EQ(cm.PatchBytes[44], 0x77);
+    EXPECT_EQ(cm.PatchBytes[30], 0x66);
+}
