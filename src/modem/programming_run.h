@@ -52,14 +52,15 @@ struct ByteMismatch {
 };
 
 struct RunReport {
-    bool completed = false;     // "Programming completed."
-    bool started = false;       // the port was opened
-    std::string failure;        // why it did not complete (for the command line)
+    bool completed = false; // "Programming completed."
+    bool started = false;   // the port was opened
+    std::string failure;    // why it did not complete (for the command line)
     std::vector<ByteMismatch> mismatches;
     std::vector<ByteMismatch> planned; // dry run: offset, modem (found) -> wanted
     int bytesWritten = 0;
     std::string backupPath;
     image::Image modemImage{}; // as read in the read phase
+    std::string detail;        // detail of the final message box
 };
 
 class ProgrammingRun {
@@ -69,17 +70,38 @@ public:
     RunReport run(const RunOptions& options = {});
 
 private:
+    // Notes the first exchange of this run that got no proper answer.
+    void track();
+    void hideProgress();
+
     ui::Platform& platform_;
     app::RunState& run_;
     image::ConfigModule& cm_;
     ModemModule& modem_;
     config::ConfigForm& form_;
     RunControls c_;
+    std::string seenFailure_;
+    std::string failedCommand_;
 };
 
 // Register routines.
 std::string InterfaceName(std::uint8_t b); // from the byte at 8085h
 bool InterfaceAccepted(int mode, const std::string& name);
 std::string GenerationName(std::uint8_t revision); // "B", "B+" or "NotBorB+"
+
+std::string ReadInterfaceType(ModemModule& modem);
+std::string ReadGeneration(ModemModule& modem);
+// True when the watchdog is stopped at the end (bit 2 of 8C01h clear).
+bool WatchdogOff(ModemModule& modem);
+void EnterPromptM(ModemModule& modem);
+void LeavePromptM(ModemModule& modem);
+
+// Modem address of E2PROM offset 0 for a product (CurrentMode 1..4).
+std::uint16_t E2Base(int mode);
+
+// "0255: wanted 14, found 15" lines for a failure report, at most `maxLines` of them (the
+// last one says how many more there were when they do not all fit).
+std::vector<std::string> mismatchLines(const std::vector<ByteMismatch>& mismatches,
+                                       std::size_t maxLines = 50);
 
 } // namespace rw::modem

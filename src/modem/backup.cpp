@@ -1,0 +1,120 @@
+#include "modem/backup.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <regex>
+#include <vector>
+
+namespace rw::modem {
+
+namespace {
+
+const std::regex& backupPattern() {
+    static const std::regex re(R"(^[A-Za-z0-9]+_backup_([0-9]{8}-[0-9]{6})(?:-([0-9]+))?\.bin$)");
+    return re;
+}
+
+bool ensureFolder(const QString& dir, std::string* error) {
+    if (dir.isEmpty() || QDir().mkpath(dir)) return true;
+    if (error) *error = "cannot create the folder " + dir.toStdString();
+    return false;
+}
+
+QString folderOf(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).absolutePath();
+}
+
+} // namespace
+
+std::string defaultBackupDir() {
+    QString base;
+    // Without an application name the location would be shared by every program.
+    if (!QCoreApplication::applicationName().isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (base.isEmpty()) {
+        const QString generic =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        base = generic.isEmpty() ? QDir::homePath() + "/.romwright" : generic + "/Romwright";
+    }
+    return (base + "/backups").toStdString();
+}
+
+std::string backupStamp() {
+    return QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss").toStdString();
+}
+
+std::string backupFileName(const std::string& modeCode, const std::string& stamp) {
+    return modeCode + "_backup_" + stamp + ".bin";
+}
+
+bool isBackupFileName(const std::string& name) {
+    return std::regex_match(name, backupPattern());
+}
+
+std::string newBackupPath(const std::string& dir, const std::string& modeCode) {
+    const std::string stamp = backupStamp();
+    const std::string first = dir + "/" + backupFileName(modeCode, stamp);
+    if (!QFileInfo::exists(QString::fromStdString(first))) return first;
+    for (int n = 2;; ++n) {
+        const std::string next =
+            dir + "/" + modeCode + "_backup_" + stamp + "-" + std::to_string(n) + ".bin";
+        if (!QFileInfo::exists(QString::fromStdString(next))) return next;
+    }
+}
+
+std::string parentFolder(const std::string& path) {
+    return folderOf(path).toStdString();
+}
+
+bool backupFolderWritable(const std::string& folder, std::string* error) {
+    const QString dir = QString::fromStdString(folder);
+    if (!ensureFolder(dir, error)) return false;
+    QTemporaryFile probe(dir + "/.romwright-probe-XXXXXX");
+    if (!probe.open()) {
+        if (error) *error = probe.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool saveBackup(const std::string& path, const image::Image& bytes, std::string* error) {
+    if (!ensureFolder(folderOf(path), error)) return false;
+    return image::writePatchFile(path, bytes, error);
+}
+
+int pruneBackups(const std::string& dir, int keep) {
+    if (keep <= 0) return 0;
+    struct Entry {
+        std::string stamp;
+        long long serial;
+        QString path;
+    };
+    std::vector<Entry> found;
+    const QDir d(QString::fromStdString(dir));
+    for (const QFileInfo& fi : d.entryInfoList(QDir::Files)) {
+        const std::string name = fi.fileName().toStdString();
+        std::smatch m;
+        if (!std::regex_match(name, m, backupPattern())) continue;
+        const long long serial = m[2].matched ? std::stoll(m[2].str()) : 1;
+        found.push_back({m[1].str(), serial, fi.absoluteFilePath()});
+    }
+    if (found.size() <= static_cast<std::size_t>(keep)) return 0;
+    // Newest first: by the stamp in the name, then by the same-second serial.
+    std::sort(found.begin(), found.end(), [](const Entry& a, const Entry& b) {
+        if (a.stamp != b.stamp) return a.stamp > b.stamp;
+        if (a.serial != b.serial) return a.serial > b.serial;
+        return a.path > b.path;
+    });
+    int removed = 0;
+    for (std::size_t i = static_cast<std::size_t>(keep); i < found.size(); ++i)
+        if (QFile::remove(found[i].path)) ++removed;
+    return removed;
+}
+
+} // namespace rw::modem
