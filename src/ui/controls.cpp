@@ -244,6 +244,7 @@ void Form::setCaption(const std::string& c) {
 
 void Form::show() {
     visible_ = true;
+    ++showCount_;
     stateChanged.emit();
 }
 

@@ -173,10 +173,19 @@ public:
     void setCaption(const std::string& c);
     bool bold() const { return bold_; }
     void setBold(bool b) { bold_ = b; }
+    // Where the caption sits in the label's box.
+    enum class Align { Left, Right, Center };
+    Align alignment() const { return align_; }
+    void setAlignment(Align a) {
+        if (a == align_) return;
+        align_ = a;
+        notify();
+    }
 
 private:
     std::string caption_;
     bool bold_ = false;
+    Align align_ = Align::Left;
 };
 
 class Button : public Control {
@@ -242,8 +251,11 @@ public:
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& c);
     bool visible() const { return visible_; }
+    // Shows the window and brings it to the front, also when it is already up.
     void show();
     void hide();
+    // How many times show() was called: a renderer raises the window when it grows.
+    int showCount() const { return showCount_; }
     int width() const { return width_; }
     int height() const { return height_; }
     void setSize(int w, int h);
@@ -286,6 +298,7 @@ private:
     std::string name_;
     std::string caption_;
     bool visible_ = false;
+    int showCount_ = 0;
     int width_ = 600, height_ = 400, left_ = 0, top_ = 0;
     std::vector<std::unique_ptr<Control>> controls_;
     Control* focused_ = nullptr;
