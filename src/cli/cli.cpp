@@ -1,0 +1,320 @@
+#include "cli/cli.h"
+
+#include "cli/cli_args.h"
+#include "cli/cli_interrupt.h"
+#include "cli/cli_output.h"
+#include "cli/cli_session.h"
+#include "image/config_module.h"
+#include "modem/modem_module.h"
+#include "modem/programming_run.h"
+
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+
+namespace rw::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string hex(unsigned v, int width) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", width, v);
+    return buf;
+}
+
+// COMn with n 1..6, any case; 0 otherwise.
+int comNumber(const std::string& port) {
+    if (port.size() != 4) return 0;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(port[static_cast<std::size_t>(i)])) != "COM"[i])
+            return 0;
+    const char d = port[3];
+    return d >= '1' && d <= '6' ? d - '0' : 0;
+}
+
+bool looksLikeComName(const std::string& port) {
+    if (port.size() < 4) return false;
+    std::string head = port.substr(0, 3);
+    for (char& c : head)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (head != "COM") return false;
+    for (std::size_t i = 3; i < port.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(port[i]))) return false;
+    return true;
+}
+
+class Runner {
+public:
+    Runner(Console& console, const Arguments& args) : console_(console), args_(args) {}
+
+    int dispatch() {
+        switch (args_.command) {
+        case Command::Show:
+            return show();
+        case Command::Edit:
+            return edit();
+        case Command::Program:
+            return program(false);
+        case Command::Restore:
+            return program(true);
+        case Command::Read:
+            return read();
+        case Command::Diff:
+            return diff();
+        case Command::None:
+            break;
+        }
+        return 2;
+    }
+
+    bool modemWorkStarted() const { return modemWorkStarted_; }
+
+private:
+    int show() {
+        const std::string& file = args_.files.at(0);
+        Session s(console_, productFor(args_, {file}));
+        s.open(file);
+        const auto fields = s.shownFields();
+        std::ostream& out = console_.out();
+        if (args_.json) {
+            out << "{\n";
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                out << "  " << jsonString(fields[i].first) << ": " << jsonString(fields[i].second)
+                    << (i + 1 < fields.size() ? ",\n" : "\n");
+            out << "}\n";
+        } else {
+            for (const auto& [name, text] : fields)
+                out << name << '=' << text << '\n';
+        }
+        out.flush();
+        return 0;
+    }
+
+    void checkReservedArguments(int mode) {
+        for (const ReservedEdit& r : args_.reserved) {
+            const std::string what = "--reserved " + r.address + "=" + r.value;
+            if (!app::isBPlus(mode))
+                throw CommandFailure{2, what + ": products 1 and 2 have no reserved area to edit"};
+            if (!parseHexByte(r.address))
+                throw CommandFailure{2, what + ": the address must be 00..FF (hexadecimal)"};
+            if (!parseHexByte(r.value))
+                throw CommandFailure{2, what + ": the value must be 00..FF (hexadecimal)"};
+        }
+    }
+
+    int edit() {
+        const std::string& file = args_.files.at(0);
+        const int mode = productFor(args_, {file});
+        checkReservedArguments(mode);
+        Session s(console_, mode);
+        s.open(file);
+        if (args_.defaults) s.pressDefault();
+        for (const FieldEdit& e : args_.edits)
+            s.applyEdit(e);
+        for (const ReservedEdit& r : args_.reserved)
+            s.applyReserved(r);
+        s.done();
+        s.save(args_.output);
+        return 0;
+    }
+
+    // The device of --port, or of startup.ini's default port.
+    std::string device(Session& s) {
+        std::string port = args_.port;
+        if (port.empty()) {
+            port = s.main().modem()->ReadDefaultCom();
+            if (comNumber(port) == 0)
+                throw CommandFailure{2, "no port: give --port COM1..COM6 or a device path"};
+        }
+        const std::string dev = deviceForPort(port);
+        if (dev.empty()) throw CommandFailure{2, "--port " + port + ": COM ports are COM1..COM6"};
+        return dev;
+    }
+
+    int program(bool raw) {
+        const std::string& file = args_.files.at(0);
+        const int mode = productFor(args_, {file});
+        Session s(console_, mode);
+        s.main().wireProgramming();
+        const std::string dev = device(s);
+        s.open(file);
+        if (!raw) {
+            if (!args_.edits.empty()) {
+                for (const FieldEdit& e : args_.edits)
+                    s.applyEdit(e);
+                s.done();
+            }
+            s.confirmStorable();
+        }
+        modem::RunOptions options;
+        options.device = dev;
+        options.raw = raw;
+        options.dryRun = args_.dryRun;
+        options.backupFile =
+            args_.backupFile.empty() ? std::string() : absolutePath(args_.backupFile);
+        options.backup = !args_.dryRun;
+        const modem::RunReport report = runModem(s, options);
+        if (args_.dryRun && report.completed) {
+            std::ostream& out = console_.out();
+            for (const modem::ByteMismatch& m : report.planned)
+                out << hex(static_cast<unsigned>(m.offset), 4) << ' ' << hex(m.found, 2) << " -> "
+                    << hex(m.wanted, 2) << '\n';
+            out << report.planned.size() << (report.planned.size() == 1 ? " byte" : " bytes")
+                << " would be written.\n";
+            out.flush();
+        }
+        if (!report.completed && !report.failure.empty()) console_.error(report.failure);
+        return report.completed ? 0 : 1;
+    }
+
+    int read() {
+        const std::string out = absolutePath(args_.output);
+        const int mode = productFor(args_, {args_.output});
+        std::error_code ec;
+        if (fs::exists(out, ec) && !args_.force)
+            throw CommandFailure{2, "'" + args_.output + "' exists; give --force to overwrite it"};
+        if (fs::is_directory(out, ec))
+            throw CommandFailure{2, "'" + args_.output + "' is a folder"};
+        const fs::path folder = fs::path(out).parent_path();
+        if (!folder.empty() && !fs::is_directory(folder, ec))
+            throw CommandFailure{2, "the folder of '" + args_.output + "' does not exist"};
+        Session s(console_, mode);
+        s.main().wireProgramming();
+        modem::RunOptions options;
+        options.device = device(s);
+        options.readOnly = true;
+        options.backup = false;
+        const modem::RunReport report = runModem(s, options);
+        if (!report.completed) {
+            if (!report.failure.empty()) console_.error(report.failure);
+            return 1;
+        }
+        std::string why;
+        if (!image::writePatchFile(out, report.modemImage, &why))
+            throw CommandFailure{2, "'" + args_.output + "' could not be written: " + why};
+        console_.note("E2PROM read into " + out);
+        return 0;
+    }
+
+    int diff() {
+        const std::string& a = args_.files.at(0);
+        const std::string& b = args_.files.at(1);
+        const int mode = productFor(args_, {a, b});
+        std::string why;
+        const auto fileA = image::readPatchFile(absolutePath(a), &why);
+        if (!fileA) throw CommandFailure{2, "cannot read '" + a + "': " + why};
+        const auto fileB = image::readPatchFile(absolutePath(b), &why);
+        if (!fileB) throw CommandFailure{2, "cannot read '" + b + "': " + why};
+
+        Session sa(console_, mode);
+        sa.open(a);
+        Session sb(console_, mode);
+        sb.open(b);
+
+        std::ostream& out = console_.out();
+        bool different = false;
+        for (int k = 0; k < image::kImageSize; ++k) {
+            const auto i = static_cast<std::size_t>(k);
+            if (fileA->bytes[i] == fileB->bytes[i]) continue;
+            different = true;
+            out << hex(static_cast<unsigned>(k), 4) << ' ' << hex(fileA->bytes[i], 2) << " -> "
+                << hex(fileB->bytes[i], 2) << '\n';
+        }
+        for (const std::string& name : sa.fieldNames()) {
+            const std::string ta = sa.shownText(name);
+            const std::string tb = sb.shownText(name);
+            if (ta == tb) continue;
+            different = true;
+            out << name << ": " << ta << " -> " << tb << '\n';
+        }
+        out.flush();
+        return different ? 1 : 0;
+    }
+
+    modem::RunReport runModem(Session& s, const modem::RunOptions& options) {
+        app::MainForm& m = s.main();
+        modem::ModemModule* modem = m.modem();
+        modem::RunControls controls{m.Dump,
+                                    m.Abort,
+                                    m.Status,
+                                    m.ProgressBar,
+                                    [&m] { m.ShowConnecting(); },
+                                    [&m] { m.HideProgress(); },
+                                    m.PortOpened,
+                                    m.PortSelected};
+        auto showProgress = [this, &m] {
+            // Hiding resets the bar to 0 first; that is no progress to show.
+            if (!m.Status.visible() || !m.ProgressBar.visible())
+                console_.endProgress();
+            else if (!m.Status.caption().empty())
+                console_.progress(m.Status.caption(), m.ProgressBar.value());
+        };
+        const int statusSlot = m.Status.stateChanged.connect(showProgress);
+        const int barSlot = m.ProgressBar.stateChanged.connect(showProgress);
+
+        InterruptGuard interrupts;
+        // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
+        s.platform().loop->onProcessEvents = [&m] {
+            if (InterruptGuard::count() > 0) m.run.StopRunning = true;
+        };
+        modemWorkStarted_ = true;
+        modem::ProgrammingRun programmingRun(s.platform(), m.run, m.cm, *modem, s.form(), controls);
+        modem::RunReport report = programmingRun.run(options);
+        s.platform().loop->onProcessEvents = nullptr;
+        m.Status.stateChanged.disconnect(statusSlot);
+        m.ProgressBar.stateChanged.disconnect(barSlot);
+        console_.endProgress();
+        if (InterruptGuard::count() > 0) report.completed = false;
+        return report;
+    }
+
+    Console& console_;
+    const Arguments& args_;
+    bool modemWorkStarted_ = false;
+};
+
+} // namespace
+
+std::string deviceForPort(const std::string& port) {
+    if (const int n = comNumber(port)) return modem::comDeviceName(n);
+    if (looksLikeComName(port)) return {};
+    return port;
+}
+
+int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,
+        bool errIsTerminal) {
+    Console console(out, err, errIsTerminal);
+    const ParseOutcome parsed = parseArguments(argv);
+    if (!parsed.error.empty()) {
+        console.error(parsed.error);
+        err << '\n' << usageText();
+        err.flush();
+        return 2;
+    }
+    const Arguments& args = parsed.args;
+    if (args.help) {
+        out << (args.command == Command::None ? usageText() : helpText(args.command));
+        out.flush();
+        return 0;
+    }
+    if (args.version) {
+        out << "romwright-cli " << ROMWRIGHT_VERSION << '\n';
+        out.flush();
+        return 0;
+    }
+    Runner runner(console, args);
+    try {
+        return runner.dispatch();
+    } catch (const CommandFailure& f) {
+        if (!f.message.empty()) console.error(f.message);
+        return f.exitCode;
+    } catch (const std::exception& e) {
+        console.error(std::string("internal error: ") + e.what());
+        return runner.modemWorkStarted() ? 1 : 2;
+    }
+}
+
+} // namespace rw::cli

@@ -1,0 +1,55 @@
+// The command line of romwright-cli: commands, options and their help texts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rw::cli {
+
+enum class Command { None, Show, Edit, Program, Restore, Read, Diff };
+
+struct FieldEdit {
+    std::string name;
+    std::string value;
+};
+
+struct ReservedEdit {
+    std::string address; // as given, 1 or 2 hex digits
+    std::string value;
+};
+
+struct Arguments {
+    Command command = Command::None;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> files; // FILE, or A and B for diff
+    std::optional<int> product;     // --product 1..4
+    std::string output;             // -o OUT
+    bool force = false;
+    bool json = false;
+    bool defaults = false;
+    bool dryRun = false;
+    std::string port;
+    std::string backupFile;
+    std::vector<ReservedEdit> reserved;
+    std::vector<FieldEdit> edits; // NAME=VALUE, in the order given
+};
+
+struct ParseOutcome {
+    Arguments args;
+    std::string error; // one line; empty when the command line is usable
+};
+
+// `argv` without the program name.
+ParseOutcome parseArguments(const std::vector<std::string>& argv);
+
+std::string commandName(Command c);
+// The general usage, or a command's own help with every option.
+std::string usageText();
+std::string helpText(Command c);
+
+// A byte given as one or two hexadecimal digits; nothing for anything else.
+std::optional<int> parseHexByte(const std::string& text);
+
+} // namespace rw::cli

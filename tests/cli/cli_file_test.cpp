@@ -1,0 +1,408 @@
+// show, edit and diff on generated sample files, checked against the same windows driven
+// in this process as a GUI user drives them.
+#include "cli_gui_model.h"
+#include "cli_test_support.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace rw::clitest {
+namespace {
+
+const std::vector<std::string> kExtras = {"UART_Rate", "DownBitrate", "UpBitrate",
+                                          "Max_PSD",   "Min_PSD",     "AFEControl"};
+
+std::string sampleName(int mode) {
+    return std::string(modeCode(mode)) + "_sample.bin";
+}
+
+// ---- show --------------------------------------------------------------------------------
+
+class CliShow : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliShow, PrintsEveryBoundFieldAsTheWindowShowsIt) {
+    const int mode = GetParam();
+    ScratchDir dir;
+    const std::string file = writeSample(dir, mode, sampleName(mode));
+    const auto r = runIn(dir, {"show", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    GuiModel gui(mode, dir.path());
+    gui.open(file);
+    std::vector<std::string> names = gui.form().boundFieldNames();
+    for (const auto& e : kExtras)
+        if (std::find(names.begin(), names.end(), e) == names.end()) names.push_back(e);
+
+    const auto lines = r.outLines();
+    ASSERT_EQ(lines.size(), names.size()) << r.out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(lines[i], names[i] + "=" + gui.shown(names[i]));
+    const auto shown = parseShow(r.out);
+    for (const auto& e : kExtras)
+        EXPECT_TRUE(shown.count(e)) << e;
+    EXPECT_TRUE(shown.count("FText(0)"));
+    EXPECT_TRUE(shown.count("FText(1)"));
+    // Check boxes as 0 or 1.
+    for (const char* box : {"Reduce", "WakDis", "Adcf"}) {
+        ASSERT_TRUE(shown.count(box)) << box;
+        EXPECT_TRUE(shown.at(box) == "0" || shown.at(box) == "1") << box << "=" << shown.at(box);
+    }
+    EXPECT_EQ(shown.at("Baund"), "9600");
+}
+
+TEST_P(CliShow, JsonHoldsTheSameNamesAndTexts) {
+    const int mode = GetParam();
+    ScratchDir dir;
+    const std::string file = writeSample(dir, mode, sampleName(mode));
+    const auto plain = runIn(dir, {"show", file});
+    const auto json = runIn(dir, {"show", "--json", file});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out;
+    ASSERT_TRUE(doc.isObject());
+    const QJsonObject obj = doc.object();
+    const auto expected = parseShow(plain.out);
+    EXPECT_EQ(static_cast<std::size_t>(obj.size()), expected.size());
+    for (const auto& [name, text] : expected)
+        EXPECT_EQ(obj.value(QString::fromStdString(name)).toString().toStdString(), text) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachProduct, CliShow, ::testing::Values(1, 2, 3, 4));
+
+TEST(CliShowRefusals, BPlusFileForAGenerationBProductIsRefused) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    const auto r = runIn(dir, {"show", file, "--product", "1"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.errHasLine("Invalid patch version: This patch does not match this application"))
+        << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(CliShowRefusals, ProductComesFromTheFileName) {
+    ScratchDir dir;
+    // Lower case works, and only the third and fourth characters count.
+    const std::string file = writeSample(dir, 4, "xyup_lower.bin");
+    const auto r = runIn(dir, {"show", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(parseShow(r.out).count("MultiPHY")) << "an ATM window";
+    // A bare name in the current directory is found the same way.
+    const auto bare = runIn(dir, {"show", "xyup_lower.bin"});
+    EXPECT_EQ(bare.exitCode, 0) << bare.err;
+    EXPECT_EQ(bare.out, r.out);
+}
+
+TEST(CliShowRefusals, UnreadableFileIsExit2WithTheWindowsMessage) {
+    ScratchDir dir;
+    const std::string folder = dir / "E2MB_folder.bin";
+    fs::create_directory(folder);
+    const auto r = runIn(dir, {"show", folder});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.errHasLine("Romwright: Error Loading Patch File :  " + folder)) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+// ---- edit --------------------------------------------------------------------------------
+
+class CliEditRoundTrip : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliEditRoundTrip, NoEditsSavesWhatTheWindowsSaveCommandSaves) {
+    const int mode = GetParam();
+    ScratchDir dir;
+    const std::string code = modeCode(mode);
+    // A file the window re-encodes: the sample with a few bytes outside the block changed.
+    image::Image img = image::makeSampleImage(mode);
+    img[0x300] ^= 0x5A;
+    img[0x1F10] = 0x42;
+    const std::string file = writeImage(dir, img, code + "_in.bin");
+    const std::string out = dir / (code + "_cli.bin");
+    const auto r = runIn(dir, {"edit", file, "-o", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    GuiModel gui(mode, dir.path());
+    gui.open(file);
+    const std::string guiOut = dir / (code + "_gui.bin");
+    ASSERT_TRUE(gui.save(guiOut));
+    const auto cliBytes = readBytes(out);
+    EXPECT_EQ(cliBytes.size(), 8192u);
+    EXPECT_EQ(cliBytes, readBytes(guiOut));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachProduct, CliEditRoundTrip, ::testing::Values(1, 2, 3, 4));
+
+// Each kind of field edited, compared with the same edits made by a user in the window.
+void editsOfEachKind(int mode) {
+    ScratchDir dir;
+    const std::string code = modeCode(mode);
+    const std::string file = writeSample(dir, mode, code + "_in.bin");
+
+    GuiModel gui(mode, dir.path());
+    gui.open(file);
+    const std::string reduce = gui.shown("Reduce") == "1" ? "0" : "1";
+    const std::string carrierBefore = gui.shown("DwCarrierText(0)") + gui.shown("DwCarrierText(1)");
+
+    const std::string out = dir / (code + "_cli.bin");
+    // One step is 0.01 MHz, less than a carrier index: six steps reach the next one.
+    std::vector<std::string> args = {"edit",
+                                     file,
+                                     "-o",
+                                     out,
+                                     "Baund=19200",
+                                     "Reduce=" + reduce,
+                                     "UTOPIAAddress=1F",
+                                     "PowerController=3"};
+    for (int i = 0; i < 6; ++i)
+        args.emplace_back("DownCarrierScroll=up");
+    for (const char* e : {"Max_PSD=-30", "TransmitePreambleL=3C"})
+        args.emplace_back(e);
+    const auto r = runIn(dir, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    gui.form().show();
+    ASSERT_TRUE(gui.combo("Baund").userPick(std::string("19200")));
+    gui.check("Reduce").userClick();
+    ASSERT_TRUE(gui.type("UTOPIAAddress", "1F"));
+    ASSERT_TRUE(gui.form().setFocus(&gui.combo("PowerController")));
+    ASSERT_TRUE(gui.combo("PowerController").userPick(std::string("3")));
+    ASSERT_TRUE(gui.form().leave());
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(dynamic_cast<ui::UpDown&>(*gui.form().find("DownCarrierScroll")).userUp());
+        ASSERT_TRUE(gui.form().leave());
+    }
+    ASSERT_TRUE(gui.type("Max_PSD", "-30"));
+    ASSERT_TRUE(gui.type("TransmitePreambleL", "3C"));
+    ASSERT_TRUE(gui.form().Done());
+    const std::string guiOut = dir / (code + "_gui.bin");
+    ASSERT_TRUE(gui.save(guiOut));
+    EXPECT_EQ(readBytes(out), readBytes(guiOut));
+
+    // And the file holds the edits: loading it shows them.
+    const auto shown = runIn(dir, {"show", out});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    const auto m = parseShow(shown.out);
+    EXPECT_EQ(m.at("Baund"), "19200");
+    EXPECT_EQ(m.at("Reduce"), reduce);
+    EXPECT_EQ(m.at("UTOPIAAddress"), "1F");
+    EXPECT_EQ(m.at("PowerController"), "3");
+    EXPECT_EQ(m.at("TransmitePreambleL"), "3C"); // hidden outside expert mode, still edited
+    EXPECT_NE(m.at("DwCarrierText(0)") + m.at("DwCarrierText(1)"), carrierBefore);
+    EXPECT_EQ(m.at("UART_Rate"), gui.shown("UART_Rate"));
+}
+
+TEST(CliEdit, EditsOfEachKindMatchAUsersEditsInMII_B) {
+    editsOfEachKind(1);
+}
+TEST(CliEdit, EditsOfEachKindMatchAUsersEditsInATM_B) {
+    editsOfEachKind(2);
+}
+TEST(CliEdit, EditsOfEachKindMatchAUsersEditsInMII_BP) {
+    editsOfEachKind(3);
+}
+TEST(CliEdit, EditsOfEachKindMatchAUsersEditsInATM_BP) {
+    editsOfEachKind(4);
+}
+
+TEST(CliEdit, DefaultsPressesTheDefaultButton) {
+    ScratchDir dir;
+    image::Image img = image::makeSampleImage(4);
+    const std::string file = writeImage(dir, img, "E2UP_in.bin");
+    // Move a field away from its factory value first, so "Default" has work to do.
+    const std::string moved = dir / "E2UP_moved.bin";
+    ASSERT_EQ(runIn(dir, {"edit", file, "-o", moved, "Baund=2400"}).exitCode, 0);
+
+    const std::string out = dir / "E2UP_cli.bin";
+    const auto r = runIn(dir, {"edit", moved, "-o", out, "--defaults"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    GuiModel gui(4, dir.path());
+    gui.open(moved);
+    gui.form().show();
+    ASSERT_TRUE(dynamic_cast<ui::Button&>(*gui.form().find("Default")).userClick());
+    ASSERT_TRUE(gui.form().Done());
+    const std::string guiOut = dir / "E2UP_gui.bin";
+    ASSERT_TRUE(gui.save(guiOut));
+    EXPECT_EQ(readBytes(out), readBytes(guiOut));
+    EXPECT_EQ(parseShow(runIn(dir, {"show", out}).out).at("Baund"), "9600");
+}
+
+TEST(CliEdit, BPlusEntryRefusedWhenLeftWritesNothing) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_in.bin");
+    const std::string out = dir / "E2MP_out.bin";
+    const auto r = runIn(dir, {"edit", file, "-o", out, "Baund=19200", "UTOPIAAddress=G"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.errHasLine("Illegal Parameter: Please insert new value")) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(CliEdit, GenerationBAcceptsTheTextButDoneRefusesIt) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 2, "E2UB_in.bin");
+    const std::string out = dir / "E2UB_out.bin";
+    const auto r = runIn(dir, {"edit", file, "-o", out, "UTOPIAAddress=G"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.errHasLine("Error input: Please check your input values")) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(CliEdit, RefusedValuesAndNamesWriteNothing) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_in.bin");
+    const std::string out = dir / "E2MP_out.bin";
+    for (const char* edit :
+         {"UTOPIAAddress=123", "FText(0)=123", "Max_PSD=-30.25", "Baund=12345",
+          "Baund=", "Reduce=2", "Reduce=yes", "Bogus=1", "UART_Rate=12", "DownBitrate=1",
+          "AFEControl=ABC", "DownCarrierScroll=left", "Default=1", "FText(2)=1"}) {
+        const auto r = runIn(dir, {"edit", file, "-o", out, edit});
+        EXPECT_EQ(r.exitCode, 2) << edit << "\n" << r.err;
+        EXPECT_FALSE(r.errLines().empty()) << edit;
+        EXPECT_FALSE(fs::exists(out)) << edit;
+    }
+}
+
+TEST(CliEdit, WrongFSampleIsPrintedAndTheEditGoesOn) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 4, "E2UP_in.bin");
+    const std::string out = dir / "E2UP_out.bin";
+    const auto r = runIn(dir, {"edit", file, "-o", out, "FText(0)=03"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.errHasLine("Wrong F sample: The Fsample can't be less then 5 MHZ")) << r.err;
+    const auto m = parseShow(runIn(dir, {"show", out}).out);
+    EXPECT_EQ(m.at("FText(0)"), "05");
+    EXPECT_EQ(m.at("FText(1)"), "00");
+}
+
+TEST(CliEdit, OutputNameMustBeginWithTheModeCode) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_in.bin");
+    for (const std::string name : {"out.bin", "e2mp_lower.bin", "E2UP_other.bin"}) {
+        const auto r = runIn(dir, {"edit", file, "-o", dir / name});
+        EXPECT_EQ(r.exitCode, 2) << name;
+        EXPECT_TRUE(r.errHasLine("Mismatch file name: The file must begin with :   E2MP")) << r.err;
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
+    // A bare name is taken in the current directory, where it passes.
+    const auto bare = runIn(dir, {"edit", file, "-o", "E2MP_bare.bin"});
+    EXPECT_EQ(bare.exitCode, 0) << bare.err;
+    EXPECT_TRUE(fs::exists(dir / "E2MP_bare.bin"));
+}
+
+TEST(CliEdit, ReservedAreaBytesGoThroughTheEditor) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_in.bin");
+    const std::string out = dir / "E2MP_out.bin";
+    const auto r =
+        runIn(dir, {"edit", file, "-o", out, "--reserved", "1A=5", "--reserved", "ff=c3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto bytes = readBytes(out);
+    ASSERT_EQ(bytes.size(), 8192u);
+    for (int a = 0; a < 256; ++a) {
+        const std::uint8_t want = a == 0x1A ? 0x05 : a == 0xFF ? 0xC3 : 0xFF;
+        EXPECT_EQ(bytes[static_cast<std::size_t>(0x1F00 + a)], want) << a;
+    }
+}
+
+TEST(CliEdit, ReservedAreaRefusals) {
+    ScratchDir dir;
+    const std::string mp = writeSample(dir, 3, "E2MP_in.bin");
+    const std::string mb = writeSample(dir, 1, "E2MB_in.bin");
+    struct Case {
+        std::string file, out, reserved;
+    };
+    for (const Case& c : {Case{mb, "E2MB_out.bin", "1A=5"}, Case{mp, "E2MP_out.bin", "100=5"},
+                          Case{mp, "E2MP_out.bin", "1A=100"}, Case{mp, "E2MP_out.bin", "G=1"},
+                          Case{mp, "E2MP_out.bin", "1A="}}) {
+        const auto r = runIn(dir, {"edit", c.file, "-o", dir / c.out, "--reserved", c.reserved});
+        EXPECT_EQ(r.exitCode, 2) << c.reserved << "\n" << r.err;
+        EXPECT_FALSE(fs::exists(dir / c.out)) << c.reserved;
+    }
+}
+
+// ---- diff --------------------------------------------------------------------------------
+
+TEST(CliDiff, IdenticalFilesExit0WithoutOutput) {
+    ScratchDir dir;
+    const std::string a = writeSample(dir, 2, "E2UB_a.bin");
+    const std::string b = writeSample(dir, 2, "E2UB_b.bin");
+    const auto r = runIn(dir, {"diff", a, b});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(CliDiff, ListsOffsetsThenFields) {
+    ScratchDir dir;
+    image::Image img = image::makeSampleImage(2);
+    const std::string a = writeImage(dir, img, "E2UB_a.bin");
+    const std::string b = dir / "E2UB_b.bin";
+    ASSERT_EQ(runIn(dir, {"edit", a, "-o", b, "Baund=19200"}).exitCode, 0);
+    // And one byte nobody interprets.
+    auto bytes = readBytes(b);
+    bytes[0x1234] ^= 0xFF;
+    image::Image changed{};
+    std::copy(bytes.begin(), bytes.end(), changed.begin());
+    ASSERT_TRUE(image::writePatchFile(b, changed));
+
+    const auto r = runIn(dir, {"diff", a, b});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    std::vector<std::string> expected;
+    for (int k = 0; k < 8192; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        if (img[i] == changed[i]) continue;
+        char line[32];
+        std::snprintf(line, sizeof line, "%04X %02X -> %02X", k, img[i], changed[i]);
+        expected.emplace_back(line);
+    }
+    const auto lines = r.outLines();
+    ASSERT_GE(lines.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[i], expected[i]);
+    const std::vector<std::string> fields(lines.begin() + static_cast<long>(expected.size()),
+                                          lines.end());
+    EXPECT_NE(std::find(fields.begin(), fields.end(), "Baund: 9600 -> 19200"), fields.end())
+        << r.out;
+    for (const auto& f : fields)
+        EXPECT_NE(f.find(": "), std::string::npos) << f;
+}
+
+TEST(CliDiff, ProductFromEitherNameOrOption) {
+    ScratchDir dir;
+    const std::string a = writeSample(dir, 1, "plain_a.bin");
+    const std::string b = writeSample(dir, 1, "E2MB_b.bin");
+    EXPECT_EQ(runIn(dir, {"diff", a, b}).exitCode, 0);
+    const std::string c = writeSample(dir, 1, "plain_c.bin");
+    EXPECT_EQ(runIn(dir, {"diff", a, c}).exitCode, 2);
+    EXPECT_EQ(runIn(dir, {"diff", a, c, "--product", "1"}).exitCode, 0);
+}
+
+} // namespace
+} // namespace rw::clitest
+
+namespace rw::clitest {
+namespace {
+
+// Values the image cannot hold stop the command before anything is written or sent.
+TEST(CliStore, ValueThatDoesNotFitItsByteIsRefused) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "E2MB_in.bin");
+    const std::string out = dir / "E2MB_out.bin";
+    // Below 11.06 MHz at 115200 baud the UART reload value is 256.
+    const std::vector<std::string> edits = {"Baund=115200", "FText(0)=10", "FText(1)=00"};
+    std::vector<std::string> args = {"edit", file, "-o", out};
+    args.insert(args.end(), edits.begin(), edits.end());
+    const auto r = runIn(dir, args);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.errHasLine("Illegal Parameter: UART_Rate does not fit in one byte.")) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+
+    std::vector<std::string> program = {"program", file, "--port", dir / "no-such-tty"};
+    program.insert(program.end(), edits.begin(), edits.end());
+    const auto p = runIn(dir, program);
+    EXPECT_EQ(p.exitCode, 2);
+    EXPECT_TRUE(p.errHasLine("Illegal Parameter: UART_Rate does not fit in one byte.")) << p.err;
+    EXPECT_EQ(p.err.find("Port Unavailable"), std::string::npos) << "the port was never opened";
+}
+
+} // namespace
+} // namespace rw::clitest

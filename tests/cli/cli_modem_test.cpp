@@ -1,0 +1,381 @@
+// program, read, restore and the dry run against romwright-sim over a pseudo-terminal.
+// Each full read of the E2PROM takes about a minute (32 pauses of 1.8 s before the block
+// reads), so every test here does at most two of them.
+#include "cli_test_support.h"
+#include "support/sim_process.h"
+
+namespace rw::clitest {
+namespace {
+
+constexpr auto kRunLimit = 240s;
+
+std::vector<std::string> traceLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string l; std::getline(in, l);) {
+        while (!l.empty() && (l.back() == '\r' || l.back() == '\n'))
+            l.pop_back();
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+// A write into the E2PROM window: C000h.. for B+, 9000h..AFFFh for B.
+bool isE2Write(const std::string& line, bool bplus) {
+    if (line.rfind("WR ", 0) != 0 || line.size() < 4) return false;
+    return bplus ? line[3] == 'C' : (line[3] == '9' || line[3] == 'A');
+}
+
+bool isBlockRead(const std::string& line) {
+    return line.rfind("RD ", 0) == 0 && line.size() > 4 && line.substr(line.size() - 4) == ",100";
+}
+
+image::Image imageOf(const std::vector<std::uint8_t>& bytes) {
+    image::Image img{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
+    return img;
+}
+
+// What the window stores for a file: the file saved by `edit` without edits.
+image::Image windowImage(const ScratchDir& dir, const std::string& file, const std::string& code) {
+    const std::string out = dir / (code + "_window.bin");
+    const auto r = runIn(dir, {"edit", file, "-o", out});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return imageOf(readBytes(out));
+}
+
+TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    const image::Image wanted = windowImage(dir, file, "E2MP");
+    image::Image before = wanted;
+    for (int k : {5, 0x123, 0x124, 0x1F00, 0x1FFF})
+        before[static_cast<std::size_t>(k)] ^= 0x3C;
+    const std::string modemFile = writeImage(dir, before, "modem.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--image", modemFile,
+                              "--write-back", dir / "after.bin", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+
+    const std::string backup = dir / "E2MP_backup_test.bin";
+    const auto r =
+        runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup}, kRunLimit);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
+    // Plain phase lines when stderr is no terminal.
+    for (const char* phase : {"Connecting", "Reading", "Writing", "Checking"})
+        EXPECT_TRUE(r.errHasLine(phase)) << phase << "\n" << r.err;
+    EXPECT_NE(r.err.find(backup), std::string::npos) << "the backup's path is printed";
+
+    image::Image expected = wanted;
+    expected[0] = 0x55;
+    EXPECT_EQ(readBytes(dir / "after.bin"), toVector(expected));
+    // The backup is the E2PROM as read: before the run, with offset 0 as cleared.
+    image::Image asRead = before;
+    asRead[0] = 0x00;
+    EXPECT_EQ(readBytes(backup), toVector(asRead));
+}
+
+TEST(CliProgram, InterfaceMismatchIsExit1WithTheExactMessage) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "Utopia Phy",
+                              "--write-back", dir / "after.bin", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r = runIn(dir, {"program", file, "--port", sim.device()}, kRunLimit);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(r.errHasLine("Modem interface type mismatch: The modem you have selected (Utopia "
+                             "Phy) does not match this application.Please switch modem or exit "
+                             "and change to ATM mode."))
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "after.bin"));
+    for (const auto& line : traceLines(dir / "trace.txt"))
+        EXPECT_FALSE(isE2Write(line, true)) << line;
+}
+
+TEST(CliProgram, NoModemOnTheDeviceIsExit1) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    const std::string device = dir / "no-such-tty";
+    const auto r = runIn(dir, {"program", file, "--port", device}, kRunLimit);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    // The device path stands where the window writes the port number.
+    EXPECT_TRUE(r.errHasLine("Port Unavailable: Com  " + device +
+                             " is Invalid. Would you like to try different port ?  "))
+        << r.err;
+}
+
+TEST(CliProgram, EditsThatFailTheDoneCheckSendNothing) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r =
+        runIn(dir, {"program", file, "--port", sim.device(), "UTOPIAAddress=G"}, kRunLimit);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_TRUE(r.errHasLine("Error input: Please check your input values")) << r.err;
+    EXPECT_TRUE(traceLines(dir / "trace.txt").empty()) << "nothing was sent to the modem";
+}
+
+TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    // A modem whose every byte differs, so the write phase is long.
+    image::Image blank{};
+    blank.fill(0x00);
+    blank[0] = 0x55;
+    const std::string modemFile = writeImage(dir, blank, "modem.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--image", modemFile,
+                              "--write-back", dir / "after.bin", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+
+    CliRun run;
+    run.args = {"program", file, "--port", sim.device(), "--backup", dir / "E2MP_backup.bin"};
+    run.cwd = dir.path();
+    run.env["XDG_DATA_HOME"] = dir / "data";
+    run.limit = kRunLimit;
+    bool sent = false;
+    run.onStderr = [&sent](pid_t pid, const std::string& err) {
+        if (!sent && err.find("\nWriting\n") != std::string::npos) {
+            // Let a few bytes go out first.
+            std::this_thread::sleep_for(300ms);
+            ::kill(pid, SIGINT);
+            sent = true;
+        }
+    };
+    const auto r = runCli(run);
+    ASSERT_TRUE(sent) << r.err;
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
+        << r.err;
+
+    const auto after = readBytes(dir / "after.bin");
+    ASSERT_EQ(after.size(), 8192u);
+    EXPECT_EQ(after[0], 0x00) << "offset 0 stays invalid";
+    const auto trace = traceLines(dir / "trace.txt");
+    int writes = 0;
+    std::size_t lastE2Write = 0;
+    for (std::size_t i = 0; i < trace.size(); ++i)
+        if (isE2Write(trace[i], true)) {
+            ++writes;
+            lastE2Write = i;
+        }
+    EXPECT_GT(writes, 1);
+    EXPECT_LT(writes, 8000) << "the write phase stopped early";
+    // The run left the M> state properly after its last write.
+    bool left = false;
+    for (std::size_t i = lastE2Write + 1; i < trace.size(); ++i) {
+        if (trace[i] == "WR 8D00 0") left = true;
+        EXPECT_FALSE(isBlockRead(trace[i])) << "the check phase reads nothing: " << trace[i];
+    }
+    EXPECT_TRUE(left);
+}
+
+// Ctrl-C pressed `presses` times as soon as the read phase has begun.
+CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device, int presses) {
+    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    CliRun run;
+    run.args = {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"};
+    run.cwd = dir.path();
+    run.env["XDG_DATA_HOME"] = dir / "data";
+    run.limit = kRunLimit;
+    bool sent = false;
+    run.onStderr = [&sent, presses](pid_t pid, const std::string& err) {
+        if (sent || err.find("\nReading\n") == std::string::npos) return;
+        for (int i = 0; i < presses; ++i) {
+            ::kill(pid, SIGINT);
+            std::this_thread::sleep_for(50ms);
+        }
+        sent = true;
+    };
+    const auto r = runCli(run);
+    EXPECT_TRUE(sent) << r.err;
+    return r;
+}
+
+TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
+    ScratchDir dir;
+    rw::test::SimProcess sim({"--no-throttle", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r = interruptWhileReading(dir, sim.device(), 2);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    // The run ended its own way: final message, and the M> state left after invalidating.
+    EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
+        << r.err;
+    const auto trace = traceLines(dir / "trace.txt");
+    int reads = 0;
+    for (const auto& line : trace)
+        if (isBlockRead(line)) ++reads;
+    EXPECT_LT(reads, 32) << "the read phase stopped early";
+    EXPECT_FALSE(fs::exists(dir / "E2MB_backup.bin")) << "no backup of an incomplete read";
+}
+
+TEST(CliProgram, ThirdCtrlCEndsTheProgramAtOnce) {
+    ScratchDir dir;
+    rw::test::SimProcess sim({"--no-throttle"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r = interruptWhileReading(dir, sim.device(), 3);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_FALSE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
+        << r.err;
+}
+
+TEST(CliProgram, DryRunListsExactlyTheDifferingOffsetsAndWritesNothing) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 4, "E2UP_sample.bin");
+    const image::Image wanted = windowImage(dir, file, "E2UP");
+    image::Image modem = wanted;
+    const std::vector<int> changed = {0x002, 0x0FF, 0x100, 0x1234, 0x1FFF};
+    for (int k : changed)
+        modem[static_cast<std::size_t>(k)] ^= 0x81;
+    modem[0] = 0x55;
+    const std::string modemFile = writeImage(dir, modem, "modem.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "Utopia Phy",
+                              "--image", modemFile, "--write-back", dir / "after.bin", "--trace",
+                              dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+
+    const auto r = runIn(dir, {"program", file, "--port", sim.device(), "--dry-run"}, kRunLimit);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> expected;
+    for (int k : changed) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%04X %02X -> %02X", k, modem[static_cast<std::size_t>(k)],
+                      wanted[static_cast<std::size_t>(k)]);
+        expected.emplace_back(line);
+    }
+    expected.emplace_back("5 bytes would be written.");
+    EXPECT_EQ(r.outLines(), expected);
+    for (const auto& line : traceLines(dir / "trace.txt"))
+        EXPECT_EQ(line.rfind("WR", 0), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(dir / "after.bin"));
+    EXPECT_FALSE(fs::exists(dir / "data")) << "no backup without writes";
+}
+
+TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {
+    ScratchDir dir;
+    image::Image img;
+    for (std::size_t i = 0; i < img.size(); ++i)
+        img[i] = static_cast<std::uint8_t>((i * 31 + (i >> 8)) & 0xFF);
+    const std::string modemFile = writeImage(dir, img, "modem.bin");
+    rw::test::SimProcess sim(
+        {"--no-throttle", "--generation", "B", "--image", modemFile, "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    // No --port: startup.ini's default port, mapped to the simulator's terminal.
+    {
+        std::ofstream ini(dir / "startup.ini", std::ios::binary);
+        ini << "[settings]\r\ndefaultcom = \"COM2\"\r\nmode = \"normal\"\r\nwatchdog = "
+               "\"enabled\"\r\n";
+    }
+    const std::string out = dir / "read.bin";
+    CliRun run;
+    run.args = {"read", "--product", "1", "-o", out};
+    run.cwd = dir.path();
+    run.env["XDG_DATA_HOME"] = dir / "data";
+    run.env["ROMWRIGHT_COM2"] = sim.device();
+    run.limit = kRunLimit;
+    const auto r = runCli(run);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readBytes(out), toVector(img));
+    for (const auto& line : traceLines(dir / "trace.txt"))
+        EXPECT_FALSE(isE2Write(line, false)) << line;
+    int blockReads = 0;
+    for (const auto& line : traceLines(dir / "trace.txt"))
+        if (isBlockRead(line)) ++blockReads;
+    EXPECT_EQ(blockReads, 32);
+
+    // An existing OUT is kept unless --force is given.
+    const auto again =
+        runIn(dir, {"read", "--port", sim.device(), "--product", "1", "-o", out}, 20s);
+    EXPECT_EQ(again.exitCode, 2);
+    EXPECT_EQ(readBytes(out), toVector(img));
+}
+
+TEST(CliRestore, BringsTheFilesBytesBackExactly) {
+    ScratchDir dir;
+    // A backup whose watchdog byte has bit 2 clear while startup.ini disables the watchdog:
+    // an ordinary run would set the bit, a restore must not.
+    image::Image backup = image::makeSampleImage(3);
+    backup[0] = 0x00;
+    backup[597] = 0x10;
+    backup[0x0ABC] = 0x77;
+    const std::string file = writeImage(dir, backup, "E2MP_backup_20240101-000000.bin");
+    {
+        std::ofstream ini(dir / "startup.ini", std::ios::binary);
+        ini << "[settings]\r\ndefaultcom = \"COM1\"\r\nmode = \"normal\"\r\nwatchdog = "
+               "\"disabled\"\r\n";
+    }
+    image::Image modem = backup;
+    for (std::size_t i = 1; i < modem.size(); i += 97)
+        modem[i] ^= 0xFF;
+    modem[597] = 0x14;
+    const std::string modemFile = writeImage(dir, modem, "modem.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--image", modemFile,
+                              "--write-back", dir / "after.bin"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    // No --backup: the backup goes to the data folder and its path is printed.
+    const auto r = runIn(dir, {"restore", file, "--port", sim.device()}, kRunLimit);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
+    image::Image expected = backup;
+    expected[0] = 0x55;
+    EXPECT_EQ(readBytes(dir / "after.bin"), toVector(expected));
+
+    std::vector<std::string> backups;
+    for (const auto& e : fs::recursive_directory_iterator(dir / "data"))
+        if (e.is_regular_file() && e.path().filename().string().rfind("E2MP_backup_", 0) == 0)
+            backups.push_back(e.path().string());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_NE(r.err.find(backups[0]), std::string::npos) << r.err;
+    image::Image asRead = modem;
+    asRead[0] = 0x00;
+    EXPECT_EQ(readBytes(backups[0]), toVector(asRead));
+}
+
+TEST(CliProgram, BytesThatDoNotReadBackAreListedWithWantedAndFound) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    const image::Image wanted = windowImage(dir, file, "E2MP");
+    image::Image modem = wanted;
+    modem[0x123] ^= 0xF0; // must be written, and the modem stores it with bit 0 flipped
+    const std::string modemFile = writeImage(dir, modem, "modem.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--image", modemFile,
+                              "--write-back", dir / "after.bin", "--flip", "123"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r = runIn(dir, {"program", file, "--port", sim.device(), "--backup", dir / "bk.bin"},
+                         kRunLimit);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const auto lines = r.errLines();
+    const auto it = std::find(lines.begin(), lines.end(),
+                              "Progrming Error: An error occurred while programming the E2.");
+    ASSERT_NE(it, lines.end()) << r.err;
+    char report[64];
+    std::snprintf(report, sizeof report, "0123: wanted %02X, found %02X", wanted[0x123],
+                  wanted[0x123] ^ 0x01);
+    ASSERT_NE(it + 1, lines.end());
+    EXPECT_EQ(*(it + 1), report) << r.err;
+    EXPECT_EQ(readBytes(dir / "after.bin").at(0), 0x00) << "not validated";
+}
+
+TEST(CliProgram, UnwritableBackupStopsTheRunBeforeAnyWrite) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    {
+        std::ofstream blocker(dir / "blocker");
+        blocker << "a file where a folder should be";
+    }
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--write-back",
+                              dir / "after.bin", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r = runIn(
+        dir, {"program", file, "--port", sim.device(), "--backup", dir / "blocker/E2MP_backup.bin"},
+        kRunLimit);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "after.bin"));
+    for (const auto& line : traceLines(dir / "trace.txt"))
+        EXPECT_FALSE(isE2Write(line, true)) << line;
+}
+
+} // namespace
+} // namespace rw::clitest

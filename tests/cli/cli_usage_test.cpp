@@ -1,0 +1,220 @@
+// The command line's contract outside the windows: arguments, help, usage errors, the
+// product rule, message lines and JSON texts.
+#include "cli/cli.h"
+#include "cli/cli_args.h"
+#include "cli/cli_output.h"
+#include "cli_test_support.h"
+
+#include <sstream>
+
+namespace rw::clitest {
+namespace {
+
+using cli::Command;
+using cli::parseArguments;
+
+TEST(CliArguments, EditTakesFileOutputOptionsAndEditsInOrder) {
+    const auto p =
+        parseArguments({"edit", "E2MP_a.bin", "-o", "E2MP_b.bin", "--product", "3", "Max_PSD=-30.5",
+                        "--reserved", "1A=5", "--defaults", "Baund=9600", "--reserved=FF=00"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.args.command, Command::Edit);
+    ASSERT_EQ(p.args.files.size(), 1u);
+    EXPECT_EQ(p.args.files[0], "E2MP_a.bin");
+    EXPECT_EQ(p.args.output, "E2MP_b.bin");
+    EXPECT_EQ(p.args.product, 3);
+    EXPECT_TRUE(p.args.defaults);
+    ASSERT_EQ(p.args.edits.size(), 2u);
+    EXPECT_EQ(p.args.edits[0].name, "Max_PSD");
+    EXPECT_EQ(p.args.edits[0].value, "-30.5");
+    EXPECT_EQ(p.args.edits[1].name, "Baund");
+    ASSERT_EQ(p.args.reserved.size(), 2u);
+    EXPECT_EQ(p.args.reserved[0].address, "1A");
+    EXPECT_EQ(p.args.reserved[0].value, "5");
+    EXPECT_EQ(p.args.reserved[1].address, "FF");
+    EXPECT_EQ(p.args.reserved[1].value, "00");
+}
+
+TEST(CliArguments, ValueAfterDoubleDashAndEmptyValues) {
+    const auto p = parseArguments({"program", "--port=COM2", "--", "-odd.bin", "FText(1)="});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.args.port, "COM2");
+    EXPECT_EQ(p.args.files[0], "-odd.bin");
+    ASSERT_EQ(p.args.edits.size(), 1u);
+    EXPECT_EQ(p.args.edits[0].name, "FText(1)");
+    EXPECT_EQ(p.args.edits[0].value, "");
+}
+
+TEST(CliArguments, UsageErrors) {
+    EXPECT_NE(parseArguments({}).error, "");
+    EXPECT_NE(parseArguments({"frobnicate"}).error, "");
+    EXPECT_NE(parseArguments({"show"}).error, "");
+    EXPECT_NE(parseArguments({"show", "a.bin", "b.bin"}).error, "");
+    EXPECT_NE(parseArguments({"show", "a.bin", "X=1"}).error, "");
+    EXPECT_NE(parseArguments({"show", "a.bin", "--port", "COM1"}).error, "");
+    EXPECT_NE(parseArguments({"edit", "a.bin"}).error, "");
+    EXPECT_NE(parseArguments({"edit", "a.bin", "-o"}).error, "");
+    EXPECT_NE(parseArguments({"edit", "a.bin", "-o", "b", "=3"}).error, "");
+    EXPECT_NE(parseArguments({"edit", "a.bin", "-o", "b", "--reserved", "1A"}).error, "");
+    EXPECT_NE(parseArguments({"show", "a.bin", "--product", "5"}).error, "");
+    EXPECT_NE(parseArguments({"show", "a.bin", "--product", "0"}).error, "");
+    EXPECT_NE(parseArguments({"show", "a.bin", "--json=yes"}).error, "");
+    EXPECT_NE(parseArguments({"read", "--port", "COM1"}).error, "");
+    EXPECT_NE(parseArguments({"diff", "a.bin"}).error, "");
+    EXPECT_NE(parseArguments({"restore", "a.bin", "X=1"}).error, "");
+    EXPECT_NE(parseArguments({"program", "a.bin", "--force"}).error, "");
+    EXPECT_NE(parseArguments({"program", "a.bin", "--dry-run", "--backup", "b.bin"}).error, "");
+}
+
+TEST(CliArguments, HexBytesForTheReservedArea) {
+    EXPECT_EQ(cli::parseHexByte("0"), 0);
+    EXPECT_EQ(cli::parseHexByte("1a"), 0x1A);
+    EXPECT_EQ(cli::parseHexByte("FF"), 0xFF);
+    EXPECT_FALSE(cli::parseHexByte(""));
+    EXPECT_FALSE(cli::parseHexByte("100"));
+    EXPECT_FALSE(cli::parseHexByte("G"));
+    EXPECT_FALSE(cli::parseHexByte("-1"));
+}
+
+TEST(CliPorts, ComNamesMapAndPathsStay) {
+    ::setenv("ROMWRIGHT_COM3", "/dev/ttyUSB7", 1);
+    EXPECT_EQ(cli::deviceForPort("COM3"), "/dev/ttyUSB7");
+    EXPECT_EQ(cli::deviceForPort("com3"), "/dev/ttyUSB7");
+    ::unsetenv("ROMWRIGHT_COM3");
+    EXPECT_EQ(cli::deviceForPort("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(cli::deviceForPort("COM6"), "/dev/ttyS5");
+    EXPECT_EQ(cli::deviceForPort("COM7"), "");
+    EXPECT_EQ(cli::deviceForPort("COM0"), "");
+    EXPECT_EQ(cli::deviceForPort("/dev/pts/7"), "/dev/pts/7");
+}
+
+TEST(CliMessages, TitleTextOnOneLine) {
+    EXPECT_EQ(cli::messageLine("Bad patch file",
+                               "An error occurred while reading the patch file.\r\nPlease try "
+                               "another one."),
+              "Bad patch file: An error occurred while reading the patch file. Please try another "
+              "one.");
+    EXPECT_EQ(cli::messageLine("Mismatch file name", "The file must begin with : \r\rE2MB"),
+              "Mismatch file name: The file must begin with :   E2MB");
+    EXPECT_EQ(cli::messageLine("Romwright", "a\nb"), "Romwright: a b");
+}
+
+TEST(CliMessages, DetailFollowsOnItsOwnLines) {
+    std::ostringstream out, err;
+    cli::Console c(out, err, false);
+    c.message("Progrming Error", "An error occurred while programming the E2.",
+              "0123: wanted 01, found 00\r\n0124: wanted 02, found 00\n");
+    EXPECT_EQ(err.str(), "Progrming Error: An error occurred while programming the E2.\n"
+                         "0123: wanted 01, found 00\n0124: wanted 02, found 00\n");
+}
+
+TEST(CliMessages, PlainProgressPrintsEachPhaseOnce) {
+    std::ostringstream out, err;
+    cli::Console c(out, err, false);
+    c.progress("Connecting", 0);
+    c.progress("Reading", 4);
+    c.progress("Reading", 5);
+    c.progress("Writing", 36);
+    c.endProgress();
+    EXPECT_EQ(err.str(), "Connecting\nReading\nWriting\n");
+}
+
+TEST(CliMessages, TerminalProgressRedrawsOneLine) {
+    std::ostringstream out, err;
+    cli::Console c(out, err, true);
+    c.progress("Reading", 4);
+    c.progress("Reading", 50);
+    c.endProgress();
+    const std::string s = err.str();
+    EXPECT_EQ(s.find('\n'), s.size() - 1) << s;
+    EXPECT_NE(s.find("\rReading"), std::string::npos);
+    EXPECT_NE(s.find(" 50%"), std::string::npos);
+}
+
+TEST(CliJson, StringsAreEscaped) {
+    EXPECT_EQ(cli::jsonString("12.96"), "\"12.96\"");
+    EXPECT_EQ(cli::jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(cli::jsonString("\r\n\t\x01"), "\"\\r\\n\\t\\u0001\"");
+    EXPECT_EQ(cli::jsonString("\xC3\xA9"), "\"\xC3\xA9\""); // UTF-8 stays
+    EXPECT_EQ(cli::jsonString("\xE9"), "\"\\u00E9\"");      // Latin-1 byte
+}
+
+// ---- the executable ----------------------------------------------------------------------
+
+TEST(CliUsage, HelpDescribesEveryCommandAndOption) {
+    ScratchDir dir;
+    const auto r = runIn(dir, {"--help"}, 20s);
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* cmd : {"show", "edit", "program", "restore", "read", "diff"})
+        EXPECT_NE(r.out.find(std::string("  ") + cmd + " "), std::string::npos) << cmd;
+
+    const std::map<std::string, std::vector<std::string>> options = {
+        {"show", {"--product", "--json"}},
+        {"edit",
+         {"-o", "--product", "--defaults", "--reserved", "NAME=VALUE", "DownCarrierScroll"}},
+        {"program", {"--port", "--product", "--dry-run", "--backup", "NAME=VALUE"}},
+        {"restore", {"--port", "--product", "--backup"}},
+        {"read", {"--port", "--product", "-o", "--force"}},
+        {"diff", {"--product"}}};
+    for (const auto& [cmd, opts] : options) {
+        const auto h = runIn(dir, {cmd, "--help"}, 20s);
+        EXPECT_EQ(h.exitCode, 0) << cmd;
+        EXPECT_EQ(h.out.rfind("Usage: romwright-cli " + cmd, 0), 0u) << h.out;
+        for (const auto& o : opts)
+            EXPECT_NE(h.out.find(o), std::string::npos) << cmd << " " << o;
+    }
+}
+
+TEST(CliUsage, BadUsageIsOneErrorLineThenUsageAndExit2) {
+    ScratchDir dir;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"frobnicate"},
+                                                 {"show"},
+                                                 {"edit", "E2MB_a.bin"},
+                                                 {"show", "E2MB_a.bin", "--bogus"},
+                                                 {"read", "--port", "COM1", "--product", "1"}}) {
+        const auto r = runIn(dir, args, 20s);
+        EXPECT_EQ(r.exitCode, 2);
+        const auto lines = r.errLines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0].rfind("romwright-cli: ", 0), 0u) << lines[0];
+        EXPECT_EQ(lines[1], "");
+        EXPECT_EQ(lines[2].rfind("Usage: romwright-cli", 0), 0u);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(CliUsage, NoProductIsExit2) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "data.bin");
+    const auto r = runIn(dir, {"show", file}, 20s);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("product"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(CliUsage, MissingFileIsExit2) {
+    ScratchDir dir;
+    const auto r = runIn(dir, {"show", dir / "E2MB_gone.bin"}, 20s);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(CliUsage, ComPortOutOfRangeIsExit2) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    const auto r = runIn(dir, {"program", file, "--port", "COM9"}, 20s);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("COM1..COM6"), std::string::npos) << r.err;
+}
+
+TEST(CliUsage, NoPortAndNoDefaultIsExit2) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    const auto r = runIn(dir, {"program", file}, 20s);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--port"), std::string::npos) << r.err;
+}
+
+} // namespace
+} // namespace rw::clitest
