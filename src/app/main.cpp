@@ -20,8 +20,9 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // No display name: Qt would append it to every window caption.
-    QApplication::setApplicationName(QStringLiteral("romwright"));
+    // The same data folder as the command line (backups). No display name: Qt would
+    // append it to every window caption.
+    QApplication::setApplicationName(QStringLiteral("Romwright"));
     // The program ends through its windows' own rules (exit question, welcome closed), not
     // because no window happens to be visible between two of them.
     QApplication::setQuitOnLastWindowClosed(false);

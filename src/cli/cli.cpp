@@ -121,6 +121,12 @@ private:
         return 0;
     }
 
+    // How the modem's messages name the port: the number for COMn, as the window does.
+    std::string portText() const {
+        const int n = comNumber(port_);
+        return n ? " " + std::to_string(n) : std::string();
+    }
+
     // The device of --port, or of startup.ini's default port.
     std::string device(Session& s) {
         std::string port = args_.port;
@@ -131,6 +137,7 @@ private:
         }
         const std::string dev = deviceForPort(port);
         if (dev.empty()) throw CommandFailure{2, "--port " + port + ": COM ports are COM1..COM6"};
+        port_ = port;
         return dev;
     }
 
@@ -151,6 +158,7 @@ private:
         }
         modem::RunOptions options;
         options.device = dev;
+        options.portText = portText();
         options.raw = raw;
         options.dryRun = args_.dryRun;
         options.backupFile =
@@ -185,6 +193,7 @@ private:
         s.main().wireProgramming();
         modem::RunOptions options;
         options.device = device(s);
+        options.portText = portText();
         options.readOnly = true;
         options.backup = false;
         const modem::RunReport report = runModem(s, options);
@@ -273,6 +282,7 @@ private:
 
     Console& console_;
     const Arguments& args_;
+    std::string port_; // as given (COM3) or taken from startup.ini
     bool modemWorkStarted_ = false;
 };
 

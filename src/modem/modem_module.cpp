@@ -319,7 +319,7 @@ int ModemModule::OpenModem(int portNumber) {
     return probeModem(r, " " + std::to_string(ComNumber), true, d);
 }
 
-int ModemModule::OpenModemDevice(const std::string& device) {
+int ModemModule::OpenModemDevice(const std::string& device, const std::string& portText) {
     port().setPortName(device);
     port().setSettings(kLineSettings);
     ui::OpenResult r = port().open();
@@ -327,7 +327,7 @@ int ModemModule::OpenModemDevice(const std::string& device) {
         port().close();
     else
         r = ui::OpenResult::Opened;
-    return probeModem(r, " " + device, false, {});
+    return probeModem(r, portText.empty() ? " " + device : portText, false, {});
 }
 
 void ModemModule::closePort() {

@@ -62,7 +62,8 @@ public:
     int OpenModem(int portNumber);
     // The same for a device given by path (command line): no listing, no dialog; the
     // messages name the device where they would name the port number.
-    int OpenModemDevice(const std::string& device);
+    // `portText` is how the messages name the port (" 3" for COM3); empty: " " + device.
+    int OpenModemDevice(const std::string& device, const std::string& portText = {});
     int ComNumber = 0; // 0 none yet, 1..4 chosen, 11 cancelled
     ComPortForm& comPortForm() { return *comPortForm_; }
 

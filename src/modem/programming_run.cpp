@@ -165,9 +165,9 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
 
     // 2. The port.
     if (!options.device.empty()) {
-        int r = modem_.OpenModemDevice(options.device);
+        int r = modem_.OpenModemDevice(options.device, options.portText);
         while (r == 1)
-            r = modem_.OpenModemDevice(options.device);
+            r = modem_.OpenModemDevice(options.device, options.portText);
         if (r != 2) {
             report.failure = "no modem answered on " + options.device;
             c_.Dump.setEnabled(true);

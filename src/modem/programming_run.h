@@ -32,6 +32,8 @@ struct RunControls {
 struct RunOptions {
     // Command line: open this device instead of asking for a port (empty: the GUI way).
     std::string device;
+    // How the messages name that port: " 3" for COM3; empty: a blank and the device path.
+    std::string portText;
     // Read and list what would be written; write nothing, not even the validity mark.
     bool dryRun = false;
     // Restore: the file's bytes exactly (no window overrides, watchdog or PHY rules).

@@ -104,6 +104,22 @@ TEST(CliProgram, NoModemOnTheDeviceIsExit1) {
         << r.err;
 }
 
+TEST(CliProgram, AComPortIsNamedByItsNumberInTheMessages) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    CliRun run;
+    run.args = {"program", file, "--port", "COM3"};
+    run.cwd = dir.path();
+    run.env["XDG_DATA_HOME"] = dir / "data";
+    run.env["ROMWRIGHT_COM3"] = (dir / "no-such-tty");
+    run.limit = kRunLimit;
+    const auto r = runCli(run);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(r.errHasLine(
+        "Port Unavailable: Com  3 is Invalid. Would you like to try different port ?  "))
+        << r.err;
+}
+
 TEST(CliProgram, EditsThatFailTheDoneCheckSendNothing) {
     ScratchDir dir;
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
