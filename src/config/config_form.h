@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,9 @@ public:
 
     // Fields the command line shows and edits, in window order ("FText(0)", "Baund", ...).
     virtual std::vector<std::string> boundFieldNames() const = 0;
+    // The text a field shows: a text box's or list's text, a check box's state as "0" or "1",
+    // a label's caption. Nothing for a name the window does not have.
+    std::optional<std::string> FieldText(const std::string& fullName) const;
 
     FormContext& context() const { return ctx_; }
 

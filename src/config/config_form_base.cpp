@@ -18,4 +18,21 @@ bool ConfigForm::ConfirmStorable() {
     return false;
 }
 
+std::optional<std::string> ConfigForm::FieldText(const std::string& fullName) const {
+    const ui::Control* c = findByFullName(fullName);
+    if (!c) return std::nullopt;
+    switch (c->kind()) {
+    case ui::ControlKind::TextBox:
+        return static_cast<const ui::TextBox*>(c)->text();
+    case ui::ControlKind::ComboBox:
+        return static_cast<const ui::ComboBox*>(c)->text();
+    case ui::ControlKind::CheckBox:
+        return static_cast<const ui::CheckBox*>(c)->checked() ? "1" : "0";
+    case ui::ControlKind::Label:
+        return static_cast<const ui::Label*>(c)->caption();
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace rw::config
