@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("rw-fuzz-ini-" + std::to_string(getpid()));
+        auto d =
+            std::filesystem::temp_directory_path() / ("rw-fuzz-ini-" + std::to_string(getpid()));
         std::filesystem::create_directories(d);
         return d.string();
     }();

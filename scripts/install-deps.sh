@@ -2,7 +2,8 @@
 # Installs what building and testing Romwright needs (Debian 12 packages), when missing.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev
-      xvfb xauth x11-utils imagemagick clang libclang-rt-14-dev)
+      xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev
+      dpkg-dev file procps)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
