@@ -8,6 +8,7 @@
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
+#include <cstdlib>
 #include <cctype>
 #include <cstdio>
 #include <exception>
@@ -246,6 +247,11 @@ private:
     modem::RunReport runModem(Session& s, const modem::RunOptions& options) {
         app::MainForm& m = s.main();
         modem::ModemModule* modem = m.modem();
+        // A simulated modem at full speed needs no pause before its dumps.
+        if (const char* pause = std::getenv("ROMWRIGHT_READ_PAUSE_MS")) {
+            const int ms = std::atoi(pause);
+            if (ms > 0 && ms <= 1800) modem->ReadingTimer().setInterval(ms);
+        }
         modem::RunControls controls{m.Dump,
                                     m.Abort,
                                     m.Status,

@@ -57,8 +57,14 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     ASSERT_TRUE(sim.ok()) << sim.error();
 
     const std::string backup = dir / "E2MP_backup_test.bin";
-    const auto r =
-        runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup}, kRunLimit);
+    // This run keeps the real 1800 ms pause before each dump.
+    CliRun run;
+    run.args = {"program", file, "--port", sim.device(), "--backup", backup};
+    run.cwd = dir.path();
+    run.env["XDG_DATA_HOME"] = dir / "data";
+    run.env["ROMWRIGHT_READ_PAUSE_MS"] = "1800";
+    run.limit = kRunLimit;
+    const auto r = runCli(run);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
     // Plain phase lines when stderr is no terminal.
@@ -193,6 +199,8 @@ CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device
     run.args = {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"};
     run.cwd = dir.path();
     run.env["XDG_DATA_HOME"] = dir / "data";
+    // The presses must land while a dump pause is still running.
+    run.env["ROMWRIGHT_READ_PAUSE_MS"] = "1800";
     run.limit = kRunLimit;
     bool sent = false;
     run.onStderr = [&sent, presses](pid_t pid, const std::string& err) {
