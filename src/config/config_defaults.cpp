@@ -33,27 +33,28 @@ void ConfigFormImpl::defaultDirection(Direction& d, const DirectionDefaults& v, 
 
 void ConfigFormImpl::SetDefaults() {
     const ScopedCount writing(programWrite_);
-    if (spec_.consInterFirst) {
-        defaultDirection(dir_[0], spec_.down, false);
-        defaultDirection(dir_[1], spec_.up, false);
+    if (traits_.consInterFirst) {
+        defaultDirection(dir_[0], traits_.down, false);
+        defaultDirection(dir_[1], traits_.up, false);
     }
 
-    Fsample = ReadDecimalLenient(spec_.fsWhole) + ReadDecimalLenient(spec_.fsHundredths) / 100.0;
-    fText_[0]->setText(spec_.fsWhole);
-    fText_[1]->setText(spec_.fsHundredths);
+    Fsample =
+        ReadDecimalLenient(traits_.fsWhole) + ReadDecimalLenient(traits_.fsHundredths) / 100.0;
+    fText_[0]->setText(traits_.fsWhole);
+    fText_[1]->setText(traits_.fsHundredths);
 
     baund_->setText("9600");
     txNext_->setText("0");
     reduce_->setValue(0);
-    for (const auto& [name, value] : spec_.earlyDefaults)
+    for (const auto& [name, value] : traits_.earlyDefaults)
         applyValue(name, value);
     psd_[1].low->setText("10");
     psd_[1].high->setText("0");
-    psd_[0].low->setText(spec_.maxPsdL);
-    psd_[0].high->setText(spec_.maxPsdH);
+    psd_[0].low->setText(traits_.maxPsdL);
+    psd_[0].high->setText(traits_.maxPsdH);
 
-    defaultDirection(dir_[0], spec_.down, true);
-    defaultDirection(dir_[1], spec_.up, true);
+    defaultDirection(dir_[0], traits_.down, true);
+    defaultDirection(dir_[1], traits_.up, true);
 
     static constexpr int kAfe[6] = {0, 1, 1, 1, 1, 0}; // Adcf .. Timnus
     for (std::size_t i = 0; i < afeBits_.size(); ++i)
@@ -70,9 +71,9 @@ void ConfigFormImpl::SetDefaults() {
 
     updateUart();
 
-    for (const auto& [name, value] : spec_.interfaceDefaults)
+    for (const auto& [name, value] : traits_.interfaceDefaults)
         applyValue(name, value);
-    address_->setText(spec_.address);
+    address_->setText(traits_.address);
 
     // MII_B set its rates before the sampling frequency; show them for the new one.
     if (variant() == Variant::MII_B) updateLineRates();

@@ -108,7 +108,7 @@ void ConfigFormImpl::writeCarrierIndex(Direction& d, long long n) {
 
 void ConfigFormImpl::carrierKeyPress(Direction& d, int key) {
     if (key == ui::kBackspace) return;
-    if (static_cast<int>(d.carrier[0]->text().size()) >= spec_.carrierAdvanceThreshold)
+    if (static_cast<int>(d.carrier[0]->text().size()) >= traits_.carrierAdvanceThreshold)
         setFocus(d.carrier[1]);
 }
 

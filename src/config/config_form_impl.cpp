@@ -80,14 +80,14 @@ template <class T> T& typed(const ui::Form& f, const std::string& name, int inde
 
 } // namespace
 
-ConfigFormImpl::ConfigFormImpl(FormContext& ctx, const VariantSpec& spec)
-    : ConfigForm(ctx, spec.variant, spec.name, spec.caption), spec_(spec) {
+ConfigFormImpl::ConfigFormImpl(FormContext& ctx, const VariantTraits& traits)
+    : ConfigForm(ctx, traits.variant, traits.name, traits.caption), traits_(traits) {
     buildCommon();
     buildInterface();
     buildFooter();
     for (int s = 0; s <= 28; ++s)
         slots_.push_back(s);
-    for (int s : spec_.interfaceSlots)
+    for (int s : traits_.interfaceSlots)
         slots_.push_back(s);
     size_ = layoutForm(plan_);
     setSize(size_.expertWidth, size_.height);
@@ -411,7 +411,7 @@ void ConfigFormImpl::buildCommon() {
 // ---- the interface group ----------------------------------------------------------------
 
 void ConfigFormImpl::buildInterface() {
-    for (const BitField& f : spec_.fields) {
+    for (const BitField& f : traits_.fields) {
         ui::Control* c = nullptr;
         switch (f.kind) {
         case FieldKind::Check: {
@@ -448,7 +448,7 @@ void ConfigFormImpl::buildInterface() {
     }
 
     // Arrangement and captions, from the variant's table.
-    for (const UiItem& item : spec_.interfaceUi) {
+    for (const UiItem& item : traits_.interfaceUi) {
         if (item.kind != UiItem::Field) {
             ui::Label& l = newLabel(item.text, item.labelName);
             l.setBold(item.kind == UiItem::Heading);
@@ -469,8 +469,8 @@ void ConfigFormImpl::buildInterface() {
 }
 
 void ConfigFormImpl::buildFooter() {
-    if (spec_.watchdogText) {
-        watchdog_[0] = &newLabel(spec_.watchdogText, "WatchDogLabel", 0);
+    if (traits_.watchdogText) {
+        watchdog_[0] = &newLabel(traits_.watchdogText, "WatchDogLabel", 0);
         watchdog_[1] = &newLabel("Programming will switch the watchdog off", "WatchDogLabel", 1);
         for (ui::Label* l : watchdog_) {
             l->setVisible(false);
@@ -506,7 +506,7 @@ bool ConfigFormImpl::isProgrammedSlot(int slot) const {
 
 void ConfigFormImpl::SetExpertLayout(bool expert) {
     advanceFrame_->setVisible(expert);
-    for (const char* name : spec_.expertOnly)
+    for (const char* name : traits_.expertOnly)
         if (ui::Control* c = find(name)) c->setVisible(expert);
     setSize(expert ? size_.expertWidth : size_.compactWidth, size_.height);
 }
@@ -531,10 +531,10 @@ ui::Label& ConfigFormImpl::label(const std::string& name, int index) const {
 
 // ---- the four windows -------------------------------------------------------------------
 
-MII_B::MII_B(FormContext& ctx) : ConfigFormImpl(ctx, variantSpec(Variant::MII_B)) {}
-ATM_B::ATM_B(FormContext& ctx) : ConfigFormImpl(ctx, variantSpec(Variant::ATM_B)) {}
-MII_BP::MII_BP(FormContext& ctx) : ConfigFormImpl(ctx, variantSpec(Variant::MII_BP)) {}
-ATM_BP::ATM_BP(FormContext& ctx) : ConfigFormImpl(ctx, variantSpec(Variant::ATM_BP)) {}
+MII_B::MII_B(FormContext& ctx) : ConfigFormImpl(ctx, variantTraits(Variant::MII_B)) {}
+ATM_B::ATM_B(FormContext& ctx) : ConfigFormImpl(ctx, variantTraits(Variant::ATM_B)) {}
+MII_BP::MII_BP(FormContext& ctx) : ConfigFormImpl(ctx, variantTraits(Variant::MII_BP)) {}
+ATM_BP::ATM_BP(FormContext& ctx) : ConfigFormImpl(ctx, variantTraits(Variant::ATM_BP)) {}
 
 std::unique_ptr<ConfigForm> ConfigForm::create(int mode, FormContext& ctx) {
     switch (mode) {

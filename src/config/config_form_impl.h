@@ -1,6 +1,6 @@
 // The one implementation behind the four configuration windows. The common VDSL-layer,
 // power, sleep, AFE and preamble fields are built here; the interface fields, lists,
-// captions and factory values come from the window's VariantSpec (field_map.h).
+// captions and factory values come from the window's VariantTraits (field_map.h).
 #pragma once
 
 #include "config/config_form.h"
@@ -56,7 +56,7 @@ LayoutSize layoutForm(const LayoutPlan& plan);
 
 class ConfigFormImpl : public ConfigForm {
 public:
-    ConfigFormImpl(FormContext& ctx, const VariantSpec& spec);
+    ConfigFormImpl(FormContext& ctx, const VariantTraits& traits);
 
     void SendDigToModem() override;
     void SendDigToFile(image::Image& out) override;
@@ -75,7 +75,7 @@ public:
     // never mixes values computed for different frequencies.
     void CommitPendingEntries();
 
-    const VariantSpec& spec() const { return spec_; }
+    const VariantTraits& traits() const { return traits_; }
     // The PatchBytes slots the window owns, in FieldBytes order.
     const std::vector<int>& ownedSlots() const { return slots_; }
     // Slots that SendDigToModem puts into the override table.
@@ -163,7 +163,7 @@ private:
     void applyValue(const std::string& fullName, const std::string& value);
     void defaultDirection(Direction& d, const DirectionDefaults& v, bool carrierToo);
 
-    const VariantSpec& spec_;
+    const VariantTraits& traits_;
     std::array<ui::TextBox*, 2> fText_{};
     ui::ComboBox* baund_ = nullptr;
     ui::Label* uart_ = nullptr;

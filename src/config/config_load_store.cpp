@@ -144,8 +144,8 @@ void ConfigFormImpl::emptyKeptFields() {
 void ConfigFormImpl::loadSampling() {
     const auto& pb = context().cm.PatchBytes;
     const bool valid = pb[24] < 100 && pb[25] < 100 && pb[26] < 7 && pb[28] == 0x50;
-    const std::string whole = valid ? twoDigits(pb[25]) : spec_.fsWhole;
-    const std::string hundredths = valid ? twoDigits(pb[24]) : spec_.fsHundredths;
+    const std::string whole = valid ? twoDigits(pb[25]) : traits_.fsWhole;
+    const std::string hundredths = valid ? twoDigits(pb[24]) : traits_.fsHundredths;
     // Exactly the value the two boxes show.
     Fsample = ReadDecimalLenient(whole) + ReadDecimalLenient(hundredths) / 100.0;
     fText_[0]->setText(whole);

@@ -316,7 +316,7 @@ constexpr DirectionDefaults kAtmUp{"4", "6", "005", "99", "ED", "00"};
 constexpr DirectionDefaults kMiiDown{"64", "12", "002", "14", "58", "0"};
 constexpr DirectionDefaults kMiiUp{"16", "8", "005", "88", "F1", "0"};
 
-VariantSpec makeAtmB() {
+VariantTraits makeAtmB() {
     return {.variant = Variant::ATM_B,
             .name = "ATM_B",
             .caption = "ATM E2 Configurations",
@@ -338,8 +338,8 @@ VariantSpec makeAtmB() {
             .expertOnly = {}};
 }
 
-VariantSpec makeAtmBP() {
-    VariantSpec s = makeAtmB();
+VariantTraits makeAtmBP() {
+    VariantTraits s = makeAtmB();
     s.variant = Variant::ATM_BP;
     s.name = "ATM_BP";
     s.address = "0";
@@ -349,7 +349,7 @@ VariantSpec makeAtmBP() {
     return s;
 }
 
-VariantSpec makeMiiB() {
+VariantTraits makeMiiB() {
     return {.variant = Variant::MII_B,
             .name = "MII_B",
             .caption = "Kestrel E2 Configurations",
@@ -379,7 +379,7 @@ VariantSpec makeMiiB() {
                            "AutoLabel"}};
 }
 
-VariantSpec makeMiiBP() {
+VariantTraits makeMiiBP() {
     return {.variant = Variant::MII_BP,
             .name = "MII_BP",
             .caption = "Kestrel E2 Configurations",
@@ -428,11 +428,11 @@ VariantSpec makeMiiBP() {
 
 } // namespace
 
-const VariantSpec& variantSpec(Variant v) {
-    static const VariantSpec miiB = makeMiiB();
-    static const VariantSpec atmB = makeAtmB();
-    static const VariantSpec miiBP = makeMiiBP();
-    static const VariantSpec atmBP = makeAtmBP();
+const VariantTraits& variantTraits(Variant v) {
+    static const VariantTraits miiB = makeMiiB();
+    static const VariantTraits atmB = makeAtmB();
+    static const VariantTraits miiBP = makeMiiBP();
+    static const VariantTraits atmBP = makeAtmBP();
     switch (v) {
     case Variant::MII_B:
         return miiB;

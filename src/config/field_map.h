@@ -64,7 +64,7 @@ struct DirectionDefaults {
 
 using FieldValues = std::vector<std::pair<const char*, const char*>>; // full name, value
 
-struct VariantSpec {
+struct VariantTraits {
     Variant variant;
     const char* name;
     const char* caption;
@@ -87,7 +87,7 @@ struct VariantSpec {
     std::vector<const char*> expertOnly; // controls hidden by the non-expert layout
 };
 
-const VariantSpec& variantSpec(Variant v);
+const VariantTraits& variantTraits(Variant v);
 
 // Slots whose bytes go to the file only, never into the override table.
 bool isFileOnlySlot(int slot);

@@ -24,12 +24,12 @@ namespace rw::config {
 inline bool PsdUpdating = false;
 
 // ---- numbers -------------------------------------------------------------------------
-double LogBase(int base, double x);               // ln x / ln base
-double FloorHundredths(double x);                 // floor(x * 100) / 100
-long long RoundHalfEven(double x);                // to the nearest, ties to even
-double Round15(double x);                         // shortest text of <= 15 significant digits, read back
-std::string FormatDecimal(double x);              // <= 15 significant digits, no trailing zeros: 12.96, 13, 0.5
-std::string Hex(long long v);                     // upper case, no leading zeros, no prefix: 0, ED, 100
+double LogBase(int base, double x);  // ln x / ln base
+double FloorHundredths(double x);    // floor(x * 100) / 100
+long long RoundHalfEven(double x);   // to the nearest, ties to even
+double Round15(double x);            // shortest text of <= 15 significant digits, read back
+std::string FormatDecimal(double x); // <= 15 significant digits, no trailing zeros: 12.96, 13, 0.5
+std::string Hex(long long v);        // upper case, no leading zeros, no prefix: 0, ED, 100
 
 // Lenient readings: blanks skipped, the leading run that forms a number counts, anything
 // else (and the empty text) reads as 0.
@@ -40,8 +40,8 @@ double ReadDecimalLenient(const std::string& text); // optional sign, digits, on
 std::optional<double> ReadNumberStrict(const std::string& text);
 
 // ---- constellation and interpolation byte ----------------------------------------------
-int DecodeConstellation(std::uint8_t b);  // QAM size, 0 for no value
-int DecodeInterpolation(std::uint8_t b);  // factor, 0 for no value
+int DecodeConstellation(std::uint8_t b);      // QAM size, 0 for no value
+int DecodeInterpolation(std::uint8_t b);      // factor, 0 for no value
 std::uint8_t EncodeConstellation(int qam);    // bits 3..0; 0 for a value not in the table
 std::uint8_t EncodeInterpolation(int factor); // bits 7..4; 0 for a value not in the table
 std::uint8_t PackConsInter(int constellation, int interpolation);
@@ -51,8 +51,9 @@ const std::vector<int>& InterpolationRow(int constellation);
 double ConstellationOffset(const std::string& constellationText);
 
 // ---- band plan and line rate (nothing when there is no result) --------------------------
-std::optional<long long> CarrierIndex(double carrierMHz, double fsample); // f * 1024 / Fsample, half-even
-std::optional<long long> UartReload(double fsample, double baud);         // 256 - Fsample*1e6/(192*baud)
+std::optional<long long> CarrierIndex(double carrierMHz,
+                                      double fsample);            // f * 1024 / Fsample, half-even
+std::optional<long long> UartReload(double fsample, double baud); // 256 - Fsample*1e6/(192*baud)
 std::optional<double> LineRate(double fsample, double interpolation, double constellation);
 
 // ---- window routines --------------------------------------------------------------------
