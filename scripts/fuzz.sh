@@ -18,8 +18,12 @@ mkdir -p "$BUILD"
 # Absolute paths: a target may change its current folder (the command line's session does).
 BUILD=$(cd "$BUILD" && pwd)
 
-CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DROMWRIGHT_FUZZ=ON -DROMWRIGHT_GUI=OFF -DROMWRIGHT_TESTS=OFF >/dev/null
+# FUZZ_KEEP_CONFIG=1: the folder is already configured with ROMWRIGHT_FUZZ (scripts/test.sh
+# runs the sanitizer tests from the same build, so the core is compiled once).
+if [ "${FUZZ_KEEP_CONFIG:-0}" != 1 ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DROMWRIGHT_FUZZ=ON -DROMWRIGHT_GUI=OFF -DROMWRIGHT_TESTS=OFF >/dev/null
+fi
 cmake --build "$BUILD" -j2 --target fuzzers
 
 if [ $# -gt 0 ]; then

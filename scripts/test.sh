@@ -25,21 +25,34 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$jobs"
 ctest --test-dir "$BUILD" --output-on-failure -j2 --timeout 600
 
+# The sanitizer tests and the fuzzers share one clang build: everything compiled once with
+# AddressSanitizer + UBSan (and coverage for the fuzzers). Without clang, gcc's sanitizers
+# run the tests and fuzzing is skipped.
+san="$BUILD-asan"
+if command -v clang++ >/dev/null; then
+    san_flags=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DROMWRIGHT_FUZZ=ON)
+else
+    san_flags=(-DROMWRIGHT_SANITIZE=ON)
+    fuzz=0
+fi
+if [ $sanitize = 1 ] || [ $fuzz = 1 ]; then
+    stage "sanitizers: core, tests and fuzzers with AddressSanitizer + UBSan in $san"
+    cmake -S . -B "$san" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMWRIGHT_GUI=OFF \
+        -DROMWRIGHT_TESTS=$([ $sanitize = 1 ] && echo ON || echo OFF) "${san_flags[@]}" >/dev/null
+    cmake --build "$san" -j"$jobs"
+fi
 if [ $sanitize = 1 ]; then
-    stage "sanitizers: core and tests with AddressSanitizer + UBSan in $BUILD-asan"
-    cmake -S . -B "$BUILD-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMWRIGHT_SANITIZE=ON \
-        -DROMWRIGHT_GUI=OFF >/dev/null
-    cmake --build "$BUILD-asan" -j"$jobs"
+    stage "sanitizers: tests"
     # Leaks fail the run; Qt's process-wide allocations are listed in fuzz/lsan.supp.
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
     LSAN_OPTIONS="suppressions=$(pwd)/fuzz/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir "$BUILD-asan" --output-on-failure -j2 --timeout 900
+        ctest --test-dir "$san" --output-on-failure -j2 --timeout 900
 fi
 
 if [ $fuzz = 1 ]; then
     stage "fuzzing: each target ${FUZZ_SECONDS:-20}s"
-    FUZZ_BUILD_DIR="$BUILD-fuzz" scripts/fuzz.sh
+    FUZZ_BUILD_DIR="$san" FUZZ_KEEP_CONFIG=1 scripts/fuzz.sh
 fi
 
 if [ $package = 1 ]; then

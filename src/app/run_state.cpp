@@ -90,7 +90,7 @@ StartupSettings ReadStartupIni(const std::string& dir) {
             fields.push_back(f);
             any = true;
         }
-        if (!any) fields.push_back(std::string());
+        if (!any) fields.emplace_back();
     }
     if (fields.size() < 4) return s;
     auto lower = [](std::string v) {

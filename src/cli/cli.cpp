@@ -8,9 +8,9 @@
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
-#include <cstdlib>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 
@@ -136,7 +136,7 @@ private:
             if (comNumber(port) == 0)
                 throw CommandFailure{2, "no port: give --port COM1..COM6 or a device path"};
         }
-        const std::string dev = deviceForPort(port);
+        std::string dev = deviceForPort(port);
         if (dev.empty()) throw CommandFailure{2, "--port " + port + ": COM ports are COM1..COM6"};
         port_ = port;
         return dev;

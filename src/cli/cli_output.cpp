@@ -74,11 +74,11 @@ std::string jsonString(const std::string& text) {
         default:
             break;
         }
-        if (c < 0x20 || c == 0x7F) {
-            r += unicodeEscape(c);
-        } else if (c < 0x80) {
+        // Printable ASCII as it is, whole UTF-8 sequences as they are, anything else escaped.
+        const std::size_t n = c >= 0x80 ? utf8Length(text, i) : 0;
+        if (c >= 0x20 && c < 0x7F) {
             r += static_cast<char>(c);
-        } else if (const std::size_t n = utf8Length(text, i)) {
+        } else if (n > 0) {
             r.append(text, i, n);
             i += n - 1;
         } else {

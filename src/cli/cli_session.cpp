@@ -75,7 +75,7 @@ void Session::open(const std::string& path) {
         throw CommandFailure{2, "cannot open '" + path + "': no such file"};
     const std::size_t before = boxes().size();
     platform_.files.answers.clear();
-    platform_.files.answers.push_back(full);
+    platform_.files.answers.emplace_back(full);
     main_->OpenCommand_Click();
     platform_.files.answers.clear();
     bool failed = main_->run.SourceFile != full || !main_->Create.enabled();
@@ -235,8 +235,8 @@ void Session::save(const std::string& path) {
     const std::size_t before = boxes().size();
     platform_.files.answers.clear();
     // A refused name brings the dialog back; the second time it is cancelled.
-    platform_.files.answers.push_back(full);
-    platform_.files.answers.push_back(std::nullopt);
+    platform_.files.answers.emplace_back(full);
+    platform_.files.answers.emplace_back(std::nullopt);
     const bool written = main_->Create_Click();
     platform_.files.answers.clear();
     for (std::size_t i = before; i < boxes().size(); ++i)

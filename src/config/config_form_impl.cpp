@@ -112,7 +112,7 @@ ui::TextBox& ConfigFormImpl::newTextBox(const char* name, int index, int maxLeng
     return t;
 }
 
-ui::ComboBox& ConfigFormImpl::newCombo(const char* name, std::vector<std::string> items,
+ui::ComboBox& ConfigFormImpl::newCombo(const char* name, const std::vector<std::string>& items,
                                        int index) {
     ui::ComboBox& c = add<ui::ComboBox>(name, index);
     c.setItems(items);

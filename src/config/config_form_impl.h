@@ -116,7 +116,7 @@ private:
     void buildFooter();
     ui::Label& newLabel(const char* text, const char* name = nullptr, int index = -1);
     ui::TextBox& newTextBox(const char* name, int index, int maxLength);
-    ui::ComboBox& newCombo(const char* name, std::vector<std::string> items, int index = -1);
+    ui::ComboBox& newCombo(const char* name, const std::vector<std::string>& items, int index = -1);
     ui::CheckBox& newCheck(const char* name, const char* caption, int index = -1);
     void contain(ui::Frame* frame, std::initializer_list<ui::Control*> controls);
     void addRow(LayoutColumn col, LayoutRow row) { plan_.columns[col].push_back(std::move(row)); }

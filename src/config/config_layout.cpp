@@ -237,12 +237,13 @@ LayoutSize layoutForm(const LayoutPlan& plan) {
         noteY += kLabelH + 3;
     }
     int bx = size.compactWidth - kMargin;
-    for (auto it = plan.buttons.rbegin(); it != plan.buttons.rend(); ++it) {
-        const int w = widthOf(*it);
+    // Right to left, so the last button ends at the margin.
+    std::for_each(plan.buttons.rbegin(), plan.buttons.rend(), [&](ui::Control* b) {
+        const int w = widthOf(b);
         bx -= w;
-        (*it)->setGeometry(bx, y, w, kButtonH);
+        b->setGeometry(bx, y, w, kButtonH);
         bx -= 8;
-    }
+    });
     const int footerBottom = std::max(noteY, y + kButtonH);
     size.height = std::max(footerBottom, advanceBottom + kFramePad) + kMargin;
     return size;

@@ -18,8 +18,7 @@ std::string twoDigits(int v) {
 
 std::string threeDigits(long long v) {
     std::string t = std::to_string(v);
-    while (t.size() < 3)
-        t = "0" + t;
+    if (t.size() < 3) t.insert(0, 3 - t.size(), '0');
     return t;
 }
 

@@ -59,11 +59,12 @@ bool isBackupFileName(const std::string& name) {
 
 std::string newBackupPath(const std::string& dir, const std::string& modeCode) {
     const std::string stamp = backupStamp();
-    const std::string first = dir + "/" + backupFileName(modeCode, stamp);
+    std::string first = dir + "/" + backupFileName(modeCode, stamp);
     if (!QFileInfo::exists(QString::fromStdString(first))) return first;
     for (int n = 2;; ++n) {
-        const std::string next =
-            dir + "/" + modeCode + "_backup_" + stamp + "-" + std::to_string(n) + ".bin";
+        std::string next = dir;
+        next.append("/").append(modeCode).append("_backup_").append(stamp);
+        next.append("-").append(std::to_string(n)).append(".bin");
         if (!QFileInfo::exists(QString::fromStdString(next))) return next;
     }
 }

@@ -95,7 +95,7 @@ bool readIniFields(const std::string& path, std::size_t max, std::vector<std::st
             fields.push_back(f);
             any = true;
         }
-        if (!any) fields.push_back(std::string());
+        if (!any) fields.emplace_back();
     }
     return !in.bad();
 }

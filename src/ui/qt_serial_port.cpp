@@ -73,7 +73,8 @@ static void ensureApplication() {
     static int argc = 1;
     static char name[] = "romwright";
     static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
+    new QCoreApplication(argc,
+                         argv); // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): kept on purpose
 }
 
 QtSerialPort::QtSerialPort() {

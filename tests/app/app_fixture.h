@@ -14,6 +14,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -34,8 +35,6 @@ public:
         std::error_code ec;
         fs::remove_all(path_, ec);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     std::string str() const { return path_.string(); }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
@@ -76,16 +75,8 @@ inline image::Image patternImage(std::uint8_t seed = 0) {
 class FakeConfigForm : public config::ConfigForm {
 public:
     static config::Variant variantOf(int mode) {
-        switch (mode) {
-        case 1:
-            return config::Variant::MII_B;
-        case 2:
-            return config::Variant::ATM_B;
-        case 3:
-            return config::Variant::MII_BP;
-        default:
-            return config::Variant::ATM_BP;
-        }
+        using V = config::Variant;
+        return std::array{V::MII_B, V::ATM_B, V::MII_BP, V::ATM_BP}[mode - 1];
     }
     FakeConfigForm(config::FormContext& ctx, int mode)
         : ConfigForm(ctx, variantOf(mode), app::productForMode(mode)->window,
@@ -187,7 +178,57 @@ struct AppHarness {
         return path;
     }
     const ui::RecordedBox* lastBox() const { return platform.boxes.last(); }
+    // Exactly one message box, with this text, title, buttons and icon.
+    void expectOneBox(const std::string& text, const std::string& title, ui::Buttons buttons,
+                      std::optional<ui::Icon> icon = std::nullopt) {
+        ASSERT_EQ(boxCount(), 1u);
+        EXPECT_EQ(lastBox()->text, text);
+        EXPECT_EQ(lastBox()->title, title);
+        EXPECT_EQ(lastBox()->buttons, buttons);
+        if (icon) {
+            EXPECT_EQ(lastBox()->icon, *icon);
+        }
+    }
+    std::string save(const std::string& name) {
+        platform.files.answers.push_back(dir.file(name));
+        return dir.file(name);
+    }
     std::size_t boxCount() const { return platform.boxes.shown.size(); }
+};
+
+// The main window with the real configuration windows, started for a product.
+struct RealApp {
+    ui::ScriptedPlatform platform;
+    app::WelcomeForm welcome;
+    std::unique_ptr<app::MainForm> main;
+    TempDir dir;
+    int quits = 0;
+
+    explicit RealApp(int mode) {
+        welcome.onShowMain = [this] {
+            main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
+            main->onQuit = [this] { ++quits; };
+            const std::string d = dir.str();
+            main->currentDirectory = [d] { return d; };
+            main->backupDir = dir.file("backups");
+            main->Form_Load();
+        };
+        welcome.Form_Load("");
+        welcome.InterfaceOption.userPick(app::productForMode(mode)->productCode);
+        welcome.Continue.userClick();
+    }
+    // Writes `img` as `name` and opens it through the dialog; returns the path.
+    std::string open(const std::string& name, const image::Image& img) {
+        const auto path = dir.file(name);
+        writeImage(path, img);
+        platform.files.answers.push_back(path);
+        main->OpenCommand_Click();
+        return path;
+    }
+    std::string saveAs(const std::string& name) {
+        platform.files.answers.push_back(dir.file(name));
+        return dir.file(name);
+    }
 };
 
 } // namespace rw::testing

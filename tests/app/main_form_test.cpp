@@ -6,25 +6,25 @@ using rw::testing::writeText;
 
 TEST(MainFormStart, ControlsCaptionsAndInitialStates) {
     AppHarness h;
-    h.startMode(1);
+    h.welcome.move(123, 45);
+    h.startMode(3);
     ASSERT_TRUE(h.started);
     auto& m = *h.main;
-    EXPECT_EQ(m.OpenCommand.caption(), "&Open File");
-    EXPECT_EQ(m.Create.caption(), "&Save new file");
-    EXPECT_EQ(m.DigitalCommand.caption(), "&Configurations");
-    EXPECT_EQ(m.Dump.caption(), "&Program");
-    EXPECT_EQ(m.User.caption(), "User");
-    EXPECT_EQ(m.AboutCommand.caption(), "&About");
-    EXPECT_EQ(m.Abort.caption(), "Abort");
-    EXPECT_EQ(m.ExitCommand.caption(), "E&xit");
+    const std::pair<ui::Button*, const char*> captions[] = {{&m.OpenCommand, "&Open File"},
+                                                            {&m.Create, "&Save new file"},
+                                                            {&m.DigitalCommand, "&Configurations"},
+                                                            {&m.Dump, "&Program"},
+                                                            {&m.User, "User"},
+                                                            {&m.AboutCommand, "&About"},
+                                                            {&m.Abort, "Abort"},
+                                                            {&m.ExitCommand, "E&xit"}};
+    for (auto [button, caption] : captions)
+        EXPECT_EQ(button->caption(), caption);
     EXPECT_TRUE(m.OpenCommand.enabled());
-    EXPECT_FALSE(m.Create.enabled());
-    EXPECT_FALSE(m.DigitalCommand.enabled());
-    EXPECT_FALSE(m.Dump.enabled());
-    EXPECT_FALSE(m.User.visible());
-    EXPECT_FALSE(m.Abort.visible());
-    EXPECT_FALSE(m.Status.visible());
-    EXPECT_FALSE(m.ProgressBar.visible());
+    for (ui::Button* b : {&m.Create, &m.DigitalCommand, &m.Dump})
+        EXPECT_FALSE(b->enabled()) << b->name();
+    for (ui::Control* c : std::initializer_list<ui::Control*>{&m.Abort, &m.Status, &m.ProgressBar})
+        EXPECT_FALSE(c->visible()) << c->name();
     EXPECT_EQ(m.ProgressBar.value(), 0);
     EXPECT_TRUE(m.Picture1.visible());
     EXPECT_TRUE(m.MainLabel.visible());
@@ -32,6 +32,17 @@ TEST(MainFormStart, ControlsCaptionsAndInitialStates) {
     EXPECT_FALSE(h.welcome.visible());
     EXPECT_FALSE(m.PortOpened);
     EXPECT_FALSE(m.PortSelected);
+    // The main window takes the welcome window's position.
+    EXPECT_EQ(m.left(), 123);
+    EXPECT_EQ(m.top(), 45);
+    EXPECT_EQ(m.run.Dir, h.dir.str());
+    EXPECT_TRUE(m.run.PathOfFile.empty());
+    EXPECT_FALSE(m.run.FormChange);
+    for (auto b : m.cm.ReservedArea)
+        EXPECT_EQ(b, 0xFF);
+    EXPECT_TRUE(h.platform.boxes.shown.empty());
+    EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
+    EXPECT_EQ(h.quitCalls, 0);
 }
 
 TEST(MainFormStart, ProductCaptionsPerMode) {
@@ -72,46 +83,23 @@ TEST(MainFormStart, ProductCaptionsPerMode) {
     }
 }
 
-TEST(MainFormStart, StateAndReservedArea) {
-    AppHarness h;
-    h.startMode(3);
-    auto& m = *h.main;
-    EXPECT_EQ(m.run.Dir, h.dir.str());
-    EXPECT_TRUE(m.run.PathOfFile.empty());
-    EXPECT_FALSE(m.run.FormChange);
-    for (auto b : m.cm.ReservedArea)
-        EXPECT_EQ(b, 0xFF);
-    EXPECT_TRUE(h.platform.boxes.shown.empty());
-    EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
-    EXPECT_EQ(h.quitCalls, 0);
-}
-
-TEST(MainFormStart, MainWindowTakesTheWelcomePosition) {
-    AppHarness h;
-    h.welcome.move(123, 45);
-    h.startMode(2);
-    EXPECT_EQ(h.main->left(), 123);
-    EXPECT_EQ(h.main->top(), 45);
-}
-
 TEST(MainFormStart, ExpertAndWatchdogFromStartupIni) {
-    AppHarness h;
-    writeText(h.dir.file("startup.ini"),
-              "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"EXPERT\"\r\nwatchdog = \"Disabled\"\r\n");
-    h.startMode(4);
-    EXPECT_TRUE(h.main->run.ExpertMode);
-    EXPECT_FALSE(h.main->run.WatchdogEnabled);
-    EXPECT_EQ(h.form->expertLayout, 1);
-    EXPECT_EQ(h.form->watchdogLabels, 1);
-}
-
-TEST(MainFormStart, WatchdogLabelsNeverForGenerationB) {
-    AppHarness h;
-    writeText(h.dir.file("startup.ini"), "a\nb\n\"expert\"\n\"disabled\"\n");
-    h.startMode(1);
-    EXPECT_FALSE(h.main->run.WatchdogEnabled);
-    EXPECT_EQ(h.form->expertLayout, 1);
-    EXPECT_EQ(h.form->watchdogLabels, -1);
+    // Watchdog labels are never shown for generation B (-1: not asked).
+    for (auto [mode, ini, watchdogLabels] :
+         {std::tuple{4,
+                     "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"EXPERT\"\r\nwatchdog = "
+                     "\"Disabled\"\r\n",
+                     1},
+          {1, "a\nb\n\"expert\"\n\"disabled\"\n", -1}}) {
+        SCOPED_TRACE(mode);
+        AppHarness h;
+        writeText(h.dir.file("startup.ini"), ini);
+        h.startMode(mode);
+        EXPECT_TRUE(h.main->run.ExpertMode);
+        EXPECT_FALSE(h.main->run.WatchdogEnabled);
+        EXPECT_EQ(h.form->expertLayout, 1);
+        EXPECT_EQ(h.form->watchdogLabels, watchdogLabels);
+    }
 }
 
 TEST(MainFormStart, UnknownModeEndsTheProgram) {
@@ -121,10 +109,7 @@ TEST(MainFormStart, UnknownModeEndsTheProgram) {
     EXPECT_FALSE(h.started);
     EXPECT_EQ(h.quitCalls, 1);
     EXPECT_TRUE(h.main->quitRequested());
-    ASSERT_EQ(h.boxCount(), 1u);
-    EXPECT_EQ(h.lastBox()->text, "Unknown mode");
-    EXPECT_EQ(h.lastBox()->title, "Romwright");
-    EXPECT_EQ(h.lastBox()->buttons, ui::Buttons::OK);
+    h.expectOneBox("Unknown mode", "Romwright", ui::Buttons::OK);
     EXPECT_EQ(h.factoryCalls, 0);
     EXPECT_FALSE(h.main->visible());
 }
@@ -165,16 +150,7 @@ TEST(MainFormButtons, ConfigurationsUserAboutShowWithoutBlocking) {
     EXPECT_TRUE(h.main->visible());
 }
 
-TEST(MainFormButtons, AbortOnlySetsStopRunning) {
-    AppHarness h;
-    h.startMode(1);
-    h.main->Abort.setVisible(true);
-    h.main->Abort.userClick();
-    EXPECT_TRUE(h.main->run.StopRunning);
-    EXPECT_EQ(h.quitCalls, 0);
-}
-
-TEST(MainFormButtons, ProgramCallsTheWiredRun) {
+TEST(MainFormButtons, ProgramAbortAndFileButtonHooks) {
     AppHarness h;
     h.startMode(1);
     int runs = 0;
@@ -183,6 +159,18 @@ TEST(MainFormButtons, ProgramCallsTheWiredRun) {
     h.openFile("E2MB_a.bin", image::makeSampleImage(1));
     EXPECT_TRUE(h.main->Dump.userClick());
     EXPECT_EQ(runs, 1);
+    // Abort only sets StopRunning.
+    h.main->Abort.setVisible(true);
+    h.main->Abort.userClick();
+    EXPECT_TRUE(h.main->run.StopRunning);
+    EXPECT_EQ(h.quitCalls, 0);
+    h.main->focusSaveButton();
+    EXPECT_EQ(h.main->focused(), &h.main->Create);
+    h.main->disableFileButtons();
+    EXPECT_FALSE(h.main->Create.enabled());
+    EXPECT_FALSE(h.main->Dump.enabled());
+    EXPECT_FALSE(h.main->DigitalCommand.enabled());
+    EXPECT_TRUE(h.main->OpenCommand.enabled());
 }
 
 TEST(MainFormProgress, ShowConnectingAndHideProgress) {
@@ -202,109 +190,58 @@ TEST(MainFormProgress, ShowConnectingAndHideProgress) {
     EXPECT_EQ(m.ProgressBar.value(), 0);
 }
 
-TEST(MainFormHooks, DisableFileButtonsAndFocusSave) {
-    AppHarness h;
-    h.startMode(2);
-    h.openFile("E2UB_a.bin", image::makeSampleImage(2));
-    h.main->focusSaveButton();
-    EXPECT_EQ(h.main->focused(), &h.main->Create);
-    h.main->disableFileButtons();
-    EXPECT_FALSE(h.main->Create.enabled());
-    EXPECT_FALSE(h.main->Dump.enabled());
-    EXPECT_FALSE(h.main->DigitalCommand.enabled());
-    EXPECT_TRUE(h.main->OpenCommand.enabled());
-}
-
 // ---- leaving the program ----
 
-class ExitQuestion : public ::testing::Test {
-protected:
-    AppHarness h;
-    std::string opened;
-    void SetUp() override {
+TEST(ExitQuestion, AnswersByExitButtonAndByFrame) {
+    const struct {
+        const char* name;
+        bool byFrame, changed;
+        std::optional<ui::Answer> answer;
+        const char* saveAs; // "" cancels the Save dialog
+        int quits;
+        bool formChangeAfter;
+    } cases[] = {
+        {"exit, no changes", false, false, std::nullopt, "", 1, false},
+        {"exit, Cancel", false, true, ui::Answer::Cancel, "", 0, true},
+        {"exit, No", false, true, ui::Answer::No, "", 1, true},
+        {"exit, Yes", false, true, ui::Answer::Yes, "E2MB_saved.bin", 1, false},
+        {"exit, Yes, save cancelled", false, true, ui::Answer::Yes, "", 1, true},
+        {"frame, no changes", true, false, std::nullopt, "", 1, false},
+        {"frame, No", true, true, ui::Answer::No, "", 1, true},
+        {"frame, Yes", true, true, ui::Answer::Yes, "E2MB_closed.bin", 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness h;
         h.startMode(1);
-        opened = h.openFile("E2MB_a.bin", image::makeSampleImage(1));
-        h.main->run.FormChange = true;
+        h.openFile("E2MB_a.bin", image::makeSampleImage(1));
+        h.main->run.FormChange = c.changed;
+        h.main->run.StopRunning = false;
         h.platform.boxes.shown.clear();
+        if (c.answer) h.platform.boxes.answers = {*c.answer};
+        if (*c.saveAs) h.save(c.saveAs);
+        if (c.byFrame)
+            h.main->closedByFrame();
+        else
+            EXPECT_EQ(h.main->ExitCommand_Click(), c.quits == 1);
+        EXPECT_EQ(h.quitCalls, c.quits);
+        EXPECT_EQ(h.main->run.FormChange, c.formChangeAfter);
+        EXPECT_EQ(h.main->run.Dir, h.dir.str());
+        // Leaving ends a running programming run.
+        EXPECT_TRUE(c.quits == 0 || h.main->run.StopRunning);
+        if (!c.answer) {
+            EXPECT_TRUE(h.platform.boxes.shown.empty());
+            continue;
+        }
+        // The frame's close offers Yes and No only.
+        h.expectOneBox(
+            "The parameters in configuration form have changed.\rDo you wish to save changes ?",
+            "Program Exit", c.byFrame ? ui::Buttons::YesNo : ui::Buttons::YesNoCancel,
+            ui::Icon::Question);
+        // A Save dialog only after Yes.
+        EXPECT_EQ(h.platform.files.calls.size(), *c.answer == ui::Answer::Yes ? 2u : 1u);
+        EXPECT_EQ(h.platform.files.calls.back().save, *c.answer == ui::Answer::Yes);
+        EXPECT_TRUE(!*c.saveAs || std::filesystem::exists(h.dir.file(c.saveAs)));
+        EXPECT_TRUE(*c.answer != ui::Answer::No || h.form->fileWrites == 0);
     }
-};
-
-TEST_F(ExitQuestion, NoChangesEndsAtOnceWithoutQuestion) {
-    h.main->run.FormChange = false;
-    EXPECT_TRUE(h.main->ExitCommand_Click());
-    EXPECT_TRUE(h.platform.boxes.shown.empty());
-    EXPECT_EQ(h.quitCalls, 1);
-    EXPECT_EQ(h.main->run.Dir, h.dir.str());
-}
-
-TEST_F(ExitQuestion, CancelKeepsTheWindow) {
-    h.platform.boxes.answers = {ui::Answer::Cancel};
-    h.main->ExitCommand.userClick();
-    ASSERT_EQ(h.boxCount(), 1u);
-    EXPECT_EQ(h.lastBox()->text,
-              "The parameters in configuration form have changed.\rDo you wish to save changes ?");
-    EXPECT_EQ(h.lastBox()->title, "Program Exit");
-    EXPECT_EQ(h.lastBox()->icon, ui::Icon::Question);
-    EXPECT_EQ(h.lastBox()->buttons, ui::Buttons::YesNoCancel);
-    EXPECT_EQ(h.quitCalls, 0);
-    EXPECT_TRUE(h.main->run.FormChange);
-    EXPECT_TRUE(h.platform.files.calls.size() == 1u); // only the Open dialog
-}
-
-TEST_F(ExitQuestion, NoEndsWithoutSaving) {
-    h.platform.boxes.answers = {ui::Answer::No};
-    EXPECT_TRUE(h.main->ExitCommand_Click());
-    EXPECT_EQ(h.quitCalls, 1);
-    EXPECT_EQ(h.platform.files.calls.size(), 1u);
-    EXPECT_EQ(h.form->fileWrites, 0);
-}
-
-TEST_F(ExitQuestion, YesSavesThenEnds) {
-    h.platform.boxes.answers = {ui::Answer::Yes};
-    h.platform.files.answers.push_back(h.dir.file("E2MB_saved.bin"));
-    EXPECT_TRUE(h.main->ExitCommand_Click());
-    EXPECT_EQ(h.quitCalls, 1);
-    EXPECT_TRUE(std::filesystem::exists(h.dir.file("E2MB_saved.bin")));
-    EXPECT_FALSE(h.main->run.FormChange);
-}
-
-TEST_F(ExitQuestion, YesWithCancelledSaveStillEnds) {
-    h.platform.boxes.answers = {ui::Answer::Yes};
-    EXPECT_TRUE(h.main->ExitCommand_Click()); // the dialog queue is empty: cancel
-    ASSERT_EQ(h.platform.files.calls.size(), 2u);
-    EXPECT_TRUE(h.platform.files.calls.back().save);
-    EXPECT_EQ(h.quitCalls, 1);
-    EXPECT_TRUE(h.main->run.FormChange);
-}
-
-TEST_F(ExitQuestion, CloseByFrameOffersYesNoOnly) {
-    h.platform.boxes.answers = {ui::Answer::No};
-    h.main->closedByFrame();
-    ASSERT_EQ(h.boxCount(), 1u);
-    EXPECT_EQ(h.lastBox()->buttons, ui::Buttons::YesNo);
-    EXPECT_EQ(h.lastBox()->title, "Program Exit");
-    EXPECT_EQ(h.lastBox()->icon, ui::Icon::Question);
-    EXPECT_EQ(h.quitCalls, 1);
-}
-
-TEST_F(ExitQuestion, CloseByFrameYesSaves) {
-    h.platform.boxes.answers = {ui::Answer::Yes};
-    h.platform.files.answers.push_back(h.dir.file("E2MB_closed.bin"));
-    h.main->closedByFrame();
-    EXPECT_TRUE(std::filesystem::exists(h.dir.file("E2MB_closed.bin")));
-    EXPECT_EQ(h.quitCalls, 1);
-}
-
-TEST_F(ExitQuestion, CloseByFrameWithoutChangesAsksNothing) {
-    h.main->run.FormChange = false;
-    h.main->closedByFrame();
-    EXPECT_TRUE(h.platform.boxes.shown.empty());
-    EXPECT_EQ(h.quitCalls, 1);
-}
-
-TEST_F(ExitQuestion, ExitStopsARunningProgrammingRun) {
-    h.main->run.FormChange = false;
-    h.main->run.StopRunning = false;
-    h.main->ExitCommand_Click();
-    EXPECT_TRUE(h.main->run.StopRunning);
 }

@@ -6,29 +6,11 @@ using namespace rw;
 
 namespace {
 
-struct WiredApp {
-    ui::ScriptedPlatform platform;
-    app::WelcomeForm welcome;
-    std::unique_ptr<app::MainForm> main;
-    rw::testing::TempDir dir;
-    int quits = 0;
-
-    WiredApp() {
-        welcome.onShowMain = [this] {
-            main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
-            main->onQuit = [this] { ++quits; };
-            const std::string d = dir.str();
-            main->currentDirectory = [d] { return d; };
-            main->backupDir = dir.file("backups");
-            main->Form_Load();
-        };
-        welcome.Form_Load("");
-        welcome.Continue.userClick(); // product 3
+// Product 3 with its sample opened and "&Program" wired to the real run.
+struct WiredApp : rw::testing::RealApp {
+    WiredApp() : RealApp(3) {
         main->wireProgramming();
-        const auto src = dir.file("E2MP_sample.bin");
-        rw::testing::writeImage(src, image::makeSampleImage(3));
-        platform.files.answers.push_back(src);
-        main->OpenCommand_Click();
+        open("E2MP_sample.bin", image::makeSampleImage(3));
     }
 };
 

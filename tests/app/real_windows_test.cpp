@@ -4,31 +4,11 @@
 
 using namespace rw;
 using rw::testing::readBytes;
+using rw::testing::RealApp;
 using rw::testing::TempDir;
 using rw::testing::writeImage;
 
 namespace {
-
-struct RealApp {
-    ui::ScriptedPlatform platform;
-    app::WelcomeForm welcome;
-    std::unique_ptr<app::MainForm> main;
-    TempDir dir;
-    int quits = 0;
-
-    explicit RealApp(int mode) {
-        welcome.onShowMain = [this] {
-            main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
-            main->onQuit = [this] { ++quits; };
-            const std::string d = dir.str();
-            main->currentDirectory = [d] { return d; };
-            main->Form_Load();
-        };
-        welcome.Form_Load("");
-        welcome.InterfaceOption.userPick(app::productForMode(mode)->productCode);
-        welcome.Continue.userClick();
-    }
-};
 
 const char* codeOf(int mode) {
     return app::productForMode(mode)->modeCode;
@@ -55,17 +35,13 @@ TEST(RealWindows, SampleFilesLoadAndSaveBackUnchanged) {
     for (int mode = 1; mode <= 4; ++mode) {
         RealApp a(mode);
         const auto img = image::makeSampleImage(mode);
-        const auto src = a.dir.file(image::sampleFileName(mode));
-        writeImage(src, img);
-        a.platform.files.answers.push_back(src);
-        a.main->OpenCommand_Click();
+        a.open(image::sampleFileName(mode), img);
         EXPECT_TRUE(a.platform.boxes.shown.empty())
             << "mode " << mode << ": "
             << (a.platform.boxes.last() ? a.platform.boxes.last()->text : "");
         EXPECT_TRUE(a.main->Create.enabled());
         EXPECT_FALSE(a.main->run.FormChange) << "mode " << mode;
-        const auto out = a.dir.file(std::string(codeOf(mode)) + "_out.bin");
-        a.platform.files.answers.push_back(out);
+        const auto out = a.saveAs(std::string(codeOf(mode)) + "_out.bin");
         ASSERT_TRUE(a.main->Create_Click()) << "mode " << mode;
         const auto bytes = readBytes(out);
         ASSERT_EQ(bytes.size(), 8192u);
@@ -79,13 +55,9 @@ TEST(RealWindows, DefaultsInMiiBPReachTheSavedPhyBytes) {
     auto img = image::makeSampleImage(3);
     for (int i = 612; i <= 616; ++i)
         img[static_cast<std::size_t>(i)] = 0x00;
-    const auto src = a.dir.file("E2MP_zero.bin");
-    writeImage(src, img);
-    a.platform.files.answers.push_back(src);
-    a.main->OpenCommand_Click();
+    a.open("E2MP_zero.bin", img);
     a.main->configForm()->SetDefaults();
-    const auto out = a.dir.file("E2MP_def.bin");
-    a.platform.files.answers.push_back(out);
+    const auto out = a.saveAs("E2MP_def.bin");
     ASSERT_TRUE(a.main->Create_Click());
     const auto bytes = readBytes(out);
     EXPECT_EQ(bytes[612], 0x1C);
@@ -114,16 +86,12 @@ TEST(RealWindows, CommandLineStartLoadsTheSample) {
 
 TEST(RealWindows, ValueThatCannotBeStoredStopsTheSave) {
     RealApp a(4);
-    const auto src = a.dir.file("E2UP_s.bin");
-    writeImage(src, image::makeSampleImage(4));
-    a.platform.files.answers.push_back(src);
-    a.main->OpenCommand_Click();
+    const auto src = a.open("E2UP_s.bin", image::makeSampleImage(4));
     auto* box = dynamic_cast<ui::TextBox*>(a.main->configForm()->findByFullName("Max_psdL"));
     ASSERT_NE(box, nullptr);
     box->setText("1FF");
     a.main->run.FormChange = true;
-    const auto out = a.dir.file("E2UP_o.bin");
-    a.platform.files.answers.push_back(out);
+    const auto out = a.saveAs("E2UP_o.bin");
     EXPECT_FALSE(a.main->Create_Click());
     ASSERT_FALSE(a.platform.boxes.shown.empty());
     EXPECT_EQ(a.platform.boxes.last()->title, "Illegal Parameter");

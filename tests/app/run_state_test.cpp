@@ -9,14 +9,14 @@ using rw::testing::writeText;
 
 TEST(ProductTable, RowsModeCodesAndCaptions) {
     ASSERT_EQ(app::kProducts.size(), 4u);
-    EXPECT_STREQ(app::productForMode(1)->productCode, "KRX22822  V1.2");
-    EXPECT_STREQ(app::productForMode(2)->productCode, "KRB22812  V2.1");
-    EXPECT_STREQ(app::productForMode(3)->productCode, "KRX22822  V2.2");
-    EXPECT_STREQ(app::productForMode(4)->productCode, "KRX22812  V2.2");
-    EXPECT_STREQ(app::productForMode(1)->modeCode, "E2MB");
-    EXPECT_STREQ(app::productForMode(2)->modeCode, "E2UB");
-    EXPECT_STREQ(app::productForMode(3)->modeCode, "E2MP");
-    EXPECT_STREQ(app::productForMode(4)->modeCode, "E2UP");
+    const std::pair<const char*, const char*> rows[] = {{"KRX22822  V1.2", "E2MB"},
+                                                        {"KRB22812  V2.1", "E2UB"},
+                                                        {"KRX22822  V2.2", "E2MP"},
+                                                        {"KRX22812  V2.2", "E2UP"}};
+    for (int mode = 1; mode <= 4; ++mode) {
+        EXPECT_STREQ(app::productForMode(mode)->productCode, rows[mode - 1].first);
+        EXPECT_STREQ(app::productForMode(mode)->modeCode, rows[mode - 1].second);
+    }
     EXPECT_EQ(app::productForMode(0), nullptr);
     EXPECT_EQ(app::productForMode(5), nullptr);
     EXPECT_TRUE(app::isBPlus(3));
@@ -103,74 +103,47 @@ TEST(HexText, LenientReading) {
     EXPECT_GT(app::readHexLenient(std::string(40, 'F')), 0xFF); // no overflow
 }
 
-class StartupIni : public ::testing::Test {
-protected:
-    TempDir dir;
-    app::StartupSettings read(const std::string& text) {
-        writeText(dir.file("startup.ini"), text);
-        return app::ReadStartupIni(dir.str());
-    }
-};
-
-TEST_F(StartupIni, MissingFileGivesDefaults) {
-    auto s = app::ReadStartupIni(dir.str());
-    EXPECT_FALSE(s.ExpertMode);
-    EXPECT_TRUE(s.WatchdogEnabled);
-    auto t = app::ReadStartupIni(dir.file("no/such/folder"));
-    EXPECT_FALSE(t.ExpertMode);
-    EXPECT_TRUE(t.WatchdogEnabled);
-}
-
-TEST_F(StartupIni, ExpertAndDisabledAnyCaseKeyIgnored) {
-    auto s =
-        read("[settings]\ndefaultcom = \"COM2\"\nmode = \"EXPERT\"\nwatchdog = \"Disabled\"\n");
-    EXPECT_TRUE(s.ExpertMode);
-    EXPECT_FALSE(s.WatchdogEnabled);
-    auto t = read("x\nanything \"1\"\nwhatever=\"expert\"\nkey: \"DISABLED\"");
-    EXPECT_TRUE(t.ExpertMode);
-    EXPECT_FALSE(t.WatchdogEnabled);
-}
-
-TEST_F(StartupIni, CrLfLineEnds) {
-    auto s = read("[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwd = \"disabled\"\r\n");
-    EXPECT_TRUE(s.ExpertMode);
-    EXPECT_FALSE(s.WatchdogEnabled);
-}
-
-TEST_F(StartupIni, OtherValuesClearTheFlags) {
-    auto s = read("[s]\ndefaultcom = \"COM1\"\nmode = \"normal\"\nwd = \"enabled\"\n");
-    EXPECT_FALSE(s.ExpertMode);
-    EXPECT_TRUE(s.WatchdogEnabled);
-    // Without a closing quote the line's last character is still dropped.
-    auto t = read("[s]\ndefaultcom = \"COM1\"\nexpert\ndisabled\n");
-    EXPECT_FALSE(t.ExpertMode);
-    EXPECT_TRUE(t.WatchdogEnabled);
-}
-
-TEST_F(StartupIni, ShortFileGivesDefaults) {
-    auto s = read("[s]\ndefaultcom = \"COM1\"\nmode = \"expert\"\n");
-    EXPECT_FALSE(s.ExpertMode);
-    EXPECT_TRUE(s.WatchdogEnabled);
-    auto e = read("");
-    EXPECT_FALSE(e.ExpertMode);
-    EXPECT_TRUE(e.WatchdogEnabled);
-}
-
-TEST_F(StartupIni, GarbageGivesDefaultsNeverCrashes) {
+TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
     std::string garbage;
     for (int i = 0; i < 2000; ++i)
         garbage.push_back(static_cast<char>((i * 37) & 0xFF));
-    auto s = read(garbage);
-    (void)s;
-    auto t = read("\"\n\"\n\"\n\"\n");
-    EXPECT_FALSE(t.ExpertMode);
-    EXPECT_TRUE(t.WatchdogEnabled);
-    // startup.ini being a folder is unreadable, not fatal.
-    TempDir other;
-    std::filesystem::create_directories(other.file("startup.ini"));
-    auto u = app::ReadStartupIni(other.str());
-    EXPECT_FALSE(u.ExpertMode);
-    EXPECT_TRUE(u.WatchdogEnabled);
+    const struct {
+        const char* name;
+        std::string text;
+        bool expert, watchdog;
+    } cases[] = {
+        {"any key, any case",
+         "[settings]\ndefaultcom = \"COM2\"\nmode = \"EXPERT\"\nwatchdog = \"Disabled\"\n", true,
+         false},
+        {"key ignored", "x\nanything \"1\"\nwhatever=\"expert\"\nkey: \"DISABLED\"", true, false},
+        {"CR LF", "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwd = \"disabled\"\r\n",
+         true, false},
+        {"other values", "[s]\ndefaultcom = \"COM1\"\nmode = \"normal\"\nwd = \"enabled\"\n", false,
+         true},
+        // Without a closing quote the line's last character is still dropped.
+        {"no quotes", "[s]\ndefaultcom = \"COM1\"\nexpert\ndisabled\n", false, true},
+        {"short", "[s]\ndefaultcom = \"COM1\"\nmode = \"expert\"\n", false, true},
+        {"empty", "", false, true},
+        {"quotes only", "\"\n\"\n\"\n\"\n", false, true},
+        {"garbage", garbage, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        writeText(dir.file("startup.ini"), c.text);
+        const auto s = app::ReadStartupIni(dir.str());
+        if (std::string(c.name) == "garbage") continue; // only: never crashes
+        EXPECT_EQ(s.ExpertMode, c.expert);
+        EXPECT_EQ(s.WatchdogEnabled, c.watchdog);
+    }
+    // Missing file, missing folder, startup.ini a folder: defaults, not fatal.
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("d/startup.ini"));
+    for (const auto& path : {dir.str(), dir.file("no/such/folder"), dir.file("d")}) {
+        const auto s = app::ReadStartupIni(path);
+        EXPECT_FALSE(s.ExpertMode) << path;
+        EXPECT_TRUE(s.WatchdogEnabled) << path;
+    }
 }
 
 TEST(StartupIniValue, AfterFirstQuoteUpToLastCharacter) {

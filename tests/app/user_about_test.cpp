@@ -2,10 +2,20 @@
 
 using namespace rw;
 
-TEST(UserForm, CaptionsAndLoad) {
+class UserForm : public ::testing::Test {
+protected:
     image::ConfigModule cm;
-    cm.FillReservedArea();
-    app::UserForm u(cm);
+    app::UserForm u{cm};
+    void SetUp() override { cm.FillReservedArea(); }
+    // Types the address and value and presses Apply.
+    bool apply(const std::string& address, const std::string& value) {
+        u.typeText(u.Addres, address);
+        u.typeText(u.Value, value);
+        return u.Apply_Click();
+    }
+};
+
+TEST_F(UserForm, CaptionsAndLoad) {
     EXPECT_EQ(u.caption(), "Reserved Area");
     EXPECT_EQ(u.Label1.caption(), "Address");
     EXPECT_EQ(u.Label2.caption(), "Data");
@@ -22,61 +32,41 @@ TEST(UserForm, CaptionsAndLoad) {
     EXPECT_EQ(u.Value.text(), "C");
 }
 
-TEST(UserForm, ApplyStoresHexAddressAndValue) {
-    image::ConfigModule cm;
-    cm.FillReservedArea();
-    app::UserForm u(cm);
+TEST_F(UserForm, ApplyStoresHexAddressAndValue) {
     u.Form_Load();
     u.typeText(u.Addres, "1A");
     u.typeText(u.Value, "5");
     EXPECT_TRUE(u.Apply.userClick());
     EXPECT_EQ(cm.ReservedArea[0x1A], 0x05);
     EXPECT_EQ(u.Value.text(), "5"); // kept as typed
-    u.typeText(u.Addres, "10");
-    u.typeText(u.Value, "ab");
-    u.Apply_Click();
+    apply("10", "ab");
     EXPECT_EQ(cm.ReservedArea[16], 0xAB); // hexadecimal: byte 16, not 10
     EXPECT_EQ(cm.ReservedArea[10], 0xFF);
-    u.typeText(u.Addres, "FF");
-    u.typeText(u.Value, "");
-    EXPECT_TRUE(u.Apply_Click());
+    EXPECT_TRUE(apply("FF", ""));
     EXPECT_EQ(cm.ReservedArea[255], 0x00); // empty value stores 00
-    u.typeText(u.Addres, " 2 0");
-    u.typeText(u.Value, "7Z");
-    EXPECT_TRUE(u.Apply_Click());
+    EXPECT_TRUE(apply(" 2 0", "7Z"));
     EXPECT_EQ(cm.ReservedArea[0x20], 0x07);
     EXPECT_EQ(u.Notice.caption(), "");
 }
 
-TEST(UserForm, OutOfRangeStoresNothing) {
-    image::ConfigModule cm;
-    cm.FillReservedArea();
-    app::UserForm u(cm);
+TEST_F(UserForm, OutOfRangeStoresNothing) {
     u.Form_Load();
     const auto before = cm.ReservedArea;
-    u.typeText(u.Addres, "100");
-    u.typeText(u.Value, "5");
-    EXPECT_FALSE(u.Apply_Click());
-    EXPECT_EQ(cm.ReservedArea, before);
-    EXPECT_EQ(u.Notice.caption(), "Address out of range: 00..FF");
-    u.typeText(u.Addres, "1");
-    u.typeText(u.Value, "1FF");
-    EXPECT_FALSE(u.Apply_Click());
-    EXPECT_EQ(cm.ReservedArea, before);
-    EXPECT_EQ(u.Notice.caption(), "Data out of range: 00..FF");
-    u.typeText(u.Value, std::string(30, 'F'));
-    EXPECT_FALSE(u.Apply_Click());
-    EXPECT_EQ(cm.ReservedArea, before);
-    u.typeText(u.Value, "2");
-    EXPECT_TRUE(u.Apply_Click());
+    for (auto [address, value, notice] :
+         {std::tuple{"100", std::string("5"), "Address out of range: 00..FF"},
+          {"1", "1FF", "Data out of range: 00..FF"},
+          {"1", std::string(30, 'F'), "Data out of range: 00..FF"}}) {
+        EXPECT_FALSE(apply(address, value)) << address << "=" << value;
+        EXPECT_EQ(cm.ReservedArea, before);
+        EXPECT_EQ(u.Notice.caption(), notice);
+    }
+    EXPECT_TRUE(apply("1", "2"));
     EXPECT_EQ(cm.ReservedArea[1], 2);
     EXPECT_EQ(u.Notice.caption(), "");
 }
 
-TEST(UserForm, ClearSetsAllFFAndShowsAddressZero) {
-    image::ConfigModule cm;
+TEST_F(UserForm, ClearSetsAllFFAndShowsAddressZero) {
     cm.ReservedArea.fill(0x12);
-    app::UserForm u(cm);
     u.Form_Load();
     EXPECT_EQ(u.Value.text(), "12");
     u.typeText(u.Addres, "33");
@@ -87,7 +77,7 @@ TEST(UserForm, ClearSetsAllFFAndShowsAddressZero) {
     EXPECT_EQ(u.Addres.text(), "33");
 }
 
-TEST(UserForm, MainWindowLoadsItAfreshWhenReopened) {
+TEST(UserFormInMain, MainWindowLoadsItAfreshWhenReopened) {
     rw::testing::AppHarness h;
     h.startMode(3);
     auto& u = h.main->userForm();
@@ -109,16 +99,17 @@ TEST(UserForm, MainWindowLoadsItAfreshWhenReopened) {
 TEST(AboutBox, Texts) {
     app::AboutForm a;
     EXPECT_EQ(a.caption(), "Version Info/About box");
-    EXPECT_EQ(a.ModeLabel.caption(), "E2 software");
-    EXPECT_EQ(a.Label3.caption(), "EEPROM version:");
-    EXPECT_EQ(a.EEPROMversion.caption(), "");
-    EXPECT_EQ(a.Label4.caption(), "Hardware version:");
-    EXPECT_EQ(a.Label6.caption(), "1.1");
-    EXPECT_EQ(a.Label5.caption(), "VDSL-A version: ");
-    EXPECT_EQ(a.Label7.caption(), "98");
     EXPECT_EQ(a.DoneCommand.caption(), "Done");
-    EXPECT_EQ(a.Label8.caption(), "Last backup:");
-    EXPECT_EQ(a.LastBackup.caption(), "");
+    for (auto [label, text] : {std::pair{&a.ModeLabel, "E2 software"},
+                               {&a.Label3, "EEPROM version:"},
+                               {&a.EEPROMversion, ""},
+                               {&a.Label4, "Hardware version:"},
+                               {&a.Label6, "1.1"},
+                               {&a.Label5, "VDSL-A version: "},
+                               {&a.Label7, "98"},
+                               {&a.Label8, "Last backup:"},
+                               {&a.LastBackup, ""}})
+        EXPECT_EQ(label->caption(), text) << label->name();
     a.setLastBackup("/data/backups/E2UP_backup_20240101-120000.bin");
     EXPECT_EQ(a.LastBackup.caption(), "/data/backups/E2UP_backup_20240101-120000.bin");
     // Rows stand top to bottom, each value to the right of its caption.

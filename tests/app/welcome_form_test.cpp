@@ -22,36 +22,28 @@ TEST(WelcomeForm, ControlsAndPreselection) {
     EXPECT_FALSE(w.Patch_Load_Mode);
 }
 
-TEST(WelcomeForm, ContinueWithPreselectionGivesProduct3) {
-    app::WelcomeForm w;
-    int shown = 0;
-    w.onShowMain = [&] { ++shown; };
-    w.Form_Load("");
-    w.Continue.userClick();
-    EXPECT_EQ(shown, 1);
-    EXPECT_EQ(w.CurrentMode, 3);
-    EXPECT_FALSE(w.visible());
-    EXPECT_FALSE(w.Patch_Load_Mode);
-}
-
-TEST(WelcomeForm, EachRowGivesItsMode) {
-    const std::pair<const char*, int> rows[] = {
-        {"KRB22812  V2.1", 2}, {"KRX22822  V1.2", 1}, {"KRX22812  V2.2", 4}, {"KRX22822  V2.2", 3}};
+TEST(WelcomeForm, ContinueGivesTheSelectedRowsMode) {
+    // "" : the preselected row; a text that is no row (one blank only) leaves the mode at 0.
+    const std::pair<const char*, int> rows[] = {{"", 3},
+                                                {"KRB22812  V2.1", 2},
+                                                {"KRX22822  V1.2", 1},
+                                                {"KRX22812  V2.2", 4},
+                                                {"KRX22822  V2.2", 3},
+                                                {"KRX22822 V2.2", 0}};
     for (auto [row, mode] : rows) {
+        SCOPED_TRACE(row);
         app::WelcomeForm w;
+        int shown = 0;
+        w.onShowMain = [&] { ++shown; };
         w.Form_Load("");
-        ASSERT_TRUE(w.InterfaceOption.userPick(row));
-        w.Continue_Click();
-        EXPECT_EQ(w.CurrentMode, mode) << row;
+        if (mode == 0) w.InterfaceOption.setText(row);
+        EXPECT_TRUE(mode == 0 || !*row || w.InterfaceOption.userPick(row));
+        w.Continue.userClick();
+        EXPECT_EQ(w.CurrentMode, mode);
+        EXPECT_EQ(shown, 1);
+        EXPECT_FALSE(w.visible());
+        EXPECT_FALSE(w.Patch_Load_Mode);
     }
-}
-
-TEST(WelcomeForm, TextThatIsNoRowLeavesModeUnchanged) {
-    app::WelcomeForm w;
-    w.Form_Load("");
-    w.InterfaceOption.setText("KRX22822 V2.2"); // one blank only: no row
-    w.Continue_Click();
-    EXPECT_EQ(w.CurrentMode, 0);
 }
 
 TEST(WelcomeForm, CommandLineSelectsAndSetsPatchLoadMode) {

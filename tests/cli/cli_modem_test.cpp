@@ -30,6 +30,22 @@ bool isBlockRead(const std::string& line) {
     return line.rfind("RD ", 0) == 0 && line.size() > 4 && line.substr(line.size() - 4) == ",100";
 }
 
+// How many lines of the trace file satisfy `pred`.
+template <class Pred> int countTrace(const std::string& path, Pred pred) {
+    const auto lines = traceLines(path);
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), pred));
+}
+
+int e2Writes(const std::string& trace, bool bplus) {
+    return countTrace(trace, [bplus](const std::string& l) { return isE2Write(l, bplus); });
+}
+
+void writeIni(const ScratchDir& dir, const std::string& port, const std::string& watchdog) {
+    std::ofstream ini(dir / "startup.ini", std::ios::binary);
+    ini << "[settings]\r\ndefaultcom = \"" << port << "\"\r\nmode = \"normal\"\r\nwatchdog = \""
+        << watchdog << "\"\r\n";
+}
+
 image::Image imageOf(const std::vector<std::uint8_t>& bytes) {
     image::Image img{};
     std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
@@ -58,13 +74,8 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
 
     const std::string backup = dir / "E2MP_backup_test.bin";
     // This run keeps the real 1800 ms pause before each dump.
-    CliRun run;
-    run.args = {"program", file, "--port", sim.device(), "--backup", backup};
-    run.cwd = dir.path();
-    run.env["XDG_DATA_HOME"] = dir / "data";
-    run.env["ROMWRIGHT_READ_PAUSE_MS"] = "1800";
-    run.limit = kRunLimit;
-    const auto r = runCli(run);
+    const auto r = runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup},
+                         kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
     // Plain phase lines when stderr is no terminal.
@@ -81,49 +92,52 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     EXPECT_EQ(readBytes(backup), toVector(asRead));
 }
 
-TEST(CliProgram, InterfaceMismatchIsExit1WithTheExactMessage) {
-    ScratchDir dir;
-    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
-    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "Utopia Phy",
-                              "--write-back", dir / "after.bin", "--trace", dir / "trace.txt"});
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const auto r = runIn(dir, {"program", file, "--port", sim.device()}, kRunLimit);
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_TRUE(r.errHasLine("Modem interface type mismatch: The modem you have selected (Utopia "
-                             "Phy) does not match this application.Please switch modem or exit "
-                             "and change to ATM mode."))
-        << r.err;
-    EXPECT_FALSE(fs::exists(dir / "after.bin"));
-    for (const auto& line : traceLines(dir / "trace.txt"))
-        EXPECT_FALSE(isE2Write(line, true)) << line;
+// Refusals after connecting: nothing is written to the E2PROM.
+TEST(CliProgram, InterfaceMismatchOrUnwritableBackupIsExit1BeforeAnyWrite) {
+    const struct {
+        const char* interface; // "" : the simulator's default, which matches
+        const char* backup;    // "" : none given
+        std::string line;
+    } cases[] = {{"Utopia Phy", "",
+                  "Modem interface type mismatch: The modem you have selected (Utopia Phy) does "
+                  "not match this application.Please switch modem or exit and change to ATM mode."},
+                 {"", "blocker/E2MP_backup.bin",
+                  "Progrming Error: An error occurred while programming the E2."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ScratchDir dir;
+        const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+        std::ofstream(dir / "blocker") << "a file where a folder should be";
+        std::vector<std::string> simArgs = {"--no-throttle",  "--generation",    "B+",
+                                            "--write-back",   dir / "after.bin", "--trace",
+                                            dir / "trace.txt"};
+        if (*c.interface) simArgs.insert(simArgs.end(), {"--interface", c.interface});
+        rw::test::SimProcess sim(simArgs);
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        std::vector<std::string> args = {"program", file, "--port", sim.device()};
+        if (*c.backup) args.insert(args.end(), {"--backup", dir / c.backup});
+        const auto r = runIn(dir, args, kRunLimit);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(r.errHasLine(c.line)) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "after.bin"));
+        EXPECT_EQ(e2Writes(dir / "trace.txt", true), 0);
+    }
 }
 
-TEST(CliProgram, NoModemOnTheDeviceIsExit1) {
+TEST(CliProgram, NoModemOnThePortIsExit1NamingThePort) {
     ScratchDir dir;
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
     const std::string device = dir / "no-such-tty";
-    const auto r = runIn(dir, {"program", file, "--port", device}, kRunLimit);
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    // The device path stands where the window writes the port number.
-    EXPECT_TRUE(r.errHasLine("Port Unavailable: Com  " + device +
-                             " is Invalid. Would you like to try different port ?  "))
-        << r.err;
-}
-
-TEST(CliProgram, AComPortIsNamedByItsNumberInTheMessages) {
-    ScratchDir dir;
-    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
-    CliRun run;
-    run.args = {"program", file, "--port", "COM3"};
-    run.cwd = dir.path();
-    run.env["XDG_DATA_HOME"] = dir / "data";
-    run.env["ROMWRIGHT_COM3"] = (dir / "no-such-tty");
-    run.limit = kRunLimit;
-    const auto r = runCli(run);
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_TRUE(r.errHasLine(
-        "Port Unavailable: Com  3 is Invalid. Would you like to try different port ?  "))
-        << r.err;
+    // A device path stands where the window writes the port number; a COM port by its number.
+    for (auto [port, shown] :
+         {std::pair{device, device}, {std::string("COM3"), std::string("3")}}) {
+        const auto r =
+            runIn(dir, {"program", file, "--port", port}, kRunLimit, {{"ROMWRIGHT_COM3", device}});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(r.errHasLine("Port Unavailable: Com  " + shown +
+                                 " is Invalid. Would you like to try different port ?  "))
+            << r.err;
+    }
 }
 
 TEST(CliProgram, EditsThatFailTheDoneCheckSendNothing) {
@@ -150,13 +164,8 @@ TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
                               "--write-back", dir / "after.bin", "--trace", dir / "trace.txt"});
     ASSERT_TRUE(sim.ok()) << sim.error();
 
-    CliRun run;
-    run.args = {"program", file, "--port", sim.device(), "--backup", dir / "E2MP_backup.bin"};
-    run.cwd = dir.path();
-    run.env["XDG_DATA_HOME"] = dir / "data";
-    run.limit = kRunLimit;
     bool sent = false;
-    run.onStderr = [&sent](pid_t pid, const std::string& err) {
+    const auto onStderr = [&sent](pid_t pid, const std::string& err) {
         if (!sent && err.find("\nWriting\n") != std::string::npos) {
             // Let a few bytes go out first.
             std::this_thread::sleep_for(300ms);
@@ -164,7 +173,9 @@ TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
             sent = true;
         }
     };
-    const auto r = runCli(run);
+    const auto r =
+        runIn(dir, {"program", file, "--port", sim.device(), "--backup", dir / "E2MP_backup.bin"},
+              kRunLimit, {}, onStderr);
     ASSERT_TRUE(sent) << r.err;
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
@@ -195,15 +206,8 @@ TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
 // Ctrl-C pressed `presses` times as soon as the read phase has begun.
 CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device, int presses) {
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
-    CliRun run;
-    run.args = {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"};
-    run.cwd = dir.path();
-    run.env["XDG_DATA_HOME"] = dir / "data";
-    // The presses must land while a dump pause is still running.
-    run.env["ROMWRIGHT_READ_PAUSE_MS"] = "1800";
-    run.limit = kRunLimit;
     bool sent = false;
-    run.onStderr = [&sent, presses](pid_t pid, const std::string& err) {
+    const auto onStderr = [&sent, presses](pid_t pid, const std::string& err) {
         if (sent || err.find("\nReading\n") == std::string::npos) return;
         for (int i = 0; i < presses; ++i) {
             ::kill(pid, SIGINT);
@@ -211,7 +215,10 @@ CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device
         }
         sent = true;
     };
-    const auto r = runCli(run);
+    // The presses must land while a dump pause is still running.
+    const auto r =
+        runIn(dir, {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"},
+              kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}}, onStderr);
     EXPECT_TRUE(sent) << r.err;
     return r;
 }
@@ -225,11 +232,7 @@ TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
     // The run ended its own way: final message, and the M> state left after invalidating.
     EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
         << r.err;
-    const auto trace = traceLines(dir / "trace.txt");
-    int reads = 0;
-    for (const auto& line : trace)
-        if (isBlockRead(line)) ++reads;
-    EXPECT_LT(reads, 32) << "the read phase stopped early";
+    EXPECT_LT(countTrace(dir / "trace.txt", isBlockRead), 32) << "the read phase stopped early";
     EXPECT_FALSE(fs::exists(dir / "E2MB_backup.bin")) << "no backup of an incomplete read";
 }
 
@@ -269,8 +272,7 @@ TEST(CliProgram, DryRunListsExactlyTheDifferingOffsetsAndWritesNothing) {
     }
     expected.emplace_back("5 bytes would be written.");
     EXPECT_EQ(r.outLines(), expected);
-    for (const auto& line : traceLines(dir / "trace.txt"))
-        EXPECT_EQ(line.rfind("WR", 0), std::string::npos) << line;
+    EXPECT_EQ(countTrace(dir / "trace.txt", [](auto& l) { return l.rfind("WR", 0) == 0; }), 0);
     EXPECT_FALSE(fs::exists(dir / "after.bin"));
     EXPECT_FALSE(fs::exists(dir / "data")) << "no backup without writes";
 }
@@ -285,27 +287,14 @@ TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {
         {"--no-throttle", "--generation", "B", "--image", modemFile, "--trace", dir / "trace.txt"});
     ASSERT_TRUE(sim.ok()) << sim.error();
     // No --port: startup.ini's default port, mapped to the simulator's terminal.
-    {
-        std::ofstream ini(dir / "startup.ini", std::ios::binary);
-        ini << "[settings]\r\ndefaultcom = \"COM2\"\r\nmode = \"normal\"\r\nwatchdog = "
-               "\"enabled\"\r\n";
-    }
+    writeIni(dir, "COM2", "enabled");
     const std::string out = dir / "read.bin";
-    CliRun run;
-    run.args = {"read", "--product", "1", "-o", out};
-    run.cwd = dir.path();
-    run.env["XDG_DATA_HOME"] = dir / "data";
-    run.env["ROMWRIGHT_COM2"] = sim.device();
-    run.limit = kRunLimit;
-    const auto r = runCli(run);
+    const auto r = runIn(dir, {"read", "--product", "1", "-o", out}, kRunLimit,
+                         {{"ROMWRIGHT_COM2", sim.device()}});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readBytes(out), toVector(img));
-    for (const auto& line : traceLines(dir / "trace.txt"))
-        EXPECT_FALSE(isE2Write(line, false)) << line;
-    int blockReads = 0;
-    for (const auto& line : traceLines(dir / "trace.txt"))
-        if (isBlockRead(line)) ++blockReads;
-    EXPECT_EQ(blockReads, 32);
+    EXPECT_EQ(e2Writes(dir / "trace.txt", false), 0);
+    EXPECT_EQ(countTrace(dir / "trace.txt", isBlockRead), 32);
 
     // An existing OUT is kept unless --force is given.
     const auto again =
@@ -323,11 +312,7 @@ TEST(CliRestore, BringsTheFilesBytesBackExactly) {
     backup[597] = 0x10;
     backup[0x0ABC] = 0x77;
     const std::string file = writeImage(dir, backup, "E2MP_backup_20240101-000000.bin");
-    {
-        std::ofstream ini(dir / "startup.ini", std::ios::binary);
-        ini << "[settings]\r\ndefaultcom = \"COM1\"\r\nmode = \"normal\"\r\nwatchdog = "
-               "\"disabled\"\r\n";
-    }
+    writeIni(dir, "COM1", "disabled");
     image::Image modem = backup;
     for (std::size_t i = 1; i < modem.size(); i += 97)
         modem[i] ^= 0xFF;
@@ -378,27 +363,6 @@ TEST(CliProgram, BytesThatDoNotReadBackAreListedWithWantedAndFound) {
     ASSERT_NE(it + 1, lines.end());
     EXPECT_EQ(*(it + 1), report) << r.err;
     EXPECT_EQ(readBytes(dir / "after.bin").at(0), 0x00) << "not validated";
-}
-
-TEST(CliProgram, UnwritableBackupStopsTheRunBeforeAnyWrite) {
-    ScratchDir dir;
-    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
-    {
-        std::ofstream blocker(dir / "blocker");
-        blocker << "a file where a folder should be";
-    }
-    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--write-back",
-                              dir / "after.bin", "--trace", dir / "trace.txt"});
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const auto r = runIn(
-        dir, {"program", file, "--port", sim.device(), "--backup", dir / "blocker/E2MP_backup.bin"},
-        kRunLimit);
-    EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
-        << r.err;
-    EXPECT_FALSE(fs::exists(dir / "after.bin"));
-    for (const auto& line : traceLines(dir / "trace.txt"))
-        EXPECT_FALSE(isE2Write(line, true)) << line;
 }
 
 } // namespace

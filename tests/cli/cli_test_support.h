@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -58,30 +59,24 @@ private:
     std::string path_;
 };
 
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    return lines;
+}
+
 struct CliResult {
     int exitCode = -1; // -1: did not end in time (killed) or ended by a signal
     bool timedOut = false;
     std::string out;
     std::string err;
-    // stderr split into lines
-    std::vector<std::string> errLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(err);
-        for (std::string l; std::getline(in, l);)
-            lines.push_back(l);
-        return lines;
-    }
+    std::vector<std::string> errLines() const { return splitLines(err); }
+    std::vector<std::string> outLines() const { return splitLines(out); }
     bool errHasLine(const std::string& line) const {
-        for (const auto& l : errLines())
-            if (l == line) return true;
-        return false;
-    }
-    std::vector<std::string> outLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(out);
-        for (std::string l; std::getline(in, l);)
-            lines.push_back(l);
-        return lines;
+        const auto lines = errLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 };
 
@@ -167,21 +162,16 @@ inline CliResult runCli(const CliRun& r) {
         const int n = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 200)));
         if (n < 0 && errno != EINTR) break;
         std::array<char, 4096> buf{};
-        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t k = ::read(outPipe[0], buf.data(), buf.size());
-            if (k <= 0)
-                outOpen = false;
-            else
-                result.out.append(buf.data(), static_cast<std::size_t>(k));
-        }
-        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t k = ::read(errPipe[0], buf.data(), buf.size());
+        for (int i = 0; i < 2; ++i) {
+            bool& open = i == 0 ? outOpen : errOpen;
+            if (!open || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            const ssize_t k = ::read(fds[i].fd, buf.data(), buf.size());
             if (k <= 0) {
-                errOpen = false;
-            } else {
-                result.err.append(buf.data(), static_cast<std::size_t>(k));
-                if (r.onStderr) r.onStderr(pid, result.err);
+                open = false;
+                continue;
             }
+            (i == 0 ? result.out : result.err).append(buf.data(), static_cast<std::size_t>(k));
+            if (i == 1 && r.onStderr) r.onStderr(pid, result.err);
         }
     }
     ::close(outPipe[0]);
@@ -204,15 +194,14 @@ inline CliResult runCli(const CliRun& r) {
     return result;
 }
 
-// Runs in `dir` with the data folder (default backups) inside it.
+// Runs in `dir` with the data folder (default backups) inside it; `env` adds variables.
 inline CliResult runIn(const ScratchDir& dir, std::vector<std::string> args,
-                       std::chrono::milliseconds limit = 60s) {
-    CliRun r;
-    r.args = std::move(args);
-    r.cwd = dir.path();
+                       std::chrono::milliseconds limit = 60s,
+                       std::map<std::string, std::string> env = {},
+                       std::function<void(pid_t, const std::string&)> onStderr = {}) {
+    CliRun r{std::move(args), dir.path(), std::move(env), limit, std::move(onStderr)};
     r.env["XDG_DATA_HOME"] = dir / "data";
     r.env["HOME"] = dir.path();
-    r.limit = limit;
     return runCli(r);
 }
 
@@ -225,19 +214,16 @@ inline std::vector<std::uint8_t> toVector(const image::Image& img) {
     return std::vector<std::uint8_t>(img.begin(), img.end());
 }
 
-// The product's sample image written as `name` in `dir`; returns the path.
-inline std::string writeSample(const ScratchDir& dir, int mode, const std::string& name) {
-    const std::string path = dir / name;
-    const image::Image img = image::makeSampleImage(mode);
-    EXPECT_TRUE(image::writePatchFile(path, img));
-    return path;
-}
-
 inline std::string writeImage(const ScratchDir& dir, const image::Image& img,
                               const std::string& name) {
     const std::string path = dir / name;
     EXPECT_TRUE(image::writePatchFile(path, img));
     return path;
+}
+
+// The product's sample image written as `name` in `dir`; returns the path.
+inline std::string writeSample(const ScratchDir& dir, int mode, const std::string& name) {
+    return writeImage(dir, image::makeSampleImage(mode), name);
 }
 
 inline const char* modeCode(int mode) {

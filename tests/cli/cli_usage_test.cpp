@@ -46,24 +46,27 @@ TEST(CliArguments, ValueAfterDoubleDashAndEmptyValues) {
 }
 
 TEST(CliArguments, UsageErrors) {
-    EXPECT_NE(parseArguments({}).error, "");
-    EXPECT_NE(parseArguments({"frobnicate"}).error, "");
-    EXPECT_NE(parseArguments({"show"}).error, "");
-    EXPECT_NE(parseArguments({"show", "a.bin", "b.bin"}).error, "");
-    EXPECT_NE(parseArguments({"show", "a.bin", "X=1"}).error, "");
-    EXPECT_NE(parseArguments({"show", "a.bin", "--port", "COM1"}).error, "");
-    EXPECT_NE(parseArguments({"edit", "a.bin"}).error, "");
-    EXPECT_NE(parseArguments({"edit", "a.bin", "-o"}).error, "");
-    EXPECT_NE(parseArguments({"edit", "a.bin", "-o", "b", "=3"}).error, "");
-    EXPECT_NE(parseArguments({"edit", "a.bin", "-o", "b", "--reserved", "1A"}).error, "");
-    EXPECT_NE(parseArguments({"show", "a.bin", "--product", "5"}).error, "");
-    EXPECT_NE(parseArguments({"show", "a.bin", "--product", "0"}).error, "");
-    EXPECT_NE(parseArguments({"show", "a.bin", "--json=yes"}).error, "");
-    EXPECT_NE(parseArguments({"read", "--port", "COM1"}).error, "");
-    EXPECT_NE(parseArguments({"diff", "a.bin"}).error, "");
-    EXPECT_NE(parseArguments({"restore", "a.bin", "X=1"}).error, "");
-    EXPECT_NE(parseArguments({"program", "a.bin", "--force"}).error, "");
-    EXPECT_NE(parseArguments({"program", "a.bin", "--dry-run", "--backup", "b.bin"}).error, "");
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate"},
+        {"show"},
+        {"show", "a.bin", "b.bin"},
+        {"show", "a.bin", "X=1"},
+        {"show", "a.bin", "--port", "COM1"},
+        {"edit", "a.bin"},
+        {"edit", "a.bin", "-o"},
+        {"edit", "a.bin", "-o", "b", "=3"},
+        {"edit", "a.bin", "-o", "b", "--reserved", "1A"},
+        {"show", "a.bin", "--product", "5"},
+        {"show", "a.bin", "--product", "0"},
+        {"show", "a.bin", "--json=yes"},
+        {"read", "--port", "COM1"},
+        {"diff", "a.bin"},
+        {"restore", "a.bin", "X=1"},
+        {"program", "a.bin", "--force"},
+        {"program", "a.bin", "--dry-run", "--backup", "b.bin"}};
+    for (const auto& args : bad)
+        EXPECT_NE(parseArguments(args).error, "") << ::testing::PrintToString(args);
 }
 
 TEST(CliArguments, HexBytesForTheReservedArea) {
@@ -184,36 +187,24 @@ TEST(CliUsage, BadUsageIsOneErrorLineThenUsageAndExit2) {
     }
 }
 
-TEST(CliUsage, NoProductIsExit2) {
+TEST(CliUsage, NoProductMissingFileOrNoUsablePortIsExit2) {
     ScratchDir dir;
-    const std::string file = writeSample(dir, 1, "data.bin");
-    const auto r = runIn(dir, {"show", file}, 20s);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("product"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");
-}
-
-TEST(CliUsage, MissingFileIsExit2) {
-    ScratchDir dir;
-    const auto r = runIn(dir, {"show", dir / "E2MB_gone.bin"}, 20s);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.out, "");
-}
-
-TEST(CliUsage, ComPortOutOfRangeIsExit2) {
-    ScratchDir dir;
+    const std::string data = writeSample(dir, 1, "data.bin");
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
-    const auto r = runIn(dir, {"program", file, "--port", "COM9"}, 20s);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("COM1..COM6"), std::string::npos) << r.err;
-}
-
-TEST(CliUsage, NoPortAndNoDefaultIsExit2) {
-    ScratchDir dir;
-    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
-    const auto r = runIn(dir, {"program", file}, 20s);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("--port"), std::string::npos) << r.err;
+    const struct {
+        std::vector<std::string> args;
+        std::string mentions;
+    } cases[] = {{{"show", data}, "product"},
+                 {{"show", dir / "E2MB_gone.bin"}, ""},
+                 {{"program", file, "--port", "COM9"}, "COM1..COM6"},
+                 {{"program", file}, "--port"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const auto r = runIn(dir, c.args, 20s);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 } // namespace

@@ -7,80 +7,53 @@ namespace {
 
 constexpr int kShift = 16; // a key that puts no character in
 
-struct Carrier {
-    std::string low, high;
-};
-
-Carrier typeCarrier(Bench& b, bool down, const std::string& whole, const std::string& hund) {
-    const char* name = down ? "DwCarrierText" : "UsCarrierText";
-    b.form->typeText(b.box(name, 0), whole);
-    b.form->typeText(b.box(name, 1), hund);
-    return down ? Carrier{b.text("Next_DownstreamL"), b.text("Next_DownstreamH")}
-                : Carrier{b.text("Next_UpstreamL"), b.text("Next_UpstreamH")};
+void typeCarrier(Bench& b, bool down, const std::string& whole, const std::string& hund) {
+    b.type(down ? "DwCarrierText" : "UsCarrierText", 0, whole);
+    b.type(down ? "DwCarrierText" : "UsCarrierText", 1, hund);
 }
 
-TEST(ConfigBandPlan, CarrierIndicesAt25_92) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        SCOPED_TRACE("mode " + std::to_string(mode));
-        Bench b(mode);
-        ASSERT_TRUE(b.loadReference());
-        Carrier c = typeCarrier(b, true, "5", "99");
-        EXPECT_EQ(c.low, "ED");
-        EXPECT_EQ(c.high, "0");
-        EXPECT_EQ(b.text("DwCarrierText(0)"), "005");
-        c = typeCarrier(b, false, "2", "07");
-        EXPECT_EQ(c.low, "52");
-        EXPECT_EQ(c.high, "0");
-        EXPECT_EQ(b.text("UsCarrierText(0)"), "002");
-        c = typeCarrier(b, true, "12", "00");
-        EXPECT_EQ(c.low, "DA");
-        EXPECT_EQ(c.high, "1");
-        EXPECT_EQ(b.text("DwCarrierText(0)"), "012");
-        c = typeCarrier(b, false, "8", "50");
-        EXPECT_EQ(c.low, "50");
-        EXPECT_EQ(c.high, "1");
-        EXPECT_EQ(b.boxes(), 0u);
-    }
+// Types the sampling frequency as a user does: hundredths first, then the whole MHz.
+void typeFsample(Bench& b, const std::string& whole, const std::string& hund) {
+    b.type("FText", 1, hund);
+    b.type("FText", 0, whole);
 }
 
-TEST(ConfigBandPlan, HalfwayIndexRoundsToEven) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference());
-    b.form->typeText(b.box("FText", 1), "48");
-    b.form->typeText(b.box("FText", 0), "20"); // 20.48 MHz: N = 50 x f
-    EXPECT_DOUBLE_EQ(b.form->Fsample, 20.48);
-    const Carrier c = typeCarrier(b, true, "4", "75"); // 237.5
-    EXPECT_EQ(c.low, "EE");
-}
-
-TEST(ConfigBandPlan, UartReloadForEveryBaudRate) {
-    const std::pair<const char*, const char*> expected[] = {
-        {"2400", "C8"},  {"4800", "E4"},  {"9600", "F2"},  {"19200", "F9"},
-        {"38400", "FC"}, {"57600", "FE"}, {"115200", "FF"}};
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        ASSERT_TRUE(b.loadReference());
-        for (auto [baud, reload] : expected) {
-            b.run.FormChange = false;
-            ASSERT_TRUE(b.combo("Baund").userPick(baud));
-            EXPECT_EQ(b.text("UART_Rate"), reload) << baud;
-            EXPECT_TRUE(b.run.FormChange);
+TEST(ConfigBandPlan, CarrierIndicesAndUartReloadAt25_92) {
+    forEachMode([](Bench& b) {
+        bool down = true;
+        for (const auto& c : kCarriersAt2592) {
+            SCOPED_TRACE(c.mhz);
+            typeCarrier(b, down, c.whole, c.hundredths);
+            const std::string word = down ? "Next_Downstream" : "Next_Upstream";
+            b.expectTexts(word + "L=" + c.low + ";" + word + "H=" + c.high);
+            // The whole MHz padded to three digits.
+            const std::string whole = std::string(3 - std::string(c.whole).size(), '0') + c.whole;
+            EXPECT_EQ(b.text(down ? "DwCarrierText(0)" : "UsCarrierText(0)"), whole);
+            down = !down;
         }
-    }
-}
-
-TEST(ConfigBandPlan, PickingABaudRateWhileLoadingMarksNothing) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference());
-    b.form->Loading = true;
-    b.combo("Baund").userPick("2400");
-    EXPECT_EQ(b.text("UART_Rate"), "C8");
-    EXPECT_FALSE(b.run.FormChange);
+        EXPECT_EQ(b.boxes(), 0u);
+        for (const auto& c : kUartReloadAt2592) {
+            b.run.FormChange = false;
+            b.pick("Baund", c.baud);
+            EXPECT_EQ(b.text("UART_Rate"), c.reload) << c.baud;
+            EXPECT_TRUE(b.run.FormChange) << c.baud;
+        }
+        // While loading a pick still updates, but marks nothing.
+        b.run.FormChange = false;
+        b.form->Loading = true;
+        b.pick("Baund", "2400");
+        EXPECT_EQ(b.text("UART_Rate"), "C8");
+        EXPECT_FALSE(b.run.FormChange);
+    });
+    Loaded b(2);
+    typeFsample(b, "20", "48"); // 20.48 MHz: N = 50 x f, and 4.75 gives 237.5: even
+    EXPECT_DOUBLE_EQ(b.form->Fsample, 20.48);
+    typeCarrier(b, true, "4", "75");
+    EXPECT_EQ(b.text("Next_DownstreamL"), "EE");
 }
 
 TEST(ConfigBandPlan, SamplingFrequencyUpdatesOnTheSecondCharacterOnly) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference());
+    Loaded b(2);
     ui::TextBox& h = b.box("FText", 1);
     b.form->setFocus(h);
     h.setText("");
@@ -107,26 +80,20 @@ TEST(ConfigBandPlan, SamplingFrequencyUpdatesOnTheSecondCharacterOnly) {
 // Decision: the key release goes to the box that has the focus, so typing the second digit of
 // the whole MHz takes the new frequency through box 1.
 TEST(ConfigBandPlanDecisions, TypingFollowsTheFocus) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        ASSERT_TRUE(b.loadReference());
-        b.form->typeText(b.box("FText", 0), "26");
+    forEachMode([](Bench& b) {
+        b.type("FText", 0, "26");
         EXPECT_EQ(b.text("FText(0)"), "26");
-        EXPECT_EQ(b.form->focused(), b.form->find("FText", 1));
+        EXPECT_EQ(b.form->focused(), b.find("FText", 1));
         EXPECT_DOUBLE_EQ(b.form->Fsample, 26.92);
-        // Both carriers keep their MHz; their indices follow.
-        EXPECT_EQ(b.text("DwCarrierText(0)"), "005");
-        EXPECT_EQ(b.text("DwCarrierText(1)"), "99");
-        EXPECT_EQ(b.text("Next_DownstreamL"), "E4"); // 5.99 x 1024 / 26.92 = 227.85
-        EXPECT_EQ(b.text("Next_UpstreamL"), "4F");   // 2.07 x 1024 / 26.92 = 78.74
-    }
+        // Both carriers keep their MHz; their indices follow: 5.99 x 1024 / 26.92 = 227.85 and
+        // 2.07 x 1024 / 26.92 = 78.74.
+        b.expectTexts("DwCarrierText(0)=005;DwCarrierText(1)=99;Next_DownstreamL=E4;"
+                      "Next_UpstreamL=4F");
+    });
 }
 
 TEST(ConfigBandPlan, AutoAdvance) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        SCOPED_TRACE("mode " + std::to_string(mode));
-        Bench b(mode);
-        ASSERT_TRUE(b.loadReference());
+    forEachMode([](Bench& b) {
         // FText: the second character moves on, and still goes into box 0.
         ui::TextBox& f0 = b.box("FText", 0);
         b.form->setFocus(f0);
@@ -135,7 +102,7 @@ TEST(ConfigBandPlan, AutoAdvance) {
         EXPECT_EQ(b.form->focused(), &f0);
         b.form->keyStroke(f0, '0');
         EXPECT_EQ(f0.text(), "30");
-        EXPECT_EQ(b.form->focused(), b.form->find("FText", 1));
+        EXPECT_EQ(b.form->focused(), b.find("FText", 1));
         // Backspace never moves the focus.
         b.form->setFocus(f0);
         b.form->keyStroke(f0, ui::kBackspace);
@@ -148,108 +115,86 @@ TEST(ConfigBandPlan, AutoAdvance) {
         w.setText("");
         b.form->keyStroke(w, '1');
         b.form->keyStroke(w, '2');
-        if (mode == 3) {
+        if (b.mode == 3) {
             EXPECT_EQ(b.form->focused(), &w);
             b.form->keyStroke(w, '3');
-            EXPECT_EQ(w.text(), "123");
-        } else {
-            EXPECT_EQ(w.text(), "012"); // padded by the key release in box 1
         }
-        EXPECT_EQ(b.form->focused(), b.form->find("DwCarrierText", 1));
+        EXPECT_EQ(w.text(), b.mode == 3 ? "123" : "012"); // padded by the release in box 1
+        EXPECT_EQ(b.form->focused(), b.find("DwCarrierText", 1));
         b.form->setFocus(w);
         b.form->keyStroke(w, ui::kBackspace);
         EXPECT_EQ(b.form->focused(), &w);
-    }
+    });
 }
 
 TEST(ConfigBandPlan, WholeBoxIsPaddedOnEveryReleaseInTheHundredths) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference());
-    b.form->typeText(b.box("DwCarrierText", 0), "7");
-    b.form->setFocus(b.box("DwCarrierText", 1));
-    b.box("DwCarrierText", 1).setText("");
-    b.form->keyStroke(b.box("DwCarrierText", 1), '5');
-    EXPECT_EQ(b.text("DwCarrierText(0)"), "007");
-    EXPECT_EQ(b.text("Next_DownstreamL"), "ED"); // one hundredths digit: no index yet
+    Loaded b(2);
+    ui::TextBox& hund = b.box("DwCarrierText", 1);
+    b.type("DwCarrierText", 0, "7");
+    b.form->setFocus(hund);
+    hund.setText("");
+    b.form->keyStroke(hund, '5');
+    // One hundredths digit: no index yet.
+    b.expectTexts("DwCarrierText(0)=007;Next_DownstreamL=ED");
     b.box("DwCarrierText", 0).setText("12");
-    b.form->keyStroke(b.box("DwCarrierText", 1), ui::kBackspace);
+    b.form->keyStroke(hund, ui::kBackspace);
     EXPECT_EQ(b.text("DwCarrierText(0)"), "012");
     b.box("DwCarrierText", 0).setText("");
-    b.form->keyStroke(b.box("DwCarrierText", 1), '1');
+    b.form->keyStroke(hund, '1');
     EXPECT_EQ(b.text("DwCarrierText(0)"), "");
 }
 
-TEST(ConfigBandPlan, ArrowsStepByOneHundredth) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference()); // downstream 005 / 99
-    auto& scroll = dynamic_cast<ui::UpDown&>(*b.form->find("DownCarrierScroll"));
+TEST(ConfigBandPlan, ArrowsStepByOneHundredthAndStopAtZero) {
+    Loaded b(2); // downstream 005 / 99
+    auto& scroll = b.arrows("DownCarrierScroll");
     ASSERT_TRUE(scroll.userUp());
-    EXPECT_EQ(b.text("DwCarrierText(0)"), "006");
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "00");
-    EXPECT_EQ(b.text("Next_DownstreamL"), "ED"); // 6.00 -> 237.04
+    b.expectTexts("DwCarrierText(0)=006;DwCarrierText(1)=00;Next_DownstreamL=ED"); // 237.04
     ASSERT_TRUE(scroll.userDown());
-    EXPECT_EQ(b.text("DwCarrierText(0)"), "005");
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "99");
+    b.expectTexts("DwCarrierText(0)=005;DwCarrierText(1)=99");
     b.box("DwCarrierText", 1).setText("08");
     scroll.userUp();
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "09");
-    EXPECT_EQ(b.text("Next_DownstreamL"), "C9"); // 5.09 -> 201.09
+    b.expectTexts("DwCarrierText(1)=09;Next_DownstreamL=C9"); // 5.09 -> 201.09
     b.box("DwCarrierText", 1).setText("10");
     scroll.userDown();
     EXPECT_EQ(b.text("DwCarrierText(1)"), "09");
     // A single 9 is no carry.
     b.box("DwCarrierText", 1).setText("9");
     scroll.userUp();
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "10");
-    EXPECT_EQ(b.text("DwCarrierText(0)"), "005");
+    b.expectTexts("DwCarrierText(1)=10;DwCarrierText(0)=005");
     // The upstream arrows step the upstream pair.
-    auto& up = dynamic_cast<ui::UpDown&>(*b.form->find("UpCarrierScroll"));
-    up.userUp();
-    EXPECT_EQ(b.text("UsCarrierText(1)"), "08");
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "10");
+    b.arrows("UpCarrierScroll").userUp();
+    b.expectTexts("UsCarrierText(1)=08;DwCarrierText(1)=10");
     EXPECT_TRUE(b.run.FormChange);
-}
 
-TEST(ConfigBandPlan, ArrowsStopAtZero) {
-    Bench b(4);
-    ASSERT_TRUE(b.loadReference());
-    auto& scroll = dynamic_cast<ui::UpDown&>(*b.form->find("DownCarrierScroll"));
-    b.box("DwCarrierText", 0).setText("000");
-    b.box("DwCarrierText", 1).setText("01");
-    scroll.userDown();
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "00");
-    EXPECT_EQ(b.text("Next_DownstreamL"), "0");
-    scroll.userDown();
-    EXPECT_EQ(b.text("DwCarrierText(0)"), "000");
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "00");
-    scroll.userUp();
-    EXPECT_EQ(b.text("DwCarrierText(1)"), "01");
+    Loaded z(4);
+    auto& down = z.arrows("DownCarrierScroll");
+    z.box("DwCarrierText", 0).setText("000");
+    z.box("DwCarrierText", 1).setText("01");
+    down.userDown();
+    z.expectTexts("DwCarrierText(1)=00;Next_DownstreamL=0");
+    down.userDown();
+    z.expectTexts("DwCarrierText(0)=000;DwCarrierText(1)=00");
+    down.userUp();
+    EXPECT_EQ(z.text("DwCarrierText(1)"), "01");
 }
 
 // Decision: no result leaves the derived field as it is.
 TEST(ConfigBandPlanDecisions, NoResultKeepsTheDerivedText) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference());
-    auto& scroll = dynamic_cast<ui::UpDown&>(*b.form->find("DownCarrierScroll"));
+    Loaded b(2);
     b.box("DwCarrierText", 0).setText("ab");
-    scroll.userUp();
+    b.arrows("DownCarrierScroll").userUp();
     EXPECT_EQ(b.text("DwCarrierText(0)"), "ab");
-    b.form->typeText(b.box("DwCarrierText", 1), "50");
+    b.type("DwCarrierText", 1, "50");
     EXPECT_EQ(b.text("Next_DownstreamL"), "ED");
     b.form->leave(nullptr);
     EXPECT_EQ(b.text("Next_DownstreamL"), "ED");
 
     // A B window at 0 MHz derives nothing.
     Bench z(1);
-    auto s = referenceSlots(1);
-    s[25] = 0;
-    s[24] = 0;
-    ASSERT_TRUE(z.loadSlots(s));
+    ASSERT_TRUE(z.loadWith({{25, 0}, {24, 0}}));
     EXPECT_EQ(z.form->Fsample, 0.0);
-    EXPECT_EQ(z.text("DwCarrierText(0)"), "");
-    EXPECT_EQ(z.text("DownBitrate"), "");
-    EXPECT_EQ(z.text("UART_Rate"), "F2");
-    z.combo("Baund").userPick("2400");
+    z.expectTexts("DwCarrierText(0)=;DownBitrate=;UART_Rate=F2");
+    z.pick("Baund", "2400");
     EXPECT_EQ(z.text("UART_Rate"), "F2");
     typeCarrier(z, true, "5", "99");
     EXPECT_EQ(z.text("Next_DownstreamL"), "ED");
@@ -258,47 +203,37 @@ TEST(ConfigBandPlanDecisions, NoResultKeepsTheDerivedText) {
 }
 
 TEST(ConfigBandPlan, BPlusRefusesLessThanFiveMegahertz) {
-    for (int mode : {3, 4}) {
-        Bench b(mode);
-        ASSERT_TRUE(b.loadReference());
-        b.form->typeText(b.box("FText", 1), "99");
-        b.form->typeText(b.box("FText", 0), "04");
-        ASSERT_EQ(b.boxes(), 1u);
-        EXPECT_EQ(b.lastBox()->text, "The Fsample can't be less then 5 MHZ");
-        EXPECT_EQ(b.lastBox()->title, "Wrong F sample");
-        EXPECT_EQ(b.lastBox()->buttons, ui::Buttons::OK);
-        EXPECT_EQ(b.text("FText(0)"), "05");
-        EXPECT_EQ(b.text("FText(1)"), "00");
-        EXPECT_EQ(b.form->Fsample, 5.0);
-        // The derived fields follow 5 MHz.
-        EXPECT_EQ(b.text("UART_Rate"), "FD"); // 256 - 5e6 / 1843200 = 253.29
-        // Leaving the pair now raises nothing further.
-        b.form->leave(b.form->find("Baund"));
-        EXPECT_EQ(b.boxes(), 1u);
-        // Exactly 5.00 is accepted.
-        b.form->typeText(b.box("FText", 1), "00");
-        b.form->typeText(b.box("FText", 0), "05");
-        b.form->leave(nullptr);
-        EXPECT_EQ(b.boxes(), 1u);
-        EXPECT_EQ(b.form->Fsample, 5.0);
-    }
-    Bench bw(2);
-    ASSERT_TRUE(bw.loadReference());
-    bw.form->typeText(bw.box("FText", 1), "99");
-    bw.form->typeText(bw.box("FText", 0), "04");
+    forEachMode(
+        [](Bench& b) {
+            typeFsample(b, "04", "99");
+            ASSERT_EQ(b.boxes(), 1u);
+            b.expectBox("The Fsample can't be less then 5 MHZ", "Wrong F sample", ui::Buttons::OK,
+                        std::nullopt);
+            // The derived fields follow 5 MHz: 256 - 5e6 / 1843200 = 253.29.
+            b.expectTexts("FText(0)=05;FText(1)=00;UART_Rate=FD");
+            EXPECT_EQ(b.form->Fsample, 5.0);
+            // Leaving the pair now raises nothing further; exactly 5.00 is accepted.
+            b.form->leave(b.find("Baund"));
+            typeFsample(b, "05", "00");
+            b.form->leave(nullptr);
+            EXPECT_EQ(b.boxes(), 1u);
+            EXPECT_EQ(b.form->Fsample, 5.0);
+        },
+        {3, 4});
+    Loaded bw(2);
+    typeFsample(bw, "04", "99");
     EXPECT_EQ(bw.boxes(), 0u);
     EXPECT_DOUBLE_EQ(bw.form->Fsample, 4.99);
 }
 
 // Decision: leaving an unfinished entry finishes it.
 TEST(ConfigBandPlanDecisions, LeavingTheFrequencyPairTakesTheValue) {
-    Bench b(2);
-    ASSERT_TRUE(b.loadReference());
-    b.form->typeText(b.box("FText", 1), "5"); // one digit: not taken yet
+    Loaded b(2);
+    b.type("FText", 1, "5"); // one digit: not taken yet
     EXPECT_DOUBLE_EQ(b.form->Fsample, 25.92);
     b.form->setFocus(b.box("FText", 0)); // moving inside the pair does not count
     EXPECT_DOUBLE_EQ(b.form->Fsample, 25.92);
-    b.form->leave(b.form->find("Baund"));
+    b.form->leave(b.find("Baund"));
     EXPECT_DOUBLE_EQ(b.form->Fsample, 25.05);
     EXPECT_EQ(b.text("Next_DownstreamL"), "F5"); // 5.99 x 1024 / 25.05 = 244.86
     // A pair equal to Fsample does nothing when left.
@@ -307,26 +242,22 @@ TEST(ConfigBandPlanDecisions, LeavingTheFrequencyPairTakesTheValue) {
     b.form->leave(nullptr);
     EXPECT_EQ(b.text("Next_DownstreamL"), "77");
 
-    Bench p(3);
-    ASSERT_TRUE(p.loadReference());
-    p.form->typeText(p.box("FText", 0), "4");
-    p.form->leave(p.form->find("Dw_Stram_Cons"));
+    Loaded p(3);
+    p.type("FText", 0, "4");
+    p.form->leave(p.find("Dw_Stram_Cons"));
     ASSERT_EQ(p.boxes(), 1u);
     EXPECT_EQ(p.lastBox()->title, "Wrong F sample");
-    EXPECT_EQ(p.text("FText(0)"), "05");
-    EXPECT_EQ(p.text("FText(1)"), "00");
+    p.expectTexts("FText(0)=05;FText(1)=00");
 }
 
 TEST(ConfigBandPlanDecisions, LeavingACarrierPairConvertsIt) {
-    Bench b(4);
-    ASSERT_TRUE(b.loadReference());
-    b.form->typeText(b.box("UsCarrierText", 0), "7"); // 7.07
+    Loaded b(4);
+    b.type("UsCarrierText", 0, "7"); // 7.07
     EXPECT_EQ(b.text("Next_UpstreamL"), "52");
     b.form->setFocus(b.box("UsCarrierText", 1)); // inside the pair
     EXPECT_EQ(b.text("Next_UpstreamL"), "52");
-    b.form->leave(b.form->find("Baund"));
-    EXPECT_EQ(b.text("Next_UpstreamL"), "17"); // 279.31 -> 0x117
-    EXPECT_EQ(b.text("Next_UpstreamH"), "1");
+    b.form->leave(b.find("Baund"));
+    b.expectTexts("Next_UpstreamL=17;Next_UpstreamH=1"); // 279.31 -> 0x117
     // A pair the user did not touch is not converted again.
     b.box("Next_DownstreamL").setText("11");
     b.form->setFocus(b.box("DwCarrierText", 0));
@@ -335,20 +266,14 @@ TEST(ConfigBandPlanDecisions, LeavingACarrierPairConvertsIt) {
 }
 
 TEST(ConfigBandPlanDecisions, StoringFinishesPendingEntries) {
-    Bench b(2);
-    const image::Image img = imageWith(2, referenceSlots(2));
-    ASSERT_TRUE(b.load(img));
-    b.form->typeText(b.box("FText", 1), "5"); // the focus stays in the box
-    const image::Image out = b.saved(img);
-    EXPECT_EQ(out[static_cast<std::size_t>(offsetOf(2, 24))], 5);
-    EXPECT_EQ(out[static_cast<std::size_t>(offsetOf(2, 2))], 0xF5);
-    b.form->typeText(b.box("DwCarrierText", 0), "6"); // 6.99 at 25.05
+    Loaded b(2);
+    b.type("FText", 1, "5"); // the focus stays in the box
+    b.expectSaved({{24, 5}, {2, 0xF5}});
+    b.type("DwCarrierText", 0, "6"); // 6.99 at 25.05
     b.form->SendDigToModem();
     // 6.99 x 1024 / 25.05 = 285.74 -> 286 = 0x11E
-    EXPECT_EQ(b.cm.OverrideTable[static_cast<std::size_t>(image::positionOf(offsetOf(2, 2)))],
-              0x1E);
-    EXPECT_EQ(b.cm.OverrideTable[static_cast<std::size_t>(image::positionOf(offsetOf(2, 3)))],
-              0x01);
+    EXPECT_EQ(b.overrideAt(2), 0x1E);
+    EXPECT_EQ(b.overrideAt(3), 0x01);
 }
 
 } // namespace

@@ -9,379 +9,251 @@ namespace {
 
 using ui::ControlKind;
 
-const std::vector<std::string> kCommonFields = {"FText(0)",
-                                                "FText(1)",
-                                                "Baund",
-                                                "UART_Rate",
-                                                "Dw_Stram_Cons",
-                                                "Up_Stram_Cons",
-                                                "Dw_Stram_Inter",
-                                                "Up_Stram_Inter",
-                                                "DwCarrierText(0)",
-                                                "DwCarrierText(1)",
-                                                "UsCarrierText(0)",
-                                                "UsCarrierText(1)",
-                                                "DownCarrierScroll",
-                                                "UpCarrierScroll",
-                                                "Next_DownstreamL",
-                                                "Next_DownstreamH",
-                                                "Next_UpstreamL",
-                                                "Next_UpstreamH",
-                                                "Max_PSD",
-                                                "Min_PSD",
-                                                "Max_psdL",
-                                                "Max_psdH",
-                                                "Min_psdL",
-                                                "Min_psdH",
-                                                "PowerController",
-                                                "AFEControl",
-                                                "Adcf",
-                                                "Dacf",
-                                                "Adcuns",
-                                                "Dacuns",
-                                                "Timneg",
-                                                "Timnus",
-                                                "Reduce",
-                                                "TX_Next_value",
-                                                "TransmitePreambleL",
-                                                "TransmitePreambleM",
-                                                "TransmitePreambleH",
-                                                "ReceivePreambleL",
-                                                "ReceivePreambleM",
-                                                "ReceivePreambleH",
-                                                "WakDis",
-                                                "HostDis",
-                                                "TcDis",
-                                                "SerDis",
-                                                "CntDis",
-                                                "Locken",
-                                                "SleepCounterL",
-                                                "SleepCounterH",
-                                                "UTOPIAAddress",
-                                                "UpBitrate",
-                                                "DownBitrate",
-                                                "Default",
-                                                "WriteReturn",
-                                                "UpFrame",
-                                                "AdvanceFrame"};
+const char* const kCommonFields =
+    "FText(0) FText(1) Baund UART_Rate Dw_Stram_Cons Up_Stram_Cons Dw_Stram_Inter Up_Stram_Inter "
+    "DwCarrierText(0) DwCarrierText(1) UsCarrierText(0) UsCarrierText(1) DownCarrierScroll "
+    "UpCarrierScroll Next_DownstreamL Next_DownstreamH Next_UpstreamL Next_UpstreamH Max_PSD "
+    "Min_PSD Max_psdL Max_psdH Min_psdL Min_psdH PowerController AFEControl Adcf Dacf Adcuns "
+    "Dacuns Timneg Timnus Reduce TX_Next_value TransmitePreambleL TransmitePreambleM "
+    "TransmitePreambleH ReceivePreambleL ReceivePreambleM ReceivePreambleH WakDis HostDis TcDis "
+    "SerDis CntDis Locken SleepCounterL SleepCounterH UTOPIAAddress UpBitrate DownBitrate Default "
+    "WriteReturn UpFrame AdvanceFrame";
 
-ControlKind kindOf(const ConfigForm& f, const std::string& name) {
-    const ui::Control* c = f.findByFullName(name);
+// Controls of the advance frame, shown only in the expert layout.
+const char* const kAdvanceControls =
+    "TransmitePreambleL TransmitePreambleM TransmitePreambleH ReceivePreambleL ReceivePreambleM "
+    "ReceivePreambleH Next_DownstreamL Next_DownstreamH Next_UpstreamL Next_UpstreamH Adcf Dacf "
+    "Adcuns Dacuns Timneg Timnus";
+const char* const kAdvanceCaptions =
+    "Advance Configuration|Preamble|Transmit |Receive |Registers Content|DS Carrier|US Carrier";
+
+ControlKind kindOf(Bench& b, const std::string& name) {
+    const ui::Control* c = b.form->findByFullName(name);
     EXPECT_NE(c, nullptr) << name;
     return c ? c->kind() : ControlKind::Picture;
 }
 
-std::vector<std::string> itemsOf(Bench& b, const std::string& name) {
-    return b.combo(name).items();
+// Every caption of a '|'-separated list is on some label of the window.
+void expectCaptions(Bench& b, const std::string& captions) {
+    for (const std::string& c : split(captions, '|'))
+        EXPECT_FALSE(labelsWithCaption(*b.form, c).empty()) << "'" << c << "' in mode " << b.mode;
+}
+
+// Check box captions given as "Name=Caption;...".
+void expectCheckCaptions(Bench& b, const std::string& spec) {
+    for (const std::string& pair : split(spec, ';')) {
+        const auto eq = pair.find('=');
+        const std::string name = pair.substr(0, eq);
+        const auto paren = name.find('(');
+        const int index = paren == std::string::npos ? -1 : std::stoi(name.substr(paren + 1));
+        EXPECT_EQ(b.check(name.substr(0, paren), index).caption(), pair.substr(eq + 1)) << name;
+    }
 }
 
 TEST(ConfigWindows, CreateGivesTheProductsWindowWithItsCaption) {
-    const std::pair<int, const char*> expected[] = {
-        {1, "MII_B"}, {2, "ATM_B"}, {3, "MII_BP"}, {4, "ATM_BP"}};
-    for (auto [mode, name] : expected) {
-        Bench b(mode);
+    const char* names[] = {"MII_B", "ATM_B", "MII_BP", "ATM_BP"};
+    forEachWindow([&](Bench& b) {
         ASSERT_NE(b.form, nullptr);
-        EXPECT_EQ(b.form->name(), name);
-        EXPECT_EQ(b.form->isBPlus(), mode >= 3);
-        EXPECT_EQ(b.form->isAtm(), mode % 2 == 0);
+        EXPECT_EQ(b.form->name(), names[b.mode - 1]);
+        EXPECT_EQ(b.form->isBPlus(), b.mode >= 3);
+        EXPECT_EQ(b.form->isAtm(), b.mode % 2 == 0);
         EXPECT_EQ(b.form->caption(),
-                  mode % 2 == 0 ? "ATM E2 Configurations" : "Kestrel E2 Configurations");
-    }
+                  b.mode % 2 == 0 ? "ATM E2 Configurations" : "Kestrel E2 Configurations");
+    });
     Bench b(1);
     EXPECT_EQ(ConfigForm::create(0, b.ctx), nullptr);
     EXPECT_EQ(ConfigForm::create(5, b.ctx), nullptr);
 }
 
-TEST(ConfigWindows, EveryWindowHasTheCommonFieldsWithTheirKinds) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        for (const std::string& n : kCommonFields)
-            EXPECT_NE(b.form->findByFullName(n), nullptr) << n << " in mode " << mode;
-        EXPECT_EQ(kindOf(*b.form, "FText(0)"), ControlKind::TextBox);
-        EXPECT_EQ(kindOf(*b.form, "Baund"), ControlKind::ComboBox);
-        EXPECT_EQ(kindOf(*b.form, "UART_Rate"), ControlKind::Label);
-        EXPECT_EQ(kindOf(*b.form, "DownCarrierScroll"), ControlKind::UpDown);
-        EXPECT_EQ(kindOf(*b.form, "PowerController"), ControlKind::ComboBox);
-        EXPECT_EQ(kindOf(*b.form, "Timnus"), ControlKind::CheckBox);
-        EXPECT_EQ(kindOf(*b.form, "DownBitrate"), ControlKind::Label);
-        EXPECT_EQ(kindOf(*b.form, "WriteReturn"), ControlKind::Button);
-        EXPECT_EQ(kindOf(*b.form, "AdvanceFrame"), ControlKind::Frame);
-    }
-}
-
-TEST(ConfigWindows, InterfaceFieldsBelongToTheirWindowsOnly) {
-    const std::vector<std::string> atm = {"MultiPHY", "BufferLimit", "RxClv", "Dric", "Drec"};
-    const std::vector<std::string> miiB = {"AutoNeg", "RXlevel"};
-    const std::vector<std::string> mii = {"MDIO",       "BackPressure",  "BackSignaling",
-                                          "PacketSize", "ClockDivision", "TruncateRetries",
-                                          "BPM"};
-    const std::vector<std::string> miiBP = {"ADDFILT",
-                                            "RXlevelStart",
-                                            "RXlevelStop",
-                                            "PATTERN_LENGTH",
-                                            "BP_IPG",
-                                            "IPG",
-                                            "FPP",
-                                            "FC_TRES_HI",
-                                            "FC_HISTER",
-                                            "BACK_SIGNALING",
-                                            "CRCEN",
-                                            "FLWENB",
-                                            "AUTOAGE",
-                                            "ABP_FC(0)",
-                                            "ABP_FC(1)",
-                                            "PHY_StatusRegAddr",
-                                            "PHY_SpeedBitNum",
-                                            "PHY_DuplexBitNum",
-                                            "PHY_SpeedPolarity",
-                                            "PHY_DuplexPolarity"};
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        auto has = [&](const std::string& n) { return b.form->findByFullName(n) != nullptr; };
-        for (const auto& n : atm)
-            EXPECT_EQ(has(n), mode % 2 == 0) << n << mode;
-        for (const auto& n : miiB)
-            EXPECT_EQ(has(n), mode == 1) << n << mode;
-        for (const auto& n : mii)
-            EXPECT_EQ(has(n), mode % 2 == 1) << n << mode;
-        for (const auto& n : miiBP)
-            EXPECT_EQ(has(n), mode == 3) << n << mode;
-        EXPECT_EQ(has("WatchDogLabel(0)"), mode >= 3);
-        EXPECT_EQ(has("WatchDogLabel(1)"), mode >= 3);
-    }
+TEST(ConfigWindows, FieldsBelongToTheirWindowsWithTheirKinds) {
+    // Interface fields by the products that have them.
+    const std::pair<const char*, std::set<int>> interfaceFields[] = {
+        {"MultiPHY BufferLimit RxClv Dric Drec", {2, 4}},
+        {"AutoNeg RXlevel", {1}},
+        {"MDIO BackPressure BackSignaling PacketSize ClockDivision TruncateRetries BPM", {1, 3}},
+        {"ADDFILT RXlevelStart RXlevelStop PATTERN_LENGTH BP_IPG IPG FPP FC_TRES_HI FC_HISTER "
+         "BACK_SIGNALING CRCEN FLWENB AUTOAGE ABP_FC(0) ABP_FC(1) PHY_StatusRegAddr "
+         "PHY_SpeedBitNum PHY_DuplexBitNum PHY_SpeedPolarity PHY_DuplexPolarity",
+         {3}},
+        {"WatchDogLabel(0) WatchDogLabel(1)", {3, 4}}};
+    const std::pair<const char*, ControlKind> kinds[] = {
+        {"FText(0)", ControlKind::TextBox},         {"Baund", ControlKind::ComboBox},
+        {"UART_Rate", ControlKind::Label},          {"DownCarrierScroll", ControlKind::UpDown},
+        {"PowerController", ControlKind::ComboBox}, {"Timnus", ControlKind::CheckBox},
+        {"DownBitrate", ControlKind::Label},        {"WriteReturn", ControlKind::Button},
+        {"AdvanceFrame", ControlKind::Frame}};
+    forEachWindow([&](Bench& b) {
+        for (const std::string& n : split(kCommonFields))
+            EXPECT_NE(b.form->findByFullName(n), nullptr) << n;
+        for (const auto& [names, modes] : interfaceFields)
+            for (const std::string& n : split(names))
+                EXPECT_EQ(b.form->findByFullName(n) != nullptr, modes.count(b.mode) > 0) << n;
+        for (auto [n, kind] : kinds)
+            EXPECT_EQ(kindOf(b, n), kind) << n;
+    });
     Bench b1(1), b3(3);
-    EXPECT_EQ(kindOf(*b1.form, "BPM"), ControlKind::CheckBox);
-    EXPECT_EQ(kindOf(*b3.form, "BPM"), ControlKind::ComboBox);
-    EXPECT_EQ(kindOf(*b3.form, "ABP_FC(1)"), ControlKind::CheckBox);
-    EXPECT_EQ(kindOf(*b3.form, "PHY_SpeedBitNum"), ControlKind::TextBox);
+    EXPECT_EQ(kindOf(b1, "BPM"), ControlKind::CheckBox);
+    EXPECT_EQ(kindOf(b3, "BPM"), ControlKind::ComboBox);
+    EXPECT_EQ(kindOf(b3, "ABP_FC(1)"), ControlKind::CheckBox);
+    EXPECT_EQ(kindOf(b3, "PHY_SpeedBitNum"), ControlKind::TextBox);
+    EXPECT_EQ(b3.box("PHY_DuplexPolarity").maxLength(), 2);
 }
 
-TEST(ConfigWindows, LengthLimits) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        EXPECT_EQ(b.box("FText", 0).maxLength(), 2);
-        EXPECT_EQ(b.box("FText", 1).maxLength(), 2);
-        EXPECT_EQ(b.box("DwCarrierText", 0).maxLength(), 3);
-        EXPECT_EQ(b.box("DwCarrierText", 1).maxLength(), 2);
-        EXPECT_EQ(b.box("UsCarrierText", 0).maxLength(), 3);
-        EXPECT_EQ(b.box("UsCarrierText", 1).maxLength(), 2);
-        EXPECT_EQ(b.box("Max_PSD").maxLength(), 5);
-        EXPECT_EQ(b.box("Min_PSD").maxLength(), 5);
-        for (const char* n :
-             {"Max_psdL", "Max_psdH", "Min_psdL", "Min_psdH", "AFEControl", "TransmitePreambleL",
-              "ReceivePreambleH", "SleepCounterL", "SleepCounterH", "UTOPIAAddress"})
+TEST(ConfigWindows, LengthLimitsColoursAndReadOnlyCarrierWords) {
+    forEachWindow([](Bench& b) {
+        for (const char* n : {"FText", "DwCarrierText", "UsCarrierText"}) {
+            EXPECT_EQ(b.box(n, 0).maxLength(), n[0] == 'F' ? 2 : 3) << n;
+            EXPECT_EQ(b.box(n, 1).maxLength(), 2) << n;
+        }
+        for (const char* n : {"Max_PSD", "Min_PSD"})
+            EXPECT_EQ(b.box(n).maxLength(), 5) << n;
+        for (const std::string& n :
+             split("Max_psdL Max_psdH Min_psdL Min_psdH AFEControl TransmitePreambleL "
+                   "ReceivePreambleH SleepCounterL SleepCounterH UTOPIAAddress"))
             EXPECT_EQ(b.box(n).maxLength(), 2) << n;
-    }
-    Bench b(3);
-    EXPECT_EQ(b.box("PHY_DuplexPolarity").maxLength(), 2);
-}
-
-TEST(ConfigWindows, ListItemsInTheirOrder) {
-    using V = std::vector<std::string>;
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        EXPECT_EQ(itemsOf(b, "Baund"),
-                  (V{"2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
-        EXPECT_EQ(itemsOf(b, "Dw_Stram_Cons"), (V{"4", "8", "16", "32", "64", "128", "256"}));
-        EXPECT_EQ(itemsOf(b, "Up_Stram_Cons"), itemsOf(b, "Dw_Stram_Cons"));
-        EXPECT_TRUE(itemsOf(b, "Dw_Stram_Inter").empty());
-        EXPECT_EQ(itemsOf(b, "Up_Stram_Inter"),
-                  (V{"4", "6", "8", "10", "12", "14", "16", "24", "32", "48", "64"}));
-        EXPECT_EQ(itemsOf(b, "TX_Next_value"), (V{"0", "1", "2", "8", "16"}));
-        EXPECT_EQ(itemsOf(b, "PowerController"), (V{"0", "1", "2", "3", "4", "5"}));
-    }
-    Bench atmB(2), atmBP(4), miiB(1), miiBP(3);
-    EXPECT_EQ(itemsOf(atmB, "MultiPHY"), (V{"Single", "with polling", "with indication"}));
-    EXPECT_EQ(itemsOf(atmBP, "MultiPHY"), (V{"single", "with polling", "with indication"}));
-    EXPECT_EQ(itemsOf(atmB, "RxClv"), (V{"44", "48"}));
-    EXPECT_EQ(itemsOf(atmB, "BufferLimit"), (V{"2", "4", "8", "154"}));
-    EXPECT_EQ(itemsOf(atmBP, "BufferLimit"), (V{"2", "8", "154"}));
-    EXPECT_EQ(itemsOf(miiB, "PacketSize"), (V{"1518", "1536"}));
-    EXPECT_EQ(itemsOf(miiB, "ClockDivision"), (V{"2", "8", "9", "10"}));
-    EXPECT_EQ(itemsOf(miiB, "TruncateRetries"), (V{"2", "4", "8", "16"}));
-    EXPECT_EQ(itemsOf(miiB, "RXlevel"), (V{"64", "512", "1024", "1518"}));
-    EXPECT_EQ(itemsOf(miiBP, "ADDFILT"), (V{"Disable", "1", "32"}));
-    EXPECT_EQ(itemsOf(miiBP, "ClockDivision"), (V{"2", "8", "9", "10"}));
-    EXPECT_EQ(itemsOf(miiBP, "BPM"), (V{"Insert IPG", "Append packet"}));
-    EXPECT_EQ(itemsOf(miiBP, "RXlevelStop"), (V{"0", "64", "1024", "2048"}));
-    EXPECT_EQ(itemsOf(miiBP, "RXlevelStart"), (V{"64", "1518/1538", "12288", "14336"}));
-    EXPECT_EQ(itemsOf(miiBP, "IPG"), (V{"20", "32", "48", "64", "80", "96", "112", "128"}));
-    EXPECT_EQ(itemsOf(miiBP, "BP_IPG"), (V{"16", "32", "48", "64", "80", "96", "112", "128"}));
-    EXPECT_EQ(itemsOf(miiBP, "PATTERN_LENGTH"), (V{"16", "28", "36", "53"}));
-    EXPECT_EQ(itemsOf(miiBP, "BACK_SIGNALING"), (V{"1", "1536", "4096", "6144"}));
-    EXPECT_EQ(itemsOf(miiBP, "FC_HISTER"), (V{"1024", "2048", "4096"}));
-    EXPECT_EQ(itemsOf(miiBP, "FC_TRES_HI"), (V{"512", "2048", "4096", "6120"}));
-    EXPECT_EQ(itemsOf(miiBP, "FPP"), (V{"Discard", "Forward"}));
-}
-
-TEST(ConfigWindows, CommonGroupCaptionsAndCheckBoxCaptions) {
-    const char* captions[] = {"VDSL Layer Configuration",
-                              "Downstream",
-                              "Upstream",
-                              "Carrier Frequency (MHz)",
-                              "Interpolation",
-                              "Constellation (QAM)",
-                              "Line rate DS",
-                              "Line Rate US",
-                              "General Settings",
-                              "Sampling Frequency (MHz)",
-                              "COM Baud Rate",
-                              "Baud Rate",
-                              "RC mode",
-                              "Power Control",
-                              "Max PSD [dBm/Hz] - Offset",
-                              "Min PSD [dBm/Hz] - Offset",
-                              "Max PSD Level",
-                              "Min PSD Level",
-                              "Sleep Mode Control",
-                              "Sleep Mode Counter",
-                              "AFE Control",
-                              "Analog Attenuation",
-                              "Discrete AFE Control",
-                              "Advance Configuration",
-                              "Preamble",
-                              "Transmit ",
-                              "Receive ",
-                              "Registers Content",
-                              "DS Carrier",
-                              "US Carrier"};
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        for (const char* c : captions)
-            EXPECT_NE(labelWithCaption(*b.form, c), nullptr) << c << " in mode " << mode;
-        EXPECT_EQ(b.check("Adcf").caption(), "ADC is sampled with falling edge");
-        EXPECT_EQ(b.check("Dacf").caption(), "DAC is derived with falling edge");
-        EXPECT_EQ(b.check("Adcuns").caption(), "Negate the MSB of the ADC word");
-        EXPECT_EQ(b.check("Dacuns").caption(), "Negate the MSB of the DAC word");
-        EXPECT_EQ(b.check("Timneg").caption(), "Negate the MSB of the timing word");
-        EXPECT_EQ(b.check("Timnus").caption(), "Negate bits 6:0 of the timing correction word");
-        EXPECT_EQ(b.check("CntDis").caption(), "Counter Expiration");
-        EXPECT_EQ(b.check("Locken").caption(), "PLL Loss");
-        EXPECT_EQ(b.check("WakDis").caption(), "Wake-up");
-        EXPECT_EQ(b.check("HostDis").caption(), "External Host");
-        EXPECT_EQ(b.check("SerDis").caption(), "Will not Sleep serial request");
-        auto* def = dynamic_cast<ui::Button*>(b.form->find("Default"));
-        auto* done = dynamic_cast<ui::Button*>(b.form->find("WriteReturn"));
-        ASSERT_TRUE(def && done);
-        EXPECT_EQ(def->caption(), "Default");
-        EXPECT_EQ(done->caption(), "Done");
-    }
-}
-
-TEST(ConfigWindows, InterfaceGroupCaptions) {
-    Bench atmB(2), atmBP(4), miiB(1), miiBP(3);
-    for (const char* c : {"UTOPIA  Interface  Configuration", "Operation Mode", "ATM Cell Handling",
-                          "Multiphy Operation", "Tx Buffer Limit (bytes)", "RxClv Operation"}) {
-        EXPECT_NE(labelWithCaption(*atmB.form, c), nullptr) << c;
-        EXPECT_NE(labelWithCaption(*atmBP.form, c), nullptr) << c;
-    }
-    EXPECT_NE(labelWithCaption(*atmB.form, "UTOPIA PHY Address"), nullptr);
-    EXPECT_EQ(labelWithCaption(*atmBP.form, "UTOPIA PHY Address"), nullptr);
-    EXPECT_NE(labelWithCaption(*atmBP.form, "UTOPIA PHY Address (Hex)"), nullptr);
-    EXPECT_EQ(labelWithCaption(*atmB.form, "UTOPIA PHY Address (Hex)"), nullptr);
-    EXPECT_EQ(atmB.check("Dric").caption(), "Discard Idle Cells");
-    EXPECT_EQ(atmB.check("Drec").caption(), "Discard Cells with HEC errors");
-
-    for (const char* c :
-         {"Ethernet Interface  Configuration", "MII address", "Max Packet Size", "Clock Division",
-          "MDIO Direction Master", "Auto-Neg", "Colliosion Counter Reset",
-          "Back Pressure Configuration", "RX BP Level", "Back Signaling Control"})
-        EXPECT_NE(labelWithCaption(*miiB.form, c), nullptr) << c;
-    EXPECT_EQ(countLabelsWithCaption(*miiB.form, "General Settings"), 2);
-    EXPECT_EQ(miiB.check("BackPressure").caption(), "Back Pressure Disable");
-    EXPECT_EQ(miiB.check("BPM").caption(), "Stop and Insert IPG");
-    EXPECT_EQ(miiB.check("BackSignaling").caption(), "Back Signaling Disable");
-    EXPECT_EQ(miiB.label("MDIODIRLabel").caption(), "MDIO Direction Master");
-    EXPECT_EQ(miiB.label("AutoNegLabel").caption(), "Auto-Neg");
-    EXPECT_NE(miiB.form->find("MDIOLabel"), nullptr);
-    EXPECT_NE(miiB.form->find("AutoLabel"), nullptr);
-
-    for (const char* c : {"Ethernet Interface  Configuration",
-                          "MII address",
-                          "Max Packet Size",
-                          "Clock Division",
-                          "Colliosion Counter Reset",
-                          "Back Pressure Configuration",
-                          "BP Methode",
-                          "BP IPG Length [kBit]",
-                          "BP Pattern Length [kBit]",
-                          "Normal IPG Length [kBit]",
-                          "Back Signaling Control",
-                          "BS Threshhold /[Bytes]",
-                          "Pause Packets Handle",
-                          "Address Filtering",
-                          "Vendor PHY :",
-                          "Status Reg ",
-                          "Speed Bit",
-                          "Speed Pol.",
-                          "Duplex Bit",
-                          "Duplex Pol."})
-        EXPECT_NE(labelWithCaption(*miiBP.form, c), nullptr) << c;
-    EXPECT_EQ(countLabelsWithCaption(*miiBP.form, "Start Level / [Bytes]"), 2);
-    EXPECT_EQ(countLabelsWithCaption(*miiBP.form, "Stop Level / [Bytes]"), 2);
-    EXPECT_EQ(miiBP.check("ABP_FC", 0).caption(), "Automatic BP");
-    EXPECT_EQ(miiBP.check("ABP_FC", 1).caption(), "Automatic  FC");
-    EXPECT_EQ(miiBP.check("AUTOAGE").caption(), "Auto Address Aging ");
-    EXPECT_EQ(miiBP.check("CRCEN").caption(), "CRC Check");
-    EXPECT_EQ(miiBP.check("MDIO").caption(), "MDIO Direction Master");
-    EXPECT_EQ(miiBP.check("FLWENB").caption(), "IEEE 802.3 Flow Control");
-    EXPECT_EQ(miiBP.check("BackSignaling").caption(), "Back Signaling Disable");
-}
-
-TEST(ConfigWindows, ColoursAndReadOnlyCarrierWords) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        for (const char* n :
-             {"Next_DownstreamL", "Next_DownstreamH", "Next_UpstreamL", "Next_UpstreamH"}) {
+        for (const std::string& n :
+             split("Next_DownstreamL Next_DownstreamH Next_UpstreamL Next_UpstreamH")) {
             EXPECT_TRUE(b.box(n).readOnly()) << n;
             EXPECT_EQ(b.box(n).backColour(), ui::kButtonFace) << n;
         }
         for (const char* n : {"FText", "DwCarrierText"}) {
-            EXPECT_FALSE(b.box(n, 0).readOnly());
-            EXPECT_EQ(b.box(n, 0).backColour(), ui::kFieldBlue);
+            EXPECT_FALSE(b.box(n, 0).readOnly()) << n;
+            EXPECT_EQ(b.box(n, 0).backColour(), ui::kFieldBlue) << n;
         }
-        for (const char* n :
-             {"Max_PSD", "Max_psdL", "AFEControl", "TransmitePreambleL", "UTOPIAAddress"})
+        for (const std::string& n :
+             split("Max_PSD Max_psdL AFEControl TransmitePreambleL UTOPIAAddress"))
             EXPECT_EQ(b.box(n).backColour(), ui::kFieldBlue) << n;
         EXPECT_EQ(b.combo("PowerController").backColour(), ui::kFieldBlue);
+    });
+}
+
+TEST(ConfigWindows, ListItemsInTheirOrder) {
+    // "Name=item|item;..." for every window, then by product.
+    const std::string common =
+        "Baund=2400|4800|9600|19200|38400|57600|115200;"
+        "Dw_Stram_Cons=4|8|16|32|64|128|256;Up_Stram_Cons=4|8|16|32|64|128|256;"
+        "Up_Stram_Inter=4|6|8|10|12|14|16|24|32|48|64;"
+        "TX_Next_value=0|1|2|8|16;PowerController=0|1|2|3|4|5;Dw_Stram_Inter=";
+    const char* const byProduct[] = {
+        "PacketSize=1518|1536;ClockDivision=2|8|9|10;TruncateRetries=2|4|8|16;"
+        "RXlevel=64|512|1024|1518",
+        "MultiPHY=Single|with polling|with indication;RxClv=44|48;BufferLimit=2|4|8|154",
+        "ADDFILT=Disable|1|32;ClockDivision=2|8|9|10;BPM=Insert IPG|Append packet;"
+        "RXlevelStop=0|64|1024|2048;RXlevelStart=64|1518/1538|12288|14336;"
+        "IPG=20|32|48|64|80|96|112|128;BP_IPG=16|32|48|64|80|96|112|128;"
+        "PATTERN_LENGTH=16|28|36|53;BACK_SIGNALING=1|1536|4096|6144;FC_HISTER=1024|2048|4096;"
+        "FC_TRES_HI=512|2048|4096|6120;FPP=Discard|Forward",
+        "MultiPHY=single|with polling|with indication;BufferLimit=2|8|154"};
+    forEachWindow([&](Bench& b) {
+        for (const std::string& list : split(common + ";" + byProduct[b.mode - 1], ';')) {
+            const auto eq = list.find('=');
+            const std::string items = list.substr(eq + 1);
+            EXPECT_EQ(b.combo(list.substr(0, eq)).items(),
+                      items.empty() ? std::vector<std::string>{} : split(items, '|'))
+                << list;
+        }
+    });
+}
+
+TEST(ConfigWindows, CaptionsOfEveryWindow) {
+    forEachWindow([](Bench& b) {
+        expectCaptions(b, "VDSL Layer Configuration|Downstream|Upstream|Carrier Frequency "
+                          "(MHz)|Interpolation|Constellation (QAM)|Line rate DS|Line Rate "
+                          "US|General Settings|Sampling Frequency (MHz)|COM Baud Rate|Baud "
+                          "Rate|RC mode|Power Control|Max PSD [dBm/Hz] - Offset|Min PSD "
+                          "[dBm/Hz] - Offset|Max PSD Level|Min PSD Level|Sleep Mode "
+                          "Control|Sleep Mode Counter|AFE Control|Analog Attenuation|Discrete "
+                          "AFE Control");
+        expectCaptions(b, kAdvanceCaptions);
+        expectCheckCaptions(
+            b, "Adcf=ADC is sampled with falling edge;Dacf=DAC is derived with falling "
+               "edge;Adcuns=Negate the MSB of the ADC word;Dacuns=Negate the MSB of the DAC "
+               "word;Timneg=Negate the MSB of the timing word;Timnus=Negate bits 6:0 of the "
+               "timing correction word;CntDis=Counter Expiration;Locken=PLL "
+               "Loss;WakDis=Wake-up;HostDis=External Host;SerDis=Will not Sleep serial "
+               "request");
+        EXPECT_EQ(dynamic_cast<ui::Button&>(*b.find("Default")).caption(), "Default");
+        EXPECT_EQ(dynamic_cast<ui::Button&>(*b.find("WriteReturn")).caption(), "Done");
+    });
+}
+
+TEST(ConfigWindows, InterfaceCaptions) {
+    Bench atmB(2), atmBP(4), miiB(1), miiBP(3);
+    for (Bench* b : {&atmB, &atmBP}) {
+        expectCaptions(*b, "UTOPIA  Interface  Configuration|Operation Mode|ATM Cell "
+                           "Handling|Multiphy Operation|Tx Buffer Limit (bytes)|RxClv Operation");
+        const bool bPlus = b->mode == 4;
+        EXPECT_EQ(labelsWithCaption(*b->form, "UTOPIA PHY Address").empty(), bPlus);
+        EXPECT_EQ(labelsWithCaption(*b->form, "UTOPIA PHY Address (Hex)").empty(), !bPlus);
     }
+    expectCheckCaptions(atmB, "Dric=Discard Idle Cells;Drec=Discard Cells with HEC errors");
+
+    expectCaptions(miiB, "Ethernet Interface  Configuration|MII address|Max Packet Size|Clock "
+                         "Division|MDIO Direction Master|Auto-Neg|Colliosion Counter Reset|Back "
+                         "Pressure Configuration|RX BP Level|Back Signaling Control");
+    EXPECT_EQ(labelsWithCaption(*miiB.form, "General Settings").size(), 2u);
+    expectCheckCaptions(miiB, "BackPressure=Back Pressure Disable;BPM=Stop and Insert "
+                              "IPG;BackSignaling=Back Signaling Disable");
+    EXPECT_EQ(miiB.label("MDIODIRLabel").caption(), "MDIO Direction Master");
+    EXPECT_EQ(miiB.label("AutoNegLabel").caption(), "Auto-Neg");
+    EXPECT_NE(miiB.find("MDIOLabel"), nullptr);
+    EXPECT_NE(miiB.find("AutoLabel"), nullptr);
+
+    expectCaptions(
+        miiBP, "Ethernet Interface  Configuration|MII address|Max Packet Size|Clock "
+               "Division|Colliosion Counter Reset|Back Pressure Configuration|BP Methode|BP "
+               "IPG Length [kBit]|BP Pattern Length [kBit]|Normal IPG Length [kBit]|Back "
+               "Signaling Control|BS Threshhold /[Bytes]|Pause Packets Handle|Address "
+               "Filtering|Vendor PHY :|Status Reg |Speed Bit|Speed Pol.|Duplex Bit|Duplex Pol.");
+    EXPECT_EQ(labelsWithCaption(*miiBP.form, "Start Level / [Bytes]").size(), 2u);
+    EXPECT_EQ(labelsWithCaption(*miiBP.form, "Stop Level / [Bytes]").size(), 2u);
+    expectCheckCaptions(miiBP, "ABP_FC(0)=Automatic BP;ABP_FC(1)=Automatic  FC;AUTOAGE=Auto "
+                               "Address Aging ;CRCEN=CRC Check;MDIO=MDIO Direction "
+                               "Master;FLWENB=IEEE 802.3 Flow Control;BackSignaling=Back "
+                               "Signaling Disable");
 }
 
 TEST(ConfigWindows, AdvanceFrameHoldsTheExpertControls) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        const ui::Control* frame = b.form->find("AdvanceFrame");
-        for (const char* n :
-             {"TransmitePreambleL", "TransmitePreambleM", "TransmitePreambleH", "ReceivePreambleL",
-              "ReceivePreambleM", "ReceivePreambleH", "Next_DownstreamL", "Next_DownstreamH",
-              "Next_UpstreamL", "Next_UpstreamH", "Adcf", "Dacf", "Adcuns", "Dacuns", "Timneg",
-              "Timnus"})
-            EXPECT_EQ(b.form->find(n)->container(), frame) << n;
-        for (const char* c : {"Advance Configuration", "Preamble", "Transmit ", "Receive ",
-                              "Registers Content", "DS Carrier", "US Carrier"})
-            EXPECT_EQ(labelWithCaption(*b.form, c)->container(), frame) << c;
-        EXPECT_EQ(b.form->find("Dw_Stram_Cons")->container(), b.form->find("UpFrame"));
-        EXPECT_EQ(b.form->find("AFEControl")->container(), nullptr);
-    }
+    forEachWindow([](Bench& b) {
+        const ui::Control* frame = b.find("AdvanceFrame");
+        for (const std::string& n : split(kAdvanceControls))
+            EXPECT_EQ(b.find(n)->container(), frame) << n;
+        for (const std::string& c : split(kAdvanceCaptions, '|'))
+            EXPECT_EQ(labelsWithCaption(*b.form, c).at(0)->container(), frame) << c;
+        EXPECT_EQ(b.find("Dw_Stram_Cons")->container(), b.find("UpFrame"));
+        EXPECT_EQ(b.find("AFEControl")->container(), nullptr);
+    });
 }
 
 // Decision: before the first load every field that may be left as it was is empty, and so
-// are the value labels.
-TEST(ConfigWindowsBeforeLoad, FieldsAndLabelsStartEmpty) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        for (const std::string& n : b.form->boundFieldNames()) {
+// are the value labels. The bound names list every field once, buttons and arrows not.
+TEST(ConfigWindows, BoundFieldsListEveryFieldOnceAndStartEmpty) {
+    forEachWindow([](Bench& b) {
+        const auto names = b.form->boundFieldNames();
+        const std::set<std::string> unique(names.begin(), names.end());
+        EXPECT_EQ(unique.size(), names.size());
+        std::string want = "FText(0) FText(1) DwCarrierText(0) DwCarrierText(1) "
+                           "UsCarrierText(0) UsCarrierText(1) UART_Rate DownBitrate UpBitrate "
+                           "Max_PSD Min_PSD AFEControl UTOPIAAddress PowerController Baund";
+        if (b.mode == 3) want += " ABP_FC(0) ABP_FC(1) PHY_DuplexPolarity";
+        if (b.mode % 2 == 0) want += " MultiPHY";
+        for (const std::string& n : split(want))
+            EXPECT_TRUE(unique.count(n)) << n;
+        EXPECT_FALSE(unique.count("Default"));
+        EXPECT_FALSE(unique.count("DownCarrierScroll"));
+        for (const std::string& n : names) {
             const ui::Control* c = b.form->findByFullName(n);
             ASSERT_NE(c, nullptr) << n;
-            const std::string empty = c->kind() == ControlKind::CheckBox ? "0" : "";
-            EXPECT_EQ(b.text(n), empty) << n << " in mode " << mode;
+            EXPECT_EQ(b.text(n), c->kind() == ControlKind::CheckBox ? "0" : "") << n;
         }
         EXPECT_EQ(b.form->Fsample, 0.0);
         EXPECT_FALSE(b.form->AfeUpdating);
-    }
+    });
+    Bench b(1);
+    EXPECT_FALSE(b.form->FieldText("NoSuchField").has_value());
 }
 
-TEST(ConfigWindowsLoadRule, CreatingTheWindowClearsFormChange) {
+TEST(ConfigWindows, CreatingTheWindowClearsFormChange) {
     app::RunState run;
     run.FormChange = true;
     image::ConfigModule cm;
@@ -393,156 +265,97 @@ TEST(ConfigWindowsLoadRule, CreatingTheWindowClearsFormChange) {
     EXPECT_FALSE(f->Loading);
 }
 
-TEST(ConfigWindows, BoundFieldNamesListEveryFieldOnce) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        const auto names = b.form->boundFieldNames();
-        std::set<std::string> unique(names.begin(), names.end());
-        EXPECT_EQ(unique.size(), names.size());
-        for (const char* n :
-             {"FText(0)", "FText(1)", "DwCarrierText(0)", "DwCarrierText(1)", "UsCarrierText(0)",
-              "UsCarrierText(1)", "UART_Rate", "DownBitrate", "UpBitrate", "Max_PSD", "Min_PSD",
-              "AFEControl", "UTOPIAAddress", "PowerController", "Baund"})
-            EXPECT_TRUE(unique.count(n)) << n;
-        for (const std::string& n : names)
-            EXPECT_TRUE(b.form->FieldText(n).has_value()) << n;
-        // Buttons, frames and arrows are no fields.
-        EXPECT_FALSE(unique.count("Default"));
-        EXPECT_FALSE(unique.count("DownCarrierScroll"));
-        if (mode == 3) {
-            EXPECT_TRUE(unique.count("ABP_FC(0)"));
-            EXPECT_TRUE(unique.count("ABP_FC(1)"));
-            EXPECT_TRUE(unique.count("PHY_DuplexPolarity"));
-        }
-        if (mode % 2 == 0) {
-            EXPECT_TRUE(unique.count("MultiPHY"));
-        }
-    }
-    Bench b(1);
-    EXPECT_FALSE(b.form->FieldText("NoSuchField").has_value());
-}
-
 TEST(ConfigWindowsLayout, WatchdogLabelsOnlyOnRequest) {
     Bench miiBP(3), atmBP(4), atmB(2);
     EXPECT_EQ(miiBP.label("WatchDogLabel", 0).caption(), "Watchdog is disabled");
     EXPECT_EQ(atmBP.label("WatchDogLabel", 0).caption(), "Watch Dog is disabled");
     EXPECT_FALSE(miiBP.label("WatchDogLabel", 1).caption().empty());
-    EXPECT_FALSE(miiBP.label("WatchDogLabel", 0).visible());
-    EXPECT_FALSE(miiBP.label("WatchDogLabel", 1).visible());
+    auto visible = [&](int i) { return miiBP.label("WatchDogLabel", i).visible(); };
+    EXPECT_FALSE(visible(0) || visible(1));
     miiBP.form->ShowWatchdogLabels(true);
-    EXPECT_TRUE(miiBP.label("WatchDogLabel", 0).visible());
-    EXPECT_TRUE(miiBP.label("WatchDogLabel", 1).visible());
+    EXPECT_TRUE(visible(0) && visible(1));
     miiBP.form->ShowWatchdogLabels(false);
-    EXPECT_FALSE(miiBP.label("WatchDogLabel", 0).visible());
+    EXPECT_FALSE(visible(0));
     atmB.form->ShowWatchdogLabels(true); // no such labels: nothing happens
-    EXPECT_EQ(atmB.form->find("WatchDogLabel", 0), nullptr);
+    EXPECT_EQ(atmB.find("WatchDogLabel", 0), nullptr);
 }
 
 TEST(ConfigWindowsLayout, NonExpertHidesTheAdvanceFrameAndNarrowsTheWindow) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
+    forEachWindow([](Bench& b) {
         b.form->SetExpertLayout(true);
         const int wide = b.form->width();
-        EXPECT_TRUE(b.form->find("AdvanceFrame")->visible());
+        EXPECT_TRUE(b.find("AdvanceFrame")->visible());
         b.form->SetExpertLayout(false);
         EXPECT_LT(b.form->width(), wide);
-        EXPECT_FALSE(b.form->find("AdvanceFrame")->visible());
-        EXPECT_FALSE(b.form->find("TransmitePreambleL")->shown());
-        EXPECT_FALSE(b.form->find("Next_UpstreamH")->shown());
-        EXPECT_FALSE(b.form->find("Timnus")->shown());
-        EXPECT_TRUE(b.form->find("AFEControl")->shown());
-        EXPECT_TRUE(b.form->find("WriteReturn")->shown());
+        EXPECT_FALSE(b.find("AdvanceFrame")->visible());
+        for (const std::string& n : split(kAdvanceControls))
+            EXPECT_FALSE(b.find(n)->shown()) << n;
+        EXPECT_TRUE(b.find("AFEControl")->shown());
+        EXPECT_TRUE(b.find("WriteReturn")->shown());
         // Everything still shown fits the narrower window.
-        for (const auto& c : b.form->controls()) {
-            if (c->shown()) {
-                EXPECT_LE(c->geometry().x + c->geometry().w, b.form->width()) << c->fullName();
-            }
-        }
-        const bool miiB = mode == 1;
+        for (const auto& c : b.form->controls())
+            EXPECT_TRUE(!c->shown() || c->geometry().x + c->geometry().w <= b.form->width())
+                << c->fullName();
+        // MII_B also hides its MDIO and auto-negotiation controls.
         for (const char* n :
-             {"MDIO", "AutoNeg", "MDIOLabel", "MDIODIRLabel", "AutoNegLabel", "AutoLabel"}) {
-            if (const ui::Control* c = b.form->find(n)) {
-                EXPECT_EQ(c->shown(), !miiB) << n;
-            }
-        }
+             {"MDIO", "AutoNeg", "MDIOLabel", "MDIODIRLabel", "AutoNegLabel", "AutoLabel"})
+            EXPECT_TRUE(!b.find(n) || b.find(n)->shown() == (b.mode != 1)) << n;
         b.form->SetExpertLayout(true);
         EXPECT_EQ(b.form->width(), wide);
-        EXPECT_TRUE(b.form->find("Timnus")->shown());
-        if (miiB) {
-            EXPECT_TRUE(b.form->find("AutoNegLabel")->shown());
-        }
-    }
+        EXPECT_TRUE(b.find("Timnus")->shown());
+        EXPECT_TRUE(b.mode != 1 || b.find("AutoNegLabel")->shown());
+    });
 }
 
 bool overlap(const ui::Geometry& a, const ui::Geometry& b) {
     return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
 }
 
-TEST(ConfigWindowsLayout, EveryControlPlacedInsideTheWindowWithoutOverlap) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
+TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForTheirText) {
+    forEachWindow([](Bench& b) {
         b.form->SetExpertLayout(true);
         std::vector<const ui::Control*> placed;
         for (const auto& c : b.form->controls()) {
+            SCOPED_TRACE(c->fullName());
             const ui::Geometry& g = c->geometry();
-            EXPECT_GT(g.w, 0) << c->fullName();
-            EXPECT_GT(g.h, 0) << c->fullName();
-            EXPECT_GE(g.x, 0) << c->fullName();
-            EXPECT_GE(g.y, 0) << c->fullName();
-            EXPECT_LE(g.x + g.w, b.form->width()) << c->fullName();
-            EXPECT_LE(g.y + g.h, b.form->height()) << c->fullName();
+            EXPECT_TRUE(g.w > 0 && g.h > 0 && g.x >= 0 && g.y >= 0);
+            EXPECT_LE(g.x + g.w, b.form->width());
+            EXPECT_LE(g.y + g.h, b.form->height());
             if (c->kind() != ControlKind::Frame) placed.push_back(c.get());
+            // Captions and list items have 8 pixels a character (plus box or arrow).
+            int need = 0;
+            if (auto* l = dynamic_cast<const ui::Label*>(c.get())) need = 8 * l->caption().size();
+            if (auto* k = dynamic_cast<const ui::CheckBox*>(c.get()))
+                need = 16 + 8 * k->caption().size();
+            if (auto* cb = dynamic_cast<const ui::ComboBox*>(c.get()))
+                for (const std::string& item : cb->items())
+                    need = std::max(need, 8 * static_cast<int>(item.size()) + 20);
+            EXPECT_GE(g.w, need);
         }
         for (std::size_t i = 0; i < placed.size(); ++i)
             for (std::size_t j = i + 1; j < placed.size(); ++j)
                 EXPECT_FALSE(overlap(placed[i]->geometry(), placed[j]->geometry()))
-                    << placed[i]->fullName() << " and " << placed[j]->fullName() << " in mode "
-                    << mode;
+                    << placed[i]->fullName() << " and " << placed[j]->fullName();
         // A frame holds its controls and no others.
         for (const char* fn : {"AdvanceFrame", "UpFrame"}) {
-            const ui::Control* frame = b.form->find(fn);
+            const ui::Control* frame = b.find(fn);
             const ui::Geometry& fg = frame->geometry();
             for (const ui::Control* c : placed) {
                 const ui::Geometry& g = c->geometry();
                 const bool inside = g.x >= fg.x && g.y >= fg.y && g.x + g.w <= fg.x + fg.w &&
                                     g.y + g.h <= fg.y + fg.h;
-                if (c->container() == frame) {
+                if (c->container() == frame)
                     EXPECT_TRUE(inside) << c->fullName() << " outside " << fn;
-                } else {
+                else
                     EXPECT_FALSE(overlap(g, fg)) << c->fullName() << " on " << fn;
-                }
             }
         }
-    }
-}
-
-TEST(ConfigWindowsLayout, CaptionsHaveRoomForTheirText) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        Bench b(mode);
-        for (const auto& c : b.form->controls()) {
-            if (auto* l = dynamic_cast<const ui::Label*>(c.get())) {
-                EXPECT_GE(l->geometry().w, 8 * static_cast<int>(l->caption().size()))
-                    << l->fullName() << " '" << l->caption() << "'";
-            }
-            if (auto* k = dynamic_cast<const ui::CheckBox*>(c.get())) {
-                EXPECT_GE(k->geometry().w, 16 + 8 * static_cast<int>(k->caption().size()))
-                    << k->fullName();
-            }
-            if (auto* cb = dynamic_cast<const ui::ComboBox*>(c.get())) {
-                for (const std::string& item : cb->items()) {
-                    EXPECT_GE(cb->geometry().w, 8 * static_cast<int>(item.size()) + 20)
-                        << cb->fullName();
-                }
-            }
-        }
-    }
+    });
 }
 
 TEST(ConfigWindowsLayout, RowsAreEvenlySpacedAndHighByteStandsLeft) {
     Bench b(2);
-    const int fs = b.box("FText", 0).geometry().y;
-    const int baud = b.combo("Baund").geometry().y;
-    EXPECT_EQ(baud - fs, 24);
+    EXPECT_EQ(b.combo("Baund").geometry().y - b.box("FText", 0).geometry().y, 24);
     EXPECT_LT(b.box("Max_psdH").geometry().x, b.box("Max_psdL").geometry().x);
     EXPECT_EQ(b.box("Max_psdH").geometry().y, b.box("Max_psdL").geometry().y);
     EXPECT_LT(b.box("FText", 0).geometry().x, b.box("FText", 1).geometry().x);

@@ -1,6 +1,7 @@
 #include "config/general_module.h"
 
 #include "app/run_state.h"
+#include "config_test_support.h"
 #include "ui/controls.h"
 #include "ui/scripted_platform.h"
 
@@ -13,27 +14,21 @@
 
 using namespace rw;
 using namespace rw::config;
+using rw::config::test::split;
 
 namespace {
 
-std::vector<std::string> texts(const std::vector<int>& v) {
-    std::vector<std::string> out;
-    for (int i : v)
-        out.push_back(std::to_string(i));
-    return out;
-}
-
-const std::vector<std::string> kConsItems = {"4", "8", "16", "32", "64", "128", "256"};
+const std::vector<std::string> kConsItems = split("4 8 16 32 64 128 256");
 
 } // namespace
 
 // ---- number helpers ------------------------------------------------------------------------
 
 TEST(GeneralNumbers, FloorHundredthsRoundsTowardsMinusInfinity) {
-    EXPECT_DOUBLE_EQ(FloorHundredths(12.959), 12.95);
-    EXPECT_DOUBLE_EQ(FloorHundredths(-0.254), -0.26);
-    EXPECT_DOUBLE_EQ(FloorHundredths(12.96), 12.96);
-    EXPECT_DOUBLE_EQ(FloorHundredths(3), 3);
+    const std::pair<double, double> cases[] = {
+        {12.959, 12.95}, {-0.254, -0.26}, {12.96, 12.96}, {3, 3}};
+    for (auto [x, want] : cases)
+        EXPECT_DOUBLE_EQ(FloorHundredths(x), want) << x;
 }
 
 TEST(GeneralNumbers, LogBaseIsRatioOfNaturalLogarithms) {
@@ -45,17 +40,11 @@ TEST(GeneralNumbers, LogBaseIsRatioOfNaturalLogarithms) {
 }
 
 TEST(GeneralNumbers, RoundHalfEvenTiesGoToEven) {
-    EXPECT_EQ(RoundHalfEven(236.5), 236);
-    EXPECT_EQ(RoundHalfEven(237.5), 238);
-    EXPECT_EQ(RoundHalfEven(0.5), 0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2);
-    EXPECT_EQ(RoundHalfEven(-0.5), 0);
-    EXPECT_EQ(RoundHalfEven(-1.5), -2);
-    EXPECT_EQ(RoundHalfEven(-2.6), -3);
-    EXPECT_EQ(RoundHalfEven(236.64), 237);
-    EXPECT_EQ(RoundHalfEven(199.75), 200);
-    EXPECT_EQ(RoundHalfEven(1e30), LLONG_MAX);
-    EXPECT_EQ(RoundHalfEven(NAN), 0);
+    const std::pair<double, long long> cases[] = {
+        {236.5, 236}, {237.5, 238},  {0.5, 0},      {1.5, 2},          {-0.5, 0}, {-1.5, -2},
+        {-2.6, -3},   {236.64, 237}, {199.75, 200}, {1e30, LLONG_MAX}, {NAN, 0}};
+    for (auto [x, want] : cases)
+        EXPECT_EQ(RoundHalfEven(x), want) << x;
 }
 
 TEST(GeneralNumbers, Round15KeepsFifteenSignificantDigits) {
@@ -66,110 +55,83 @@ TEST(GeneralNumbers, Round15KeepsFifteenSignificantDigits) {
 }
 
 TEST(GeneralNumbers, FormatDecimalHasNoTrailingZerosNorExponent) {
-    EXPECT_EQ(FormatDecimal(12.96), "12.96");
-    EXPECT_EQ(FormatDecimal(13), "13");
-    EXPECT_EQ(FormatDecimal(8.1), "8.1");
-    EXPECT_EQ(FormatDecimal(0.5), "0.5");
-    EXPECT_EQ(FormatDecimal(0), "0");
-    EXPECT_EQ(FormatDecimal(-0.26), "-0.26");
-    EXPECT_EQ(FormatDecimal(100), "100");
-    EXPECT_EQ(FormatDecimal(8.100000000000001), "8.1");
+    const std::pair<double, const char*> cases[] = {{12.96, "12.96"},
+                                                    {13, "13"},
+                                                    {8.1, "8.1"},
+                                                    {0.5, "0.5"},
+                                                    {0, "0"},
+                                                    {-0.26, "-0.26"},
+                                                    {100, "100"},
+                                                    {8.100000000000001, "8.1"},
+                                                    {0.00012, "0.00012"},
+                                                    {NAN, ""}};
     EXPECT_EQ(FormatDecimal(1.85142857142857), "1.85142857142857");
-    EXPECT_EQ(FormatDecimal(0.00012), "0.00012");
     EXPECT_EQ(FormatDecimal(1e20), "100000000000000000000");
-    EXPECT_EQ(FormatDecimal(NAN), "");
+    for (auto [x, want] : cases)
+        EXPECT_EQ(FormatDecimal(x), want) << want;
 }
 
 TEST(GeneralNumbers, HexIsUpperCaseWithoutLeadingZeros) {
-    EXPECT_EQ(Hex(0), "0");
-    EXPECT_EQ(Hex(10), "A");
-    EXPECT_EQ(Hex(237), "ED");
-    EXPECT_EQ(Hex(256), "100");
-    EXPECT_EQ(Hex(0x169), "169");
-    EXPECT_EQ(Hex(-10), "-A");
+    const std::pair<long long, const char*> cases[] = {{0, "0"},     {10, "A"},      {237, "ED"},
+                                                       {256, "100"}, {0x169, "169"}, {-10, "-A"}};
     EXPECT_EQ(Hex(LLONG_MIN), "-8000000000000000");
+    for (auto [x, want] : cases)
+        EXPECT_EQ(Hex(x), want) << x;
 }
 
 TEST(GeneralNumbers, ReadHexLenientTakesTheLeadingHexDigits) {
-    EXPECT_EQ(ReadHexLenient("ED"), 237);
-    EXPECT_EQ(ReadHexLenient("a5"), 0xA5);
-    EXPECT_EQ(ReadHexLenient(""), 0);
-    EXPECT_EQ(ReadHexLenient("G"), 0);
-    EXPECT_EQ(ReadHexLenient("0G"), 0);
-    EXPECT_EQ(ReadHexLenient("1G2"), 1);
-    EXPECT_EQ(ReadHexLenient(" 7"), 7);
-    EXPECT_EQ(ReadHexLenient("1 F"), 0x1F);
-    EXPECT_EQ(ReadHexLenient("100"), 256);
-    EXPECT_EQ(ReadHexLenient(std::string(40, 'F')), LLONG_MAX);
+    const std::pair<std::string, long long> cases[] = {
+        {"ED", 237}, {"a5", 0xA5}, {"", 0},       {"G", 0},     {"0G", 0},
+        {"1G2", 1},  {" 7", 7},    {"1 F", 0x1F}, {"100", 256}, {std::string(40, 'F'), LLONG_MAX}};
+    for (const auto& [t, want] : cases)
+        EXPECT_EQ(ReadHexLenient(t), want) << "'" << t << "'";
 }
 
 TEST(GeneralNumbers, ReadDecimalLenientTakesSignDigitsAndOnePoint) {
-    EXPECT_EQ(ReadDecimalLenient("005"), 5);
-    EXPECT_EQ(ReadDecimalLenient("7x"), 7);
-    EXPECT_EQ(ReadDecimalLenient(""), 0);
-    EXPECT_EQ(ReadDecimalLenient("-"), 0);
-    EXPECT_EQ(ReadDecimalLenient("abc"), 0);
-    EXPECT_EQ(ReadDecimalLenient("-6.6"), -6.6);
-    EXPECT_EQ(ReadDecimalLenient("-6."), -6);
-    EXPECT_EQ(ReadDecimalLenient("+2"), 2);
-    EXPECT_EQ(ReadDecimalLenient(".5"), 0.5);
-    EXPECT_EQ(ReadDecimalLenient("1.2.3"), 1.2);
-    EXPECT_EQ(ReadDecimalLenient("1e3"), 1);
-    EXPECT_EQ(ReadDecimalLenient(" 1 2 "), 12);
-    EXPECT_EQ(ReadDecimalLenient("5-3"), 5);
+    const std::pair<const char*, double> cases[] = {
+        {"005", 5},     {"7x", 7},     {"", 0},   {"-", 0},    {"abc", 0},
+        {"-6.6", -6.6}, {"-6.", -6},   {"+2", 2}, {".5", 0.5}, {"1.2.3", 1.2},
+        {"1e3", 1},     {" 1 2 ", 12}, {"5-3", 5}};
+    for (auto [t, want] : cases)
+        EXPECT_EQ(ReadDecimalLenient(t), want) << "'" << t << "'";
     EXPECT_FALSE(std::signbit(ReadDecimalLenient("-0")));
     EXPECT_TRUE(std::isfinite(ReadDecimalLenient(std::string(400, '9'))));
 }
 
 TEST(GeneralNumbers, ReadNumberStrictNeedsTheWholeText) {
-    EXPECT_EQ(ReadNumberStrict("16"), 16.0);
-    EXPECT_EQ(ReadNumberStrict(" 9600 "), 9600.0);
-    EXPECT_EQ(ReadNumberStrict("-1.5"), -1.5);
-    EXPECT_EQ(ReadNumberStrict("05"), 5.0);
-    EXPECT_FALSE(ReadNumberStrict(""));
-    EXPECT_FALSE(ReadNumberStrict("  "));
-    EXPECT_FALSE(ReadNumberStrict("-"));
-    EXPECT_FALSE(ReadNumberStrict("."));
-    EXPECT_FALSE(ReadNumberStrict("7x"));
-    EXPECT_FALSE(ReadNumberStrict("1 2"));
-    EXPECT_FALSE(ReadNumberStrict("1e3"));
-    EXPECT_FALSE(ReadNumberStrict("1.2.3"));
+    const std::pair<const char*, double> good[] = {
+        {"16", 16}, {" 9600 ", 9600}, {"-1.5", -1.5}, {"05", 5}};
+    for (auto [t, want] : good)
+        EXPECT_EQ(ReadNumberStrict(t), want) << "'" << t << "'";
+    for (const char* t : {"", "  ", "-", ".", "7x", "1 2", "1e3", "1.2.3"})
+        EXPECT_FALSE(ReadNumberStrict(t)) << "'" << t << "'";
 }
 
 // ---- constellation and interpolation byte ----------------------------------------------------
 
-TEST(GeneralConsInterByte, DecodesEveryCode) {
+TEST(GeneralConsInterByte, DecodesAndEncodesEveryCode) {
+    // Constellation in bits 3..1 (bit 0 ignored), interpolation in bits 7..4.
     const int cons[8] = {256, 64, 16, 8, 4, 128, 32, 0};
     for (int code = 0; code < 8; ++code) {
         EXPECT_EQ(DecodeConstellation(static_cast<std::uint8_t>(code << 1)), cons[code]) << code;
         EXPECT_EQ(DecodeConstellation(static_cast<std::uint8_t>((code << 1) | 1)), cons[code])
             << code;
+        if (cons[code]) {
+            EXPECT_EQ(EncodeConstellation(cons[code]), code == 0 ? 1 : code << 1);
+        }
     }
     const int inter[16] = {4, 6, 8, 12, 16, 24, 32, 48, 64, 10, 14, 0, 0, 0, 0, 0};
-    for (int code = 0; code < 16; ++code)
+    for (int code = 0; code < 16; ++code) {
         EXPECT_EQ(DecodeInterpolation(static_cast<std::uint8_t>(code << 4 | 0x5)), inter[code])
             << code;
-}
-
-TEST(GeneralConsInterByte, EncodesTheTableValues) {
-    EXPECT_EQ(EncodeConstellation(256), 0x1);
-    EXPECT_EQ(EncodeConstellation(64), 0x2);
-    EXPECT_EQ(EncodeConstellation(16), 0x4);
-    EXPECT_EQ(EncodeConstellation(8), 0x6);
-    EXPECT_EQ(EncodeConstellation(4), 0x8);
-    EXPECT_EQ(EncodeConstellation(128), 0xA);
-    EXPECT_EQ(EncodeConstellation(32), 0xC);
-    EXPECT_EQ(EncodeConstellation(0), 0);
-    EXPECT_EQ(EncodeConstellation(512), 0);
-    EXPECT_EQ(EncodeInterpolation(4), 0x00);
-    EXPECT_EQ(EncodeInterpolation(64), 0x80);
-    EXPECT_EQ(EncodeInterpolation(10), 0x90);
-    EXPECT_EQ(EncodeInterpolation(14), 0xA0);
-    EXPECT_EQ(EncodeInterpolation(0), 0);
-    EXPECT_EQ(EncodeInterpolation(5), 0);
-}
-
-TEST(GeneralConsInterByte, RoundTripsEveryPair) {
+        if (inter[code]) {
+            EXPECT_EQ(EncodeInterpolation(inter[code]), code << 4) << code;
+        }
+    }
+    for (int noValue : {0, 512})
+        EXPECT_EQ(EncodeConstellation(noValue), 0);
+    for (int noValue : {0, 5})
+        EXPECT_EQ(EncodeInterpolation(noValue), 0);
     for (int c : {4, 8, 16, 32, 64, 128, 256})
         for (int i : {4, 6, 8, 12, 16, 24, 32, 48, 64, 10, 14}) {
             const auto b = PackConsInter(c, i);
@@ -192,99 +154,67 @@ TEST(GeneralConsInterByte, EdgeCases) {
 }
 
 TEST(GeneralConsInterByte, ConstellationOffsets) {
-    EXPECT_EQ(ConstellationOffset("4"), -2.75);
-    EXPECT_EQ(ConstellationOffset("8"), -0.5);
-    EXPECT_EQ(ConstellationOffset("16"), -0.5);
-    EXPECT_EQ(ConstellationOffset("32"), 0);
-    EXPECT_EQ(ConstellationOffset("64"), -0.25);
-    EXPECT_EQ(ConstellationOffset("128"), -3.5);
-    EXPECT_EQ(ConstellationOffset("256"), -0.25);
-    EXPECT_EQ(ConstellationOffset(""), 0);
-    EXPECT_EQ(ConstellationOffset("0"), 0);
+    const std::pair<const char*, double> cases[] = {{"4", -2.75},   {"8", -0.5},   {"16", -0.5},
+                                                    {"32", 0},      {"64", -0.25}, {"128", -3.5},
+                                                    {"256", -0.25}, {"", 0},       {"0", 0}};
+    for (auto [c, want] : cases)
+        EXPECT_EQ(ConstellationOffset(c), want) << "'" << c << "'";
 }
 
-// ---- band plan ---------------------------------------------------------------------------------
+// ---- band plan and line rate -------------------------------------------------------------------
 
 TEST(GeneralBandPlan, CarrierIndicesAt2592) {
-    EXPECT_EQ(CarrierIndex(5.99, 25.92), 237);
-    EXPECT_EQ(Hex(*CarrierIndex(5.99, 25.92) % 256), "ED");
-    EXPECT_EQ(CarrierIndex(2.07, 25.92), 82);
-    EXPECT_EQ(Hex(82), "52");
-    const long long n = *CarrierIndex(12.00, 25.92);
-    EXPECT_EQ(n, 474);
-    EXPECT_EQ(Hex(n % 256), "DA");
-    EXPECT_EQ(Hex((n - n % 256) / 256), "1");
-    EXPECT_EQ(CarrierIndex(8.50, 25.92), 336);
-    EXPECT_EQ(Hex(336 % 256), "50");
-}
-
-TEST(GeneralBandPlan, CarrierIndexTiesGoToEven) {
-    EXPECT_EQ(CarrierIndex(236.5, 1024), 236);
-    EXPECT_EQ(CarrierIndex(237.5, 1024), 238);
-}
-
-TEST(GeneralBandPlan, CarrierIndexHasNoResultWithoutFsample) {
-    EXPECT_FALSE(CarrierIndex(5.99, 0));
-    EXPECT_FALSE(CarrierIndex(5.99, NAN));
-    EXPECT_FALSE(CarrierIndex(5.99, INFINITY));
-    EXPECT_FALSE(CarrierIndex(NAN, 25.92));
-    EXPECT_EQ(CarrierIndex(0, 25.92), 0);
-}
-
-TEST(GeneralBandPlan, UartReloadAt2592) {
-    const std::pair<double, const char*> cases[] = {{2400, "C8"},  {4800, "E4"},  {9600, "F2"},
-                                                    {19200, "F9"}, {38400, "FC"}, {57600, "FE"},
-                                                    {115200, "FF"}};
-    for (const auto& [baud, hex] : cases) {
-        const auto r = UartReload(25.92, baud);
-        ASSERT_TRUE(r) << baud;
-        EXPECT_EQ(Hex(*r), hex) << baud;
+    for (const auto& c : test::kCarriersAt2592) {
+        const auto n = CarrierIndex(c.mhz, 25.92);
+        ASSERT_TRUE(n) << c.mhz;
+        EXPECT_EQ(*n, c.index) << c.mhz;
+        EXPECT_EQ(Hex(*n % 256), c.low) << c.mhz;
+        EXPECT_EQ(Hex((*n - *n % 256) / 256), c.high) << c.mhz;
     }
-    EXPECT_EQ(UartReload(25.92, 2400), 200);
-    EXPECT_EQ(UartReload(25.92, 4800), 228);
+    EXPECT_EQ(CarrierIndex(236.5, 1024), 236); // ties go to even
+    EXPECT_EQ(CarrierIndex(237.5, 1024), 238);
+    EXPECT_EQ(CarrierIndex(0, 25.92), 0);
+    // No result without a sampling frequency or a carrier.
+    for (auto [f, fs] : {std::pair{5.99, 0.0}, {5.99, NAN}, {5.99, INFINITY}, {NAN, 25.92}})
+        EXPECT_FALSE(CarrierIndex(f, fs)) << f << " at " << fs;
 }
 
-TEST(GeneralBandPlan, UartReloadEdges) {
+TEST(GeneralBandPlan, UartReload) {
+    for (const auto& c : test::kUartReloadAt2592) {
+        const auto r = UartReload(25.92, std::stod(c.baud));
+        ASSERT_TRUE(r) << c.baud;
+        EXPECT_EQ(Hex(*r), c.reload) << c.baud;
+    }
     EXPECT_EQ(UartReload(5.0, 115200), 256); // refused later by the store, not here
-    EXPECT_FALSE(UartReload(25.92, 0));
-    EXPECT_FALSE(UartReload(25.92, -9600));
-    EXPECT_FALSE(UartReload(25.92, NAN));
-    EXPECT_FALSE(UartReload(NAN, 9600));
+    for (auto [fs, baud] : {std::pair{25.92, 0.0}, {25.92, -9600.0}, {25.92, NAN}, {NAN, 9600.0}})
+        EXPECT_FALSE(UartReload(fs, baud)) << fs << " " << baud;
 }
-
-// ---- line rate ---------------------------------------------------------------------------------
 
 TEST(GeneralLineRate, WorkedRatesAt2592) {
-    EXPECT_EQ(FormatDecimal(*LineRate(25.92, 16, 256)), "12.96");
-    EXPECT_EQ(FormatDecimal(*LineRate(25.92, 10, 32)), "12.96");
-    EXPECT_EQ(FormatDecimal(*LineRate(25.92, 6, 64)), "25.92");
-    EXPECT_EQ(FormatDecimal(*LineRate(25.92, 12, 16)), "8.64");
+    for (const auto& c : test::kRatesAt2592)
+        EXPECT_EQ(FormatDecimal(*LineRate(25.92, c.interpolation, c.constellation)), c.rate)
+            << c.constellation << "/" << c.interpolation;
     EXPECT_EQ(FormatDecimal(*LineRate(25.92, 16, 32)), "8.1");
-}
-
-TEST(GeneralLineRate, FifteenDigitRoundingBeforeTheProduct) {
-    // 25.92 / 14 * 7 is 12.96 unrounded; the rounded quotient gives 12.9599... and 12.95.
-    EXPECT_EQ(FormatDecimal(*LineRate(25.92, 14, 128)), "12.95");
-}
-
-TEST(GeneralLineRate, NoResultForZeroOrNegativeOperands) {
-    EXPECT_FALSE(LineRate(25.92, 0, 256));
-    EXPECT_FALSE(LineRate(25.92, 16, 0));
-    EXPECT_FALSE(LineRate(25.92, -16, 256));
+    // 14/128 above: 25.92 / 14 * 7 is 12.96 unrounded; the 15-digit quotient gives 12.95.
+    for (auto [inter, cons] : {std::pair{0, 256}, {16, 0}, {-16, 256}})
+        EXPECT_FALSE(LineRate(25.92, inter, cons)) << inter << "/" << cons;
     EXPECT_FALSE(LineRate(NAN, 16, 256));
     EXPECT_EQ(LineRate(0, 16, 256), 0.0);
 }
 
-// ---- interpolation list
-// --------------------------------------------------------------------------
+// ---- interpolation list ------------------------------------------------------------------------
 
 class FillInterpolationListTest : public ::testing::Test {
 protected:
     FillInterpolationListTest() {
         dwCons.setItems(kConsItems);
         upCons.setItems(kConsItems);
-        upInter.setItems({"4", "6", "8", "10", "12", "14", "16", "24", "32", "48", "64"});
+        upInter.setItems(split("4 6 8 10 12 14 16 24 32 48 64"));
         dwInter.onClick = [this] { ++dwClicks; };
+    }
+    void fillDown(const std::string& cons) {
+        dwCons.setText(cons);
+        FillInterpolationList(form, true);
     }
     ui::Form form{"Test", "Test"};
     ui::ComboBox& dwCons = form.add<ui::ComboBox>("Dw_Stram_Cons");
@@ -294,71 +224,47 @@ protected:
     int dwClicks = 0;
 };
 
-TEST_F(FillInterpolationListTest, SingleEntryRowsSelectTheirFactor) {
-    dwCons.setText("32");
-    FillInterpolationList(form, true);
-    EXPECT_EQ(dwInter.items(), std::vector<std::string>{"10"});
-    EXPECT_EQ(dwInter.text(), "10");
-    EXPECT_EQ(dwInter.listIndex(), 0);
-    EXPECT_EQ(dwClicks, 1);
-
-    dwCons.setText("128");
-    FillInterpolationList(form, true);
-    EXPECT_EQ(dwInter.items(), std::vector<std::string>{"14"});
-    EXPECT_EQ(dwInter.text(), "14");
-    EXPECT_EQ(dwClicks, 2);
-}
-
-TEST_F(FillInterpolationListTest, SmallConstellationsOfferNineFactors) {
-    for (const char* c : {"4", "8", "16"}) {
-        dwCons.setText(c);
-        FillInterpolationList(form, true);
-        EXPECT_EQ(dwInter.items(), texts({4, 6, 8, 12, 16, 24, 32, 48, 64})) << c;
-        EXPECT_EQ(dwInter.items().back(), "64");
-        EXPECT_EQ(dwInter.text(), "") << c;
+TEST_F(FillInterpolationListTest, ListOfEachConstellation) {
+    // Single-entry rows select their factor (and click); the rest offer a list, nothing chosen.
+    const std::pair<const char*, const char*> cases[] = {{"32", "10"},
+                                                         {"128", "14"},
+                                                         {"32x", "10"}, // read leniently
+                                                         {"4", "4 6 8 12 16 24 32 48 64"},
+                                                         {"8", "4 6 8 12 16 24 32 48 64"},
+                                                         {"16", "4 6 8 12 16 24 32 48 64"},
+                                                         {"64", "6 8 12 16 24 32 48 64"},
+                                                         {"256", "8 12 16 24 32 48 64"},
+                                                         {"0", ""},
+                                                         {"", ""},
+                                                         {"abc", ""},
+                                                         {"16.5", ""},
+                                                         {"512", ""}};
+    for (auto [cons, list] : cases) {
+        SCOPED_TRACE(std::string("constellation '") + cons + "'");
+        dwInter.setItems({"4", "7"}); // a remembered factor no row offers
+        dwInter.setListIndex(1);
+        const int clicks = dwClicks;
+        fillDown(cons);
+        const auto items = split(list);
+        EXPECT_EQ(dwInter.items(), items);
+        EXPECT_EQ(dwInter.text(), items.size() == 1 ? items[0] : "");
+        EXPECT_EQ(dwInter.listIndex(), items.size() == 1 ? 0 : -1);
+        EXPECT_EQ(dwClicks - clicks, items.size() == 1 ? 1 : 0);
     }
 }
 
 TEST_F(FillInterpolationListTest, RememberedFactorKeptOnlyWhenOffered) {
-    dwCons.setText("16");
-    FillInterpolationList(form, true);
+    fillDown("16");
     ASSERT_TRUE(dwInter.userPick("6"));
-    dwCons.setText("64");
-    FillInterpolationList(form, true);
-    EXPECT_EQ(dwInter.items(), texts({6, 8, 12, 16, 24, 32, 48, 64}));
+    fillDown("64");
     EXPECT_EQ(dwInter.text(), "6");
     EXPECT_EQ(dwInter.listIndex(), 0);
-
-    dwCons.setText("256");
-    FillInterpolationList(form, true);
-    EXPECT_EQ(dwInter.items(), texts({8, 12, 16, 24, 32, 48, 64}));
+    fillDown("256");
     EXPECT_EQ(dwInter.text(), "");
-    EXPECT_EQ(dwInter.listIndex(), -1);
-}
-
-TEST_F(FillInterpolationListTest, SingleEntryWinsOverTheRememberedText) {
-    dwCons.setText("16");
-    FillInterpolationList(form, true);
+    // A single-entry row wins over the remembered text.
+    fillDown("16");
     dwInter.userPick("48");
-    dwCons.setText("32");
-    FillInterpolationList(form, true);
-    EXPECT_EQ(dwInter.text(), "10");
-}
-
-TEST_F(FillInterpolationListTest, OtherConstellationTextsOfferNothing) {
-    for (const char* c : {"0", "", "abc", "16.5", "512"}) {
-        dwInter.setItems({"4", "6"});
-        dwInter.setListIndex(1);
-        dwCons.setText(c);
-        FillInterpolationList(form, true);
-        EXPECT_TRUE(dwInter.items().empty()) << c;
-        EXPECT_EQ(dwInter.text(), "") << c;
-    }
-}
-
-TEST_F(FillInterpolationListTest, ConstellationReadLeniently) {
-    dwCons.setText("32x");
-    FillInterpolationList(form, true);
+    fillDown("32");
     EXPECT_EQ(dwInter.text(), "10");
 }
 
@@ -367,7 +273,7 @@ TEST_F(FillInterpolationListTest, UpstreamUsesItsOwnPair) {
     dwInter.setItems({"7"});
     upCons.setText("256");
     FillInterpolationList(form, false);
-    EXPECT_EQ(upInter.items(), texts({8, 12, 16, 24, 32, 48, 64}));
+    EXPECT_EQ(upInter.items(), split("8 12 16 24 32 48 64"));
     EXPECT_EQ(upInter.text(), "");
     EXPECT_EQ(dwInter.items(), std::vector<std::string>{"7"});
 
@@ -389,8 +295,7 @@ TEST(GeneralFillInterpolationList, FormWithoutThePairIsLeftAlone) {
     EXPECT_EQ(cons.text(), "32");
 }
 
-// ---- PSD conversions
-// -------------------------------------------------------------------------------
+// ---- PSD conversions ---------------------------------------------------------------------------
 
 // The maximum PSD group of a configuration window, wired as the windows wire it.
 class PsdTest : public ::testing::Test {
@@ -400,32 +305,29 @@ protected:
         low.setMaxLength(2);
         high.setMaxLength(2);
         cons.setItems(kConsItems);
-        att.setItems({"0", "1", "2", "3", "4", "5"});
+        att.setItems(split("0 1 2 3 4 5"));
         psd.onChange = [this] { PsdToBytes(psd, cons, att, low, high); };
-        low.onChange = [this] { byteChanged(); };
-        high.onChange = [this] { byteChanged(); };
-        att.onClick = [this] { BytesToPsd(psd, cons, att, low, high); };
+        low.onChange = [this] {
+            ++byteChanges;
+            toPsd();
+        };
+        high.onChange = low.onChange;
+        att.onClick = [this] { toPsd(); };
     }
     ~PsdTest() override { PsdUpdating = false; }
 
-    void byteChanged() {
-        ++byteChanges;
-        BytesToPsd(psd, cons, att, low, high);
-    }
-    // Sets the boxes without any reaction running.
-    void setQuietly(const std::string& p, const std::string& l, const std::string& h) {
+    void toPsd() { BytesToPsd(psd, cons, att, low, high); }
+    // Sets the group without any reaction running.
+    void setQuietly(const std::string& c, const std::string& a, const std::string& p,
+                    const std::string& l, const std::string& h) {
         PsdUpdating = true;
+        cons.setText(c);
+        att.setText(a);
         psd.setText(p);
         low.setText(l);
         high.setText(h);
         PsdUpdating = false;
         byteChanges = 0;
-    }
-    void setup(const std::string& consText, const std::string& attText) {
-        PsdUpdating = true;
-        cons.setText(consText);
-        att.setText(attText);
-        PsdUpdating = false;
     }
 
     ui::Form form{"Test", "Test"};
@@ -437,130 +339,65 @@ protected:
     int byteChanges = 0;
 };
 
-TEST_F(PsdTest, BytesToPsdWorkedLevels) {
-    setup("256", "0");
-    setQuietly("", "0", "4");
-    BytesToPsd(psd, cons, att, low, high);
+TEST_F(PsdTest, BytesToPsd) {
+    for (const auto& c : test::kPsdLevels) {
+        setQuietly(c.constellation, c.attenuation, "", c.low, c.high);
+        toPsd();
+        EXPECT_EQ(psd.text(), c.psd) << c.psd;
+        EXPECT_FALSE(PsdUpdating);
+    }
+    setQuietly("256", "", "", "0", "4"); // an empty attenuation reads as 0
+    toPsd();
     EXPECT_EQ(psd.text(), "59.95");
-
-    setQuietly("", "10", "0");
-    BytesToPsd(psd, cons, att, low, high);
-    EXPECT_EQ(psd.text(), "23.83");
-
-    setup("4", "2");
-    setQuietly("", "00", "04");
-    BytesToPsd(psd, cons, att, low, high);
-    EXPECT_EQ(psd.text(), "59.45");
-
-    // ln 1000 / ln 10 is just below 3.
-    setup("32", "0");
-    setQuietly("", "E8", "03");
-    BytesToPsd(psd, cons, att, low, high);
-    EXPECT_EQ(psd.text(), "59.99");
-    EXPECT_FALSE(PsdUpdating);
-}
-
-TEST_F(PsdTest, BytesToPsdLeavesTheTextForLevelZero) {
-    setup("256", "0");
-    setQuietly("12.5", "0", "");
-    BytesToPsd(psd, cons, att, low, high);
-    EXPECT_EQ(psd.text(), "12.5");
-    setQuietly("12.5", "G", "x");
-    BytesToPsd(psd, cons, att, low, high);
-    EXPECT_EQ(psd.text(), "12.5");
-    EXPECT_FALSE(PsdUpdating);
-}
-
-TEST_F(PsdTest, BytesToPsdReadsAnEmptyAttenuationAsZero) {
-    setup("256", "");
-    setQuietly("", "0", "4");
-    BytesToPsd(psd, cons, att, low, high);
-    EXPECT_EQ(psd.text(), "59.95");
+    // Bytes reading level 0 leave the text.
+    for (auto [l, h] : {std::pair{"0", ""}, {"G", "x"}}) {
+        setQuietly("256", "0", "12.5", l, h);
+        toPsd();
+        EXPECT_EQ(psd.text(), "12.5") << l << " " << h;
+    }
 }
 
 TEST_F(PsdTest, TypedLevelsGiveTheirBytesAndKeepTheTypedText) {
-    setup("256", "0");
-    ASSERT_TRUE(form.typeText(psd, "59.95"));
-    EXPECT_EQ(low.text(), "FF");
-    EXPECT_EQ(high.text(), "3");
-    // Level 1023 would read back as 59.94: the guard keeps the typed text.
-    EXPECT_EQ(psd.text(), "59.95");
-    EXPECT_GT(byteChanges, 0);
-    EXPECT_FALSE(PsdUpdating);
-
-    ASSERT_TRUE(form.typeText(psd, "23.83"));
-    EXPECT_EQ(low.text(), "10");
-    EXPECT_EQ(high.text(), "0");
-    EXPECT_EQ(psd.text(), "23.83");
-}
-
-TEST_F(PsdTest, TypedLevelsAtConstellation32) {
-    setup("32", "0");
-    setQuietly("", "AA", "BB");
-    psd.setText("0");
-    EXPECT_EQ(low.text(), "1");
-    EXPECT_EQ(high.text(), "0");
-    psd.setText("-6.5");
-    EXPECT_EQ(low.text(), "0");
-    EXPECT_EQ(high.text(), "0");
-    EXPECT_EQ(psd.text(), "-6.5");
-}
-
-TEST_F(PsdTest, TextsOutsideTheOpenWindowWriteNothing) {
-    setup("32", "0");
-    for (const char* t : {"-6.6", "95.84", "-7", "100", "-"}) {
-        setQuietly("", "AA", "BB");
-        psd.setText(t);
-        EXPECT_EQ(low.text(), "AA") << t;
-        EXPECT_EQ(high.text(), "BB") << t;
-        EXPECT_EQ(psd.text(), t);
-        EXPECT_EQ(byteChanges, 0) << t;
-        EXPECT_FALSE(PsdUpdating) << t;
+    struct Case {
+        const char *cons, *text;
+        bool keyByKey;
+        const char *low, *high; // AA/BB: nothing written
+    };
+    const Case cases[] = {
+        // Level 1023 would read back as 59.94: the guard keeps the typed text.
+        {"256", "59.95", true, "FF", "3"},
+        {"256", "23.83", true, "10", "0"},
+        {"32", "0", false, "1", "0"},
+        {"32", "-6.5", false, "0", "0"},
+        {"32", "-6.59", false, "0", "0"}, // just inside the open window
+        {"256", "95.83", false, "A6", "F8"},
+        // Outside the open window, empty or beyond 16 bits (92537 = 16979h): nothing.
+        {"32", "-6.6", false, "AA", "BB"},
+        {"32", "95.84", false, "AA", "BB"},
+        {"32", "-7", false, "AA", "BB"},
+        {"32", "100", false, "AA", "BB"},
+        {"32", "-", false, "AA", "BB"},
+        {"32", "", false, "AA", "BB"},
+        {"128", "95.83", false, "AA", "BB"},
+        // Typed key by key, "-6" converts and "-6.6" then stops converting.
+        {"32", "-6.6", true, "1", "0"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.cons) + " '" + c.text + "'" + (c.keyByKey ? " typed" : ""));
+        setQuietly(c.cons, "0", "5", "AA", "BB");
+        if (c.keyByKey)
+            ASSERT_TRUE(form.typeText(psd, c.text));
+        else
+            psd.setText(c.text);
+        EXPECT_EQ(low.text(), c.low);
+        EXPECT_EQ(high.text(), c.high);
+        EXPECT_EQ(psd.text(), c.text);
+        EXPECT_EQ(byteChanges == 0, std::string(c.low) == "AA");
+        EXPECT_FALSE(PsdUpdating);
     }
-    // Just inside the window writes.
-    setQuietly("", "AA", "BB");
-    psd.setText("-6.59");
-    EXPECT_EQ(low.text(), "0");
-    EXPECT_EQ(high.text(), "0");
-    setup("256", "0");
-    setQuietly("", "AA", "BB");
-    psd.setText("95.83");
-    EXPECT_EQ(low.text(), "A6");
-    EXPECT_EQ(high.text(), "F8");
 }
 
-TEST_F(PsdTest, EmptyTextWritesNothing) {
-    setup("32", "0");
-    setQuietly("5", "AA", "BB");
-    psd.setText("");
-    EXPECT_EQ(low.text(), "AA");
-    EXPECT_EQ(high.text(), "BB");
-    EXPECT_FALSE(PsdUpdating);
-}
-
-TEST_F(PsdTest, LevelBeyondSixteenBitsWritesNothing) {
-    setup("128", "0");
-    setQuietly("", "AA", "BB");
-    psd.setText("95.83"); // 92537, 16979h
-    EXPECT_EQ(low.text(), "AA");
-    EXPECT_EQ(high.text(), "BB");
-    EXPECT_EQ(byteChanges, 0);
-    EXPECT_FALSE(PsdUpdating);
-}
-
-TEST_F(PsdTest, TypingMinusSixPointSixKeyByKeyStopsAfterMinusSix) {
-    setup("32", "0");
-    setQuietly("", "AA", "BB");
-    ASSERT_TRUE(form.typeText(psd, "-6.6"));
-    EXPECT_EQ(psd.text(), "-6.6");
-    EXPECT_EQ(low.text(), "1");
-    EXPECT_EQ(high.text(), "0");
-    EXPECT_FALSE(PsdUpdating);
-}
-
-TEST_F(PsdTest, AttenuationChangeRewritesTheTextNotTheBytes) {
-    setup("256", "0");
-    setQuietly("", "0", "4");
+TEST_F(PsdTest, ByteOrAttenuationEditRewritesOnlyTheText) {
+    setQuietly("256", "0", "", "0", "4");
     att.userPick("0");
     EXPECT_EQ(psd.text(), "59.95");
     att.userPick("2");
@@ -568,68 +405,50 @@ TEST_F(PsdTest, AttenuationChangeRewritesTheTextNotTheBytes) {
     EXPECT_EQ(low.text(), "0");
     EXPECT_EQ(high.text(), "4");
     EXPECT_EQ(byteChanges, 0);
-}
-
-TEST_F(PsdTest, EditingAByteRewritesTheTextOnce) {
-    setup("256", "0");
-    setQuietly("1", "0", "0");
+    // Editing a byte rewrites the text once, which must not convert back (59.95 gives 1023).
+    setQuietly("256", "0", "1", "0", "0");
     high.setText("4");
     EXPECT_EQ(psd.text(), "59.95");
-    // The text rewrite must not convert back (59.95 would give level 1023).
     EXPECT_EQ(low.text(), "0");
     EXPECT_EQ(high.text(), "4");
     EXPECT_EQ(byteChanges, 1);
 }
 
 TEST_F(PsdTest, BusyGuardStopsBothDirections) {
-    setup("256", "0");
-    setQuietly("1", "0", "4");
+    setQuietly("256", "0", "1", "0", "4");
     PsdUpdating = true;
-    BytesToPsd(psd, cons, att, low, high);
+    toPsd();
     EXPECT_EQ(psd.text(), "1");
     psd.setText("23.83");
     EXPECT_EQ(low.text(), "0");
     EXPECT_TRUE(PsdUpdating); // a call that found it set leaves it to its owner
 }
 
-// ---- hex fields
-// -----------------------------------------------------------------------------------
+// ---- hex fields --------------------------------------------------------------------------------
 
 TEST(GeneralHexEntry, IsHexByte) {
-    for (const char* t : {"0", "00", "7", "FF", "a5", "fF", "9"})
+    // Longer texts are judged by value and first character.
+    for (const char* t : {"0", "00", "7", "FF", "a5", "fF", "9", "0FF", "1xyz"})
         EXPECT_TRUE(IsHexByte(t)) << t;
-    for (const char* t : {"", "G", "0G", "G0", " 7", "7 ", "-1", "g"})
+    for (const char* t : {"", "G", "0G", "G0", " 7", "7 ", "-1", "g", "100", "x12"})
         EXPECT_FALSE(IsHexByte(t)) << t;
 }
 
-TEST(GeneralHexEntry, LongerTextsJudgedByValueAndFirstCharacter) {
-    EXPECT_TRUE(IsHexByte("0FF"));
-    EXPECT_TRUE(IsHexByte("1xyz"));
-    EXPECT_FALSE(IsHexByte("100"));
-    EXPECT_FALSE(IsHexByte("x12"));
-}
-
-TEST(GeneralHexEntry, CheckHexFieldRejectsWithTheEntryMessage) {
-    for (const char* t : {"", "G", "0G", "G0", " 7"}) {
+TEST(GeneralHexEntry, CheckHexFieldRejectsWithTheEntryMessageOrMarksChanged) {
+    for (const char* t : {"", "G", "0G", "G0", " 7", "0", "00", "7", "FF", "a5"}) {
+        SCOPED_TRACE(std::string("'") + t + "'");
         ui::ScriptedPlatform platform;
         app::RunState run;
-        EXPECT_TRUE(CheckHexField(t, platform, run)) << t;
-        ASSERT_EQ(platform.boxes.shown.size(), 1u) << t;
-        const auto& box = platform.boxes.shown[0];
-        EXPECT_EQ(box.text, "Please insert new value");
-        EXPECT_EQ(box.title, "Illegal Parameter");
-        EXPECT_EQ(box.icon, ui::Icon::Exclamation);
-        EXPECT_EQ(box.buttons, ui::Buttons::OK);
-        EXPECT_FALSE(run.FormChange) << t;
-    }
-}
-
-TEST(GeneralHexEntry, CheckHexFieldAcceptsAndMarksChanged) {
-    for (const char* t : {"0", "00", "7", "FF", "a5"}) {
-        ui::ScriptedPlatform platform;
-        app::RunState run;
-        EXPECT_FALSE(CheckHexField(t, platform, run)) << t;
-        EXPECT_TRUE(platform.boxes.shown.empty()) << t;
-        EXPECT_TRUE(run.FormChange) << t;
+        const bool bad = !IsHexByte(t);
+        EXPECT_EQ(CheckHexField(t, platform, run), bad);
+        EXPECT_EQ(run.FormChange, !bad);
+        ASSERT_EQ(platform.boxes.shown.size(), bad ? 1u : 0u);
+        if (bad) {
+            const auto& box = platform.boxes.shown[0];
+            EXPECT_EQ(box.text, "Please insert new value");
+            EXPECT_EQ(box.title, "Illegal Parameter");
+            EXPECT_EQ(box.icon, ui::Icon::Exclamation);
+            EXPECT_EQ(box.buttons, ui::Buttons::OK);
+        }
     }
 }

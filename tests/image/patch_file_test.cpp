@@ -56,21 +56,15 @@ TEST(ImageGeometry, PositionsAndSlotOffsets) {
     // Generation B+ fields sit 29 bytes further on.
     for (int s = 0; s <= 28; ++s)
         EXPECT_EQ(slotOffset(s, true), slotOffset(s, false) + 29) << s;
-    EXPECT_EQ(slotOffset(0, false), 3);
-    EXPECT_EQ(slotOffset(23, false), 32);
-    EXPECT_EQ(slotOffset(28, false), 50);
-    EXPECT_EQ(slotOffset(28, true), 79);
-    EXPECT_EQ(slotOffset(29, false), 1);
-    EXPECT_EQ(slotOffset(30, false), 33);
-    EXPECT_EQ(slotOffset(31, false), 34);
-    EXPECT_EQ(slotOffset(30, true), -1);
-    EXPECT_EQ(slotOffset(32, true), 96);
-    EXPECT_EQ(slotOffset(38, true), 105);
-    EXPECT_EQ(slotOffset(39, true), 612);
-    EXPECT_EQ(slotOffset(43, true), 616);
-    EXPECT_EQ(slotOffset(44, false), 31);
-    EXPECT_EQ(slotOffset(44, true), 60);
-    EXPECT_EQ(slotOffset(45, true), -1);
+    const struct {
+        int slot;
+        bool bplus;
+        int offset;
+    } cases[] = {{0, false, 3},   {23, false, 32}, {28, false, 50}, {28, true, 79}, {29, false, 1},
+                 {30, false, 33}, {31, false, 34}, {30, true, -1},  {32, true, 96}, {38, true, 105},
+                 {39, true, 612}, {43, true, 616}, {44, false, 31}, {44, true, 60}, {45, true, -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(slotOffset(c.slot, c.bplus), c.offset) << c.slot << (c.bplus ? " B+" : " B");
 }
 
 TEST(ImageStructures, ClearOverridesAndReservedArea) {
@@ -128,18 +122,6 @@ TEST(PatchFileRead, WholeShortEmptyLong) {
     EXPECT_EQ(l->fileSize, 9000u);
 }
 
-TEST(PatchFileRead, MissingAndDirectoryFail) {
-    TempDir d;
-    std::string why;
-    EXPECT_FALSE(readPatchFile(d.file("none.bin"), &why));
-    EXPECT_FALSE(why.empty());
-    fs::create_directories(d.file("dir.bin"));
-    why.clear();
-    EXPECT_FALSE(readPatchFile(d.file("dir.bin"), &why));
-    EXPECT_FALSE(why.empty());
-    EXPECT_FALSE(readPatchFile(""));
-}
-
 TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     TempDir d;
     const Image img = pattern();
@@ -156,15 +138,18 @@ TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     EXPECT_EQ(files, 1);
 }
 
-TEST(PatchFileWrite, FailuresLeaveTargetsAlone) {
+TEST(PatchFile, ReadAndWriteFailuresGiveAReasonAndLeaveTargetsAlone) {
     TempDir d;
-    std::string why;
-    EXPECT_FALSE(writePatchFile(d.file("missing/E2MB.bin"), pattern(), &why));
-    EXPECT_FALSE(why.empty());
     fs::create_directories(d.file("E2MB_dir.bin"));
-    why.clear();
-    EXPECT_FALSE(writePatchFile(d.file("E2MB_dir.bin"), pattern(), &why));
-    EXPECT_FALSE(why.empty());
+    for (const auto& path : {d.file("missing/E2MB.bin"), d.file("E2MB_dir.bin")}) {
+        std::string why;
+        EXPECT_FALSE(readPatchFile(path, &why)) << path;
+        EXPECT_FALSE(why.empty()) << path;
+        why.clear();
+        EXPECT_FALSE(writePatchFile(path, pattern(), &why)) << path;
+        EXPECT_FALSE(why.empty()) << path;
+    }
+    EXPECT_FALSE(readPatchFile(""));
     EXPECT_TRUE(fs::is_directory(d.file("E2MB_dir.bin")));
 }
 
@@ -181,10 +166,9 @@ TEST(PatchBytesFill, SlotsPerProduct) {
         EXPECT_EQ(cm.PatchBytes[29], img[1]);
         EXPECT_EQ(cm.PatchVersion, img[1]);
     }
-    EXPECT_EQ(slotsForMode(1).size(), 31u);
-    EXPECT_EQ(slotsForMode(2).size(), 30u);
-    EXPECT_EQ(slotsForMode(3).size(), 41u);
-    EXPECT_EQ(slotsForMode(4).size(), 30u);
+    const std::size_t slotCounts[] = {31, 30, 41, 30};
+    for (int mode = 1; mode <= 4; ++mode)
+        EXPECT_EQ(slotsForMode(mode).size(), slotCounts[mode - 1]) << mode;
 }
 
 TEST(PatchBytesFill, UnreadSlotsKeepTheirContents) {

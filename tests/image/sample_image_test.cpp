@@ -49,18 +49,14 @@ TEST(SampleImage, ValidConfigurationBlockPerProduct) {
         }
     }
     const Image mp = makeSampleImage(3);
-    EXPECT_EQ(mp[612], 0x1C);
-    EXPECT_EQ(mp[613], 0x01);
-    EXPECT_EQ(mp[614], 0x00);
-    EXPECT_EQ(mp[615], 0x00);
-    EXPECT_EQ(mp[616], 0x00);
-    EXPECT_EQ(mp[102], 0xCD);
+    for (auto [offset, value] :
+         {std::pair{612, 0x1C}, {613, 0x01}, {614, 0x00}, {615, 0x00}, {616, 0x00}, {102, 0xCD}})
+        EXPECT_EQ(mp[static_cast<std::size_t>(offset)], value) << offset;
 }
 
 TEST(SampleImage, FileNames) {
-    EXPECT_EQ(sampleFileName(1), "E2MB_sample.bin");
-    EXPECT_EQ(sampleFileName(2), "E2UB_sample.bin");
-    EXPECT_EQ(sampleFileName(3), "E2MP_sample.bin");
-    EXPECT_EQ(sampleFileName(4), "E2UP_sample.bin");
-    EXPECT_EQ(sampleFileName(5), "");
+    const char* names[] = {"E2MB_sample.bin", "E2UB_sample.bin", "E2MP_sample.bin",
+                           "E2UP_sample.bin", ""};
+    for (int mode = 1; mode <= 5; ++mode)
+        EXPECT_EQ(sampleFileName(mode), names[mode - 1]) << mode;
 }

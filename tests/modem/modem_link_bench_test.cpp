@@ -2,13 +2,12 @@
 // ROMWRIGHT_BENCH is set (it takes about 20 seconds), and then fails when a wait spins or a
 // block read takes much longer than its pause and transfer.
 #include "modem/modem_module.h"
+#include "modem/test_env.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,19 +22,12 @@ struct Cost {
     double cpu;
 };
 
-double cpuNow() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 template <class F> Cost measure(F&& f) {
-    const double c0 = cpuNow();
+    const double c0 = rw::test::cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     f();
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
-            cpuNow() - c0};
+            rw::test::cpuSeconds() - c0};
 }
 
 struct Bench {

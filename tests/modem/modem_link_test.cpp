@@ -2,21 +2,22 @@
 // startup.ini, and OpenModem's outcomes and questions, on a scripted line.
 #include "modem/modem_module.h"
 #include "modem/protocol_fake_port.h"
+#include "modem/test_env.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
-using namespace std::chrono_literals;
 using rw::test::FakeMonitor;
 using rw::test::FakePort;
 namespace ui = rw::ui;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
 namespace {
 
@@ -28,33 +29,14 @@ std::string readFile(const fs::path& p) {
 }
 
 void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
+    std::ofstream(p, std::ios::binary) << text;
 }
 
-// Every COMn points at a name the fake port knows, so no real device is touched.
-class ComEnvironment {
-public:
-    ComEnvironment() {
-        for (int n = 1; n <= 6; ++n) {
-            const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
-            if (const char* v = std::getenv(var.c_str())) saved_[n] = v;
-            setenv(var.c_str(), ("fake" + std::to_string(n)).c_str(), 1);
-        }
-    }
-    ~ComEnvironment() {
-        for (int n = 1; n <= 6; ++n) {
-            const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
-            if (saved_.count(n))
-                setenv(var.c_str(), saved_[n].c_str(), 1);
-            else
-                unsetenv(var.c_str());
-        }
-    }
-
-private:
-    std::map<int, std::string> saved_;
-};
+std::string question(const std::string& com, const char* what) {
+    return std::string(what) == "Modem"
+               ? "Modem is unavailable on com  " + com + ". Would you like to try different com ?  "
+               : "Com  " + com + " is " + what + ". Would you like to try different port ?  ";
+}
 
 class Link : public ::testing::Test {
 protected:
@@ -90,8 +72,17 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(platform.manual.now() - t0)
             .count();
     }
+    void expectQuestion(const std::string& text, const std::string& title) {
+        const auto* b = platform.boxes.last();
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->text, text);
+        EXPECT_EQ(b->title, title);
+        EXPECT_EQ(b->icon, ui::Icon::Question);
+        EXPECT_EQ(b->buttons, ui::Buttons::RetryCancel);
+    }
 
-    ComEnvironment env;
+    // Every COMn points at a name the fake port knows, so no real device is touched.
+    rw::test::ComEnvironment env{[](int n) { return "fake" + std::to_string(n); }};
     ui::ScriptedPlatform platform{true};
     rw::app::RunState run;
     FakePort* port = nullptr;
@@ -102,6 +93,8 @@ protected:
 
 const std::string kIni4 =
     "[Romwright]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
+const std::string kIni4Com4 =
+    "[Romwright]\r\ndefaultcom = \"COM4\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
 
 } // namespace
 
@@ -128,7 +121,7 @@ TEST(ComPortDialog, CaptionsAndInitialState) {
     }
 }
 
-TEST(ComPortDialog, OkAcceptsOnlyComOneToFour) {
+TEST(ComPortDialog, OkAcceptsOnlyComOneToFourAndCancellingGivesEleven) {
     int com = 0;
     rw::modem::ComPortForm f(com);
     f.show();
@@ -143,20 +136,16 @@ TEST(ComPortDialog, OkAcceptsOnlyComOneToFour) {
         EXPECT_EQ(com, n);
     }
     EXPECT_TRUE(f.visible()); // OK leaves hiding to the caller
-}
-
-TEST(ComPortDialog, CancelAndClosingTheFrameGiveEleven) {
-    int com = 0;
-    rw::modem::ComPortForm f(com);
-    f.show();
-    f.Cancel.userClick();
-    EXPECT_EQ(com, 11);
-    EXPECT_FALSE(f.visible());
-    com = 0;
-    f.show();
-    f.closedByFrame();
-    EXPECT_EQ(com, 11);
-    EXPECT_FALSE(f.visible());
+    for (bool byFrame : {false, true}) {
+        com = 0;
+        f.show();
+        if (byFrame)
+            f.closedByFrame();
+        else
+            f.Cancel.userClick();
+        EXPECT_EQ(com, 11) << byFrame;
+        EXPECT_FALSE(f.visible()) << byFrame;
+    }
 }
 
 // ---- devices and settings ----------------------------------------------------------------
@@ -173,21 +162,24 @@ TEST(ComDevice, EnvironmentNamesTheDevice) {
 #endif
 }
 
-TEST(LineSettingsText, ReadsTheFourParts) {
-    const auto s = ui::parseLineSettings("9600,N,8,1");
-    EXPECT_EQ(s.baud, 9600);
-    EXPECT_EQ(s.parity, 'N');
-    EXPECT_EQ(s.dataBits, 8);
-    EXPECT_EQ(s.stopBits, 1);
-    const auto t = ui::parseLineSettings("19200,e,7,2");
-    EXPECT_EQ(t.baud, 19200);
-    EXPECT_EQ(t.parity, 'E');
-    EXPECT_EQ(t.dataBits, 7);
-    EXPECT_EQ(t.stopBits, 2);
-    const auto u = ui::parseLineSettings("fast,X,12");
-    EXPECT_EQ(u.baud, 9600);
-    EXPECT_EQ(u.parity, 'N');
-    EXPECT_EQ(u.dataBits, 8);
+TEST(LineSettingsText, ReadsTheFourPartsWithDefaultsForNonsense) {
+    const struct {
+        const char* text;
+        int baud;
+        char parity;
+        int dataBits, stopBits;
+    } cases[] = {{"9600,N,8,1", 9600, 'N', 8, 1},
+                 {"19200,e,7,2", 19200, 'E', 7, 2},
+                 {"fast,X,12", 9600, 'N', 8, -1}};
+    for (const auto& c : cases) {
+        const auto s = ui::parseLineSettings(c.text);
+        EXPECT_EQ(s.baud, c.baud) << c.text;
+        EXPECT_EQ(s.parity, c.parity) << c.text;
+        EXPECT_EQ(s.dataBits, c.dataBits) << c.text;
+        if (c.stopBits > 0) {
+            EXPECT_EQ(s.stopBits, c.stopBits) << c.text;
+        }
+    }
 }
 
 TEST_F(Link, OpenPortUsesTheLineSettingsAndClosesOnFailure) {
@@ -207,46 +199,41 @@ TEST_F(Link, ListingShowsPresentPortsIncludingBusyOnesAndClosesThem) {
     present({5}, ui::OpenResult::AlreadyOpen);
     modem.comPortForm().ComPort.setItems({"COM9"});
     modem.ListPorts();
-    EXPECT_EQ(modem.comPortForm().ComPort.items(),
-              (std::vector<std::string>{"COM1", "COM2", "COM5"}));
-    EXPECT_EQ(port->opened,
-              (std::vector<std::string>{"fake1", "fake2", "fake3", "fake4", "fake5", "fake6"}));
+    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM2", "COM5"}));
+    EXPECT_EQ(port->opened, (Names{"fake1", "fake2", "fake3", "fake4", "fake5", "fake6"}));
     EXPECT_FALSE(port->isOpen());
 }
 
 // ---- the default port ----------------------------------------------------------------------
 
-TEST_F(Link, DefaultPortIsLineTwosValue) {
-    writeFile(ini, kIni4);
-    EXPECT_EQ(modem.ReadDefaultCom(), "COM1");
-    writeFile(ini, "only one line\n");
-    EXPECT_EQ(modem.ReadDefaultCom(), "");
-    fs::remove(ini);
-    EXPECT_EQ(modem.ReadDefaultCom(), "");
-}
-
-TEST_F(Link, SavingRewritesLineTwoAndKeepsTheOthersWithCrLf) {
-    writeFile(ini,
-              "[Romwright]\ndefaultcom = \"COM1\"\nmode = \"expert\"\nwatchdog = \"disabled\"\n");
-    modem.SaveDefaultCom("COM4");
-    EXPECT_EQ(
-        readFile(ini),
-        "[Romwright]\r\ndefaultcom = \"COM4\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n");
-    EXPECT_EQ(modem.ReadDefaultCom(), "COM4");
-}
-
-TEST_F(Link, SavingATwoLineFileWritesTwoLines) {
-    writeFile(ini, "x\r\ndefaultcom = \"COM1\"\r\n");
-    modem.SaveDefaultCom("COM2");
-    EXPECT_EQ(readFile(ini), "x\r\ndefaultcom = \"COM2\"\r\n");
-}
-
-TEST_F(Link, SavingWithoutAFileOrWithAShortOneWritesNothing) {
-    modem.SaveDefaultCom("COM2");
-    EXPECT_FALSE(fs::exists(ini));
-    writeFile(ini, "lonely\n");
-    modem.SaveDefaultCom("COM2");
-    EXPECT_EQ(readFile(ini), "lonely\n");
+TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
+    // Saving needs a file of at least two lines; it keeps the other lines.
+    const struct {
+        std::optional<std::string> before;
+        std::string read;                 // ReadDefaultCom before saving
+        std::optional<std::string> after; // the file after SaveDefaultCom("COM4")
+    } cases[] = {
+        {kIni4, "COM1", kIni4Com4},
+        {"[Romwright]\ndefaultcom = \"COM1\"\nmode = \"expert\"\nwatchdog = \"disabled\"\n", "COM1",
+         kIni4Com4},
+        {"x\r\ndefaultcom = \"COM1\"\r\n", "COM1", "x\r\ndefaultcom = \"COM4\"\r\n"},
+        {"only one line\n", "", "only one line\n"},
+        {std::nullopt, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.value_or("(no file)"));
+        fs::remove(ini);
+        if (c.before) writeFile(ini, *c.before);
+        EXPECT_EQ(modem.ReadDefaultCom(), c.read);
+        modem.SaveDefaultCom("COM4");
+        EXPECT_EQ(fs::exists(ini), c.after.has_value());
+        if (c.after) {
+            EXPECT_EQ(readFile(ini), *c.after);
+        }
+        if (c.after && c.read == "COM1") {
+            EXPECT_EQ(modem.ReadDefaultCom(), "COM4");
+        }
+    }
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
@@ -262,7 +249,7 @@ TEST_F(Link, PresentModemAnswersAfterTheFirstProbeRunsOut) {
     EXPECT_FALSE(modem.comPortForm().visible());
     EXPECT_TRUE(port->isOpen());
     EXPECT_EQ(port->portName(), "fake2");
-    EXPECT_EQ(port->sent, (std::vector<std::string>{"\x1B", "\x1B"}));
+    EXPECT_EQ(port->sent, (Names{"\x1B", "\x1B"}));
     const auto ms = clockMs(t0);
     EXPECT_GT(ms, 3000);
     EXPECT_LT(ms, 4500);
@@ -274,7 +261,7 @@ TEST_F(Link, ModemInWriteStateIsFoundByTheFirstProbe) {
     FakeMonitor mon(*port);
     mon.prompt = "M>";
     EXPECT_EQ(modem.OpenModem(1), 2);
-    ASSERT_EQ(port->sent.size(), 2u); // the second probe still runs
+    EXPECT_EQ(port->sent.size(), 2u); // the second probe still runs
 }
 
 TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
@@ -284,7 +271,7 @@ TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
     modem.comPortForm().stateChanged.connect([&] { dialogSeen |= modem.comPortForm().visible(); });
     EXPECT_EQ(modem.OpenModem(3), 2);
     EXPECT_FALSE(dialogSeen);
-    EXPECT_EQ(modem.comPortForm().ComPort.items(), (std::vector<std::string>{"COM1", "COM3"}));
+    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM3"}));
     EXPECT_EQ(port->opened.size(), 7u); // six probes, then the port itself
 }
 
@@ -295,7 +282,7 @@ TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
         auto& f = modem.comPortForm();
         if (!f.visible()) return;
         if (step == 0) {
-            EXPECT_EQ(f.ComPort.items(), (std::vector<std::string>{"COM1", "COM2", "COM5"}));
+            EXPECT_EQ(f.ComPort.items(), (Names{"COM1", "COM2", "COM5"}));
             f.ComPort.userPick("COM5");
             f.OKCommand.userClick();
         } else if (step == 1) {
@@ -318,68 +305,52 @@ TEST_F(Link, ClosingTheDialogCancels) {
     EXPECT_TRUE(port->sent.empty());
 }
 
-TEST_F(Link, DefaultInMixedCaseIsNotTaken) {
+TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
     present({1, 2});
-    writeFile(ini, "a\r\ndefaultcom = \"Com2\"\r\n");
-    platform.loop->onProcessEvents = [&] {
-        if (modem.comPortForm().visible()) {
-            EXPECT_EQ(modem.comPortForm().ComPort.text(), "COM1");
+    for (const char* def : {"Com2", "COM2"}) {
+        writeFile(ini, std::string("a\r\ndefaultcom = \"") + def + "\"\r\n");
+        std::string offered;
+        platform.loop->onProcessEvents = [&] {
+            if (!modem.comPortForm().visible()) return;
+            offered = modem.comPortForm().ComPort.text();
             modem.comPortForm().Cancel.userClick();
-        }
-    };
-    EXPECT_EQ(modem.OpenModem(0), 0);
+        };
+        modem.ComNumber = 0;
+        EXPECT_EQ(modem.OpenModem(0), 0);
+        EXPECT_EQ(offered, def[1] == 'O' ? "COM2" : "COM1") << def;
+    }
 }
 
-TEST_F(Link, DefaultInUpperCaseIsOffered) {
-    present({1, 2});
-    writeFile(ini, "a\r\ndefaultcom = \"COM2\"\r\n");
-    platform.loop->onProcessEvents = [&] {
-        if (modem.comPortForm().visible()) {
-            EXPECT_EQ(modem.comPortForm().ComPort.text(), "COM2");
-            modem.comPortForm().Cancel.userClick();
-        }
-    };
-    EXPECT_EQ(modem.OpenModem(0), 0);
-}
-
-TEST_F(Link, ChosenPortBecomesTheDefault) {
+TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
+    // A rewrite would also turn LF-only line ends into CR LF.
+    const std::string lfOnly = "[Romwright]\ndefaultcom = \"COM1\"\nmode = \"x\"\nw = \"y\"\n";
+    const struct {
+        const char* name;
+        std::optional<std::string> before;
+        bool ticked;
+        const char* choice;
+        std::optional<std::string> after;
+    } cases[] = {{"changed", kIni4, true, "COM4", kIni4Com4},
+                 {"same as default", lfOnly, true, "COM1", lfOnly},
+                 {"unticked", kIni4, false, "COM4", kIni4},
+                 {"no startup.ini", std::nullopt, true, "COM4", std::nullopt}};
     present({1, 2, 3, 4});
     FakeMonitor mon(*port);
-    writeFile(ini, kIni4);
-    userChooses("COM4");
-    EXPECT_EQ(modem.OpenModem(0), 2);
-    EXPECT_EQ(
-        readFile(ini),
-        "[Romwright]\r\ndefaultcom = \"COM4\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n");
-}
-
-TEST_F(Link, SamePortAsTheDefaultLeavesTheFileAlone) {
-    present({1, 2});
-    FakeMonitor mon(*port);
-    const std::string lfOnly = "[Romwright]\ndefaultcom = \"COM1\"\nmode = \"x\"\nw = \"y\"\n";
-    writeFile(ini, lfOnly); // any rewrite would turn the line ends into CR LF
-    userChooses("COM1");
-    EXPECT_EQ(modem.OpenModem(0), 2);
-    EXPECT_EQ(readFile(ini), lfOnly);
-}
-
-TEST_F(Link, UntickedSaveAsDefaultLeavesTheFileAlone) {
-    present({1, 2});
-    FakeMonitor mon(*port);
-    writeFile(ini, kIni4);
-    modem.comPortForm().SaveAsDefault.setValue(0);
-    userChooses("COM2");
-    EXPECT_EQ(modem.OpenModem(0), 2);
-    EXPECT_EQ(readFile(ini), kIni4);
-}
-
-TEST_F(Link, NoStartupIniNothingSavedNoMessage) {
-    present({1, 2});
-    FakeMonitor mon(*port);
-    userChooses("COM2");
-    EXPECT_EQ(modem.OpenModem(0), 2);
-    EXPECT_FALSE(fs::exists(ini));
-    EXPECT_TRUE(platform.boxes.shown.empty());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(ini);
+        if (c.before) writeFile(ini, *c.before);
+        modem.closePort();
+        modem.ComNumber = 0;
+        modem.comPortForm().SaveAsDefault.setValue(c.ticked ? 1 : 0);
+        userChooses(c.choice);
+        EXPECT_EQ(modem.OpenModem(0), 2);
+        EXPECT_EQ(fs::exists(ini), c.after.has_value());
+        if (c.after) {
+            EXPECT_EQ(readFile(ini), *c.after);
+        }
+        EXPECT_TRUE(platform.boxes.shown.empty());
+    }
 }
 
 TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
@@ -387,11 +358,7 @@ TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
     platform.boxes.answers = {ui::Answer::Retry, ui::Answer::Cancel};
     EXPECT_EQ(modem.OpenModem(3), 1);
     ASSERT_EQ(platform.boxes.shown.size(), 1u);
-    const auto& b = platform.boxes.shown[0];
-    EXPECT_EQ(b.text, "Com  3 is Already Open. Would you like to try different port ?  ");
-    EXPECT_EQ(b.title, "Port Unavailable");
-    EXPECT_EQ(b.icon, ui::Icon::Question);
-    EXPECT_EQ(b.buttons, ui::Buttons::RetryCancel);
+    expectQuestion(question("3", "Already Open"), "Port Unavailable");
     EXPECT_FALSE(port->isOpen());
     EXPECT_EQ(modem.OpenModem(3), 0);
 }
@@ -399,10 +366,7 @@ TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
 TEST_F(Link, MissingPortAsksWithInvalid) {
     platform.boxes.answers = {ui::Answer::Cancel};
     EXPECT_EQ(modem.OpenModem(4), 0);
-    ASSERT_NE(platform.boxes.last(), nullptr);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Com  4 is Invalid. Would you like to try different port ?  ");
-    EXPECT_EQ(platform.boxes.last()->title, "Port Unavailable");
+    expectQuestion(question("4", "Invalid"), "Port Unavailable");
     EXPECT_TRUE(port->sent.empty());
 }
 
@@ -413,34 +377,33 @@ TEST_F(Link, SilentLineClosesThePortAndAsks) {
     EXPECT_EQ(modem.OpenModem(2), 1);
     EXPECT_EQ(port->sent.size(), 2u);
     EXPECT_FALSE(port->isOpen());
-    ASSERT_NE(platform.boxes.last(), nullptr);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Modem is unavailable on com  2. Would you like to try different com ?  ");
-    EXPECT_EQ(platform.boxes.last()->title, "Modem Unavailable");
-    EXPECT_EQ(platform.boxes.last()->icon, ui::Icon::Question);
-    EXPECT_EQ(platform.boxes.last()->buttons, ui::Buttons::RetryCancel);
+    expectQuestion(question("2", "Modem"), "Modem Unavailable");
     const auto ms = clockMs(t0);
     EXPECT_GT(ms, 6000);
     EXPECT_LT(ms, 8000);
 }
 
 TEST_F(Link, DevicePathStandsWhereThePortNumberWould) {
-    platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModemDevice("/dev/ttyUSB0"), 0);
-    ASSERT_NE(platform.boxes.last(), nullptr);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Com  /dev/ttyUSB0 is Invalid. Would you like to try different port ?  ");
-    EXPECT_EQ(port->opened, (std::vector<std::string>{"/dev/ttyUSB0"})); // no listing
-    port->devices["/dev/ttyUSB0"] = ui::OpenResult::AlreadyOpen;
-    platform.boxes.answers = {ui::Answer::Retry};
-    EXPECT_EQ(modem.OpenModemDevice("/dev/ttyUSB0"), 1);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Com  /dev/ttyUSB0 is Already Open. Would you like to try different port ?  ");
-    port->devices["/dev/ttyUSB0"] = ui::OpenResult::Opened;
-    platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModemDevice("/dev/ttyUSB0"), 0);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Modem is unavailable on com  /dev/ttyUSB0. Would you like to try different com ?  ");
+    const std::string dev = "/dev/ttyUSB0";
+    const struct {
+        std::optional<ui::OpenResult> state;
+        ui::Answer answer;
+        int result;
+        const char* what;
+    } cases[] = {{std::nullopt, ui::Answer::Cancel, 0, "Invalid"},
+                 {ui::OpenResult::AlreadyOpen, ui::Answer::Retry, 1, "Already Open"},
+                 {ui::OpenResult::Opened, ui::Answer::Cancel, 0, "Modem"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.state) port->devices[dev] = *c.state;
+        platform.boxes.answers = {c.answer};
+        EXPECT_EQ(modem.OpenModemDevice(dev), c.result);
+        ASSERT_NE(platform.boxes.last(), nullptr);
+        EXPECT_EQ(platform.boxes.last()->text, question(dev, c.what));
+        if (!c.state) {
+            EXPECT_EQ(port->opened, (Names{dev})); // no listing
+        }
+    }
 }
 
 TEST_F(Link, DeviceWithAModemOpensWithoutDialogOrSaving) {

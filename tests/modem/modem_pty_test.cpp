@@ -1,77 +1,65 @@
 // The link end to end: the Qt serial port on a pseudo-terminal served by romwright-sim.
 #include "modem/modem_module.h"
+#include "modem/test_env.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <optional>
 
 using namespace std::chrono_literals;
 namespace ui = rw::ui;
 namespace fs = std::filesystem;
+using rw::test::cpuSeconds;
 using rw::test::SimProcess;
 
 namespace {
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+int pattern(int i) {
+    return (i * 7 + 3) & 0xFF;
 }
-
-// COM1 is `device`; COM2..COM6 lead nowhere. Restores the environment afterwards.
-class ComOne {
-public:
-    explicit ComOne(const std::string& device) {
-        for (int n = 1; n <= 6; ++n) {
-            const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
-            if (const char* v = std::getenv(var.c_str())) saved_[n] = v;
-            const std::string dev = n == 1 ? device : "/dev/romwright-absent-" + std::to_string(n);
-            setenv(var.c_str(), dev.c_str(), 1);
-        }
-    }
-    ~ComOne() {
-        for (int n = 1; n <= 6; ++n) {
-            const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
-            if (saved_.count(n))
-                setenv(var.c_str(), saved_[n].c_str(), 1);
-            else
-                unsetenv(var.c_str());
-        }
-    }
-
-private:
-    std::map<int, std::string> saved_;
-};
 
 class Pty : public ::testing::Test {
 protected:
+    Pty() { platform.port = std::make_unique<ui::QtSerialPort>(); }
     void startSim(std::vector<std::string> args) {
         args.insert(args.begin(), "--no-throttle");
         sim = std::make_unique<SimProcess>(args);
         ASSERT_TRUE(sim->ok()) << sim->error();
     }
-    void openDirect() {
+    // Starts the simulator and opens its line without OpenModem; `prompt`: wait for "L>".
+    void openDirect(std::vector<std::string> args = {}, bool prompt = true) {
+        ASSERT_NO_FATAL_FAILURE(startSim(std::move(args)));
         platform.serialPort().setPortName(sim->device());
         platform.serialPort().setSettings(rw::modem::kLineSettings);
         ASSERT_EQ(platform.serialPort().open(), ui::OpenResult::Opened);
+        if (prompt) {
+            ASSERT_TRUE(modem.WaitPrompt("L"));
+        }
+    }
+    // COM1 is the simulator (or `device`); COM2..COM6 lead nowhere.
+    void comOne(const std::string& device) {
+        env.emplace([device](int n) {
+            return n == 1 ? device : "/dev/romwright-absent-" + std::to_string(n);
+        });
     }
     template <class F> double wallSeconds(F&& f) {
         const auto t0 = std::chrono::steady_clock::now();
         f();
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
-    Pty() { platform.port = std::make_unique<ui::QtSerialPort>(); }
+    void expectLastBox(const std::string& text, const std::string& title) {
+        ASSERT_NE(platform.boxes.last(), nullptr);
+        EXPECT_EQ(platform.boxes.last()->text, text);
+        EXPECT_EQ(platform.boxes.last()->title, title);
+    }
 
     std::unique_ptr<SimProcess> sim;
+    std::optional<rw::test::ComEnvironment> env;
     ui::ScriptedPlatform platform{false}; // real clock, real sleeping
     rw::app::RunState run;
     rw::modem::ModemModule modem{platform, run};
@@ -80,17 +68,15 @@ protected:
 } // namespace
 
 TEST_F(Pty, WaitPromptForMAgainstLFailsThenLSucceeds) {
-    startSim({});
-    openDirect();
+    openDirect({}, false);
     bool m = true;
     const double s = wallSeconds([&] { m = modem.WaitPrompt("M"); });
     EXPECT_FALSE(m);
     EXPECT_GT(s, 3.0);
     EXPECT_LT(s, 4.0);
     bool l = false;
-    const double t = wallSeconds([&] { l = modem.WaitPrompt("L"); });
+    EXPECT_LT(wallSeconds([&] { l = modem.WaitPrompt("L"); }), 1.0);
     EXPECT_TRUE(l);
-    EXPECT_LT(t, 1.0);
 }
 
 TEST_F(Pty, ReadsRegistersAndTheE2prom) {
@@ -99,30 +85,26 @@ TEST_F(Pty, ReadsRegistersAndTheE2prom) {
     {
         std::ofstream out(image, std::ios::binary);
         for (int i = 0; i < 8192; ++i)
-            out.put(static_cast<char>((i * 7 + 3) & 0xFF));
+            out.put(static_cast<char>(pattern(i)));
     }
-    startSim({"--generation", "B", "--revision", "44", "--image", image.string()});
+    openDirect({"--generation", "B", "--revision", "44", "--image", image.string()});
     fs::remove(image);
-    openDirect();
-    ASSERT_TRUE(modem.WaitPrompt("L"));
     EXPECT_EQ(modem.ReadModem(0x8C73, 1)[0], 44);
     const auto block = modem.ReadModem(0x9100, 256);
     for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(block[i], ((256 + i) * 7 + 3) & 0xFF) << i;
+        ASSERT_EQ(block[i], pattern(256 + i)) << i;
     const auto nine = modem.ReadModem(0x9008, 9);
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(nine[i], ((8 + i) * 7 + 3) & 0xFF) << i;
+        EXPECT_EQ(nine[i], pattern(8 + i)) << i;
     const auto sixteen = modem.ReadModem(0x9010, 16);
-    EXPECT_EQ(sixteen[8], ((24) * 7 + 3) & 0xFF);
-    EXPECT_EQ(sixteen[15], ((31) * 7 + 3) & 0xFF);
+    EXPECT_EQ(sixteen[8], pattern(24));
+    EXPECT_EQ(sixteen[15], pattern(31));
     EXPECT_FALSE(run.StopRunning);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Pty, WritesReachTheE2promOnlyInTheWriteState) {
-    startSim({"--generation", "B"});
-    openDirect();
-    ASSERT_TRUE(modem.WaitPrompt("L"));
+    openDirect({"--generation", "B"});
     modem.WriteModem(0x9005, 0x12);
     EXPECT_EQ(modem.ReadModem(0x9005, 1)[0], 0xFF); // acknowledged, not stored
     modem.WriteModem(0x8D00, 0xB2);
@@ -139,9 +121,7 @@ TEST_F(Pty, WritesReachTheE2promOnlyInTheWriteState) {
 }
 
 TEST_F(Pty, ReadWithoutDataFails) {
-    startSim({"--no-data"});
-    openDirect();
-    ASSERT_TRUE(modem.WaitPrompt("L"));
+    openDirect({"--no-data"});
     modem.ReadModem(0x9000, 8);
     ASSERT_NE(platform.boxes.last(), nullptr);
     EXPECT_EQ(platform.boxes.last()->text, "Could not communicate with local modem properly.");
@@ -151,7 +131,7 @@ TEST_F(Pty, ReadWithoutDataFails) {
 
 TEST_F(Pty, OpenModemFindsThePresentModem) {
     startSim({});
-    ComOne com(sim->device());
+    comOne(sim->device());
     const fs::path dir =
         fs::temp_directory_path() / ("romwright-pty-dir-" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -170,42 +150,34 @@ TEST_F(Pty, OpenModemFindsThePresentModem) {
     fs::remove_all(dir);
 }
 
-TEST_F(Pty, OpenModemOnASilentLineAsks) {
+TEST_F(Pty, OpenModemOnASilentOrMissingPortAsks) {
     startSim({"--silent-after", "0"});
-    ComOne com(sim->device());
+    comOne(sim->device());
     platform.boxes.answers = {ui::Answer::Cancel};
     EXPECT_EQ(modem.OpenModem(1), 0);
-    ASSERT_NE(platform.boxes.last(), nullptr);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Modem is unavailable on com  1. Would you like to try different com ?  ");
-    EXPECT_EQ(platform.boxes.last()->title, "Modem Unavailable");
+    expectLastBox("Modem is unavailable on com  1. Would you like to try different com ?  ",
+                  "Modem Unavailable");
     EXPECT_FALSE(platform.serialPort().isOpen());
-}
 
-TEST_F(Pty, OpenModemOnAMissingPortAsks) {
-    ComOne com("/dev/romwright-no-such-port");
+    comOne("/dev/romwright-no-such-port");
     platform.boxes.answers = {ui::Answer::Retry};
     EXPECT_EQ(modem.OpenModem(1), 1);
-    ASSERT_NE(platform.boxes.last(), nullptr);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Com  1 is Invalid. Would you like to try different port ?  ");
-    EXPECT_EQ(platform.boxes.last()->title, "Port Unavailable");
+    expectLastBox("Com  1 is Invalid. Would you like to try different port ?  ",
+                  "Port Unavailable");
     EXPECT_TRUE(modem.comPortForm().ComPort.items().empty());
 }
 
 TEST_F(Pty, OpenModemOnALockedPortAsks) {
     startSim({});
-    ComOne com(sim->device());
+    comOne(sim->device());
     ui::QtSerialPort holder; // another user of the port
     holder.setPortName(sim->device());
     holder.setSettings(rw::modem::kLineSettings);
     ASSERT_EQ(holder.open(), ui::OpenResult::Opened);
     platform.boxes.answers = {ui::Answer::Cancel};
     EXPECT_EQ(modem.OpenModem(1), 0);
-    ASSERT_NE(platform.boxes.last(), nullptr);
-    EXPECT_EQ(platform.boxes.last()->text,
-              "Com  1 is Already Open. Would you like to try different port ?  ");
-    EXPECT_EQ(platform.boxes.last()->title, "Port Unavailable");
+    expectLastBox("Com  1 is Already Open. Would you like to try different port ?  ",
+                  "Port Unavailable");
     // A busy port is still listed.
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (std::vector<std::string>{"COM1"}));
     holder.close();
@@ -222,19 +194,14 @@ TEST_F(Pty, OpenModemDeviceUsesThePath) {
 
 // ---- the Qt port itself ------------------------------------------------------------------
 
-TEST(QtPort, MissingDeviceIsNoSuchPort) {
+TEST(QtPort, MissingDeviceIsNoSuchPortAndANonTerminalOpensButCarriesNothing) {
     ui::QtSerialPort p;
-    p.setPortName("/dev/romwright-no-such-port");
     p.setSettings("9600,N,8,1");
+    p.setPortName("/dev/romwright-no-such-port");
     EXPECT_EQ(p.open(), ui::OpenResult::NoSuchPort);
     EXPECT_FALSE(p.isOpen());
-}
-
-TEST(QtPort, ANonTerminalCountsAsOpenedButCarriesNothing) {
     // /dev/null opens but is no serial line: reported opened, yet unusable.
-    ui::QtSerialPort p;
     p.setPortName("/dev/null");
-    p.setSettings("9600,N,8,1");
     ASSERT_EQ(p.open(), ui::OpenResult::Opened);
     EXPECT_TRUE(p.isOpen());
     EXPECT_FALSE(p.usable());
@@ -247,23 +214,20 @@ TEST(QtPort, ANonTerminalCountsAsOpenedButCarriesNothing) {
     EXPECT_EQ(p.takeReceived(), "");
 }
 
-TEST_F(Pty, WaitOnALineWhoseModemWentAwaySleeps) {
-    startSim({});
-    openDirect();
-    ASSERT_TRUE(modem.WaitPrompt("L"));
-    sim->stop();
-    const double cpu0 = cpuSeconds();
-    bool got = true;
-    const double s = wallSeconds([&] { got = modem.WaitPrompt("L"); });
-    EXPECT_FALSE(got);
-    EXPECT_GT(s, 3.0);
-    EXPECT_LT(cpuSeconds() - cpu0, 0.3) << "the wait spun";
-}
-
-TEST_F(Pty, TimedOutWaitCostsLittleCpu) {
-    startSim({"--silent-after", "0"});
-    openDirect();
-    const double cpu0 = cpuSeconds();
-    EXPECT_FALSE(modem.WaitPrompt("L"));
-    EXPECT_LT(cpuSeconds() - cpu0, 0.1);
+TEST_F(Pty, TimedOutWaitsSleep) {
+    // A line that never answers, and one whose modem went away.
+    for (bool goneAway : {false, true}) {
+        SCOPED_TRACE(goneAway ? "modem went away" : "silent line");
+        openDirect(goneAway ? std::vector<std::string>{}
+                            : std::vector<std::string>{"--silent-after", "0"},
+                   goneAway);
+        if (goneAway) sim->stop();
+        const double cpu0 = cpuSeconds();
+        bool got = true;
+        const double s = wallSeconds([&] { got = modem.WaitPrompt("L"); });
+        EXPECT_FALSE(got);
+        EXPECT_GT(s, 3.0);
+        EXPECT_LT(cpuSeconds() - cpu0, goneAway ? 0.3 : 0.1) << "the wait spun";
+        platform.serialPort().close();
+    }
 }

@@ -4,6 +4,7 @@
 #include "image/sample_image.h"
 #include "modem/backup.h"
 #include "modem/programming_run.h"
+#include "modem/test_env.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
@@ -29,11 +30,11 @@ namespace ui = rw::ui;
 namespace image = rw::image;
 using namespace rw::modem;
 using rw::test::SimProcess;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-// ---- a configuration window whose overrides the test sets ----------------------------------
-
+// A configuration window whose overrides the test sets.
 class FakeForm : public rw::config::ConfigForm {
 public:
     FakeForm(rw::config::FormContext& ctx, int mode)
@@ -66,15 +67,11 @@ public:
 private:
     static rw::config::Variant variantOf(int mode) {
         using rw::config::Variant;
-        return mode == 1   ? Variant::MII_B
-               : mode == 2 ? Variant::ATM_B
-               : mode == 3 ? Variant::MII_BP
-                           : Variant::ATM_BP;
+        const Variant v[] = {Variant::MII_B, Variant::ATM_B, Variant::MII_BP, Variant::ATM_BP};
+        return v[mode - 1];
     }
     int mode_;
 };
-
-// ---- files -----------------------------------------------------------------------------------
 
 std::string readText(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -83,20 +80,17 @@ std::string readText(const fs::path& p) {
     return ss.str();
 }
 
-std::vector<std::string> readLines(const fs::path& p) {
-    std::vector<std::string> lines;
-    std::ifstream in(p, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+Lines readLines(const fs::path& p) {
+    Lines lines;
+    std::istringstream in(readText(p));
+    for (std::string line; std::getline(in, line);)
         lines.push_back(line);
-    }
     return lines;
 }
 
 void writeImage(const fs::path& p, const image::Image& img, std::size_t size = image::kImageSize) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(img.data()), static_cast<std::streamsize>(size));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(img.data()), static_cast<std::streamsize>(size));
 }
 
 std::optional<image::Image> readImage(const fs::path& p) {
@@ -116,71 +110,56 @@ image::Image randomImage(unsigned seed) {
 }
 
 // `count` distinct offsets in 1..8191 changed, spread by the seed.
-image::Image changed(image::Image img, int count, unsigned seed, std::set<int>* where = nullptr) {
+image::Image changed(image::Image img, int count, unsigned seed) {
     std::mt19937 gen(seed);
     std::set<int> picked;
     while (static_cast<int>(picked.size()) < count)
         picked.insert(1 + static_cast<int>(gen() % (image::kImageSize - 1)));
     for (int k : picked)
         img[static_cast<std::size_t>(k)] ^= static_cast<std::uint8_t>(1 + gen() % 255);
-    if (where) *where = picked;
     return img;
 }
 
-std::string hex(unsigned v, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", width, v);
+std::string hex2(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", v);
     return buf;
 }
 
-// ---- the trace -------------------------------------------------------------------------------
-
-struct TraceWrite {
-    unsigned address;
-    unsigned value;
-};
-
-std::vector<TraceWrite> writesIn(const std::vector<std::string>& trace) {
-    std::vector<TraceWrite> out;
-    for (const auto& line : trace) {
-        unsigned a = 0, v = 0;
-        if (std::sscanf(line.c_str(), "WR %X %X", &a, &v) == 2) out.push_back({a, v});
-    }
-    return out;
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.rfind(prefix, 0) == 0;
 }
 
 // E2PROM offsets (1..8191) written, in order.
-std::vector<int> e2Writes(const std::vector<std::string>& trace, unsigned base) {
+std::vector<int> e2Writes(const Lines& trace, unsigned base) {
     std::vector<int> out;
-    for (const auto& w : writesIn(trace))
-        if (w.address > base && w.address < base + image::kImageSize)
-            out.push_back(static_cast<int>(w.address - base));
+    for (const auto& line : trace) {
+        unsigned a = 0, v = 0;
+        if (std::sscanf(line.c_str(), "WR %X %X", &a, &v) == 2 && a > base &&
+            a < base + image::kImageSize)
+            out.push_back(static_cast<int>(a - base));
+    }
     return out;
 }
 
-long countLine(const std::vector<std::string>& trace, const std::string& line) {
+long countLine(const Lines& trace, const std::string& line) {
     return std::count(trace.begin(), trace.end(), line);
 }
 
-bool anyWrite(const std::vector<std::string>& trace) {
-    return std::any_of(trace.begin(), trace.end(),
-                       [](const std::string& l) { return l.rfind("WR", 0) == 0; });
+Lines writeLines(const Lines& trace) {
+    Lines out;
+    std::copy_if(trace.begin(), trace.end(), std::back_inserter(out),
+                 [](const std::string& l) { return startsWith(l, "WR"); });
+    return out;
 }
 
-// ---- the rig ---------------------------------------------------------------------------------
+const Lines kProductArgs[] = {
+    {"--generation", "B", "--revision", "44", "--interface", "MII MAC"},
+    {"--generation", "B", "--revision", "41", "--interface", "Utopia Phy"},
+    {"--generation", "B+", "--revision", "49", "--interface", "RMII MAC"},
+    {"--generation", "B+", "--revision", "49", "--interface", "Utopia Master"}};
 
-std::vector<std::string> productArgs(int mode) {
-    switch (mode) {
-    case 1:
-        return {"--generation", "B", "--revision", "44", "--interface", "MII MAC"};
-    case 2:
-        return {"--generation", "B", "--revision", "41", "--interface", "Utopia Phy"};
-    case 3:
-        return {"--generation", "B+", "--revision", "49", "--interface", "RMII MAC"};
-    default:
-        return {"--generation", "B+", "--revision", "49", "--interface", "Utopia Master"};
-    }
-}
+const char* const kFinalError = "An error occurred while programming the E2.";
 
 class ProgrammingRunSim : public ::testing::Test {
 protected:
@@ -198,7 +177,7 @@ protected:
 
     // Starts the simulator with the modem's image and the product's chip; `extra` comes
     // last, so it may change the chip.
-    void startSim(int m, const image::Image& modemImage, std::vector<std::string> extra = {},
+    void startSim(int m, const image::Image& modemImage, const Lines& extra = {},
                   bool throttle = false) {
         mode = m;
         // What refers to the platform goes before the platform.
@@ -208,17 +187,16 @@ protected:
         ctx.reset();
         sim.reset();
         platform.reset();
+        fs::remove(dir / "trace.txt"); // the simulator appends to it
+        fs::remove(dir / "after.bin");
         writeImage(dir / "modem.bin", modemImage);
-        std::vector<std::string> args;
+        Lines args;
         if (!throttle) args.push_back("--no-throttle");
-        for (auto& a : productArgs(m))
-            args.push_back(a);
-        for (auto& a : std::vector<std::string>{"--image", (dir / "modem.bin").string(), "--trace",
-                                                (dir / "trace.txt").string(), "--write-back",
-                                                (dir / "after.bin").string()})
-            args.push_back(a);
-        for (auto& a : extra)
-            args.push_back(a);
+        args.insert(args.end(), kProductArgs[m - 1].begin(), kProductArgs[m - 1].end());
+        args.insert(args.end(),
+                    {"--image", (dir / "modem.bin").string(), "--trace",
+                     (dir / "trace.txt").string(), "--write-back", (dir / "after.bin").string()});
+        args.insert(args.end(), extra.begin(), extra.end());
         sim = std::make_unique<SimProcess>(args);
         ASSERT_TRUE(sim->ok()) << sim->error();
 
@@ -234,9 +212,7 @@ protected:
         if (!throttle) {
             // The simulator answers at once: keep the waits short so failures cost little.
             modem->ReadingTimer().setInterval(20);
-            modem->waitPromptLimit = 1;
-            modem->readLimit = 1;
-            modem->writeLimit = 1;
+            modem->waitPromptLimit = modem->readLimit = modem->writeLimit = 1;
         }
         Abort.setVisible(false);
         Bar.stateChanged.connect([this] { maxProgress = std::max(maxProgress, Bar.value()); });
@@ -253,45 +229,57 @@ protected:
     RunReport go(RunOptions options = {}) {
         if (options.device.empty() && useDevice) options.device = sim->device();
         if (options.backupDir.empty()) options.backupDir = backupDir.string();
-        RunControls controls{Dump,
-                             Abort,
-                             Status,
-                             Bar,
-                             [this] {
-                                 Bar.setVisible(true);
-                                 Status.setVisible(true);
-                                 Status.setCaption("Connecting");
-                                 platform->events().processEvents();
-                             },
-                             [this] {
-                                 Bar.setVisible(false);
-                                 Bar.setValue(0);
-                                 Status.setVisible(false);
-                             },
-                             PortOpened,
-                             PortSelected};
+        RunControls controls{Dump,         Abort,        Status,     Bar,
+                             showProgress, hideProgress, PortOpened, PortSelected};
         ProgrammingRun pr(*platform, run, cm, *modem, window ? *window : *form, controls);
         return pr.run(options);
     }
+    std::function<void()> showProgress = [this] {
+        Bar.setVisible(true);
+        Status.setVisible(true);
+        Status.setCaption("Connecting");
+        platform->events().processEvents();
+    };
+    std::function<void()> hideProgress = [this] {
+        Bar.setVisible(false);
+        Bar.setValue(0);
+        Status.setVisible(false);
+    };
+    // The patch file written, one run, and the simulator ended so its files are complete.
+    RunReport finishRun(const std::optional<image::Image>& file, RunOptions options = {}) {
+        if (file) setPatch(*file);
+        RunReport r = go(options);
+        finish();
+        return r;
+    }
+    RunReport program(int m, const image::Image& modemImage, const image::Image& file,
+                      const Lines& extra = {}, RunOptions options = {}) {
+        startSim(m, modemImage, extra);
+        return finishRun(file, options);
+    }
 
-    // Ends the simulator so its files are complete.
     void finish() { sim->stop(); }
-    std::vector<std::string> trace() { return readLines(dir / "trace.txt"); }
+    Lines trace() { return readLines(dir / "trace.txt"); }
     std::optional<image::Image> after() { return readImage(dir / "after.bin"); }
+    // Offset 0 of the modem's E2PROM after the run (0xEE when it was not written back).
+    int markAfter() {
+        const auto a = after();
+        EXPECT_TRUE(a);
+        return a ? (*a)[0] : 0xEE;
+    }
     const std::vector<ui::RecordedBox>& boxes() { return platform->boxes.shown; }
 
+    void expectBox(std::size_t i, const std::string& text, const std::string& title,
+                   ui::Icon icon = ui::Icon::Critical) {
+        ASSERT_GT(boxes().size(), i);
+        EXPECT_EQ(boxes()[i].text, text);
+        EXPECT_EQ(boxes()[i].title, title);
+        EXPECT_EQ(boxes()[i].icon, icon);
+        EXPECT_EQ(boxes()[i].buttons, ui::Buttons::OK);
+    }
     void expectFinalError() {
         ASSERT_FALSE(boxes().empty());
-        EXPECT_EQ(boxes().back().text, "An error occurred while programming the E2.");
-        EXPECT_EQ(boxes().back().title, "Progrming Error");
-        EXPECT_EQ(boxes().back().icon, ui::Icon::Critical);
-        EXPECT_EQ(boxes().back().buttons, ui::Buttons::OK);
-    }
-    void expectCompleted() {
-        ASSERT_FALSE(boxes().empty());
-        EXPECT_EQ(boxes().back().text, "Programming completed.");
-        EXPECT_EQ(boxes().back().title, "Programming completed");
-        EXPECT_EQ(boxes().back().icon, ui::Icon::Information);
+        expectBox(boxes().size() - 1, kFinalError, "Progrming Error");
     }
     // The state every run leaves behind, whatever its outcome.
     void expectReleased() {
@@ -337,7 +325,7 @@ protected:
     bool PortOpened = false;
     bool PortSelected = false;
     int maxProgress = 0;
-    std::vector<std::string> statuses;
+    Lines statuses;
 };
 
 } // namespace
@@ -353,25 +341,21 @@ TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
     form->overrides[5] = static_cast<std::uint8_t>(file[4] ^ 0xA5);
     // An old backup beyond the number to keep goes; other files stay.
     fs::create_directories(backupDir);
-    std::ofstream(backupDir / "E2MB_backup_20000101-000000.bin") << "old";
-    std::ofstream(backupDir / "E2MB_backup_20000102-000000.bin") << "old";
-    std::ofstream(backupDir / "notes.txt") << "keep";
-    setPatch(file);
-
+    for (const char* name :
+         {"E2MB_backup_20000101-000000.bin", "E2MB_backup_20000102-000000.bin", "notes.txt"})
+        std::ofstream(backupDir / name) << "old";
     RunOptions options;
     options.keepBackups = 2;
-    const RunReport report = go(options);
-    finish();
+    const RunReport report = finishRun(file, options);
 
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_EQ(form->sends, 1);
-    expectCompleted();
-    EXPECT_EQ(boxes().size(), 1u);
+    ASSERT_EQ(boxes().size(), 1u);
+    expectBox(0, "Programming completed.", "Programming completed", ui::Icon::Information);
     expectReleased();
     EXPECT_FALSE(Abort.visible());
     EXPECT_EQ(maxProgress, 100);
-    EXPECT_EQ(statuses,
-              (std::vector<std::string>{"Connecting", "Reading", "Writing", "Checking", ""}));
+    EXPECT_EQ(statuses, (Lines{"Connecting", "Reading", "Writing", "Checking", ""}));
 
     image::Image want = decided(file);
     std::set<int> differing;
@@ -380,9 +364,7 @@ TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
             differing.insert(k);
     EXPECT_EQ(differing.count(4), 1u);
     want[0] = 0x55;
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(*result == want);
+    EXPECT_TRUE(after() == want);
 
     // Only the differing bytes went out, each once, in ascending order.
     const auto t = trace();
@@ -395,55 +377,40 @@ TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
     EXPECT_EQ(countLine(t, "WR 9000 55"), 1);
 
     // The backup is the E2PROM as read: the modem's image with offset 0 already cleared.
-    ASSERT_FALSE(report.backupPath.empty());
-    EXPECT_EQ(fs::path(report.backupPath).parent_path(), backupDir);
-    EXPECT_TRUE(isBackupFileName(fs::path(report.backupPath).filename().string()));
-    EXPECT_EQ(fs::path(report.backupPath).filename().string().rfind("E2MB_backup_", 0), 0u);
+    const fs::path backup = report.backupPath;
+    EXPECT_EQ(backup.parent_path(), backupDir);
+    EXPECT_TRUE(isBackupFileName(backup.filename().string()));
+    EXPECT_TRUE(startsWith(backup.filename().string(), "E2MB_backup_"));
     image::Image asRead = modemImage;
     asRead[0] = 0x00;
-    const auto backup = readImage(report.backupPath);
-    ASSERT_TRUE(backup);
-    EXPECT_TRUE(*backup == asRead);
+    EXPECT_TRUE(readImage(backup) == asRead);
     EXPECT_TRUE(report.modemImage == asRead);
     EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
-    EXPECT_EQ(std::set<std::string>({fs::path(report.backupPath).filename().string(),
-                                     "E2MB_backup_20000102-000000.bin", "notes.txt"}),
-              [&] {
-                  std::set<std::string> s;
-                  for (auto& e : fs::directory_iterator(backupDir))
-                      s.insert(e.path().filename().string());
-                  return s;
-              }());
+    std::set<std::string> kept;
+    for (auto& e : fs::directory_iterator(backupDir))
+        kept.insert(e.path().filename().string());
+    EXPECT_EQ(kept, (std::set<std::string>{backup.filename().string(),
+                                           "E2MB_backup_20000102-000000.bin", "notes.txt"}));
 }
 
 TEST_F(ProgrammingRunSim, IdenticalImageWritesOnlyTheMark) {
     image::Image modemImage = randomImage(3);
-    modemImage[0] = 0x55;
-    startSim(2, modemImage);
-    setPatch(modemImage); // offset 0 of the file is 55h: block 0 differs from the cleared mark
-
-    const RunReport report = go();
-    finish();
+    modemImage[0] = 0x55; // block 0 differs from the cleared mark
+    const RunReport report = program(2, modemImage, modemImage);
 
     ASSERT_TRUE(report.completed) << report.failure;
-    expectCompleted();
+    expectBox(0, "Programming completed.", "Programming completed", ui::Icon::Information);
     EXPECT_EQ(maxProgress, 100);
     EXPECT_EQ(report.bytesWritten, 0);
     const auto t = trace();
-    std::vector<std::string> writes;
-    for (const auto& l : t)
-        if (l.rfind("WR", 0) == 0) writes.push_back(l);
-    EXPECT_EQ(writes,
-              (std::vector<std::string>{"WR 8D00 B2", "WR 9000 0", "WR 8D00 0", // invalidate
-                                        "WR 8D00 B2", "WR 8D00 0",              // write phase
-                                        "WR 8D00 B2", "WR 9000 55", "WR 8D00 0"}));
+    EXPECT_EQ(writeLines(t), (Lines{"WR 8D00 B2", "WR 9000 0", "WR 8D00 0", // invalidate
+                                    "WR 8D00 B2", "WR 8D00 0",              // write phase
+                                    "WR 8D00 B2", "WR 9000 55", "WR 8D00 0"}));
     // Block 0 is read twice (read and check), every other block once.
     EXPECT_EQ(countLine(t, "RD 9000,100"), 2);
     EXPECT_EQ(countLine(t, "RD 9100,100"), 1);
     EXPECT_EQ(countLine(t, "RD 9F00,100"), 1);
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(*result == modemImage);
+    EXPECT_TRUE(after() == modemImage);
 }
 
 TEST_F(ProgrammingRunSim, ShortPatchFileReadsFFBeyondItsEnd) {
@@ -451,21 +418,15 @@ TEST_F(ProgrammingRunSim, ShortPatchFileReadsFFBeyondItsEnd) {
     modemImage.fill(0xFF);
     modemImage[200] = 0x00;
     modemImage[5000] = 0x12;
-    image::Image file = randomImage(4);
+    const image::Image file = randomImage(4);
     startSim(1, modemImage);
     setPatch(file, 100);
-
-    const RunReport report = go();
-    finish();
-
-    ASSERT_TRUE(report.completed) << report.failure;
+    ASSERT_TRUE(finishRun(std::nullopt).completed);
     image::Image want{};
     want.fill(0xFF);
     std::copy(file.begin(), file.begin() + 100, want.begin());
     want[0] = 0x55;
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(*result == want);
+    EXPECT_TRUE(after() == want);
 }
 
 TEST_F(ProgrammingRunSim, RealWindowLoadedFromTheFileChangesNothing) {
@@ -473,131 +434,80 @@ TEST_F(ProgrammingRunSim, RealWindowLoadedFromTheFileChangesNothing) {
         SCOPED_TRACE(m);
         const image::Image sample = image::makeSampleImage(m);
         startSim(m, sample);
-        setPatch(sample);
         image::fillPatchBytes(cm, sample, m);
         window = rw::config::ConfigForm::create(m, *ctx);
         ASSERT_TRUE(window);
         ASSERT_TRUE(window->LoadFromPatch());
-        const RunReport report = go();
-        finish();
+        const RunReport report = finishRun(sample);
         ASSERT_TRUE(report.completed) << report.failure;
         EXPECT_EQ(report.bytesWritten, 0);
-        const auto result = after();
-        ASSERT_TRUE(result);
-        EXPECT_TRUE(*result == sample);
+        EXPECT_TRUE(after() == sample);
         window.reset();
-        platform->boxes.shown.clear();
     }
 }
 
 // ---- the modem checks ------------------------------------------------------------------------
 
-TEST_F(ProgrammingRunSim, MiiProductRejectsATcModem) {
-    startSim(1, randomImage(5), {"--interface", "TC"});
-    setPatch(randomImage(6));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    EXPECT_TRUE(report.started);
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "The modem you have selected (TC) does not match this "
-                               "application.Please switch modem or exit and change to ATM mode.");
-    EXPECT_EQ(boxes()[0].title, "Modem interface type mismatch");
-    EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-    EXPECT_EQ(boxes()[0].buttons, ui::Buttons::OK);
-    expectReleased();
-    EXPECT_FALSE(anyWrite(trace()));
-    EXPECT_FALSE(fs::exists(dir / "after.bin"));
-    EXPECT_EQ(form->sends, 0);
+TEST_F(ProgrammingRunSim, ModemThatDoesNotFitTheProductIsRejectedUntouched) {
+    const struct {
+        int mode;
+        Lines extra;
+        const char* text;
+        const char* title;
+    } cases[] = {
+        {1,
+         {"--interface", "TC"},
+         "The modem you have selected (TC) does not match this application.Please switch modem "
+         "or exit and change to ATM mode.",
+         "Modem interface type mismatch"},
+        {4,
+         {"--interface", "MII MAC"},
+         "The modem you have selected does not match this application.Please switch modem or "
+         "exit and change to MII mode.",
+         "Modem interface type mismatch"},
+        {3,
+         {"--generation", "B", "--revision", "41"},
+         "The modem you have selected does not match this application.",
+         "Modem type mismatch"},
+        {3,
+         {"--revision", "50", "--stuck-watchdog"},
+         "Program could not turn off the watch dog.",
+         "Watch dog error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title + (" " + c.extra[1]));
+        const RunReport report = program(c.mode, randomImage(5), randomImage(6), c.extra);
+        EXPECT_FALSE(report.completed);
+        EXPECT_TRUE(report.started);
+        ASSERT_EQ(boxes().size(), 1u);
+        expectBox(0, c.text, c.title);
+        expectReleased();
+        EXPECT_EQ(form->sends, 0);
+        const auto t = trace();
+        EXPECT_TRUE(e2Writes(t, c.mode >= 3 ? 0xC000 : 0x9000).empty());
+        EXPECT_EQ(countLine(t, c.mode >= 3 ? "WR C000 0" : "WR 9000 0"), 0);
+        if (c.extra[1] != "50") {
+            EXPECT_TRUE(writeLines(t).empty());
+        }
+        EXPECT_FALSE(fs::exists(dir / "after.bin"));
+    }
 }
 
-TEST_F(ProgrammingRunSim, UtopiaProductRejectsAnMiiModem) {
-    startSim(4, randomImage(5), {"--interface", "MII MAC"});
-    setPatch(randomImage(6));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "The modem you have selected does not match this "
-                               "application.Please switch modem or exit and change to MII mode.");
-    EXPECT_EQ(boxes()[0].title, "Modem interface type mismatch");
-    EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-    expectReleased();
-    EXPECT_FALSE(anyWrite(trace()));
-}
-
-TEST_F(ProgrammingRunSim, UtopiaProductAcceptsARepeater) {
-    const image::Image modemImage = randomImage(7);
-    startSim(2, modemImage, {"--interface", "T1/E1 repeater"});
-    RunOptions options;
-    options.readOnly = true;
-    const RunReport report = go(options);
-    finish();
-    EXPECT_TRUE(report.completed) << report.failure;
-    EXPECT_TRUE(boxes().empty());
-}
-
-TEST_F(ProgrammingRunSim, WrongGenerationIsRejected) {
-    startSim(3, randomImage(8), {"--generation", "B", "--revision", "41"});
-    setPatch(randomImage(9));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "The modem you have selected does not match this application.");
-    EXPECT_EQ(boxes()[0].title, "Modem type mismatch");
-    EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-    expectReleased();
-    EXPECT_FALSE(anyWrite(trace()));
-}
-
-TEST_F(ProgrammingRunSim, Revision50TurnsTheWatchdogOffFirst) {
+TEST_F(ProgrammingRunSim, OnlyRevision50TurnsTheWatchdogOffFirst) {
     const image::Image modemImage = randomImage(10);
-    const image::Image file = changed(modemImage, 20, 11);
-    startSim(4, modemImage, {"--revision", "50"});
-    setPatch(file);
-    const RunReport report = go();
-    finish();
-
-    ASSERT_TRUE(report.completed) << report.failure;
-    const auto t = trace();
+    ASSERT_TRUE(
+        program(4, modemImage, changed(modemImage, 20, 11), {"--revision", "50"}).completed);
+    auto t = trace();
     const auto unlock = std::find(t.begin(), t.end(), "WR 8D39 C3");
     ASSERT_NE(unlock, t.end());
     ASSERT_NE(unlock + 1, t.end());
     EXPECT_EQ(*(unlock + 1), "WR 8C01 48");
     // Both before the E2PROM is touched.
-    EXPECT_LT(unlock - t.begin(), std::find(t.begin(), t.end(), "WR C000 0") - t.begin());
-}
+    EXPECT_LT(unlock, std::find(t.begin(), t.end(), "WR C000 0"));
 
-TEST_F(ProgrammingRunSim, Revision49HasNoWatchdogStep) {
-    const image::Image modemImage = randomImage(10);
-    startSim(4, modemImage, {"--revision", "49"});
-    setPatch(modemImage);
-    const RunReport report = go();
-    finish();
-    ASSERT_TRUE(report.completed) << report.failure;
+    ASSERT_TRUE(program(4, modemImage, modemImage, {"--revision", "49"}).completed);
     for (const auto& l : trace())
         EXPECT_EQ(l.find("8C01"), std::string::npos) << l;
-}
-
-TEST_F(ProgrammingRunSim, StuckWatchdogEndsTheRunUntouched) {
-    startSim(3, randomImage(12), {"--revision", "50", "--stuck-watchdog"});
-    setPatch(randomImage(13));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "Program could not turn off the watch dog.");
-    EXPECT_EQ(boxes()[0].title, "Watch dog error");
-    EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-    expectReleased();
-    EXPECT_TRUE(e2Writes(trace(), 0xC000).empty());
-    EXPECT_EQ(countLine(trace(), "WR C000 0"), 0);
-    EXPECT_FALSE(fs::exists(dir / "after.bin"));
 }
 
 // ---- the rules for 597 and 612..616, verified --------------------------------------------------
@@ -605,89 +515,63 @@ TEST_F(ProgrammingRunSim, StuckWatchdogEndsTheRunUntouched) {
 TEST_F(ProgrammingRunSim, WatchdogBitIsWrittenAndVerified) {
     image::Image modemImage = randomImage(14);
     modemImage[597] = 0x10;
-    image::Image file = modemImage;
-    file[597] = 0x10; // the only difference in block 2 is the rule's
+    image::Image file = modemImage; // the only difference in block 2 is the rule's
     file[3000] ^= 0xFF;
     startSim(4, modemImage);
     run.WatchdogEnabled = false;
-    setPatch(file);
-    const RunReport report = go();
-    finish();
-
-    ASSERT_TRUE(report.completed) << report.failure;
+    ASSERT_TRUE(finishRun(file).completed);
     const auto t = trace();
     EXPECT_EQ(countLine(t, "WR C255 14"), 1);
     EXPECT_EQ(countLine(t, "RD C200,100"), 2); // block 2 is reread
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[597], 0x14);
-}
-
-TEST_F(ProgrammingRunSim, WatchdogBitThatDoesNotStoreFails) {
-    image::Image modemImage = randomImage(15);
-    modemImage[597] = 0x10;
-    image::Image file = modemImage;
-    startSim(3, modemImage, {"--flip", "255"});
-    run.WatchdogEnabled = false;
-    form->phy = {modemImage[612], modemImage[613], modemImage[614], modemImage[615],
-                 modemImage[616]};
-    setPatch(file);
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    expectFinalError();
-    ASSERT_EQ(report.mismatches.size(), 1u);
-    EXPECT_EQ(report.mismatches[0].offset, 597);
-    EXPECT_EQ(report.mismatches[0].wanted, 0x14);
-    EXPECT_EQ(report.mismatches[0].found, 0x15);
-    EXPECT_EQ(boxes().back().detail.substr(0, 26), "0255: wanted 14, found 15\n");
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[0], 0x00);
+    EXPECT_EQ(after().value_or(image::Image{})[597], 0x14);
 }
 
 TEST_F(ProgrammingRunSim, PhyBytesComeFromTheWindowAndAreVerified) {
     image::Image modemImage = randomImage(16);
     const std::array<std::uint8_t, 5> phy{0x11, 0x22, 0x33, 0x44, 0x55};
     modemImage[612] = 0x11; // already what the window wants
-    for (int k = 613; k <= 616; ++k)
-        modemImage[static_cast<std::size_t>(k)] = 0x00;
+    std::fill(modemImage.begin() + 613, modemImage.begin() + 617, 0x00);
     image::Image file = modemImage;
-    for (int k = 612; k <= 616; ++k)
-        file[static_cast<std::size_t>(k)] = 0xA0;
+    std::fill(file.begin() + 612, file.begin() + 617, 0xA0);
     startSim(3, modemImage);
     form->phy = phy;
-    setPatch(file);
-    const RunReport report = go();
-    finish();
-
-    ASSERT_TRUE(report.completed) << report.failure;
+    ASSERT_TRUE(finishRun(file).completed);
     const auto t = trace();
     EXPECT_EQ(e2Writes(t, 0xC000), (std::vector<int>{613, 614, 615, 616}));
     EXPECT_EQ(countLine(t, "RD C200,100"), 2);
     const auto result = after();
     ASSERT_TRUE(result);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ((*result)[static_cast<std::size_t>(612 + i)], phy[static_cast<std::size_t>(i)]);
+    EXPECT_TRUE(std::equal(phy.begin(), phy.end(), result->begin() + 612));
 }
 
-TEST_F(ProgrammingRunSim, PhyByteThatDoesNotStoreFails) {
-    image::Image modemImage = randomImage(17);
-    modemImage[613] = 0x00;
-    startSim(3, modemImage, {"--flip", "265"});
-    form->phy = {modemImage[612], 0x22, modemImage[614], modemImage[615], modemImage[616]};
-    setPatch(modemImage);
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    expectFinalError();
-    ASSERT_EQ(report.mismatches.size(), 1u);
-    EXPECT_EQ(report.mismatches[0].offset, 613);
-    EXPECT_EQ(report.mismatches[0].wanted, 0x22);
-    EXPECT_EQ(report.mismatches[0].found, 0x23);
-    EXPECT_NE(boxes().back().detail.find("0265: wanted 22, found 23"), std::string::npos);
+TEST_F(ProgrammingRunSim, RuleByteThatDoesNotStoreFails) {
+    // The watchdog bit of 597 (at C255h) and a PHY byte (613, at C265h).
+    const struct {
+        const char* flip;
+        int offset, wanted, found;
+    } cases[] = {{"255", 597, 0x14, 0x15}, {"265", 613, 0x22, 0x23}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
+        image::Image modemImage = randomImage(15);
+        modemImage[597] = 0x10;
+        modemImage[613] = 0x00;
+        startSim(3, modemImage, {"--flip", c.flip});
+        run.WatchdogEnabled = c.offset != 597;
+        std::copy(modemImage.begin() + 612, modemImage.begin() + 617, form->phy.begin());
+        if (c.offset == 613) form->phy[1] = 0x22;
+        const RunReport report = finishRun(modemImage);
+        EXPECT_FALSE(report.completed);
+        expectFinalError();
+        ASSERT_EQ(report.mismatches.size(), 1u);
+        EXPECT_EQ(report.mismatches[0].offset, c.offset);
+        EXPECT_EQ(report.mismatches[0].wanted, c.wanted);
+        EXPECT_EQ(report.mismatches[0].found, c.found);
+        EXPECT_TRUE(startsWith(boxes().back().detail, std::string("0") + c.flip + ": wanted " +
+                                                          hex2(c.wanted) + ", found " +
+                                                          hex2(c.found) + "\n"))
+            << boxes().back().detail;
+        EXPECT_EQ(markAfter(), 0x00);
+    }
 }
 
 // ---- failures during the run -------------------------------------------------------------------
@@ -697,120 +581,85 @@ TEST_F(ProgrammingRunSim, ByteThatStoresWronglyStopsTheCheckAfterItsBlock) {
     image::Image file = modemImage;
     file[0x510] ^= 0x5A; // block 5, stores wrongly
     file[0x620] ^= 0x5A; // block 6, written but no longer checked
-    startSim(1, modemImage, {"--flip", "510"});
-    setPatch(file);
-    const RunReport report = go();
-    finish();
+    const RunReport report = program(1, modemImage, file, {"--flip", "510"});
 
     EXPECT_FALSE(report.completed);
     expectFinalError();
     ASSERT_EQ(report.mismatches.size(), 1u);
-    EXPECT_EQ(boxes().back().detail.rfind(
-                  "0510: wanted " + hex(file[0x510], 2) + ", found " + hex(file[0x510] ^ 1u, 2), 0),
-              0u)
+    EXPECT_TRUE(startsWith(boxes().back().detail, "0510: wanted " + hex2(file[0x510]) + ", found " +
+                                                      hex2(file[0x510] ^ 1u)))
         << boxes().back().detail;
     const auto t = trace();
     EXPECT_EQ(countLine(t, "RD 9500,100"), 2);
     EXPECT_EQ(countLine(t, "RD 9600,100"), 1); // checking stopped after block 5
     EXPECT_EQ(countLine(t, "WR 9000 55"), 0);
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[0], 0x00);
+    EXPECT_EQ(markAfter(), 0x00);
     EXPECT_LT(maxProgress, 100);
     expectReleased();
 }
 
-TEST_F(ProgrammingRunSim, SilentLineInTheWritePhase) {
-    const image::Image modemImage = randomImage(19);
-    startSim(1, modemImage, {"--silent-after", "50"});
-    setPatch(changed(modemImage, 64, 20));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    expectFinalError();
-    const auto comm = std::count_if(boxes().begin(), boxes().end(), [](const ui::RecordedBox& b) {
-        return b.title == "Communication Error" &&
-               b.text == "Could not communicate with timer local device properly.";
-    });
-    EXPECT_GE(comm, 1);
-    EXPECT_EQ(boxes().back().detail.rfind("No proper answer to: WR 9", 0), 0u)
-        << boxes().back().detail;
-    EXPECT_GT(report.bytesWritten, 0);
-    EXPECT_LT(report.bytesWritten, 64);
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[0], 0x00);
-    expectReleased();
-}
-
-TEST_F(ProgrammingRunSim, SilentLineInTheReadPhase) {
-    const image::Image modemImage = randomImage(21);
-    startSim(1, modemImage, {"--silent-after", "20"});
-    setPatch(changed(modemImage, 64, 22));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    expectFinalError();
-    ASSERT_GE(boxes().size(), 2u);
-    EXPECT_EQ(boxes()[0].text, "Could not communicate with local modem properly.");
-    EXPECT_EQ(boxes()[0].title, "Communication Error");
-    EXPECT_EQ(boxes().back().detail.rfind("No proper answer to: RD 9", 0), 0u)
-        << boxes().back().detail;
-    EXPECT_EQ(report.bytesWritten, 0);
-    EXPECT_TRUE(report.backupPath.empty());
-    const auto t = trace();
-    EXPECT_TRUE(e2Writes(t, 0x9000).empty());
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[0], 0x00);
+TEST_F(ProgrammingRunSim, SilentLineInTheWriteOrReadPhase) {
+    // Answers to 50 commands reach into the write phase; to 20, not beyond the reading.
+    const struct {
+        const char* after;
+        const char* text;
+        const char* command;
+    } cases[] = {{"50", "Could not communicate with timer local device properly.", "WR 9"},
+                 {"20", "Could not communicate with local modem properly.", "RD 9"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const image::Image modemImage = randomImage(19);
+        const RunReport report =
+            program(1, modemImage, changed(modemImage, 64, 20), {"--silent-after", c.after});
+        EXPECT_FALSE(report.completed);
+        expectFinalError();
+        ASSERT_GE(boxes().size(), 2u);
+        expectBox(0, c.text, "Communication Error");
+        EXPECT_TRUE(
+            startsWith(boxes().back().detail, std::string("No proper answer to: ") + c.command))
+            << boxes().back().detail;
+        if (c.command[0] == 'W') {
+            EXPECT_GT(report.bytesWritten, 0);
+            EXPECT_LT(report.bytesWritten, 64);
+            expectReleased();
+        } else {
+            EXPECT_EQ(report.bytesWritten, 0);
+            EXPECT_TRUE(report.backupPath.empty());
+            EXPECT_TRUE(e2Writes(trace(), 0x9000).empty());
+        }
+        EXPECT_EQ(markAfter(), 0x00);
+    }
 }
 
 TEST_F(ProgrammingRunSim, AbortInTheWritePhase) {
     const image::Image modemImage = randomImage(23);
-    std::set<int> where;
-    const image::Image file = changed(modemImage, 200, 24, &where);
     startSim(1, modemImage);
-    setPatch(file);
     int writingEvents = 0;
     platform->loop->onProcessEvents = [&] {
         if (Status.caption() == "Writing" && ++writingEvents == 3000) run.StopRunning = true;
     };
-    const RunReport report = go();
-    finish();
+    const RunReport report = finishRun(changed(modemImage, 200, 24));
 
     EXPECT_FALSE(report.completed);
+    ASSERT_EQ(boxes().size(), 1u); // no communication failure
     expectFinalError();
-    EXPECT_EQ(boxes().size(), 1u); // no communication failure
     EXPECT_GT(report.bytesWritten, 0);
     EXPECT_LT(report.bytesWritten, 200);
     const auto t = trace();
-    const auto written = e2Writes(t, 0x9000);
-    EXPECT_EQ(static_cast<int>(written.size()), report.bytesWritten);
+    EXPECT_EQ(static_cast<int>(e2Writes(t, 0x9000).size()), report.bytesWritten);
     // After the last byte only the leave write: no checking, no validation.
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < t.size(); ++i)
-        if (t[i].rfind("WR 9", 0) == 0) last = i;
-    EXPECT_EQ(std::vector<std::string>(t.begin() + static_cast<long>(last) + 1, t.end()),
-              std::vector<std::string>{"WR 8D00 0"});
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[0], 0x00);
+    const auto last = std::find_if(t.rbegin(), t.rend(),
+                                   [](const std::string& l) { return startsWith(l, "WR 9"); });
+    EXPECT_EQ(Lines(last.base(), t.end()), Lines{"WR 8D00 0"});
+    EXPECT_EQ(markAfter(), 0x00);
     EXPECT_LT(maxProgress, 100);
     expectReleased();
 }
 
 TEST_F(ProgrammingRunSim, NoMPromptStopsBeforeTheEPROM) {
-    startSim(1, randomImage(25), {"--never-m"});
-    setPatch(randomImage(26));
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
+    EXPECT_FALSE(program(1, randomImage(25), randomImage(26), {"--never-m"}).completed);
     ASSERT_EQ(boxes().size(), 2u);
-    EXPECT_EQ(boxes()[0].text, "Program could not change the modem prompt to M.");
-    EXPECT_EQ(boxes()[0].title, "Progrming Error");
+    expectBox(0, "Program could not change the modem prompt to M.", "Progrming Error");
     expectFinalError();
     EXPECT_EQ(countLine(trace(), "WR 9000 0"), 0);
     EXPECT_EQ(countLine(trace(), "RD 9000,100"), 0);
@@ -819,10 +668,7 @@ TEST_F(ProgrammingRunSim, NoMPromptStopsBeforeTheEPROM) {
 TEST_F(ProgrammingRunSim, MissingPatchFileEndsWithTheErrorMessage) {
     startSim(1, randomImage(27));
     run.PathOfFile = (dir / "gone.bin").string();
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.completed);
+    EXPECT_FALSE(finishRun(std::nullopt).completed);
     expectFinalError();
     EXPECT_NE(boxes().back().detail.find("gone.bin"), std::string::npos);
     EXPECT_TRUE(e2Writes(trace(), 0x9000).empty());
@@ -832,12 +678,8 @@ TEST_F(ProgrammingRunSim, MissingPatchFileEndsWithTheErrorMessage) {
 
 TEST_F(ProgrammingRunSim, UnstorableValueSendsNothing) {
     startSim(1, randomImage(28));
-    setPatch(randomImage(29));
     form->storeProblem = "UART_Rate does not fit in one byte.";
-    const RunReport report = go();
-    finish();
-
-    EXPECT_FALSE(report.started);
+    EXPECT_FALSE(finishRun(randomImage(29)).started);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "UART_Rate does not fit in one byte.");
     EXPECT_EQ(boxes()[0].title, "Illegal Parameter");
@@ -848,84 +690,72 @@ TEST_F(ProgrammingRunSim, UnstorableValueSendsNothing) {
 
 // ---- backup, dry run, raw restore, read --------------------------------------------------------
 
-TEST_F(ProgrammingRunSim, UnwritableBackupFolderWritesNothing) {
-    startSim(1, randomImage(30));
-    setPatch(changed(randomImage(30), 10, 31));
-    std::ofstream(dir / "plain") << "x";
-    RunOptions options;
-    options.backupDir = (dir / "plain" / "backups").string();
-    const RunReport report = go(options);
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    ASSERT_EQ(boxes().size(), 2u);
-    EXPECT_EQ(boxes()[0].title, "Romwright");
-    EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-    EXPECT_NE(boxes()[0].text.find(options.backupDir), std::string::npos) << boxes()[0].text;
-    expectFinalError();
-    EXPECT_FALSE(anyWrite(trace()));
-    EXPECT_FALSE(fs::exists(dir / "after.bin"));
-    expectReleased();
-}
-
-TEST_F(ProgrammingRunSim, BackupFileThatCannotBeWrittenStopsBeforeTheWritePhase) {
-    const image::Image modemImage = randomImage(32);
-    startSim(1, modemImage);
-    setPatch(changed(modemImage, 10, 33));
-    fs::create_directories(dir / "taken");
-    RunOptions options;
-    options.backupFile = (dir / "taken").string(); // a folder: the file cannot be made
-    const RunReport report = go(options);
-    finish();
-
-    EXPECT_FALSE(report.completed);
-    EXPECT_TRUE(report.backupPath.empty());
-    ASSERT_EQ(boxes().size(), 2u);
-    EXPECT_EQ(boxes()[0].title, "Romwright");
-    EXPECT_NE(boxes()[0].text.find(options.backupFile), std::string::npos);
-    expectFinalError();
-    const auto t = trace();
-    EXPECT_EQ(countLine(t, "RD 9F00,100"), 1); // all blocks were read
-    EXPECT_TRUE(e2Writes(t, 0x9000).empty());
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[0], 0x00); // invalidated, nothing else
+TEST_F(ProgrammingRunSim, BackupThatCannotBeMadeWritesNothing) {
+    // A folder under a plain file stops the run before anything is read; a backup file that
+    // is a folder stops it after the reading, with the E2PROM only invalidated.
+    for (bool folder : {true, false}) {
+        SCOPED_TRACE(folder ? "folder" : "file");
+        const image::Image modemImage = randomImage(30);
+        startSim(1, modemImage);
+        std::ofstream(dir / "plain") << "x";
+        fs::create_directories(dir / "taken");
+        RunOptions options;
+        if (folder)
+            options.backupDir = (dir / "plain" / "backups").string();
+        else
+            options.backupFile = (dir / "taken").string();
+        const RunReport report = finishRun(changed(modemImage, 10, 31), options);
+        EXPECT_FALSE(report.completed);
+        EXPECT_TRUE(report.backupPath.empty());
+        ASSERT_EQ(boxes().size(), 2u);
+        EXPECT_EQ(boxes()[0].title, "Romwright");
+        EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
+        EXPECT_NE(boxes()[0].text.find(folder ? options.backupDir : options.backupFile),
+                  std::string::npos)
+            << boxes()[0].text;
+        expectFinalError();
+        expectReleased();
+        const auto t = trace();
+        EXPECT_TRUE(e2Writes(t, 0x9000).empty());
+        if (folder) {
+            EXPECT_TRUE(writeLines(t).empty());
+            EXPECT_FALSE(fs::exists(dir / "after.bin"));
+        } else {
+            EXPECT_EQ(countLine(t, "RD 9F00,100"), 1); // all blocks were read
+            EXPECT_EQ(markAfter(), 0x00);              // invalidated, nothing else
+        }
+    }
 }
 
 TEST_F(ProgrammingRunSim, DryRunListsTheDifferencesAndWritesNothing) {
     image::Image modemImage = randomImage(34);
     modemImage[597] = 0x10;
-    std::set<int> where;
-    image::Image file = changed(modemImage, 40, 35, &where);
+    image::Image file = changed(modemImage, 40, 35);
     file[597] = 0x10;
     file[0] = static_cast<std::uint8_t>(modemImage[0] ^ 1);
     startSim(3, modemImage);
     run.WatchdogEnabled = false;
     form->phy = {0x01, 0x02, 0x03, 0x04, 0x05};
-    setPatch(file);
     RunOptions options;
     options.dryRun = true;
-    const RunReport report = go(options);
-    finish();
+    const RunReport report = finishRun(file, options);
 
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_TRUE(boxes().empty());
     const image::Image want = decided(file);
-    std::vector<ByteMismatch> expected;
+    using Row = std::tuple<int, int, int>; // offset, wanted, found
+    std::vector<Row> expected, planned;
     for (int k = 1; k < image::kImageSize; ++k) {
         const auto at = static_cast<std::size_t>(k);
-        if (want[at] != modemImage[at]) expected.push_back({k, want[at], modemImage[at]});
+        if (want[at] != modemImage[at]) expected.emplace_back(k, want[at], modemImage[at]);
     }
-    ASSERT_EQ(report.planned.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(report.planned[i].offset, expected[i].offset);
-        EXPECT_EQ(report.planned[i].wanted, expected[i].wanted);
-        EXPECT_EQ(report.planned[i].found, expected[i].found);
-    }
+    for (const auto& m : report.planned)
+        planned.emplace_back(m.offset, m.wanted, m.found);
+    EXPECT_EQ(planned, expected);
     EXPECT_TRUE(
         std::any_of(report.planned.begin(), report.planned.end(),
                     [](const ByteMismatch& m) { return m.offset == 597 && m.wanted == 0x14; }));
-    EXPECT_FALSE(anyWrite(trace()));
+    EXPECT_TRUE(writeLines(trace()).empty());
     EXPECT_FALSE(fs::exists(dir / "after.bin"));
     EXPECT_TRUE(report.backupPath.empty());
     EXPECT_FALSE(fs::exists(backupDir));
@@ -948,31 +778,25 @@ TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
     // Restore the backup as it is: no window, no watchdog bit, no PHY bytes.
     run.PathOfFile = first.backupPath;
     form->storeProblem = "not consulted for a restore";
-    const int sends = form->sends;
     RunOptions options;
     options.raw = true;
     options.backup = false;
-    const RunReport restore = go(options);
-    finish();
-
+    const RunReport restore = finishRun(std::nullopt, options);
     ASSERT_TRUE(restore.completed) << restore.failure;
-    EXPECT_EQ(form->sends, sends);
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(*result == original);
+    EXPECT_EQ(form->sends, 1);
+    EXPECT_TRUE(after() == original);
 }
 
 TEST_F(ProgrammingRunSim, ReadOnlyReadsEverythingAndWritesNothing) {
+    // A Utopia product accepts a repeater.
     const image::Image modemImage = randomImage(38);
-    startSim(2, modemImage);
+    startSim(2, modemImage, {"--interface", "T1/E1 repeater"});
     RunOptions options;
     options.readOnly = true;
-    const RunReport report = go(options);
-    finish();
-
+    const RunReport report = finishRun(std::nullopt, options);
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_TRUE(report.modemImage == modemImage);
-    EXPECT_FALSE(anyWrite(trace()));
+    EXPECT_TRUE(writeLines(trace()).empty());
     EXPECT_EQ(form->sends, 0);
     EXPECT_TRUE(boxes().empty());
 }
@@ -981,14 +805,9 @@ TEST_F(ProgrammingRunSim, ReadOnlyReadsEverythingAndWritesNothing) {
 
 TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     startSim(2, randomImage(39));
-    std::map<int, std::string> saved;
-    for (int n = 1; n <= 6; ++n) {
-        const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
-        if (const char* v = std::getenv(var.c_str())) saved[n] = v;
-        ::setenv(var.c_str(),
-                 n == 1 ? sim->device().c_str() : (dir / ("absent" + std::to_string(n))).c_str(),
-                 1);
-    }
+    const rw::test::ComEnvironment env([&](int n) {
+        return n == 1 ? sim->device() : (dir / ("absent" + std::to_string(n))).string();
+    });
     run.Dir = dir.string();
     useDevice = false;
     int dialogs = 0;
@@ -1011,30 +830,16 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     EXPECT_TRUE(second.completed) << second.failure;
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(PortOpened);
-    for (int n = 1; n <= 6; ++n) {
-        const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
-        if (saved.count(n))
-            ::setenv(var.c_str(), saved[n].c_str(), 1);
-        else
-            ::unsetenv(var.c_str());
-    }
 }
 
 // ---- benchmark driver (bench/program_run.sh) ----------------------------------------------------
 
 namespace {
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Line time the protocol cannot avoid at 960 characters/s, from the commands the modem got:
 // each 256-byte read costs its 1800 ms pause (the dump arrives within it); every other
 // exchange costs the characters the monitor sends back (echo, line end, reply, prompt).
-double protocolFloor(const std::vector<std::string>& trace, double probeSeconds) {
+double protocolFloor(const Lines& trace, double probeSeconds) {
     double seconds = probeSeconds;
     for (const auto& line : trace) {
         if (line == "<ESC>") {
@@ -1064,12 +869,12 @@ TEST_F(ProgrammingRunSim, DISABLED_BenchThrottled) {
     file[0] = 0x00; // block 0 is reread only when something in it changed
     startSim(1, modemImage, {}, true);
     setPatch(file);
-    const double cpu0 = cpuSeconds();
+    const double cpu0 = rw::test::cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     const RunReport report = go();
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const double cpu = cpuSeconds() - cpu0;
+    const double cpu = rw::test::cpuSeconds() - cpu0;
     finish();
     ASSERT_TRUE(report.completed) << report.failure;
     rusage u{};

@@ -103,11 +103,9 @@ public:
     std::set<std::string> writesSeen;
 
     static std::string hex(unsigned v, int width) {
-        static const char d[] = "0123456789ABCDEF";
-        std::string s(static_cast<std::size_t>(width), '0');
-        for (int i = width - 1; i >= 0; --i, v /= 16)
-            s[static_cast<std::size_t>(i)] = d[v % 16];
-        return s;
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%0*X", width, v);
+        return buf;
     }
     std::string dump(unsigned addr, unsigned count) const {
         std::string out;

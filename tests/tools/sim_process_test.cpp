@@ -31,12 +31,6 @@ namespace {
 const char* const kSimBinary = ROMWRIGHT_BIN_DIR "/tools/romwright-sim";
 constexpr auto kTimeout = 5s;
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 // Reads until `until` has arrived or the deadline passes; returns all that was read.
 std::string readUntil(int fd, const std::string& until,
                       std::chrono::milliseconds limit = kTimeout) {
@@ -44,8 +38,9 @@ std::string readUntil(int fd, const std::string& until,
     std::string got;
     while (got.find(until) == std::string::npos) {
         pollfd p{fd, POLLIN, 0};
-        const int timeout = remainingMs(deadline);
-        if (timeout == 0 || ::poll(&p, 1, timeout) <= 0) break;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
         std::array<char, 1024> buf{};
         const ssize_t n = ::read(fd, buf.data(), buf.size());
         if (n <= 0) break;
@@ -54,8 +49,14 @@ std::string readUntil(int fd, const std::string& until,
     return got;
 }
 
-void send(int fd, const std::string& bytes) {
-    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+// Sends `bytes`, then reads until `until` (or the time limit).
+std::string exchange(int fd, const std::string& bytes, const std::string& until,
+                     std::chrono::milliseconds limit = kTimeout) {
+    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        ADD_FAILURE() << "write failed";
+        return {};
+    }
+    return readUntil(fd, until, limit);
 }
 
 int openRaw(const std::string& device) {
@@ -68,6 +69,11 @@ int openRaw(const std::string& device) {
     ::cfsetospeed(&tio, B9600);
     ::tcsetattr(fd, TCSANOW, &tio);
     return fd;
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class TempDir {
@@ -178,10 +184,8 @@ TEST(SimProcess, AnswersEscAndReadThenStopsCleanlyOnSigterm) {
     {
         Client c(link.string());
         ASSERT_GE(c.fd, 0);
-        send(c.fd, kEsc);
-        EXPECT_EQ(readUntil(c.fd, "L>"), "\r\nL>");
-        send(c.fd, "RD 9000,A\r");
-        EXPECT_EQ(readUntil(c.fd, "L>"),
+        EXPECT_EQ(exchange(c.fd, kEsc, "L>"), "\r\nL>");
+        EXPECT_EQ(exchange(c.fd, "RD 9000,A\r", "L>"),
                   "RD 9000,A\r\n9000 : 10 20 30 40 50 60 70 80 \r\n9008 : 90 FF \r\nL>");
     }
 
@@ -196,15 +200,13 @@ TEST(SimProcess, NextClientDoesNotGetOutputTheLastOneLeftUnread) {
     {
         Client c(device);
         ASSERT_GE(c.fd, 0);
-        send(c.fd, "RD 9000,800\r");
-        ASSERT_NE(readUntil(c.fd, "9008 : ").find("9008 : "), std::string::npos);
+        ASSERT_NE(exchange(c.fd, "RD 9000,800\r", "9008 : ").find("9008 : "), std::string::npos);
     }
     std::this_thread::sleep_for(200ms);
     for (int round = 0; round < 3; ++round) {
         Client c(device);
         ASSERT_GE(c.fd, 0);
-        send(c.fd, kEsc);
-        EXPECT_EQ(readUntil(c.fd, "L>"), "\r\nL>") << "round " << round;
+        EXPECT_EQ(exchange(c.fd, kEsc, "L>"), "\r\nL>") << "round " << round;
     }
     EXPECT_EQ(sim.stop(SIGINT), 0);
 }
@@ -216,8 +218,7 @@ TEST(SimProcess, PacesOutputLikeA9600BaudLine) {
     Client c(device);
     ASSERT_GE(c.fd, 0);
     const auto started = Clock::now();
-    send(c.fd, "RD 9000,20\r");
-    const std::string reply = readUntil(c.fd, "L>");
+    const std::string reply = exchange(c.fd, "RD 9000,20\r", "L>");
     const auto took = Clock::now() - started;
     ASSERT_EQ(reply.size(), 2 + 4 * 33 + 2u) << reply;
     // The first character may go at once; each further one takes 1/960 s.
@@ -234,24 +235,16 @@ TEST(SimProcess, WritesTheImageBackAndTracesCommands) {
     ASSERT_FALSE(device.empty());
     Client c(device);
     ASSERT_GE(c.fd, 0);
-    send(c.fd, kEsc);
-    readUntil(c.fd, "L>");
-    send(c.fd, "WR 9000 42\r");
-    readUntil(c.fd, "L>");
+    exchange(c.fd, kEsc, "L>");
+    exchange(c.fd, "WR 9000 42\r", "L>");
     EXPECT_FALSE(fs::exists(writeBack)) << "a protected write is no change";
-    send(c.fd, "WR 8D00 B2\r");
-    readUntil(c.fd, "M>");
-    send(c.fd, "WR 9001 42\r");
-    ASSERT_NE(readUntil(c.fd, "M>").find("M>"), std::string::npos);
+    exchange(c.fd, "WR 8D00 B2\r", "M>");
+    ASSERT_NE(exchange(c.fd, "WR 9001 42\r", "M>").find("M>"), std::string::npos);
 
-    std::ifstream in(writeBack, std::ios::binary);
-    const std::string saved{std::istreambuf_iterator<char>(in), {}};
+    const std::string saved = readFile(writeBack);
     ASSERT_EQ(saved.size(), 8192u);
     EXPECT_EQ(saved.substr(0, 3), "\xFF\x42\xFF");
-
-    std::ifstream traceIn(trace);
-    const std::string traced{std::istreambuf_iterator<char>(traceIn), {}};
-    EXPECT_EQ(traced, "<ESC>\nWR 9000 42\nWR 8D00 B2\nWR 9001 42\n");
+    EXPECT_EQ(readFile(trace), "<ESC>\nWR 9000 42\nWR 8D00 B2\nWR 9001 42\n");
     EXPECT_EQ(sim.stop(), 0);
 }
 
@@ -261,10 +254,8 @@ TEST(SimProcess, SilentAfterLeavesTheClientWaiting) {
     ASSERT_FALSE(device.empty());
     Client c(device);
     ASSERT_GE(c.fd, 0);
-    send(c.fd, kEsc);
-    EXPECT_EQ(readUntil(c.fd, "L>"), "\r\nL>");
-    send(c.fd, kEsc);
-    EXPECT_EQ(readUntil(c.fd, "L>", 300ms), "");
+    EXPECT_EQ(exchange(c.fd, kEsc, "L>"), "\r\nL>");
+    EXPECT_EQ(exchange(c.fd, kEsc, "L>", 300ms), "");
     EXPECT_EQ(sim.stop(), 0);
 }
 

@@ -81,9 +81,7 @@ TEST(SimOptions, GenerationAndRevisionImplyEachOther) {
     EXPECT_EQ(parseOk({"--revision=49"}).modem.generation, Generation::BPlus);
     // An explicit generation wins, so odd pairings can be simulated too.
     EXPECT_EQ(parseOk({"--revision", "50", "--generation", "B"}).modem.generation, Generation::B);
-}
-
-TEST(SimOptions, WatchdogOptionOverridesTheRevisionDefault) {
+    // So does an explicit watchdog over the revision's default.
     EXPECT_FALSE(parseOk({"--revision", "50", "--watchdog", "off"}).modem.watchdogOn);
     EXPECT_TRUE(parseOk({"--watchdog=on"}).modem.watchdogOn);
 }
@@ -95,74 +93,52 @@ TEST(SimOptions, InterfaceByNameOrByte) {
     EXPECT_NE(parseError({"--interface", "MII"}).find("MII"), std::string::npos);
 }
 
-TEST(SimOptions, FaultsAndFlags) {
+TEST(SimOptions, FaultsFlagsAndPaths) {
     const SimOptions o =
         parseOk({"--silent-after", "3", "--no-data", "--flip", "10,1fff", "--never-m",
-                 "--stuck-watchdog", "--no-echo", "--no-throttle", "--m-key", "6E"});
+                 "--stuck-watchdog", "--no-echo", "--no-throttle", "--m-key", "6E", "--image",
+                 "a.bin", "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"});
     EXPECT_EQ(o.modem.silentAfter, 3u);
-    EXPECT_TRUE(o.modem.noData);
+    EXPECT_TRUE(o.modem.noData && o.modem.neverM && o.modem.stuckWatchdog);
     EXPECT_EQ(o.modem.flipOffsets, (std::set<std::uint16_t>{0x10, 0x1FFF}));
-    EXPECT_TRUE(o.modem.neverM);
-    EXPECT_TRUE(o.modem.stuckWatchdog);
-    EXPECT_FALSE(o.modem.echo);
-    EXPECT_FALSE(o.throttle);
+    EXPECT_FALSE(o.modem.echo || o.throttle);
     EXPECT_EQ(o.modem.modeKey, 0x6E);
-}
-
-TEST(SimOptions, Paths) {
-    const SimOptions o =
-        parseOk({"--image", "a.bin", "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"});
-    EXPECT_EQ(o.imagePath, "a.bin");
-    EXPECT_EQ(o.writeBackPath, "b.bin");
-    EXPECT_EQ(o.tracePath, "t.log");
-    EXPECT_EQ(o.linkPath, "/tmp/x");
+    EXPECT_EQ(o.imagePath + " " + o.writeBackPath + " " + o.tracePath + " " + o.linkPath,
+              "a.bin b.bin t.log /tmp/x");
 }
 
 TEST(SimOptions, BadInputIsRejectedWithAReason) {
-    for (const std::vector<std::string>& bad :
-         std::vector<std::vector<std::string>>{{"--bogus"},
-                                               {"--generation", "C"},
-                                               {"--revision", "4x"},
-                                               {"--revision", "300"},
-                                               {"--flip", "2000"},
-                                               {"--flip", "10,"},
-                                               {"--m-key", "00"},
-                                               {"--watchdog", "maybe"},
-                                               {"--silent-after", "-1"},
-                                               {"--image"},
-                                               {"--no-echo=1"}})
-        EXPECT_FALSE(parseError(bad).empty()) << bad.front();
-}
-
-TEST(SimOptions, HelpIsRecognised) {
+    const std::vector<std::vector<std::string>> bad{
+        {"--bogus"},           {"--generation", "C"},   {"--revision", "4x"},
+        {"--revision", "300"}, {"--flip", "2000"},      {"--flip", "10,"},
+        {"--m-key", "00"},     {"--watchdog", "maybe"}, {"--silent-after", "-1"},
+        {"--image"},           {"--no-echo=1"}};
+    for (const auto& args : bad)
+        EXPECT_FALSE(parseError(args).empty()) << args.front() << " " << args.back();
     EXPECT_TRUE(parseOk({"--help"}).help);
     EXPECT_NE(usageText().find("--silent-after"), std::string::npos);
 }
 
 TEST(SimInterfaceNames, TypeAndVariantBits) {
-    EXPECT_EQ(interfaceByteForName("Utopia Master"), 0x00);
-    EXPECT_EQ(interfaceByteForName("Utopia Phy"), 0x08);
-    EXPECT_EQ(interfaceByteForName("MII MAC"), 0x10);
-    EXPECT_EQ(interfaceByteForName("7wire MAC"), 0x1C);
-    EXPECT_EQ(interfaceByteForName("T1/E1 repeater"), 0x28);
-    EXPECT_EQ(interfaceByteForName("RMII Phy"), 0x34);
-    EXPECT_EQ(interfaceName(0x18), "Unknown");
-    EXPECT_EQ(interfaceName(0x3C | 0xC3), "7wire Phy") << "only bits 5..2 count";
-    // Types with a single name ignore the variant bit.
-    EXPECT_EQ(interfaceName(0x04), "Utopia Master");
-    EXPECT_EQ(interfaceName(0x0C), "Utopia Phy");
-    EXPECT_EQ(interfaceName(0x24), "TC");
-    EXPECT_EQ(interfaceName(0x2C), "T1/E1 repeater");
+    const std::pair<const char*, int> byName[] = {{"Utopia Master", 0x00},  {"Utopia Phy", 0x08},
+                                                  {"MII MAC", 0x10},        {"7wire MAC", 0x1C},
+                                                  {"T1/E1 repeater", 0x28}, {"RMII Phy", 0x34}};
+    for (const auto& [name, b] : byName)
+        EXPECT_EQ(interfaceByteForName(name), b) << name;
+    // Types with a single name ignore the variant bit; only bits 5..2 count.
+    const std::pair<int, const char*> byByte[] = {{0x18, "Unknown"},
+                                                  {0x3C | 0xC3, "7wire Phy"},
+                                                  {0x04, "Utopia Master"},
+                                                  {0x0C, "Utopia Phy"},
+                                                  {0x24, "TC"},
+                                                  {0x2C, "T1/E1 repeater"}};
+    for (const auto& [b, name] : byByte)
+        EXPECT_EQ(interfaceName(static_cast<std::uint8_t>(b)), name) << b;
     for (std::uint8_t b : {0x00, 0x08, 0x10, 0x14, 0x18, 0x1C, 0x20, 0x28, 0x30, 0x34, 0x38, 0x3C})
         EXPECT_EQ(interfaceByteForName(interfaceName(b)), b) << int(b);
 }
 
 // --- Pacing --------------------------------------------------------------------------------------
-
-TEST(SimPacer, UnpacedLetsEverythingThrough) {
-    Pacer p(0);
-    EXPECT_EQ(p.allowance(Pacer::Clock::now(), 5000), 5000u);
-}
 
 TEST(SimPacer, KeepsTo960CharactersPerSecond) {
     Pacer p;
@@ -180,7 +156,8 @@ TEST(SimPacer, KeepsTo960CharactersPerSecond) {
     EXPECT_LE(total, 962u);
 }
 
-TEST(SimPacer, IdleLineDoesNotSaveUpABurst) {
+TEST(SimPacer, IdleLineDoesNotSaveUpABurstUnlessUnpaced) {
+    EXPECT_EQ(Pacer(0).allowance(Pacer::Clock::now(), 5000), 5000u);
     Pacer p;
     auto t = Pacer::Clock::time_point{} + std::chrono::hours(1);
     p.sent(t, p.allowance(t, 1));
@@ -202,33 +179,28 @@ TEST(SimPacer, WaitsOneCharacterTimeAfterSending) {
 
 // --- Files ---------------------------------------------------------------------------------------
 
-TEST(SimFiles, ShortImageIsPaddedWithFF) {
-    TempDir dir;
-    writeFile(dir / "short.bin", std::string("\x01\x02\x03", 3));
-    std::string error;
-    const auto image = loadImage((dir / "short.bin").string(), error);
-    ASSERT_TRUE(image) << error;
-    EXPECT_EQ((*image)[0], 0x01);
-    EXPECT_EQ((*image)[2], 0x03);
-    EXPECT_EQ((*image)[3], 0xFF);
-    EXPECT_EQ((*image)[kE2Size - 1], 0xFF);
-}
-
-TEST(SimFiles, ImageSizeLimits) {
+TEST(SimFiles, LoadPadsShortImagesWithFFAndRefusesLongOrMissingOnes) {
     TempDir dir;
     std::string full(kE2Size, '\x5A');
     full.back() = '\x11';
+    writeFile(dir / "short.bin", std::string("\x01\x02\x03", 3));
     writeFile(dir / "full.bin", full);
     writeFile(dir / "big.bin", full + "x");
     std::string error;
+    const auto shortImage = loadImage((dir / "short.bin").string(), error);
+    ASSERT_TRUE(shortImage) << error;
+    EXPECT_EQ((*shortImage)[0], 0x01);
+    EXPECT_EQ((*shortImage)[2], 0x03);
+    EXPECT_EQ((*shortImage)[3], 0xFF);
+    EXPECT_EQ((*shortImage)[kE2Size - 1], 0xFF);
     const auto image = loadImage((dir / "full.bin").string(), error);
     ASSERT_TRUE(image) << error;
     EXPECT_EQ((*image)[kE2Size - 1], 0x11);
-    EXPECT_FALSE(loadImage((dir / "big.bin").string(), error));
-    EXPECT_FALSE(error.empty());
-    error.clear();
-    EXPECT_FALSE(loadImage((dir / "missing.bin").string(), error));
-    EXPECT_FALSE(error.empty());
+    for (const char* bad : {"big.bin", "missing.bin"}) {
+        error.clear();
+        EXPECT_FALSE(loadImage((dir / bad).string(), error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
 }
 
 TEST(SimFiles, SaveReplacesTheFileWholeAndLeavesNoTemporary) {

@@ -25,7 +25,7 @@
 #define TRACE(x)                                                                                   \
     do {                                                                                           \
         static const bool on = qEnvironmentVariableIsSet("ROMWRIGHT_TRACE");                       \
-        if (on) qDebug().noquote() << x;                                                           \
+        if (on) qDebug().noquote() << x; /* NOLINT(bugprone-macro-parentheses): a << chain */      \
     } while (0)
 
 namespace rw::ui {

@@ -36,15 +36,12 @@ inline std::string qtFilterFromWindowFilter(const std::string& filter) {
         for (auto& ch : pattern)
             if (ch == ';') ch = ' ';
         if (desc.empty() && pattern.empty()) continue;
-        std::string entry;
-        if (pattern.empty())
-            entry = desc;
-        else if (desc.empty())
-            entry = pattern + " (" + pattern + ")";
-        else if (desc.find("(" + pattern + ")") != std::string::npos)
-            entry = desc;
-        else
-            entry = desc + " (" + pattern + ")";
+        // Qt wants "Description (pattern)": add the pattern unless the description shows it.
+        const bool showsPattern =
+            pattern.empty() ||
+            (!desc.empty() && desc.find("(" + pattern + ")") != std::string::npos);
+        std::string entry = desc.empty() ? pattern : desc;
+        if (!showsPattern) entry.append(" (").append(pattern).append(")");
         if (!out.empty()) out += ";;";
         out += entry;
     }
