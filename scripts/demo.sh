@@ -10,6 +10,7 @@ scripts/install-deps.sh
 BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
+BUILD=$(cd "$BUILD" && pwd)
 
 work="$root/demo"
 mkdir -p "$work"
@@ -19,16 +20,18 @@ cd "$work"
 # edited bytes travel over the line.
 printf 'Romwright settings\r\ndefaultcom = "COM1"\r\nmode = "normal"\r\nwatchdog = "enabled"\r\n' > startup.ini
 
-"$root/$BUILD/tools/romwright-sim" --generation B+ --interface "MII MAC" \
+"$BUILD/tools/romwright-sim" --generation B+ --interface "MII MAC" \
     --image E2MP_sample.bin --write-back modem_image.bin --trace modem_trace.txt > sim.out &
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -s sim.out ] && break; sleep 0.1; done
-export ROMWRIGHT_COM1=$(head -n1 sim.out)
+ROMWRIGHT_COM1=$(head -n1 sim.out)
+[ -n "$ROMWRIGHT_COM1" ] || { echo "The simulated modem did not start" >&2; exit 1; }
+export ROMWRIGHT_COM1
 echo "Simulated modem on $ROMWRIGHT_COM1 (COM1)"
 
-cli="$root/$BUILD/src/romwright-cli"
-gui="$root/$BUILD/src/romwright"
+cli="$BUILD/src/romwright-cli"
+gui="$BUILD/src/romwright"
 if [ -n "${DISPLAY:-}" ] && [ -x "$gui" ] && [ "${1:-}" != "--cli" ]; then
     "$gui" "$work/E2MP_sample.bin"
     exit 0
@@ -36,7 +39,7 @@ fi
 
 echo "== show (first lines)"
 "$cli" show E2MP_sample.bin | head -n 12
-echo "== edit: sampling frequency 30.72 MHz, maximum PSD -50"
+echo "== edit: sampling frequency 30.72 MHz, COM baud rate 19200"
 "$cli" edit E2MP_sample.bin -o E2MP_demo.bin "FText(0)=30" "FText(1)=72" "Baund=19200"
 "$cli" diff E2MP_sample.bin E2MP_demo.bin || true
 echo "== program E2MP_demo.bin into the simulated modem"
