@@ -50,7 +50,9 @@ TEST(ConfigLoad, EveryProductShowsTheStoredFieldsAndBytes) {
 }
 
 TEST(ConfigLoad, InvalidBlockFallsBackForFrequencyAndBaudOnly) {
-    for (auto [slot, value] : {std::pair{28, 0x51}, {24, 100}, {25, 100}, {26, 7}}) {
+    for (const auto& bad : {std::pair{28, 0x51}, {24, 100}, {25, 100}, {26, 7}}) {
+        const int slot = bad.first;
+        const int value = bad.second;
         SCOPED_TRACE("slot " + std::to_string(slot));
         forEachMode([slot, value](Bench& b) {
             const bool atm = b.mode % 2 == 0;
