@@ -112,20 +112,7 @@ std::vector<std::string> Session::fieldNames() {
 }
 
 std::string Session::shownText(const std::string& name) {
-    const ui::Control* c = form().findByFullName(name);
-    if (!c) return {};
-    switch (c->kind()) {
-    case ui::ControlKind::TextBox:
-        return static_cast<const ui::TextBox*>(c)->text();
-    case ui::ControlKind::ComboBox:
-        return static_cast<const ui::ComboBox*>(c)->text();
-    case ui::ControlKind::CheckBox:
-        return std::to_string(static_cast<const ui::CheckBox*>(c)->value());
-    case ui::ControlKind::Label:
-        return static_cast<const ui::Label*>(c)->caption();
-    default:
-        return {};
-    }
+    return form().FieldText(name).value_or(std::string());
 }
 
 std::vector<std::pair<std::string, std::string>> Session::shownFields() {
