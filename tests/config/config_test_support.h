@@ -175,8 +175,8 @@ struct Bench {
         return form->FieldText(fullName).value_or("?");
     }
     // Field texts given as "Name=Value;Name=Value".
-    void expectTexts(const std::string& spec) {
-        for (const std::string& pair : split(spec, ';')) {
+    void expectTexts(const std::string& pairs) {
+        for (const std::string& pair : split(pairs, ';')) {
             const std::size_t eq = pair.find('=');
             ASSERT_NE(eq, std::string::npos) << pair;
             EXPECT_EQ(text(pair.substr(0, eq)), pair.substr(eq + 1))

@@ -40,8 +40,8 @@ void expectCaptions(Bench& b, const std::string& captions) {
 }
 
 // Check box captions given as "Name=Caption;...".
-void expectCheckCaptions(Bench& b, const std::string& spec) {
-    for (const std::string& pair : split(spec, ';')) {
+void expectCheckCaptions(Bench& b, const std::string& pairs) {
+    for (const std::string& pair : split(pairs, ';')) {
         const auto eq = pair.find('=');
         const std::string name = pair.substr(0, eq);
         const auto paren = name.find('(');
