@@ -1,4 +1,6 @@
 // The real romwright-sim binary, driven through its pseudo-terminal as a client would.
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -76,21 +78,7 @@ std::string readFile(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "romwright-simp-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
+using romwright::sim::test::TempDir;
 
 // One simulator process; killed at the latest when the test ends, so nothing is left running.
 class SimProcess {

@@ -3,6 +3,8 @@
 #include "sim/sim_options.h"
 #include "sim/sim_pacer.h"
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,21 +30,7 @@ std::string parseError(const std::vector<std::string>& args) {
     return r.error;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "romwright-sim-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
+using romwright::sim::test::TempDir;
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
