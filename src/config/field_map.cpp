@@ -8,6 +8,15 @@ constexpr FieldKind Check = FieldKind::Check;
 constexpr FieldKind Combo = FieldKind::Combo;
 constexpr FieldKind Hex = FieldKind::Hex;
 
+// A drop-down without a code table stores its items' positions: code n is item n.
+std::vector<BitField> numberedInOrder(std::vector<BitField> fields) {
+    for (BitField& b : fields)
+        if (b.kind == FieldKind::Combo && b.codes.empty())
+            for (std::size_t i = 0; i < b.items.size(); ++i)
+                b.codes.push_back({static_cast<int>(i), b.items[i]});
+    return fields;
+}
+
 // ---- UTOPIA byte (slot 44) ----------------------------------------------------------------
 std::vector<BitField> atmFields(bool bplus) {
     const char* single = bplus ? "single" : "Single";
@@ -72,7 +81,7 @@ const FieldValues kAtmDefaults = {
 
 // ---- MII bytes of generation B (slots 9, 30, 31) -------------------------------------------
 std::vector<BitField> miiBFields() {
-    return {
+    return numberedInOrder({
         {.name = "AutoNeg", .kind = Check, .slot = 9, .shift = 2},
         {.name = "BackSignaling", .kind = Check, .slot = 30, .shift = 0},
         {.name = "BackPressure", .kind = Check, .slot = 30, .shift = 1},
@@ -83,8 +92,7 @@ std::vector<BitField> miiBFields() {
          .shift = 2,
          .width = 2,
          .loadWidth = 1,
-         .items = {"1518", "1536"},
-         .codes = {{0, "1518"}, {1, "1536"}}},
+         .items = {"1518", "1536"}},
         {.name = "MDIO", .kind = Check, .slot = 30, .shift = 4},
         {.name = "ClockDivision",
          .kind = Combo,
@@ -106,9 +114,8 @@ std::vector<BitField> miiBFields() {
          .slot = 31,
          .shift = 6,
          .width = 2,
-         .items = {"64", "512", "1024", "1518"},
-         .codes = {{0, "64"}, {1, "512"}, {2, "1024"}, {3, "1518"}}},
-    };
+         .items = {"64", "512", "1024", "1518"}},
+    });
 }
 
 std::vector<UiItem> miiBUi() {
@@ -141,21 +148,19 @@ std::vector<UiItem> miiBUi() {
 
 // ---- MII bytes of generation B+ (slots 32..38) and the PHY bytes (39..43) ------------------
 std::vector<BitField> miiBPFields() {
-    return {
+    return numberedInOrder({
         {.name = "ADDFILT",
          .kind = Combo,
          .slot = 32,
          .shift = 0,
          .width = 2,
-         .items = {"Disable", "1", "32"},
-         .codes = {{0, "Disable"}, {1, "1"}, {2, "32"}}},
+         .items = {"Disable", "1", "32"}},
         {.name = "PacketSize",
          .kind = Combo,
          .slot = 32,
          .shift = 2,
          .width = 1,
          .items = {"1518", "1536"},
-         .codes = {{0, "1518"}, {1, "1536"}},
          .numeric = true},
         {.name = "ClockDivision",
          .kind = Combo,
@@ -188,58 +193,38 @@ std::vector<BitField> miiBPFields() {
          .slot = 35,
          .shift = 3,
          .width = 2,
-         .items = {"0", "64", "1024", "2048"},
-         .codes = {{0, "0"}, {1, "64"}, {2, "1024"}, {3, "2048"}}},
+         .items = {"0", "64", "1024", "2048"}},
         {.name = "RXlevelStart",
          .kind = Combo,
          .slot = 35,
          .shift = 5,
          .width = 2,
-         .items = {"64", "1518/1538", "12288", "14336"},
-         .codes = {{0, "64"}, {1, "1518/1538"}, {2, "12288"}, {3, "14336"}}},
+         .items = {"64", "1518/1538", "12288", "14336"}},
         {.name = "BackPressure", .kind = Check, .slot = 35, .shift = 7},
         {.name = "IPG",
          .kind = Combo,
          .slot = 36,
          .shift = 0,
          .width = 3,
-         .items = {"20", "32", "48", "64", "80", "96", "112", "128"},
-         .codes = {{0, "20"},
-                   {1, "32"},
-                   {2, "48"},
-                   {3, "64"},
-                   {4, "80"},
-                   {5, "96"},
-                   {6, "112"},
-                   {7, "128"}}},
+         .items = {"20", "32", "48", "64", "80", "96", "112", "128"}},
         {.name = "BP_IPG",
          .kind = Combo,
          .slot = 36,
          .shift = 3,
          .width = 3,
-         .items = {"16", "32", "48", "64", "80", "96", "112", "128"},
-         .codes = {{0, "16"},
-                   {1, "32"},
-                   {2, "48"},
-                   {3, "64"},
-                   {4, "80"},
-                   {5, "96"},
-                   {6, "112"},
-                   {7, "128"}}},
+         .items = {"16", "32", "48", "64", "80", "96", "112", "128"}},
         {.name = "PATTERN_LENGTH",
          .kind = Combo,
          .slot = 36,
          .shift = 6,
          .width = 2,
-         .items = {"16", "28", "36", "53"},
-         .codes = {{0, "16"}, {1, "28"}, {2, "36"}, {3, "53"}}},
+         .items = {"16", "28", "36", "53"}},
         {.name = "BACK_SIGNALING",
          .kind = Combo,
          .slot = 37,
          .shift = 0,
          .width = 2,
-         .items = {"1", "1536", "4096", "6144"},
-         .codes = {{0, "1"}, {1, "1536"}, {2, "4096"}, {3, "6144"}}},
+         .items = {"1", "1536", "4096", "6144"}},
         {.name = "FC_HISTER",
          .kind = Combo,
          .slot = 37,
@@ -253,8 +238,7 @@ std::vector<BitField> miiBPFields() {
          .slot = 37,
          .shift = 4,
          .width = 2,
-         .items = {"512", "2048", "4096", "6120"},
-         .codes = {{0, "512"}, {1, "2048"}, {2, "4096"}, {3, "6120"}}},
+         .items = {"512", "2048", "4096", "6120"}},
         {.name = "FPP",
          .kind = Combo,
          .slot = 37,
@@ -269,7 +253,7 @@ std::vector<BitField> miiBPFields() {
         {.name = "PHY_DuplexBitNum", .kind = Hex, .slot = 41, .width = 8},
         {.name = "PHY_SpeedPolarity", .kind = Hex, .slot = 42, .width = 8},
         {.name = "PHY_DuplexPolarity", .kind = Hex, .slot = 43, .width = 8},
-    };
+    });
 }
 
 std::vector<UiItem> miiBPUi() {
