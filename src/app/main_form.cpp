@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "config/general_module.h"
+
 #include <filesystem>
 
 namespace rw::app {
@@ -176,7 +178,7 @@ void MainForm::OpenCommand_Click() {
         return;
     }
     const std::uint8_t version = file->bytes[image::kVersionOffset];
-    about_.EEPROMversion.setCaption(hexText(version));
+    about_.EEPROMversion.setCaption(config::Hex(version));
     image::fillPatchBytes(cm, file->bytes, run.CurrentMode);
     if (configForm_) configForm_->LoadFromPatch();
     setLoading(false);

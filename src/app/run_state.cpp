@@ -142,33 +142,4 @@ bool pathHasModeCode(const std::string& path, const std::string& modeCode) {
     return false;
 }
 
-std::string hexText(unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return s;
-}
-
-long long readHexLenient(const std::string& text) {
-    constexpr long long kSaturated = 0x7FFFFFFFFFFFLL;
-    long long v = 0;
-    for (char c : text) {
-        if (c == ' ' || c == '\t') continue;
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            break;
-        v = v > (kSaturated >> 4) ? kSaturated : v * 16 + d;
-    }
-    return v;
-}
-
 } // namespace rw::app

@@ -78,11 +78,4 @@ std::string commandLineFromArgs(const std::vector<std::string>& args,
 // The saving name rule: the path holds a separator followed by the mode code (with case).
 bool pathHasModeCode(const std::string& path, const std::string& modeCode);
 
-// Upper-case hexadecimal without leading zeros or prefix: 0 is "0", 237 is "ED".
-std::string hexText(unsigned value);
-// Lenient hexadecimal reading: blanks ignored, the leading hexadecimal digits count, an
-// empty text or one starting with another character reads 0. Saturates instead of
-// overflowing, so an over-long text still reads as out of any byte range.
-long long readHexLenient(const std::string& text);
-
 } // namespace rw::app

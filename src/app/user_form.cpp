@@ -1,6 +1,7 @@
 #include "app/user_form.h"
 
 #include "app/run_state.h"
+#include "config/general_module.h"
 
 namespace rw::app {
 
@@ -31,17 +32,17 @@ UserForm::UserForm(image::ConfigModule& cm)
 
 void UserForm::Form_Load() {
     Addres.setText("0");
-    Value.setText(hexText(cm_.ReservedArea[0]));
+    Value.setText(config::Hex(cm_.ReservedArea[0]));
     Notice.setCaption("");
 }
 
 bool UserForm::Apply_Click() {
-    const long long a = readHexLenient(Addres.text());
+    const long long a = config::ReadHexLenient(Addres.text());
     if (a < 0 || a > 0xFF) {
         Notice.setCaption("Address out of range: 00..FF");
         return false;
     }
-    const long long v = readHexLenient(Value.text());
+    const long long v = config::ReadHexLenient(Value.text());
     if (v < 0 || v > 0xFF) {
         Notice.setCaption("Data out of range: 00..FF");
         return false;
@@ -53,7 +54,7 @@ bool UserForm::Apply_Click() {
 
 void UserForm::Clear_Click() {
     cm_.FillReservedArea();
-    Value.setText(hexText(cm_.ReservedArea[0]));
+    Value.setText(config::Hex(cm_.ReservedArea[0]));
     Notice.setCaption("");
 }
 

@@ -1,5 +1,6 @@
 #include "app/run_state.h"
 #include "app_fixture.h"
+#include "config/general_module.h"
 
 #include <gtest/gtest.h>
 
@@ -84,23 +85,23 @@ TEST(NameRule, SeparatorThenModeCodeWithCase) {
 }
 
 TEST(HexText, UpperCaseNoLeadingZeros) {
-    EXPECT_EQ(app::hexText(0), "0");
-    EXPECT_EQ(app::hexText(0x0A), "A");
-    EXPECT_EQ(app::hexText(237), "ED");
-    EXPECT_EQ(app::hexText(0x100), "100");
+    EXPECT_EQ(config::Hex(0), "0");
+    EXPECT_EQ(config::Hex(0x0A), "A");
+    EXPECT_EQ(config::Hex(237), "ED");
+    EXPECT_EQ(config::Hex(0x100), "100");
 }
 
 TEST(HexText, LenientReading) {
-    EXPECT_EQ(app::readHexLenient(""), 0);
-    EXPECT_EQ(app::readHexLenient("1A"), 0x1A);
-    EXPECT_EQ(app::readHexLenient("1a"), 0x1A);
-    EXPECT_EQ(app::readHexLenient(" 1 A "), 0x1A);
-    EXPECT_EQ(app::readHexLenient("10"), 16);
-    EXPECT_EQ(app::readHexLenient("5g7"), 5);
-    EXPECT_EQ(app::readHexLenient("x5"), 0);
-    EXPECT_EQ(app::readHexLenient("-1"), 0);
-    EXPECT_EQ(app::readHexLenient("100"), 0x100);
-    EXPECT_GT(app::readHexLenient(std::string(40, 'F')), 0xFF); // no overflow
+    EXPECT_EQ(config::ReadHexLenient(""), 0);
+    EXPECT_EQ(config::ReadHexLenient("1A"), 0x1A);
+    EXPECT_EQ(config::ReadHexLenient("1a"), 0x1A);
+    EXPECT_EQ(config::ReadHexLenient(" 1 A "), 0x1A);
+    EXPECT_EQ(config::ReadHexLenient("10"), 16);
+    EXPECT_EQ(config::ReadHexLenient("5g7"), 5);
+    EXPECT_EQ(config::ReadHexLenient("x5"), 0);
+    EXPECT_EQ(config::ReadHexLenient("-1"), 0);
+    EXPECT_EQ(config::ReadHexLenient("100"), 0x100);
+    EXPECT_GT(config::ReadHexLenient(std::string(40, 'F')), 0xFF); // no overflow
 }
 
 TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
