@@ -1,6 +1,8 @@
 // The run-wide state held by the main window, and the product table.
 #pragma once
 
+#include "ui/controls.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -37,7 +39,7 @@ struct RunState {
     std::string Dir;          // working directory; startup.ini lives here
     std::string PathOfFile;   // current patch file: last opened or saved
     std::string FileBegining; // mode code
-    bool FormChange = false;  // configuration edited since the last open or save
+    ui::Flag FormChange;      // configuration edited since the last open or save
     int CurrentMode = 0;      // 1..4, 0 = none
     bool StopRunning = false; // abort request for the programming run
     std::string SourceFile;   // last opened patch file (what saving copies)

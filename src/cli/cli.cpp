@@ -267,8 +267,8 @@ private:
             else if (!m.Status.caption().empty())
                 console_.progress(m.Status.caption(), m.ProgressBar.value());
         };
-        const int statusSlot = m.Status.stateChanged.connect(showProgress);
-        const int barSlot = m.ProgressBar.stateChanged.connect(showProgress);
+        const ui::Connection statusSlot = m.Status.stateChanged.connect(showProgress);
+        const ui::Connection barSlot = m.ProgressBar.stateChanged.connect(showProgress);
 
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
@@ -279,8 +279,6 @@ private:
         modem::ProgrammingRun programmingRun(s.platform(), m.run, m.cm, *modem, s.form(), controls);
         modem::RunReport report = programmingRun.run(options);
         s.platform().loop->onProcessEvents = nullptr;
-        m.Status.stateChanged.disconnect(statusSlot);
-        m.ProgressBar.stateChanged.disconnect(barSlot);
         console_.endProgress();
         if (InterruptGuard::count() > 0) report.completed = false;
         return report;

@@ -2,21 +2,45 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace rw::ui {
 
-int Signal::connect(Slot s) {
-    slots_.emplace_back(next_, std::move(s));
-    return next_++;
+struct Connection::Slots {
+    std::vector<std::pair<int, Signal::Slot>> list;
+    int next = 1;
+};
+
+Connection::Connection(Connection&& other) noexcept
+    : slots_(std::move(other.slots_)), id_(std::exchange(other.id_, 0)) {}
+
+Connection& Connection::operator=(Connection&& other) noexcept {
+    if (this != &other) {
+        disconnect();
+        slots_ = std::move(other.slots_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
 }
 
-void Signal::disconnect(int id) {
-    std::erase_if(slots_, [id](const auto& p) { return p.first == id; });
+void Connection::disconnect() {
+    if (auto s = slots_.lock())
+        std::erase_if(s->list, [this](const auto& p) { return p.first == id_; });
+    slots_.reset();
+    id_ = 0;
+}
+
+Signal::Signal() : slots_(std::make_shared<Connection::Slots>()) {}
+
+Connection Signal::connect(Slot s) {
+    const int id = slots_->next++;
+    slots_->list.emplace_back(id, std::move(s));
+    return Connection(slots_, id);
 }
 
 void Signal::emit() const {
     // Copy: a slot may connect or disconnect while we run.
-    auto copy = slots_;
+    auto copy = slots_->list;
     for (auto& [id, slot] : copy)
         if (slot) slot();
 }
@@ -51,7 +75,15 @@ void Control::setGeometry(int x, int y, int w, int h) {
     notify();
 }
 
-bool Control::hasFocus() const { return form_.focused() == this; }
+void Control::setProblem(const std::string& why) {
+    if (problem_ == why) return;
+    problem_ = why;
+    notify();
+}
+
+bool Control::hasFocus() const {
+    return form_.focused() == this;
+}
 
 bool Control::canTakeFocus() const {
     switch (kind_) {
@@ -235,7 +267,8 @@ void ProgressBar::setValue(int v) {
     notify();
 }
 
-Form::Form(std::string name, std::string caption) : name_(std::move(name)), caption_(std::move(caption)) {}
+Form::Form(std::string name, std::string caption)
+    : name_(std::move(name)), caption_(std::move(caption)) {}
 
 void Form::setCaption(const std::string& c) {
     caption_ = c;
@@ -297,7 +330,9 @@ bool Form::setFocus(Control* c) {
     return true;
 }
 
-bool Form::leave(Control* next) { return setFocus(next); }
+bool Form::leave(Control* next) {
+    return setFocus(next);
+}
 
 void Form::keyStroke(TextBox& box, int key) {
     TextBox* target = &box;
@@ -323,7 +358,8 @@ void Form::keyStroke(TextBox& box, int key) {
 bool Form::typeText(TextBox& box, const std::string& value) {
     if (!setFocus(&box)) return false;
     box.setText("");
-    for (unsigned char ch : value) keyStroke(box, ch);
+    for (unsigned char ch : value)
+        keyStroke(box, ch);
     return true;
 }
 

@@ -15,7 +15,7 @@ class Form;
 // Colours as the windows store them: 0x00BBGGRR.
 using Colour = std::uint32_t;
 constexpr Colour kRed = 0x0000FF;
-constexpr Colour kFieldBlue = 0xFF8080;  // the editable fields' normal background
+constexpr Colour kFieldBlue = 0xFF8080; // the editable fields' normal background
 constexpr Colour kWindowWhite = 0xFFFFFF;
 constexpr Colour kButtonFace = 0x8000000F; // system colour: follow the platform
 
@@ -25,19 +25,69 @@ struct Geometry {
     int x = 0, y = 0, w = 0, h = 0; // pixels, relative to the window's client area
 };
 
-enum class ControlKind { TextBox, ComboBox, CheckBox, Label, Button, UpDown, Frame, Picture, ProgressBar };
+enum class ControlKind {
+    TextBox,
+    ComboBox,
+    CheckBox,
+    Label,
+    Button,
+    UpDown,
+    Frame,
+    Picture,
+    ProgressBar
+};
+
+class Signal;
+
+// A connection to a Signal; ends it when destroyed (or when disconnect() is called). Safe to
+// outlive the signal.
+class Connection {
+public:
+    Connection() = default;
+    Connection(Connection&& other) noexcept;
+    Connection& operator=(Connection&& other) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection() { disconnect(); }
+    void disconnect();
+
+private:
+    friend class Signal;
+    struct Slots;
+    Connection(std::weak_ptr<Slots> slots, int id) : slots_(std::move(slots)), id_(id) {}
+    std::weak_ptr<Slots> slots_;
+    int id_ = 0;
+};
 
 // Observers of a control (renderers). Reactions of the window are the on* members instead.
 class Signal {
 public:
     using Slot = std::function<void()>;
-    int connect(Slot s);
-    void disconnect(int id);
+    Signal();
+    [[nodiscard]] Connection connect(Slot s);
     void emit() const;
 
 private:
-    std::vector<std::pair<int, Slot>> slots_;
-    int next_ = 1;
+    std::shared_ptr<Connection::Slots> slots_;
+};
+
+// A flag that tells its observers when it changes (the main window's FormChange, which the
+// window title follows).
+class Flag {
+public:
+    Flag(bool v = false) : value_(v) {}
+    Flag& operator=(bool v) {
+        if (v != value_) {
+            value_ = v;
+            changed.emit();
+        }
+        return *this;
+    }
+    operator bool() const { return value_; }
+    Signal changed;
+
+private:
+    bool value_;
 };
 
 class Control {
@@ -68,6 +118,11 @@ public:
     bool hasFocus() const;
     bool canTakeFocus() const;
 
+    // Why the window refuses the control's value (drawn as an outline and a tooltip); empty
+    // when there is nothing to say.
+    const std::string& problem() const { return problem_; }
+    void setProblem(const std::string& why);
+
     // Focus is about to move to `next` (same window); set cancel to keep it here.
     std::function<void(Control* next, bool& cancel)> onValidate;
     std::function<void(Control* next)> onLostFocus;
@@ -87,11 +142,13 @@ private:
     bool visible_ = true;
     Geometry geometry_;
     Control* container_ = nullptr;
+    std::string problem_;
 };
 
 class TextBox : public Control {
 public:
-    TextBox(Form& f, std::string name, int index = -1) : Control(f, ControlKind::TextBox, std::move(name), index) {}
+    TextBox(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::TextBox, std::move(name), index) {}
     const std::string& text() const { return text_; }
     // Fires change when the text becomes different, whoever sets it. No length check.
     void setText(const std::string& t);
@@ -116,12 +173,13 @@ private:
 // A drop-down list. List-only unless made editable (the port dialog's combo box).
 class ComboBox : public Control {
 public:
-    ComboBox(Form& f, std::string name, int index = -1) : Control(f, ControlKind::ComboBox, std::move(name), index) {}
+    ComboBox(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::ComboBox, std::move(name), index) {}
     const std::vector<std::string>& items() const { return items_; }
     void addItem(const std::string& item);
     void setItems(const std::vector<std::string>& items); // clear + add
-    void clear();                                          // empties the list and the text
-    int findItem(const std::string& text) const;           // case-insensitive; -1 if none
+    void clear();                                         // empties the list and the text
+    int findItem(const std::string& text) const;          // case-insensitive; -1 if none
     int listIndex() const { return index_; }
     // Program-made selection: click only when the selection actually changes.
     void setListIndex(int i);
@@ -152,7 +210,8 @@ private:
 
 class CheckBox : public Control {
 public:
-    CheckBox(Form& f, std::string name, int index = -1) : Control(f, ControlKind::CheckBox, std::move(name), index) {}
+    CheckBox(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::CheckBox, std::move(name), index) {}
     int value() const { return value_; } // 0 unchecked, 1 checked, 2 greyed
     bool checked() const { return value_ == 1; }
     void setValue(int v); // click when the value becomes different
@@ -168,7 +227,8 @@ private:
 
 class Label : public Control {
 public:
-    Label(Form& f, std::string name, int index = -1) : Control(f, ControlKind::Label, std::move(name), index) {}
+    Label(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::Label, std::move(name), index) {}
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& c);
     bool bold() const { return bold_; }
@@ -190,13 +250,16 @@ private:
 
 class Button : public Control {
 public:
-    Button(Form& f, std::string name, int index = -1) : Control(f, ControlKind::Button, std::move(name), index) {}
+    Button(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::Button, std::move(name), index) {}
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& c);
     // A user click: focus moves to the button first (validation may cancel), then click
     // fires if the button is enabled and shown.
     bool userClick();
-    void click() { if (onClick) onClick(); }
+    void click() {
+        if (onClick) onClick();
+    }
     std::function<void()> onClick;
 
 private:
@@ -205,7 +268,8 @@ private:
 
 class UpDown : public Control {
 public:
-    UpDown(Form& f, std::string name, int index = -1) : Control(f, ControlKind::UpDown, std::move(name), index) {}
+    UpDown(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::UpDown, std::move(name), index) {}
     bool userUp();
     bool userDown();
     std::function<void()> onUpClick;
@@ -214,7 +278,8 @@ public:
 
 class Frame : public Control {
 public:
-    Frame(Form& f, std::string name, int index = -1) : Control(f, ControlKind::Frame, std::move(name), index) {}
+    Frame(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::Frame, std::move(name), index) {}
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& c);
 
@@ -224,12 +289,14 @@ private:
 
 class Picture : public Control {
 public:
-    Picture(Form& f, std::string name, int index = -1) : Control(f, ControlKind::Picture, std::move(name), index) {}
+    Picture(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::Picture, std::move(name), index) {}
 };
 
 class ProgressBar : public Control {
 public:
-    ProgressBar(Form& f, std::string name, int index = -1) : Control(f, ControlKind::ProgressBar, std::move(name), index) {}
+    ProgressBar(Form& f, std::string name, int index = -1)
+        : Control(f, ControlKind::ProgressBar, std::move(name), index) {}
     int value() const { return value_; }
     void setValue(int v); // kept within 0..100
     void step(int by = 1) { setValue(value_ + by); }

@@ -299,9 +299,9 @@ TEST(ConfigAfe, ReplacingADigitThatFlipsNoBox) {
 TEST(ConfigAfe, OneStepCascades) {
     Loaded b(3);
     int afeChanges = 0, timnusChanges = 0, psdChanges = 0;
-    b.box("AFEControl").stateChanged.connect([&] { ++afeChanges; });
-    b.check("Timnus").stateChanged.connect([&] { ++timnusChanges; });
-    b.box("Max_PSD").stateChanged.connect([&] { ++psdChanges; });
+    const ui::Connection c1 = b.box("AFEControl").stateChanged.connect([&] { ++afeChanges; });
+    const ui::Connection c2 = b.check("Timnus").stateChanged.connect([&] { ++timnusChanges; });
+    const ui::Connection c3 = b.box("Max_PSD").stateChanged.connect([&] { ++psdChanges; });
     b.check("Adcf").userClick();
     EXPECT_EQ(afeChanges, 1);
     EXPECT_EQ(timnusChanges, 0);

@@ -268,7 +268,8 @@ TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
     present({1, 3});
     FakeMonitor mon(*port);
     bool dialogSeen = false;
-    modem.comPortForm().stateChanged.connect([&] { dialogSeen |= modem.comPortForm().visible(); });
+    const ui::Connection seen = modem.comPortForm().stateChanged.connect(
+        [&] { dialogSeen |= modem.comPortForm().visible(); });
     EXPECT_EQ(modem.OpenModem(3), 2);
     EXPECT_FALSE(dialogSeen);
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM3"}));

@@ -215,12 +215,15 @@ protected:
             modem->waitPromptLimit = modem->readLimit = modem->writeLimit = 1;
         }
         Abort.setVisible(false);
-        Bar.stateChanged.connect([this] { maxProgress = std::max(maxProgress, Bar.value()); });
-        Status.stateChanged.connect([this] {
+        barWatch =
+            Bar.stateChanged.connect([this] { maxProgress = std::max(maxProgress, Bar.value()); });
+        statusWatch = Status.stateChanged.connect([this] {
             if (statuses.empty() || statuses.back() != Status.caption())
                 statuses.push_back(Status.caption());
         });
     }
+
+    ui::Connection barWatch, statusWatch;
 
     void setPatch(const image::Image& img, std::size_t size = image::kImageSize) {
         writeImage(dir / "patch.bin", img, size);

@@ -278,7 +278,7 @@ TEST_F(FocusTest, ValidateCancelKeepsTheFocusAndBlocksTheButtonClick) {
     done.onClick = [&] { ++clicks; };
     check.onClick = [&] { ++clicks; };
     ud.onUpClick = [&] { ++clicks; };
-    f.focusChanged.connect([&] { ++gotFocusEvents; });
+    const Connection c = f.focusChanged.connect([&] { ++gotFocusEvents; });
     ASSERT_TRUE(f.setFocus(&box));
     gotFocusEvents = 0;
 
@@ -389,7 +389,7 @@ TEST_F(ControlTest, ArraysAreFoundByIndexAndFullName) {
 TEST_F(ControlTest, RendererIsToldOfEveryVisibleChangeProgressBarStaysInRange) {
     auto& label = f.add<Label>("Status");
     int notes = 0;
-    label.stateChanged.connect([&] { ++notes; });
+    const Connection c = label.stateChanged.connect([&] { ++notes; });
     label.setCaption("Connecting");
     label.setCaption("Connecting");
     label.setVisible(false);
@@ -413,12 +413,12 @@ TEST(SignalTest, SlotMayDisconnectItselfWhileRunning) {
     Signal s;
     int a = 0;
     int b = 0;
-    int id = 0;
-    id = s.connect([&] {
+    Connection first;
+    first = s.connect([&] {
         ++a;
-        s.disconnect(id);
+        first.disconnect();
     });
-    s.connect([&] { ++b; });
+    const Connection second = s.connect([&] { ++b; });
     s.emit();
     s.emit();
     EXPECT_EQ(a, 1);
@@ -427,7 +427,7 @@ TEST(SignalTest, SlotMayDisconnectItselfWhileRunning) {
 
 TEST_F(FormTest, WindowStateIsReported) {
     int notes = 0;
-    f.stateChanged.connect([&] { ++notes; });
+    const Connection c = f.stateChanged.connect([&] { ++notes; });
     f.setCaption("Kestrel E2 Configurations");
     f.setSize(608, 500);
     f.move(10, 20);

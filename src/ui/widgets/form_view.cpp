@@ -241,12 +241,7 @@ FormView::FormView(Form& form, QWidget* parent) : QWidget(parent, Qt::Window), f
     syncForm();
 }
 
-FormView::~FormView() {
-    form_.stateChanged.disconnect(formConnection_);
-    form_.focusChanged.disconnect(focusConnection_);
-    for (auto& e : entries_)
-        e.control->stateChanged.disconnect(e.connection);
-}
+FormView::~FormView() = default;
 
 void FormView::build() {
     // Frames first, outer before inner, so that the controls they hold lie above them; the
@@ -265,7 +260,7 @@ void FormView::build() {
         Entry e;
         e.control = c;
         e.widget = createWidget(*c);
-        entries_.push_back(e);
+        entries_.push_back(std::move(e));
     }
     for (auto& e : entries_) {
         watch(e.widget, e.control);

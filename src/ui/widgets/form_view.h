@@ -48,7 +48,7 @@ private:
     struct Entry {
         Control* control = nullptr;
         QWidget* widget = nullptr;
-        int connection = 0;
+        Connection connection;
     };
 
     void build();
@@ -67,8 +67,8 @@ private:
     Form& form_;
     std::vector<Entry> entries_;
     std::unordered_map<QObject*, Control*> owners_; // widget (or inner part) -> control
-    int formConnection_ = 0;
-    int focusConnection_ = 0;
+    Connection formConnection_;
+    Connection focusConnection_;
     int updating_ = 0;            // model -> widget updates in progress: widget signals are ignored
     int focusSync_ = 0;           // Qt focus moved by the view itself
     bool inFocusIn_ = false;      // a Qt focus-in is being handled
