@@ -3,7 +3,6 @@
 //
 // Input: byte 0 chooses the exchange and the high bit of the count, bytes 1-2 the address,
 // byte 3 the count; the rest is what the line delivers, one NUL-separated piece per poll.
-#include "app/run_state.h"
 #include "modem/modem_module.h"
 #include "ui/platform.h"
 #include "ui/scripted_platform.h"
@@ -76,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     port->pieces.push_back(std::move(piece));
     platform.port = std::move(port);
 
-    rw::app::RunState run;
-    rw::modem::ModemModule modem(platform, run);
+    rw::modem::ModemModule modem(platform);
     switch (op) {
     case 0:
         (void)modem.ReadModem(address, count);
@@ -89,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)modem.WaitPrompt("M");
         break;
     default:
-        modem.WriteModem(address, static_cast<std::uint8_t>(data[3]));
+        (void)modem.WriteModem(address, static_cast<std::uint8_t>(data[3]));
         break;
     }
     return 0;

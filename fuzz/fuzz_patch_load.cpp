@@ -16,7 +16,7 @@ namespace {
 // One window per product for the whole run, as in the program, where the windows live as
 // long as the main window and every Open refills them.
 struct ProductWindow {
-    explicit ProductWindow(int mode) : ctx{run, cm, platform} {
+    explicit ProductWindow(int mode) : ctx{run.FormChange, cm, platform} {
         run.CurrentMode = mode;
         cm.ClearOverrides();
         cm.FillReservedArea();

@@ -1,5 +1,6 @@
 // startup.ini is user-edited text: reading any content must give settings, never a crash.
 #include "app/run_state.h"
+#include "app/startup_ini.h"
 
 #include <cstdint>
 #include <cstdio>

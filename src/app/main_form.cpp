@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "app/startup_ini.h"
 #include "config/general_module.h"
 
 #include <filesystem>
@@ -26,7 +27,7 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
       ExitCommand(add<ui::Button>("ExitCommand")), MainLabel(add<ui::Label>("MainLabel")),
       Status(add<ui::Label>("Status")), ProgressBar(add<ui::ProgressBar>("ProgressBar")),
       Picture1(add<ui::Picture>("Picture1")), platform_(platform), welcome_(welcome),
-      factory_(std::move(factory)), ctx_{run, cm, platform, this}, userForm_(cm) {
+      factory_(std::move(factory)), ctx_{run.FormChange, cm, platform, this}, userForm_(cm) {
     OpenCommand.setCaption("&Open File");
     Create.setCaption("&Save new file");
     Create.setEnabled(false);
@@ -92,7 +93,7 @@ bool MainForm::Form_Load() {
     move(welcome_.left(), welcome_.top());
     welcome_.hide();
     run.CurrentMode = welcome_.CurrentMode;
-    const Product* product = productForMode(run.CurrentMode);
+    const image::Product* product = image::productForMode(run.CurrentMode);
     if (product && factory_) configForm_ = factory_(run.CurrentMode, ctx_);
     setLoading(true);
     run.Dir = currentDirectory ? currentDirectory() : std::string();
@@ -116,7 +117,7 @@ bool MainForm::Form_Load() {
     }
     run.FileBegining = product->modeCode;
 
-    about_.ModeLabel.setCaption(about_.ModeLabel.caption() + kSoftwareVersion);
+    about_.ModeLabel.setCaption(about_.ModeLabel.caption() + image::kSoftwareVersion);
     cm.FillReservedArea();
     HideProgress();
     PortOpened = false;
@@ -149,7 +150,7 @@ void MainForm::OpenCommand_Click() {
         const int p = Last_Dir(path);
         const std::size_t i4 = static_cast<std::size_t>(p + 3);
         if (i4 < path.size() && (path[i4] == 'P' || path[i4] == 'p') &&
-            isGenerationB(run.CurrentMode)) {
+            !image::isBPlus(run.CurrentMode)) {
             platform_.msgBox("This patch does not match this application", ui::Icon::Critical,
                              ui::Buttons::OK, "Invalid patch version");
             setLoading(false);
@@ -212,7 +213,7 @@ bool MainForm::Create_Click() {
         return false;
     }
     image::Image out = source->bytes;
-    if (isBPlus(run.CurrentMode))
+    if (image::isBPlus(run.CurrentMode))
         for (int i = 0; i < image::kReservedSize; ++i)
             out[static_cast<std::size_t>(image::kReservedOffset + i)] =
                 cm.ReservedArea[static_cast<std::size_t>(i)];

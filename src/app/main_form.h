@@ -18,7 +18,9 @@
 
 namespace rw::modem {
 class ModemModule;
-}
+class DefaultPortStore;
+class ControlsDisplay;
+} // namespace rw::modem
 
 namespace rw::app {
 
@@ -121,7 +123,9 @@ private:
     std::string dialogFileName_;
     bool quitRequested_ = false;
     // Shared so that this file needs no definition of the modem module to destroy it.
+    std::shared_ptr<modem::DefaultPortStore> portStore_;
     std::shared_ptr<modem::ModemModule> modem_;
+    std::shared_ptr<modem::ControlsDisplay> display_;
 };
 
 // The configuration windows of the product (config::ConfigForm::create).

@@ -1,6 +1,7 @@
 // The "&Program" command's wiring, kept apart from the main window so that the window and
 // its tests link without the modem link.
 #include "app/main_form.h"
+#include "app/startup_ini.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
@@ -9,28 +10,31 @@
 namespace rw::app {
 
 void MainForm::wireProgramming() {
-    if (!modem_) modem_ = std::make_shared<modem::ModemModule>(platform_, run);
+    if (!modem_) {
+        portStore_ = std::make_shared<StartupIniPortStore>(run.Dir);
+        modem_ = std::make_shared<modem::ModemModule>(platform_, portStore_.get());
+        display_ = std::make_shared<modem::ControlsDisplay>(
+            Dump, Abort, Status, ProgressBar, [this] { ShowConnecting(); },
+            [this] { HideProgress(); });
+    }
     // The port dialog's wait ends only with an answer: leaving the program gives it one.
     stopWaits_ = [this] {
         if (modem_ && modem_->comPortForm().visible()) modem_->comPortForm().closedByFrame();
     };
     onProgram = [this] {
-        if (!configForm_ || !modem_) return;
-        modem::RunControls controls{Dump,
-                                    Abort,
-                                    Status,
-                                    ProgressBar,
-                                    [this] { ShowConnecting(); },
-                                    [this] { HideProgress(); },
-                                    PortOpened,
-                                    PortSelected};
+        const image::Product* product = image::productForMode(run.CurrentMode);
+        if (!configForm_ || !modem_ || !product) return;
         modem::RunOptions options;
         options.backupDir = backupDir;
         if (options.backupDir.empty())
             options.backupDir =
                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() +
                 "/backups";
-        modem::ProgrammingRun programmingRun(platform_, run, cm, *modem_, *configForm_, controls);
+        modem::ProgrammingRun programmingRun(
+            platform_,
+            {*product, run.PathOfFile, run.WatchdogEnabled, run.StopRunning, PortOpened,
+             PortSelected},
+            cm, *modem_, *configForm_, *display_);
         const modem::RunReport report = programmingRun.run(options);
         if (!report.backupPath.empty()) about_.setLastBackup(report.backupPath);
     };

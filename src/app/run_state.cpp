@@ -2,27 +2,9 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace rw::app {
-
-const std::array<Product, 4> kProducts{{
-    {1, "KRX22822  V1.2", "MII_B", false, false, "E2MB", "Kestrel ",
-     "Kestrel-D VER 1.1/1.2 Romwright", "Kestrel E2 software  ", "Kestrel E2 Configurations"},
-    {2, "KRB22812  V2.1", "ATM_B", true, false, "E2UB", "ATM ", "VDSL-D VER 1.1 Romwright",
-     "VDSL E2 software  ", "ATM E2 Configurations"},
-    {3, "KRX22822  V2.2", "MII_BP", false, true, "E2MP", "Kestrel ",
-     "Kestrel-D VER 2.1/2.2 Romwright", "Kestrel E2 software  ", "Kestrel E2 Configurations"},
-    {4, "KRX22812  V2.2", "ATM_BP", true, true, "E2UP", "ATM ", "VDSL-D VER 2.2 Romwright",
-     "VDSL E2 software  ", "ATM E2 Configurations"},
-}};
-
-const Product* productForMode(int mode) {
-    if (mode < 1 || mode > 4) return nullptr;
-    return &kProducts[static_cast<std::size_t>(mode - 1)];
-}
 
 bool isPathSeparator(char c) {
 #ifdef _WIN32
@@ -54,53 +36,6 @@ int Last_Dir(const std::string& InputString) {
         i = next;
         if (i == 0) return j;
     }
-}
-
-std::string iniValue(const std::string& line) {
-    const auto q = line.find('"');
-    const std::size_t start = q == std::string::npos ? 0 : q + 1;
-    if (line.empty() || start >= line.size()) return {};
-    return line.substr(start, line.size() - 1 - start);
-}
-
-std::string startupIniPath(const std::string& dir) {
-#ifdef _WIN32
-    const char sep = '\\';
-#else
-    const char sep = '/';
-#endif
-    if (dir.empty()) return "startup.ini";
-    if (isSeparator(dir.back())) return dir + "startup.ini";
-    return dir + sep + "startup.ini";
-}
-
-StartupSettings ReadStartupIni(const std::string& dir) {
-    StartupSettings s;
-    std::ifstream in(startupIniPath(dir), std::ios::binary);
-    if (!in) return s;
-    // Four comma- or line-separated fields; CR LF or LF line ends.
-    std::vector<std::string> fields;
-    std::string line;
-    while (fields.size() < 4 && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::stringstream ss(line);
-        std::string f;
-        bool any = false;
-        while (std::getline(ss, f, ',')) {
-            fields.push_back(f);
-            any = true;
-        }
-        if (!any) fields.emplace_back();
-    }
-    if (fields.size() < 4) return s;
-    auto lower = [](std::string v) {
-        for (auto& c : v)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return v;
-    };
-    s.ExpertMode = lower(iniValue(fields[2])) == "expert";
-    s.WatchdogEnabled = lower(iniValue(fields[3])) != "disabled";
-    return s;
 }
 
 int modeFromCommandLine(const std::string& commandLine) {

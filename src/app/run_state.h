@@ -1,6 +1,7 @@
 // The run-wide state held by the main window, and the product table.
 #pragma once
 
+#include "image/product.h"
 #include "ui/controls.h"
 
 #include <array>
@@ -9,31 +10,6 @@
 #include <vector>
 
 namespace rw::app {
-
-struct Product {
-    int mode;                  // CurrentMode 1..4
-    const char* productCode;   // welcome list row
-    const char* window;        // configuration window name
-    bool utopia;               // UTOPIA (ATM) interface, else MII
-    bool bplus;                // generation B+, else B
-    const char* modeCode;      // FileBegining
-    const char* captionPrefix; // put in front of "E2 Utility"
-    const char* mainLabel;     // MainLabel caption
-    const char* aboutText;     // About ModeLabel text, before the version
-    const char* configCaption; // configuration window caption
-};
-
-extern const std::array<Product, 4> kProducts;
-// Nullptr for anything but 1..4.
-const Product* productForMode(int mode);
-inline bool isBPlus(int mode) {
-    return mode == 3 || mode == 4;
-}
-inline bool isGenerationB(int mode) {
-    return mode == 1 || mode == 2;
-}
-
-inline constexpr const char* kSoftwareVersion = "X.0.0.2";
 
 struct RunState {
     std::string Dir;          // working directory; startup.ini lives here
@@ -51,18 +27,6 @@ struct RunState {
 // texts shorter than two characters or ending in a separator; 1 when there is none after
 // the first character. On POSIX '/' counts as well as '\'.
 int Last_Dir(const std::string& InputString);
-
-struct StartupSettings {
-    bool ExpertMode = false;
-    bool WatchdogEnabled = true;
-};
-// Reads Dir/startup.ini; any failure gives the defaults.
-StartupSettings ReadStartupIni(const std::string& dir);
-// The value rule of startup.ini lines: after the first double quote (or from the start),
-// up to but not including the line's last character.
-std::string iniValue(const std::string& line);
-// The path of startup.ini in a folder, with the platform's separator.
-std::string startupIniPath(const std::string& dir);
 
 // '\\', and on POSIX also '/'.
 bool isPathSeparator(char c);

@@ -41,7 +41,7 @@ bool WelcomeForm::Form_Load(const std::string& commandLine) {
 
 void WelcomeForm::Continue_Click() {
     // Exact comparison, the two blanks included.
-    for (const auto& p : kProducts)
+    for (const auto& p : image::kProducts)
         if (InterfaceOption.text() == p.productCode) CurrentMode = p.mode;
     hide();
     Patch_Load_Mode = false;

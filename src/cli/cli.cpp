@@ -47,6 +47,44 @@ bool looksLikeComName(const std::string& port) {
     return true;
 }
 
+// The run's progress on stderr: the phase the main window's status line would show and the
+// percentage its bar would, from the same events.
+class ProgressLine : public modem::RunObserver {
+public:
+    explicit ProgressLine(Console& console) : console_(console) {}
+    void phaseStarted(modem::RunPhase phase, bool) override {
+        switch (phase) {
+        case modem::RunPhase::Connect:
+            show("Connecting", 0);
+            break;
+        case modem::RunPhase::Read:
+            show("Reading", 4);
+            break;
+        case modem::RunPhase::Write:
+            show("Writing", percent_);
+            break;
+        case modem::RunPhase::Verify:
+            show("Checking", percent_);
+            break;
+        default:
+            break;
+        }
+    }
+    void blockDone(modem::RunPhase, int) override { show(phase_, percent_ + 1); }
+    void progressEnded() override { console_.endProgress(); }
+    void finished(const modem::RunReport&) override { console_.endProgress(); }
+
+private:
+    void show(const std::string& phase, int percent) {
+        phase_ = phase;
+        percent_ = percent;
+        console_.progress(phase_, percent_);
+    }
+    Console& console_;
+    std::string phase_;
+    int percent_ = 0;
+};
+
 class Runner {
 public:
     Runner(Console& console, const Arguments& args) : console_(console), args_(args) {}
@@ -97,7 +135,7 @@ private:
     void checkReservedArguments(int mode) {
         for (const ReservedEdit& r : args_.reserved) {
             const std::string what = "--reserved " + r.address + "=" + r.value;
-            if (!app::isBPlus(mode))
+            if (!image::isBPlus(mode))
                 throw CommandFailure{2, what + ": products 1 and 2 have no reserved area to edit"};
             if (!parseHexByte(r.address))
                 throw CommandFailure{2, what + ": the address must be 00..FF (hexadecimal)"};
@@ -252,34 +290,20 @@ private:
             const int ms = std::atoi(pause);
             if (ms > 0 && ms <= 1800) modem->ReadingTimer().setInterval(ms);
         }
-        modem::RunControls controls{m.Dump,
-                                    m.Abort,
-                                    m.Status,
-                                    m.ProgressBar,
-                                    [&m] { m.ShowConnecting(); },
-                                    [&m] { m.HideProgress(); },
-                                    m.PortOpened,
-                                    m.PortSelected};
-        auto showProgress = [this, &m] {
-            // Hiding resets the bar to 0 first; that is no progress to show.
-            if (!m.Status.visible() || !m.ProgressBar.visible())
-                console_.endProgress();
-            else if (!m.Status.caption().empty())
-                console_.progress(m.Status.caption(), m.ProgressBar.value());
-        };
-        const ui::Connection statusSlot = m.Status.stateChanged.connect(showProgress);
-        const ui::Connection barSlot = m.ProgressBar.stateChanged.connect(showProgress);
-
+        ProgressLine progress(console_);
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
         s.platform().loop->onProcessEvents = [&m] {
             if (InterruptGuard::count() > 0) m.run.StopRunning = true;
         };
         modemWorkStarted_ = true;
-        modem::ProgrammingRun programmingRun(s.platform(), m.run, m.cm, *modem, s.form(), controls);
+        modem::ProgrammingRun programmingRun(
+            s.platform(),
+            {*image::productForMode(s.mode()), m.run.PathOfFile, m.run.WatchdogEnabled,
+             m.run.StopRunning, m.PortOpened, m.PortSelected},
+            m.cm, *modem, s.form(), progress);
         modem::RunReport report = programmingRun.run(options);
         s.platform().loop->onProcessEvents = nullptr;
-        console_.endProgress();
         if (InterruptGuard::count() > 0) report.completed = false;
         return report;
     }

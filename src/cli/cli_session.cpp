@@ -54,7 +54,7 @@ Session::Session(Console& console, int mode)
     platform_.boxes.onShow = [this](const ui::RecordedBox& box) {
         console_.message(box.title, box.text, box.detail);
     };
-    if (const app::Product* p = app::productForMode(mode)) {
+    if (const image::Product* p = image::productForMode(mode)) {
         welcome_.InterfaceOption.userPick(std::string(p->productCode));
         welcome_.Continue_Click();
     }
@@ -192,7 +192,7 @@ void Session::applyEdit(const FieldEdit& edit) {
 
 void Session::applyReserved(const ReservedEdit& edit) {
     const std::string what = "--reserved " + edit.address + "=" + edit.value;
-    if (!app::isBPlus(mode_))
+    if (!image::isBPlus(mode_))
         throw CommandFailure{2, what + ": products 1 and 2 have no reserved-area editor"};
     if (!parseHexByte(edit.address))
         throw CommandFailure{2, what + ": the address must be 00..FF (hexadecimal)"};

@@ -3,7 +3,6 @@
 // override table (programming) or into a saved image.
 #pragma once
 
-#include "app/run_state.h"
 #include "image/config_module.h"
 #include "ui/controls.h"
 #include "ui/platform.h"
@@ -27,7 +26,7 @@ public:
 };
 
 struct FormContext {
-    app::RunState& run;
+    ui::Flag& formChange; // the main window's FormChange
     image::ConfigModule& cm;
     ui::Platform& platform;
     MainWindowHooks* main = nullptr;

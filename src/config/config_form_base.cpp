@@ -8,7 +8,7 @@ ConfigForm::ConfigForm(FormContext& ctx, Variant v, std::string name, std::strin
 ConfigForm::~ConfigForm() = default;
 
 void ConfigForm::markChanged() {
-    if (!Loading) ctx_.run.FormChange = true;
+    if (!Loading) ctx_.formChange = true;
 }
 
 bool ConfigForm::ConfirmStorable() {

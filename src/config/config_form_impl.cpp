@@ -93,7 +93,7 @@ ConfigFormImpl::ConfigFormImpl(FormContext& ctx, const VariantTraits& traits)
     setSize(size_.expertWidth, size_.height);
     // Window load: private flags cleared, nothing changed yet.
     AfeUpdating = false;
-    ctx.run.FormChange = false;
+    ctx.formChange = false;
 }
 
 // ---- control factories ------------------------------------------------------------------
@@ -136,7 +136,7 @@ void ConfigFormImpl::contain(ui::Frame* frame, std::initializer_list<ui::Control
 void ConfigFormImpl::hexEntryRule(ui::TextBox& box) {
     if (isBPlus()) {
         box.onValidate = [this, &box](ui::Control*, bool& cancel) {
-            if (CheckHexField(box.text(), context().platform, context().run)) cancel = true;
+            if (CheckHexField(box.text(), context().platform, context().formChange)) cancel = true;
         };
     } else {
         box.onChange = [this] { mark(); };
@@ -480,7 +480,7 @@ void ConfigFormImpl::buildFooter() {
     auto& def = add<ui::Button>("Default");
     def.setCaption("Default");
     def.onClick = [this] {
-        if (variant() == Variant::MII_BP && !Loading) context().run.FormChange = true;
+        if (variant() == Variant::MII_BP && !Loading) context().formChange = true;
         SetDefaults();
     };
     auto& done = add<ui::Button>("WriteReturn");

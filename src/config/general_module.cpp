@@ -1,6 +1,5 @@
 #include "config/general_module.h"
 
-#include "app/run_state.h"
 #include "ui/controls.h"
 #include "ui/platform.h"
 
@@ -350,13 +349,13 @@ bool IsHexByte(const std::string& text) {
     return isHexDigit(text[0]);
 }
 
-bool CheckHexField(const std::string& text, ui::Platform& platform, app::RunState& run) {
+bool CheckHexField(const std::string& text, ui::Platform& platform, ui::Flag& formChange) {
     if (!IsHexByte(text)) {
         platform.msgBox("Please insert new value", ui::Icon::Exclamation, ui::Buttons::OK,
                         "Illegal Parameter");
         return true;
     }
-    run.FormChange = true;
+    formChange = true;
     return false;
 }
 

@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
-namespace rw::app {
-struct RunState;
-}
 namespace rw::ui {
 class Form;
 class TextBox;
 class ComboBox;
 class Platform;
+class Flag;
 } // namespace rw::ui
 
 namespace rw::config {
@@ -66,6 +64,6 @@ void BytesToPsd(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& att
                 ui::TextBox& low, ui::TextBox& high);
 bool IsHexByte(const std::string& text);
 // True when rejected ("Please insert new value" shown); on acceptance sets FormChange.
-bool CheckHexField(const std::string& text, ui::Platform& platform, app::RunState& run);
+bool CheckHexField(const std::string& text, ui::Platform& platform, ui::Flag& formChange);
 
 } // namespace rw::config

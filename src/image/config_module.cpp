@@ -1,5 +1,7 @@
 #include "image/config_module.h"
 
+#include "image/product.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -22,29 +24,24 @@ int slotOffset(int slot, bool bplus) {
 
 std::vector<int> slotsForMode(int mode) {
     std::vector<int> s;
+    const Product* p = productForMode(mode);
     for (int i = 0; i <= 28; ++i)
         s.push_back(i);
-    switch (mode) {
-    case 1:
+    if (!p) return s;
+    if (p->utopia) {
+        s.push_back(44);
+    } else if (!p->bplus) {
         s.push_back(30);
         s.push_back(31);
-        break;
-    case 2:
-    case 4:
-        s.push_back(44);
-        break;
-    case 3:
+    } else {
         for (int i = 32; i <= 43; ++i)
             s.push_back(i);
-        break;
-    default:
-        break;
     }
     return s;
 }
 
 void fillPatchBytes(ConfigModule& cm, const Image& img, int mode) {
-    const bool bplus = mode == 3 || mode == 4;
+    const bool bplus = isBPlus(mode);
     cm.PatchVersion = img[kVersionOffset];
     cm.PatchBytes[29] = img[kVersionOffset];
     for (int slot : slotsForMode(mode)) {

@@ -1,5 +1,7 @@
 #include "image/sample_image.h"
 
+#include "image/product.h"
+
 namespace rw::image {
 
 namespace {
@@ -29,8 +31,9 @@ Image makeSampleImage(int mode) {
     if (mode < 1 || mode > 4) return img;
     fillDeterministic(img, mode);
 
-    const bool bplus = mode == 3 || mode == 4;
-    const bool atm = mode == 2 || mode == 4;
+    const Product& product = *productForMode(mode);
+    const bool bplus = product.bplus;
+    const bool atm = product.utopia;
     img[0] = 0x55;
     img[kVersionOffset] = kSampleVersion;
 

@@ -31,7 +31,7 @@ ComPortForm::ComPortForm(int& comNumber)
             if (ComPort.text() == names[i]) comNumber_ = i + 1;
     };
     Cancel.onClick = [this] {
-        comNumber_ = 11;
+        comNumber_ = kDialogCancelled;
         hide();
     };
 }

@@ -1,11 +1,7 @@
 #include "modem/modem_module.h"
 
-#include <QSaveFile>
-
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace rw::modem {
@@ -14,9 +10,6 @@ namespace {
 
 constexpr char kEsc = '\x1B';
 constexpr int kReadingTimerInterval = 1800;
-const char* const kReadFailure = "Could not communicate with local modem properly.";
-const char* const kWriteFailure = "Could not communicate with timer local device properly.";
-const char* const kCommunicationError = "Communication Error";
 
 using Millis = std::chrono::milliseconds;
 
@@ -81,25 +74,6 @@ bool pollReply(ui::SerialPort& port, ui::Clock& clock, std::string& buffer, int 
     }
 }
 
-// startup.ini read as comma- or line-separated fields, at most `max` of them.
-bool readIniFields(const std::string& path, std::size_t max, std::vector<std::string>& fields) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    while (fields.size() < max && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::stringstream ss(line);
-        std::string f;
-        bool any = false;
-        while (fields.size() < max && std::getline(ss, f, ',')) {
-            fields.push_back(f);
-            any = true;
-        }
-        if (!any) fields.emplace_back();
-    }
-    return !in.bad();
-}
-
 } // namespace
 
 std::string lineHex(unsigned value) {
@@ -122,8 +96,8 @@ std::string comDeviceName(int n) {
 #endif
 }
 
-ModemModule::ModemModule(ui::Platform& platform, app::RunState& run)
-    : platform_(platform), run_(run), readingTimer_(platform.events().createTimer()),
+ModemModule::ModemModule(ui::Platform& platform, DefaultPortStore* store)
+    : platform_(platform), store_(store), readingTimer_(platform.events().createTimer()),
       comPortForm_(std::make_unique<ComPortForm>(ComNumber)) {
     readingTimer_->setInterval(kReadingTimerInterval);
     readingTimer_->setEnabled(false);
@@ -148,8 +122,9 @@ bool ModemModule::WaitPrompt(const std::string& letter) {
     return found;
 }
 
-std::array<std::uint8_t, 256> ModemModule::ReadModem(std::uint16_t address, int count) {
-    std::array<std::uint8_t, 256> result{};
+ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
+    ReadReply reply;
+    auto& result = reply.bytes;
     int n = count;
     if (n % 8 == 1 && n != 1) n = n + 1;
     // Outside 1..256 the result could not hold the reply; keep the request within it.
@@ -192,25 +167,20 @@ std::array<std::uint8_t, 256> ModemModule::ReadModem(std::uint16_t address, int 
             result[i] = readTwoHex(buffer, pos);
         }
     }
-    if (!complete) {
-        lastFailedCommand_ = command;
-        platform_.msgBox(kReadFailure, ui::Icon::Critical, ui::Buttons::OK, kCommunicationError);
-        run_.StopRunning = true;
-    }
+    if (!complete) lastFailedCommand_ = command;
+    reply.ok = complete;
     platform_.events().processEvents();
-    return result;
+    return reply;
 }
 
-void ModemModule::WriteModem(std::uint16_t address, std::uint8_t value) {
+bool ModemModule::WriteModem(std::uint16_t address, std::uint8_t value) {
     port().takeReceived();
     const std::string command = "WR " + lineHex(address) + " " + lineHex(value);
     port().send(command + "\r");
     std::string buffer;
-    if (!pollReply(port(), platform_.clock(), buffer, writeLimit, hasPrompt)) {
-        lastFailedCommand_ = command;
-        platform_.msgBox(kWriteFailure, ui::Icon::Critical, ui::Buttons::OK, kCommunicationError);
-        run_.StopRunning = true;
-    }
+    if (pollReply(port(), platform_.clock(), buffer, writeLimit, hasPrompt)) return true;
+    lastFailedCommand_ = command;
+    return false;
 }
 
 void ModemModule::ReadingTimer_Timer() {
@@ -244,30 +214,14 @@ void ModemModule::ListPorts() {
 }
 
 std::string ModemModule::ReadDefaultCom() {
-    std::vector<std::string> fields;
-    if (!readIniFields(app::startupIniPath(run_.Dir), 2, fields) || fields.size() < 2) return {};
-    return app::iniValue(fields[1]);
+    return store_ ? store_->defaultPort() : std::string();
 }
 
 void ModemModule::SaveDefaultCom(const std::string& name) {
-    const std::string path = app::startupIniPath(run_.Dir);
-    std::vector<std::string> fields;
-    if (!readIniFields(path, 4, fields) || fields.size() < 2) return;
-    std::string text = fields[0] + "\r\n" + "defaultcom = \"" + name + "\"\r\n";
-    for (std::size_t i = 2; i < fields.size(); ++i)
-        text += fields[i] + "\r\n";
-    // Written aside and renamed over the old file, so a failure never leaves half a file.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-        static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    if (store_) store_->saveDefaultPort(name);
 }
 
-int ModemModule::probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
+OpenOutcome ModemModule::probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
                             const std::string& defaultCom) {
     std::string text;
     std::string title;
@@ -287,7 +241,7 @@ int ModemModule::probeModem(ui::OpenResult r, const std::string& portText, bool 
             if (fromDialog && comPortForm_->SaveAsDefault.checked() &&
                 comPortForm_->ComPort.text() != defaultCom)
                 SaveDefaultCom(comPortForm_->ComPort.text());
-            return 2;
+            return OpenOutcome::Ready;
         }
         closePort();
         text =
@@ -296,10 +250,10 @@ int ModemModule::probeModem(ui::OpenResult r, const std::string& portText, bool 
     }
     const ui::Answer a =
         platform_.msgBox(text, ui::Icon::Question, ui::Buttons::RetryCancel, title);
-    return a == ui::Answer::Retry ? 1 : 0;
+    return a == ui::Answer::Retry ? OpenOutcome::Retry : OpenOutcome::GiveUp;
 }
 
-int ModemModule::OpenModem(int portNumber) {
+OpenOutcome ModemModule::OpenModem(int portNumber) {
     ListPorts();
     const std::string d = ReadDefaultCom();
     ui::ComboBox& combo = comPortForm_->ComPort;
@@ -312,14 +266,14 @@ int ModemModule::OpenModem(int portNumber) {
     // The main window stays usable while the user makes up their mind.
     while (ComNumber == 0)
         platform_.events().waitForEvents(50);
-    if (ComNumber == 11) return 0;
+    if (ComNumber == kDialogCancelled) return OpenOutcome::GiveUp;
     comPortForm_->hide();
     platform_.events().processEvents();
     const ui::OpenResult r = OpenPort(ComNumber);
     return probeModem(r, " " + std::to_string(ComNumber), true, d);
 }
 
-int ModemModule::OpenModemDevice(const std::string& device, const std::string& portText) {
+OpenOutcome ModemModule::OpenModemDevice(const std::string& device, const std::string& portText) {
     port().setPortName(device);
     port().setSettings(kLineSettings);
     ui::OpenResult r = port().open();

@@ -2,7 +2,6 @@
 // prompt test, "RD " reads, "WR " writes).
 #pragma once
 
-#include "app/run_state.h"
 #include "ui/controls.h"
 #include "ui/platform.h"
 
@@ -21,6 +20,33 @@ std::string lineHex(unsigned value);
 // The device behind COMn: the environment variable ROMWRIGHT_COMn when set, otherwise
 // /dev/ttyS<n-1> on POSIX and COMn on Windows.
 std::string comDeviceName(int n);
+
+// What a read brought back: entries 0..n-1 of the dump (the rest 0), and whether the reply
+// was complete. The entries of a failed read mean nothing.
+struct ReadReply {
+    std::array<std::uint8_t, 256> bytes{};
+    bool ok = false;
+    std::uint8_t operator[](std::size_t i) const { return bytes[i]; }
+};
+
+// OpenModem's outcome.
+enum class OpenOutcome {
+    GiveUp, // the dialog was cancelled, or the user did not want to retry
+    Retry,  // the user asked to try another port
+    Ready,  // a monitor answered; the port stays open
+};
+
+// ComNumber of a cancelled port dialog.
+inline constexpr int kDialogCancelled = 11;
+
+// Where the default port is remembered between runs (the application's startup.ini).
+class DefaultPortStore {
+public:
+    virtual ~DefaultPortStore() = default;
+    // The remembered port's name, empty when there is none.
+    virtual std::string defaultPort() = 0;
+    virtual void saveDefaultPort(const std::string& name) = 0;
+};
 
 // "Initialize hardware": the port dialog.
 class ComPortForm : public ui::Form {
@@ -41,13 +67,15 @@ private:
 
 class ModemModule {
 public:
-    ModemModule(ui::Platform& platform, app::RunState& run);
+    // `store` may be null: no default port then, and none is saved.
+    ModemModule(ui::Platform& platform, DefaultPortStore* store = nullptr);
     ~ModemModule();
 
-    // ---- monitor protocol ----
+    // ---- monitor protocol: failures are reported to the caller, never shown here ----
     bool WaitPrompt(const std::string& letter);
-    std::array<std::uint8_t, 256> ReadModem(std::uint16_t address, int count);
-    void WriteModem(std::uint16_t address, std::uint8_t value);
+    ReadReply ReadModem(std::uint16_t address, int count);
+    // False when no prompt came back in time.
+    bool WriteModem(std::uint16_t address, std::uint8_t value);
     void ReadingTimer_Timer(); // tick of the 1800 ms pause timer
     bool WaitingForTimer = false;
     ui::Timer& ReadingTimer() { return *readingTimer_; }
@@ -57,14 +85,13 @@ public:
     void ListPorts();
     std::string ReadDefaultCom();
     void SaveDefaultCom(const std::string& name);
-    // 0 give up, 1 the user asked to retry, 2 a modem answered and the port is open.
     // portNumber 0 asks the user in the port dialog.
-    int OpenModem(int portNumber);
+    OpenOutcome OpenModem(int portNumber);
     // The same for a device given by path (command line): no listing, no dialog; the
     // messages name the device where they would name the port number.
     // `portText` is how the messages name the port (" 3" for COM3); empty: " " + device.
-    int OpenModemDevice(const std::string& device, const std::string& portText = {});
-    int ComNumber = 0; // 0 none yet, 1..4 chosen, 11 cancelled
+    OpenOutcome OpenModemDevice(const std::string& device, const std::string& portText = {});
+    int ComNumber = 0; // 0 none yet, 1..4 chosen, kDialogCancelled
     ComPortForm& comPortForm() { return *comPortForm_; }
 
     ui::SerialPort& port() { return platform_.serialPort(); }
@@ -78,11 +105,11 @@ public:
 
 private:
     // After the open: asks about a failed open, or probes for a monitor; OpenModem's result.
-    int probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
+    OpenOutcome probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
                    const std::string& defaultCom);
 
     ui::Platform& platform_;
-    app::RunState& run_;
+    DefaultPortStore* store_;
     std::unique_ptr<ui::Timer> readingTimer_;
     std::unique_ptr<ComPortForm> comPortForm_;
     std::string lastFailedCommand_;

@@ -3,6 +3,7 @@
 #include "modem/backup.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace rw::modem {
@@ -32,6 +33,21 @@ constexpr int kImageSize = image::kImageSize;
 const char* const kMismatchText = "The modem you have selected does not match this application.";
 const char* const kInterfaceTitle = "Modem interface type mismatch";
 const char* const kErrorTitle = "Progrming Error";
+const char* const kReadFailure = "Could not communicate with local modem properly.";
+const char* const kWriteFailure = "Could not communicate with timer local device properly.";
+const char* const kCommunicationError = "Communication Error";
+
+// Runs its function when the scope ends, however it ends.
+template <class F> class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F f_;
+};
 
 std::string hex(unsigned value, int width) {
     char buf[16];
@@ -41,7 +57,7 @@ std::string hex(unsigned value, int width) {
 
 } // namespace
 
-// ---- register routines -------------------------------------------------------------------
+// ---- register tables ----------------------------------------------------------------
 
 std::string InterfaceName(std::uint8_t b) {
     static const char* const names[8][2] = {{"Utopia Master", "Utopia Master"},
@@ -57,53 +73,16 @@ std::string InterfaceName(std::uint8_t b) {
     return names[t][v];
 }
 
-bool InterfaceAccepted(int mode, const std::string& name) {
-    if (mode == 2 || mode == 4)
+bool InterfaceAccepted(const image::Product& product, const std::string& name) {
+    if (product.utopia)
         return name.find("Utopia") != std::string::npos || name == "T1/E1 repeater";
-    if (mode == 1 || mode == 3)
-        return name.find("7wire") != std::string::npos || name.find("MII") != std::string::npos;
-    return false;
+    return name.find("7wire") != std::string::npos || name.find("MII") != std::string::npos;
 }
 
 std::string GenerationName(std::uint8_t revision) {
     if (revision == 41 || revision == 44) return "B";
     if (revision == 49 || revision == 50) return "B+";
     return "NotBorB+";
-}
-
-std::string ReadInterfaceType(ModemModule& modem) {
-    return InterfaceName(modem.ReadModem(kInterfaceReg, 1)[0]);
-}
-
-std::string ReadGeneration(ModemModule& modem) {
-    return GenerationName(modem.ReadModem(kRevisionReg, 1)[0]);
-}
-
-bool WatchdogOff(ModemModule& modem) {
-    std::uint8_t b = modem.ReadModem(kWatchdogReg, 1)[0];
-    if ((b & kWatchdogBit) == 0) return true;
-    modem.WriteModem(kUnlockReg, kUnlockValue);
-    modem.WriteModem(kWatchdogReg, kWatchdogStop);
-    b = modem.ReadModem(kWatchdogReg, 1)[0];
-    return (b & kWatchdogBit) == 0;
-}
-
-void EnterPromptM(ModemModule& modem) {
-    const std::string g = ReadGeneration(modem);
-    if (g == "B") {
-        modem.WriteModem(kModeReg, kModeKeyB);
-    } else if (g == "B+") {
-        const std::uint8_t v = modem.ReadModem(kModeKeyReg, 1)[0];
-        modem.WriteModem(kModeReg, v);
-    }
-}
-
-void LeavePromptM(ModemModule& modem) {
-    modem.WriteModem(kModeReg, kModeLeave);
-}
-
-std::uint16_t E2Base(int mode) {
-    return app::isBPlus(mode) ? 0xC000 : 0x9000;
 }
 
 std::vector<std::string> mismatchLines(const std::vector<ByteMismatch>& mismatches,
@@ -121,379 +100,391 @@ std::vector<std::string> mismatchLines(const std::vector<ByteMismatch>& mismatch
     return lines;
 }
 
+
+// ---- the exchanges of a run --------------------------------------------------------------
+
+void MonitorCommands::failed(const std::string& message) {
+    if (firstFailure_.empty()) firstFailure_ = modem_.lastFailedCommand();
+    platform_.msgBox(message, ui::Icon::Critical, ui::Buttons::OK, kCommunicationError);
+    stop_ = true;
+}
+
+ReadReply MonitorCommands::read(std::uint16_t address, int count) {
+    ReadReply r = modem_.ReadModem(address, count);
+    if (!r.ok) failed(kReadFailure);
+    return r;
+}
+
+bool MonitorCommands::write(std::uint16_t address, std::uint8_t value) {
+    const bool ok = modem_.WriteModem(address, value);
+    if (!ok) failed(kWriteFailure);
+    return ok;
+}
+
+std::string MonitorCommands::ReadInterfaceType() {
+    return InterfaceName(read(kInterfaceReg, 1)[0]);
+}
+
+std::string MonitorCommands::ReadGeneration() {
+    return GenerationName(read(kRevisionReg, 1)[0]);
+}
+
+bool MonitorCommands::WatchdogOff() {
+    std::uint8_t b = read(kWatchdogReg, 1)[0];
+    if ((b & kWatchdogBit) == 0) return true;
+    write(kUnlockReg, kUnlockValue);
+    write(kWatchdogReg, kWatchdogStop);
+    b = read(kWatchdogReg, 1)[0];
+    return (b & kWatchdogBit) == 0;
+}
+
+void MonitorCommands::EnterPromptM() {
+    const std::string g = ReadGeneration();
+    if (g == "B") {
+        write(kModeReg, kModeKeyB);
+    } else if (g == "B+") {
+        const std::uint8_t v = read(kModeKeyReg, 1)[0];
+        write(kModeReg, v);
+    }
+}
+
+void MonitorCommands::LeavePromptM() {
+    write(kModeReg, kModeLeave);
+}
+
 // ---- the run -----------------------------------------------------------------------------
 
-ProgrammingRun::ProgrammingRun(ui::Platform& platform, app::RunState& run, image::ConfigModule& cm,
-                               ModemModule& modem, config::ConfigForm& form, RunControls controls)
-    : platform_(platform), run_(run), cm_(cm), modem_(modem), form_(form), c_(std::move(controls)) {
+ProgrammingRun::ProgrammingRun(ui::Platform& platform, RunContext context, image::ConfigModule& cm,
+                               ModemModule& modem, config::ConfigForm& form,
+                               RunObserver& observer)
+    : platform_(platform), ctx_(std::move(context)), cm_(cm), modem_(modem), form_(form),
+      observer_(observer), link_(modem, platform, ctx_.stopRunning) {}
+
+void ProgrammingRun::fail(const std::string& why) {
+    if (errorCount_ == 0) errorCount_ = 1;
+    if (failure_.empty()) failure_ = why;
 }
 
-void ProgrammingRun::track() {
-    const std::string& now = modem_.lastFailedCommand();
-    if (now == seenFailure_) return;
-    seenFailure_ = now;
-    if (failedCommand_.empty()) failedCommand_ = now;
+bool ProgrammingRun::refuse(const std::string& text, const std::string& title,
+                            const std::string& why) {
+    platform_.msgBox(text, ui::Icon::Critical, ui::Buttons::OK, title);
+    report_.failure = why;
+    return false;
 }
 
-void ProgrammingRun::hideProgress() {
-    if (c_.HideProgress) c_.HideProgress();
+void ProgrammingRun::backupFailed(const std::string& where, const std::string& why) {
+    platform_.msgBox("The backup of the E2PROM could not be saved to " + where + " (" + why +
+                         "). Nothing was written to the modem.",
+                     ui::Icon::Critical, ui::Buttons::OK);
+    fail("the backup could not be saved to " + where + ": " + why);
+}
+
+std::string ProgrammingRun::backupDir() const {
+    return options_.backupDir.empty() ? defaultBackupDir() : options_.backupDir;
 }
 
 RunReport ProgrammingRun::run(const RunOptions& options) {
-    RunReport report;
-    failedCommand_.clear();
-    const int mode = run_.CurrentMode;
-    const bool bplus = app::isBPlus(mode);
-    const std::uint16_t base = E2Base(mode);
-    // Dry runs and reads leave the E2PROM exactly as it is, validity mark included.
-    const bool writes = !options.dryRun && !options.readOnly;
-    const bool rules = !options.raw;
-    auto events = [this] { platform_.events().processEvents(); };
+    options_ = options;
+    report_ = RunReport{};
+    errorCount_ = 0;
+    failure_.clear();
+    readComplete_ = false;
+    blockChanged_.fill(false);
+    writeList_.assign(image::kImageSize + 1, -1);
+    link_.forgetFailures();
 
-    // 1. Connecting.
-    c_.Dump.setEnabled(false);
-    run_.StopRunning = false;
-    if (c_.ShowConnecting) c_.ShowConnecting();
+    ctx_.stopRunning = false;
+    observer_.phaseStarted(RunPhase::Connect, true);
+    // Whatever ends the run releases the port: nothing may keep it, or "&Program" disabled.
+    const ScopeExit release([this] {
+        modem_.closePort();
+        ctx_.portOpened = false;
+        observer_.finished(report_);
+    });
 
     // Values the window cannot store would be programmed as something else: stop first.
-    if (rules && !options.readOnly && !form_.ConfirmStorable()) {
-        report.failure = form_.StoreProblem();
-        c_.Dump.setEnabled(true);
-        hideProgress();
-        return report;
+    if (rules() && !options_.readOnly && !form_.ConfirmStorable()) {
+        report_.failure = form_.StoreProblem();
+        return report_;
     }
+    if (!connect() || !checkModem()) return report_;
+    if (!ctx_.stopRunning && writes() && options_.backup) checkBackupFolder();
+    invalidate();
+    readAndPlan();
+    backUp();
+    writeBytes();
+    verify();
+    validate();
+    reportOutcome();
+    return report_;
+}
 
-    // 2. The port.
-    if (!options.device.empty()) {
-        int r = modem_.OpenModemDevice(options.device, options.portText);
-        while (r == 1)
-            r = modem_.OpenModemDevice(options.device, options.portText);
-        if (r != 2) {
-            report.failure = "no modem answered on " + options.device;
-            c_.Dump.setEnabled(true);
-            hideProgress();
-            return report;
+bool ProgrammingRun::connect() {
+    OpenOutcome r = OpenOutcome::Ready;
+    if (!options_.device.empty()) {
+        do
+            r = modem_.OpenModemDevice(options_.device, options_.portText);
+        while (r == OpenOutcome::Retry);
+        if (r != OpenOutcome::Ready) {
+            report_.failure = "no modem answered on " + options_.device;
+            return false;
         }
-    } else if (c_.PortSelected) {
-        int r = modem_.OpenModem(modem_.ComNumber);
-        while (r == 1)
+    } else if (ctx_.portSelected || !ctx_.portOpened) {
+        // A port chosen in an earlier run is tried first; every retry asks anew.
+        r = modem_.OpenModem(ctx_.portSelected ? modem_.ComNumber : 0);
+        while (r == OpenOutcome::Retry)
             r = modem_.OpenModem(0);
-        if (r == 0) {
-            report.failure = "no modem answered";
-            c_.PortSelected = false;
-            c_.Dump.setEnabled(true);
-            hideProgress();
-            return report;
+        if (r == OpenOutcome::GiveUp) {
+            report_.failure = "no modem answered";
+            ctx_.portSelected = false;
+            return false;
         }
-    } else if (!c_.PortOpened) {
-        int r = modem_.OpenModem(0);
-        while (r == 1)
-            r = modem_.OpenModem(0);
-        if (r == 0) {
-            report.failure = "no modem answered";
-            c_.Dump.setEnabled(true);
-            hideProgress();
-            return report;
-        }
-        if (r == 2) c_.PortSelected = true;
+        ctx_.portSelected = true;
     }
-    c_.PortOpened = true;
-    report.started = true;
-    // Failures of the port probes belong to the opening, not to this run's exchanges.
-    seenFailure_ = modem_.lastFailedCommand();
+    ctx_.portOpened = true;
+    report_.started = true;
+    return true;
+}
 
-    auto endRun = [&](const std::string& why) {
-        report.failure = why;
-        modem_.closePort();
-        c_.PortOpened = false;
-        c_.Dump.setEnabled(true);
-        hideProgress();
-        return report;
-    };
-
-    // 3. Interface type.
-    if (!run_.StopRunning) {
-        const std::string name = ReadInterfaceType(modem_);
-        track();
-        if (!InterfaceAccepted(mode, name)) {
+bool ProgrammingRun::checkModem() {
+    observer_.phaseStarted(RunPhase::Identify, !ctx_.stopRunning);
+    const image::Product& product = ctx_.product;
+    std::string name;
+    if (!ctx_.stopRunning) {
+        name = link_.ReadInterfaceType();
+        if (!InterfaceAccepted(product, name)) {
             const std::string text =
-                (mode == 2 || mode == 4)
-                    ? std::string(kMismatchText) +
-                          "Please switch modem or exit and change to MII mode."
-                    : "The modem you have selected (" + name +
-                          ") does not match this application." +
-                          "Please switch modem or exit and change to ATM mode.";
-            platform_.msgBox(text, ui::Icon::Critical, ui::Buttons::OK, kInterfaceTitle);
-            return endRun("the modem's interface (" + name + ") does not match the product");
+                product.utopia ? std::string(kMismatchText) +
+                                     "Please switch modem or exit and change to MII mode."
+                               : "The modem you have selected (" + name +
+                                     ") does not match this application." +
+                                     "Please switch modem or exit and change to ATM mode.";
+            return refuse(text, kInterfaceTitle,
+                          "the modem's interface (" + name + ") does not match the product");
         }
     }
+    const std::string generation = link_.ReadGeneration();
+    if (generation != (product.bplus ? "B+" : "B") && !ctx_.stopRunning)
+        return refuse(kMismatchText, "Modem type mismatch",
+                      "the modem's generation (" + generation + ") does not match the product");
+    observer_.modemIdentified(name, generation);
 
-    // 4. Generation.
-    const std::string generation = ReadGeneration(modem_);
-    track();
-    const bool wrongGeneration =
-        (app::isGenerationB(mode) && generation != "B") || (bplus && generation != "B+");
-    if (wrongGeneration && !run_.StopRunning) {
-        platform_.msgBox(kMismatchText, ui::Icon::Critical, ui::Buttons::OK, "Modem type mismatch");
-        return endRun("the modem's generation (" + generation + ") does not match the product");
-    }
+    // The watchdog of the one revision that has it running.
+    const std::uint8_t revision = link_.read(kRevisionReg, 1)[0];
+    if (revision == kRevisionWithWatchdog && product.bplus && !link_.WatchdogOff() &&
+        !ctx_.stopRunning)
+        return refuse("Program could not turn off the watch dog.", "Watch dog error",
+                      "the watchdog could not be turned off");
+    return true;
+}
 
-    // 5. Watchdog of the one revision that has it running.
-    const std::uint8_t revision = modem_.ReadModem(kRevisionReg, 1)[0];
-    track();
-    if (revision == kRevisionWithWatchdog && bplus) {
-        const bool off = WatchdogOff(modem_);
-        track();
-        if (!off && !run_.StopRunning) {
-            platform_.msgBox("Program could not turn off the watch dog.", ui::Icon::Critical,
-                             ui::Buttons::OK, "Watch dog error");
-            return endRun("the watchdog could not be turned off");
-        }
-    }
-
-    int ErrorCount = 0;
-    std::string failure;
-    auto fail = [&](const std::string& why) {
-        if (ErrorCount == 0) ErrorCount = 1;
-        if (failure.empty()) failure = why;
-    };
-
+bool ProgrammingRun::checkBackupFolder() {
     // A backup folder that cannot take the file stops the run before anything is written.
-    const std::string backupDir =
-        options.backupDir.empty() ? defaultBackupDir() : options.backupDir;
-    auto backupFailed = [&](const std::string& where, const std::string& why) {
-        platform_.msgBox("The backup of the E2PROM could not be saved to " + where + " (" + why +
-                             "). Nothing was written to the modem.",
-                         ui::Icon::Critical, ui::Buttons::OK);
-        fail("the backup could not be saved to " + where + ": " + why);
-    };
-    if (!run_.StopRunning && writes && options.backup) {
-        const std::string folder =
-            options.backupFile.empty() ? backupDir : parentFolder(options.backupFile);
-        std::string why;
-        if (!backupFolderWritable(folder, &why))
-            backupFailed(options.backupFile.empty() ? folder : options.backupFile, why);
-    }
+    const std::string folder =
+        options_.backupFile.empty() ? backupDir() : parentFolder(options_.backupFile);
+    std::string why;
+    if (backupFolderWritable(folder, &why)) return true;
+    backupFailed(options_.backupFile.empty() ? folder : options_.backupFile, why);
+    return false;
+}
 
-    // 6. Invalidate.
-    if (!run_.StopRunning && writes && ErrorCount == 0) {
-        EnterPromptM(modem_);
-        track();
-        if (modem_.WaitPrompt("M")) {
-            modem_.WriteModem(base, kInvalidMark);
-        } else {
-            fail("the modem did not change its prompt to M>");
-            platform_.msgBox("Program could not change the modem prompt to M.", ui::Icon::Critical,
-                             ui::Buttons::OK, kErrorTitle);
-        }
-        LeavePromptM(modem_);
-        track();
+void ProgrammingRun::invalidate() {
+    const bool working = writes() && going();
+    observer_.phaseStarted(RunPhase::Invalidate, working);
+    if (!working) return;
+    link_.EnterPromptM();
+    if (link_.waitPrompt("M")) {
+        link_.write(address(0), kInvalidMark);
+    } else {
+        fail("the modem did not change its prompt to M>");
+        platform_.msgBox("Program could not change the modem prompt to M.", ui::Icon::Critical,
+                         ui::Buttons::OK, kErrorTitle);
     }
+    link_.LeavePromptM();
+}
 
-    // 7a. Read phase set-up.
-    c_.ProgressBar.setValue(4);
-    c_.Status.setCaption("Reading");
-    c_.Abort.setVisible(true);
-    std::array<bool, kBlockCount> BlockChanged{};
-    std::vector<std::int16_t> WriteList(kImageSize + 1, -1);
-    // The byte the modem must hold at each offset once the run is through; the check
-    // compares against it, so every byte the rules decide is also verified.
-    image::Image decided{};
-    image::Image file{};
-    if (!options.readOnly) {
-        if (rules)
-            form_.SendDigToModem();
-        else
-            cm_.ClearOverrides();
-        // Read once, completely: the check must compare against the same image.
-        std::string why;
-        if (auto loaded = image::readPatchFile(run_.PathOfFile, &why)) {
-            file = loaded->bytes;
-        } else {
-            fail("the patch file " + run_.PathOfFile + " could not be read: " + why);
-        }
-        for (int k = 0; k < kImageSize; ++k) {
-            const std::uint8_t f = image::wantedByte(cm_, file, k);
-            std::uint8_t d = f;
-            if (rules && k == image::kWatchdogOffset && bplus && (f & kWatchdogBit) == 0 &&
-                !run_.WatchdogEnabled)
-                d = static_cast<std::uint8_t>(f | kWatchdogBit);
-            if (rules && mode == 3 && k >= image::kPhyOffset && k < image::kPhyOffset + 5)
-                d = cm_.PhyBytes[static_cast<std::size_t>(k - image::kPhyOffset)];
-            decided[static_cast<std::size_t>(k)] = d;
-        }
+void ProgrammingRun::decideWanted() {
+    if (rules())
+        form_.SendDigToModem();
+    else
+        cm_.ClearOverrides();
+    // Read once, completely: the check must compare against the same image.
+    std::string why;
+    if (auto loaded = image::readPatchFile(ctx_.patchPath, &why))
+        file_ = loaded->bytes;
+    else
+        fail("the patch file " + ctx_.patchPath + " could not be read: " + why);
+    // The MII B+ window programs its vendor PHY bytes over the file's.
+    const bool phy = ctx_.product.bplus && !ctx_.product.utopia;
+    for (int k = 0; k < kImageSize; ++k) {
+        const std::uint8_t f = image::wantedByte(cm_, file_, k);
+        std::uint8_t d = f;
+        if (rules() && k == image::kWatchdogOffset && ctx_.product.bplus &&
+            (f & kWatchdogBit) == 0 && !ctx_.watchdogEnabled)
+            d = static_cast<std::uint8_t>(f | kWatchdogBit);
+        if (rules() && phy && k >= image::kPhyOffset && k < image::kPhyOffset + 5)
+            d = cm_.PhyBytes[static_cast<std::size_t>(k - image::kPhyOffset)];
+        decided_[static_cast<std::size_t>(k)] = d;
     }
+}
 
-    // 7b-d. Read every block and decide what to write.
+void ProgrammingRun::readAndPlan() {
+    observer_.phaseStarted(RunPhase::Read, going());
+    file_ = {};
+    decided_ = {};
+    if (!options_.readOnly) decideWanted();
+    auto events = [this] { platform_.events().processEvents(); };
     int blocksRead = 0;
-    for (int b = 0; b < kBlockCount; ++b) {
-        if (run_.StopRunning || ErrorCount != 0) break;
+    for (int b = 0; b < kBlockCount && going(); ++b) {
         const int block = kBlockSize * b;
-        const auto ModemBlock =
-            modem_.ReadModem(static_cast<std::uint16_t>(base + block), kBlockSize);
-        track();
+        const ReadReply modemBlock = link_.read(address(block), kBlockSize);
         events();
         for (int i = 0; i < kBlockSize; ++i) {
-            const int k = block + i;
-            const auto at = static_cast<std::size_t>(k);
-            const std::uint8_t m = ModemBlock[static_cast<std::size_t>(i)];
-            report.modemImage[at] = m;
-            if (!options.readOnly) {
-                const std::uint8_t f = image::wantedByte(cm_, file, k);
-                const std::uint8_t d = decided[at];
-                if (m != f) BlockChanged[static_cast<std::size_t>(b)] = true;
-                if (m != d) {
-                    WriteList[at] = d;
-                    BlockChanged[static_cast<std::size_t>(b)] = true;
+            const auto at = static_cast<std::size_t>(block + i);
+            const std::uint8_t m = modemBlock[static_cast<std::size_t>(i)];
+            report_.modemImage[at] = m;
+            if (!options_.readOnly) {
+                // A block is reread when its modem bytes differ from the file, whatever the
+                // rules then decide to write.
+                if (m != image::wantedByte(cm_, file_, block + i))
+                    blockChanged_[static_cast<std::size_t>(b)] = true;
+                if (m != decided_[at]) {
+                    writeList_[at] = decided_[at];
+                    blockChanged_[static_cast<std::size_t>(b)] = true;
                 } else {
-                    WriteList[at] = -1;
+                    writeList_[at] = -1;
                 }
             }
             events();
         }
-        c_.ProgressBar.step();
+        observer_.blockDone(RunPhase::Read, b);
         ++blocksRead;
     }
-    const bool readComplete = blocksRead == kBlockCount && !run_.StopRunning && ErrorCount == 0;
-
-    if (options.dryRun && readComplete) {
-        for (int k = 1; k < kImageSize; ++k) {
-            const auto at = static_cast<std::size_t>(k);
-            if (WriteList[at] != -1)
-                report.planned.push_back(
-                    {k, static_cast<std::uint8_t>(WriteList[at]), report.modemImage[at]});
-        }
+    readComplete_ = blocksRead == kBlockCount && going();
+    if (!readComplete_ || options_.readOnly) return;
+    int planned = 0;
+    for (int k = 1; k < kImageSize; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        if (writeList_[at] == -1) continue;
+        ++planned;
+        if (options_.dryRun)
+            report_.planned.push_back(
+                {k, static_cast<std::uint8_t>(writeList_[at]), report_.modemImage[at]});
     }
+    observer_.bytesPlanned(planned);
+}
 
-    // Backup of the E2PROM as read, before the first byte is written.
-    if (writes && readComplete && options.backup) {
-        const app::Product* product = app::productForMode(mode);
-        const std::string path = options.backupFile.empty()
-                                     ? newBackupPath(backupDir, product ? product->modeCode : "E2")
-                                     : options.backupFile;
-        std::string why;
-        if (saveBackup(path, report.modemImage, &why)) {
-            report.backupPath = path;
-            if (options.backupFile.empty()) pruneBackups(backupDir, options.keepBackups);
-        } else {
-            backupFailed(path, why);
-        }
+void ProgrammingRun::backUp() {
+    // The E2PROM as read, saved before the first byte is written.
+    if (!writes() || !readComplete_ || !options_.backup) return;
+    observer_.phaseStarted(RunPhase::Backup, true);
+    const std::string path = options_.backupFile.empty()
+                                 ? newBackupPath(backupDir(), ctx_.product.modeCode)
+                                 : options_.backupFile;
+    std::string why;
+    if (!saveBackup(path, report_.modemImage, &why)) {
+        backupFailed(path, why);
+        return;
     }
+    report_.backupPath = path;
+    if (options_.backupFile.empty()) pruneBackups(backupDir(), options_.keepBackups);
+}
 
-    // 8. Write phase, offsets 1..8191 only: offset 0 is the validity mark.
-    if (writes) {
-        c_.Status.setCaption("Writing");
-        if (!run_.StopRunning && ErrorCount == 0) {
-            EnterPromptM(modem_);
-            track();
-            for (int k = 0; k < kImageSize; ++k) {
-                if (run_.StopRunning) break;
+void ProgrammingRun::writeBytes() {
+    // Offsets 1..8191 only: offset 0 is the validity mark.
+    if (!writes()) return;
+    const bool working = going();
+    observer_.phaseStarted(RunPhase::Write, working);
+    if (!working) return;
+    link_.EnterPromptM();
+    for (int k = 0; k < kImageSize; ++k) {
+        if (ctx_.stopRunning) break;
+        const std::int16_t v = writeList_[static_cast<std::size_t>(k)];
+        if (k != 0 && v != -1) {
+            link_.write(address(k), static_cast<std::uint8_t>(v));
+            ++report_.bytesWritten;
+            observer_.byteWritten(k);
+        }
+        if (k % kBlockSize == 0) observer_.blockDone(RunPhase::Write, k / kBlockSize);
+        platform_.events().processEvents();
+    }
+    link_.LeavePromptM();
+}
+
+void ProgrammingRun::verify() {
+    // Only the blocks that received bytes are read back.
+    if (!writes()) return;
+    observer_.phaseStarted(RunPhase::Verify, going());
+    for (int b = 0; b < kBlockCount && going(); ++b) {
+        const int block = kBlockSize * b;
+        if (blockChanged_[static_cast<std::size_t>(b)]) {
+            const ReadReply modemBlock = link_.read(address(block), kBlockSize);
+            // A reply that failed holds nothing worth comparing; the run fails anyway.
+            for (int i = 0; i < kBlockSize && !ctx_.stopRunning; ++i) {
+                const int k = block + i;
                 const auto at = static_cast<std::size_t>(k);
-                if (k != 0 && WriteList[at] != -1) {
-                    modem_.WriteModem(static_cast<std::uint16_t>(base + k),
-                                      static_cast<std::uint8_t>(WriteList[at]));
-                    track();
-                    ++report.bytesWritten;
-                }
-                if (k % kBlockSize == 0) c_.ProgressBar.step();
-                events();
-            }
-            LeavePromptM(modem_);
-            track();
-        }
-    }
-
-    // 9. Check phase: reread the changed blocks.
-    if (writes) {
-        c_.Status.setCaption("Checking");
-        for (int b = 0; b < kBlockCount; ++b) {
-            if (run_.StopRunning || ErrorCount != 0) break;
-            const int block = kBlockSize * b;
-            if (BlockChanged[static_cast<std::size_t>(b)]) {
-                const auto ModemBlock =
-                    modem_.ReadModem(static_cast<std::uint16_t>(base + block), kBlockSize);
-                track();
-                // A reply that failed holds nothing worth comparing; the run fails anyway.
-                if (!run_.StopRunning) {
-                    for (int i = 0; i < kBlockSize; ++i) {
-                        const int k = block + i;
-                        const auto at = static_cast<std::size_t>(k);
-                        const std::uint8_t m = ModemBlock[static_cast<std::size_t>(i)];
-                        if (m == decided[at] || k == 0) {
-                            WriteList[at] = -1;
-                        } else {
-                            WriteList[at] = decided[at];
-                            ++ErrorCount;
-                            report.mismatches.push_back({k, decided[at], m});
-                        }
-                    }
+                const std::uint8_t m = modemBlock[static_cast<std::size_t>(i)];
+                if (m == decided_[at] || k == 0) {
+                    writeList_[at] = -1;
+                } else {
+                    writeList_[at] = decided_[at];
+                    ++errorCount_;
+                    report_.mismatches.push_back({k, decided_[at], m});
                 }
             }
-            c_.ProgressBar.step();
         }
+        observer_.blockDone(RunPhase::Verify, b);
     }
+}
 
-    // 10. Validate.
-    if (writes && !run_.StopRunning && ErrorCount == 0) {
-        EnterPromptM(modem_);
-        track();
-        modem_.WriteModem(base, kValidMark);
-        track();
-        LeavePromptM(modem_);
-        track();
-        const std::uint8_t b = modem_.ReadModem(base, 1)[0];
-        track();
-        if (b != kValidMark) {
-            ErrorCount = 1;
-            if (!run_.StopRunning) report.mismatches.push_back({0, kValidMark, b});
-        }
+void ProgrammingRun::validate() {
+    if (!writes() || !going()) return;
+    observer_.phaseStarted(RunPhase::Validate, true);
+    link_.EnterPromptM();
+    link_.write(address(0), kValidMark);
+    link_.LeavePromptM();
+    const std::uint8_t b = link_.read(address(0), 1)[0];
+    if (b != kValidMark) {
+        errorCount_ = 1;
+        if (!ctx_.stopRunning) report_.mismatches.push_back({0, kValidMark, b});
     }
+}
 
-    // 11. Progress away.
-    c_.Abort.setVisible(false);
-    hideProgress();
-    c_.Status.setCaption("");
-
-    // 12. The outcome.
-    report.completed = !run_.StopRunning && ErrorCount == 0;
-    if (!report.completed) {
-        if (!failure.empty())
-            report.failure = failure;
-        else if (!report.mismatches.empty())
-            report.failure =
-                std::to_string(report.mismatches.size()) + " byte(s) did not read back as written";
-        else if (!failedCommand_.empty())
-            report.failure = "no proper answer to " + failedCommand_;
+void ProgrammingRun::reportOutcome() {
+    observer_.progressEnded();
+    RunReport& r = report_;
+    r.completed = !ctx_.stopRunning && errorCount_ == 0;
+    const std::string& failedCommand = link_.firstFailure();
+    if (!r.completed) {
+        if (!failure_.empty())
+            r.failure = failure_;
+        else if (!r.mismatches.empty())
+            r.failure =
+                std::to_string(r.mismatches.size()) + " byte(s) did not read back as written";
+        else if (!failedCommand.empty())
+            r.failure = "no proper answer to " + failedCommand;
         else
-            report.failure = "the run was stopped";
+            r.failure = "the run was stopped";
     }
     std::vector<std::string> lines;
-    if (!report.completed) {
-        if (!report.mismatches.empty())
-            lines = mismatchLines(report.mismatches);
-        else if (!failedCommand_.empty() && failure.empty())
-            lines.push_back("No proper answer to: " + failedCommand_);
+    if (!r.completed) {
+        if (!r.mismatches.empty())
+            lines = mismatchLines(r.mismatches);
+        else if (!failedCommand.empty() && failure_.empty())
+            lines.push_back("No proper answer to: " + failedCommand);
         else
-            lines.push_back(report.failure);
+            lines.push_back(r.failure);
     }
-    if (!report.backupPath.empty())
-        lines.push_back("Backup of the E2PROM as read: " + report.backupPath);
+    if (!r.backupPath.empty()) lines.push_back("Backup of the E2PROM as read: " + r.backupPath);
     for (const std::string& line : lines)
-        report.detail += (report.detail.empty() ? "" : "\n") + line;
+        r.detail += (r.detail.empty() ? "" : "\n") + line;
 
-    if (!report.completed) {
+    if (!r.completed)
         platform_.msgBox("An error occurred while programming the E2.", ui::Icon::Critical,
-                         ui::Buttons::OK, kErrorTitle, report.detail);
-    } else if (writes) {
+                         ui::Buttons::OK, kErrorTitle, r.detail);
+    else if (writes())
         platform_.msgBox("Programming completed.", ui::Icon::Information, ui::Buttons::OK,
-                         "Programming completed", report.detail);
-    }
-
-    // 13. Release the port.
-    modem_.closePort();
-    c_.PortOpened = false;
-    c_.Dump.setEnabled(true);
-    return report;
+                         "Programming completed", r.detail);
 }
 
 } // namespace rw::modem

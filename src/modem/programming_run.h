@@ -3,30 +3,28 @@
 // bytes that differ and verifying every byte written.
 #pragma once
 
-#include "app/run_state.h"
 #include "config/config_form.h"
 #include "image/config_module.h"
+#include "image/product.h"
 #include "modem/modem_module.h"
-#include "ui/controls.h"
+#include "modem/run_observer.h"
 #include "ui/platform.h"
 
+#include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace rw::modem {
 
-// The main window's controls and state the run works with.
-struct RunControls {
-    ui::Button& Dump;
-    ui::Button& Abort;
-    ui::Label& Status;
-    ui::ProgressBar& ProgressBar;
-    std::function<void()> ShowConnecting;
-    std::function<void()> HideProgress;
-    bool& PortOpened;
-    bool& PortSelected;
+// What the run reads of the main window, and the flags it shares with it.
+struct RunContext {
+    const image::Product& product;
+    std::string patchPath;      // the current patch file
+    bool watchdogEnabled = true;
+    bool& stopRunning; // set by Abort and by every failed exchange; cleared when a run starts
+    bool& portOpened;  // the run holds the port open
+    bool& portSelected; // a port was chosen; later runs reuse it without asking
 };
 
 struct RunOptions {
@@ -65,41 +63,95 @@ struct RunReport {
     std::string detail;        // detail of the final message box
 };
 
+// The exchanges as a run makes them: a failed one shows its message and sets the abort flag,
+// since the user is to learn of every exchange that got no proper answer. The register
+// routines are built on them.
+class MonitorCommands {
+public:
+    MonitorCommands(ModemModule& modem, ui::Platform& platform, bool& stopRunning)
+        : modem_(modem), platform_(platform), stop_(stopRunning) {}
+
+    ReadReply read(std::uint16_t address, int count);
+    bool write(std::uint16_t address, std::uint8_t value);
+    bool waitPrompt(const std::string& letter) { return modem_.WaitPrompt(letter); }
+
+    std::string ReadInterfaceType();
+    std::string ReadGeneration(); // "B", "B+" or "NotBorB+"
+    // True when the watchdog is stopped at the end (bit 2 of 8C01h clear).
+    bool WatchdogOff();
+    void EnterPromptM();
+    void LeavePromptM();
+
+    // The first exchange that got no proper answer ("RD 9100,100"); empty when none did.
+    const std::string& firstFailure() const { return firstFailure_; }
+    void forgetFailures() { firstFailure_.clear(); }
+
+private:
+    void failed(const std::string& message);
+    ModemModule& modem_;
+    ui::Platform& platform_;
+    bool& stop_;
+    std::string firstFailure_;
+};
+
 class ProgrammingRun {
 public:
-    ProgrammingRun(ui::Platform& platform, app::RunState& run, image::ConfigModule& cm,
-                   ModemModule& modem, config::ConfigForm& form, RunControls controls);
+    ProgrammingRun(ui::Platform& platform, RunContext context, image::ConfigModule& cm,
+                   ModemModule& modem, config::ConfigForm& form, RunObserver& observer);
     RunReport run(const RunOptions& options = {});
 
 private:
-    // Notes the first exchange of this run that got no proper answer.
-    void track();
-    void hideProgress();
+    // One function per phase; false ends the run there.
+    bool connect();
+    bool checkModem();
+    bool checkBackupFolder();
+    void invalidate();
+    void decideWanted();
+    void readAndPlan();
+    void backUp();
+    void writeBytes();
+    void verify();
+    void validate();
+    void reportOutcome();
+
+    bool writes() const { return !options_.dryRun && !options_.readOnly; }
+    bool rules() const { return !options_.raw; }
+    bool going() const { return !ctx_.stopRunning && errorCount_ == 0; }
+    std::uint16_t address(int offset) const {
+        return static_cast<std::uint16_t>(ctx_.product.e2Base + offset);
+    }
+    // The run failed for `why`; the first reason is kept.
+    void fail(const std::string& why);
+    // A check of the modem failed: its message, then the port is released.
+    bool refuse(const std::string& text, const std::string& title, const std::string& why);
+    void backupFailed(const std::string& where, const std::string& why);
+    std::string backupDir() const;
 
     ui::Platform& platform_;
-    app::RunState& run_;
+    RunContext ctx_;
     image::ConfigModule& cm_;
     ModemModule& modem_;
     config::ConfigForm& form_;
-    RunControls c_;
-    std::string seenFailure_;
-    std::string failedCommand_;
+    RunObserver& observer_;
+    MonitorCommands link_;
+
+    RunOptions options_;
+    RunReport report_;
+    int errorCount_ = 0;
+    std::string failure_;
+    bool readComplete_ = false;
+    image::Image file_{};
+    // The byte the modem must hold at each offset once the run is through; the check
+    // compares against it, so every byte the rules decide is also verified.
+    image::Image decided_{};
+    std::array<bool, image::kBlockCount> blockChanged_{};
+    std::vector<std::int16_t> writeList_;
 };
 
-// Register routines.
+// Register tables.
 std::string InterfaceName(std::uint8_t b); // from the byte at 8085h
-bool InterfaceAccepted(int mode, const std::string& name);
+bool InterfaceAccepted(const image::Product& product, const std::string& name);
 std::string GenerationName(std::uint8_t revision); // "B", "B+" or "NotBorB+"
-
-std::string ReadInterfaceType(ModemModule& modem);
-std::string ReadGeneration(ModemModule& modem);
-// True when the watchdog is stopped at the end (bit 2 of 8C01h clear).
-bool WatchdogOff(ModemModule& modem);
-void EnterPromptM(ModemModule& modem);
-void LeavePromptM(ModemModule& modem);
-
-// Modem address of E2PROM offset 0 for a product (CurrentMode 1..4).
-std::uint16_t E2Base(int mode);
 
 // "0255: wanted 14, found 15" lines for a failure report, at most `maxLines` of them (the
 // last one says how many more there were when they do not all fit).

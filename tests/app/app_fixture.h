@@ -79,15 +79,15 @@ public:
         return std::array{V::MII_B, V::ATM_B, V::MII_BP, V::ATM_BP}[mode - 1];
     }
     FakeConfigForm(config::FormContext& ctx, int mode)
-        : ConfigForm(ctx, variantOf(mode), app::productForMode(mode)->window,
-                     app::productForMode(mode)->configCaption),
+        : ConfigForm(ctx, variantOf(mode), image::productForMode(mode)->window,
+                     image::productForMode(mode)->configCaption),
           mode_(mode) {}
 
     void SendDigToModem() override { context().cm.ClearOverrides(); }
     void SendDigToFile(image::Image& out) override {
         context().cm.ClearOverrides();
         ++fileWrites;
-        const bool bplus = app::isBPlus(mode_);
+        const bool bplus = image::isBPlus(mode_);
         for (int slot : image::slotsForMode(mode_))
             out[static_cast<std::size_t>(image::slotOffset(slot, bplus))] =
                 FieldBytes[static_cast<std::size_t>(slot)];
@@ -167,7 +167,7 @@ struct AppHarness {
         ASSERT_TRUE(welcome.InterfaceOption.userPick(row));
         welcome.Continue.userClick();
     }
-    void startMode(int mode) { startWithRow(app::productForMode(mode)->productCode); }
+    void startMode(int mode) { startWithRow(image::productForMode(mode)->productCode); }
 
     // A sample-like file of the product in the working folder, opened through the dialog.
     std::string openFile(const std::string& name, const image::Image& img) {
@@ -214,7 +214,7 @@ struct RealApp {
             main->Form_Load();
         };
         welcome.Form_Load("");
-        welcome.InterfaceOption.userPick(app::productForMode(mode)->productCode);
+        welcome.InterfaceOption.userPick(image::productForMode(mode)->productCode);
         welcome.Continue.userClick();
     }
     // Writes `img` as `name` and opens it through the dialog; returns the path.

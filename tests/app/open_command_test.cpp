@@ -8,7 +8,7 @@ using rw::testing::writeBytes;
 namespace {
 
 const char* codeOf(int mode) {
-    return app::productForMode(mode)->modeCode;
+    return image::productForMode(mode)->modeCode;
 }
 
 // Opens `path` (written or not) through the dialog.
@@ -62,7 +62,7 @@ TEST(OpenCommand, PatchBytesPerProduct) {
             const auto s = static_cast<std::size_t>(slot);
             read[s] = true;
             EXPECT_EQ(h.form->patchAtLoad[s],
-                      img[static_cast<std::size_t>(image::slotOffset(slot, app::isBPlus(mode)))])
+                      img[static_cast<std::size_t>(image::slotOffset(slot, image::isBPlus(mode)))])
                 << "slot " << slot;
         }
         EXPECT_EQ(h.form->patchAtLoad[29], img[1]);

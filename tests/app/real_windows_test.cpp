@@ -11,7 +11,7 @@ using rw::testing::writeImage;
 namespace {
 
 const char* codeOf(int mode) {
-    return app::productForMode(mode)->modeCode;
+    return image::productForMode(mode)->modeCode;
 }
 
 } // namespace

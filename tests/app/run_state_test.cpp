@@ -1,4 +1,5 @@
 #include "app/run_state.h"
+#include "app/startup_ini.h"
 #include "app_fixture.h"
 #include "config/general_module.h"
 
@@ -9,19 +10,19 @@ using rw::testing::TempDir;
 using rw::testing::writeText;
 
 TEST(ProductTable, RowsModeCodesAndCaptions) {
-    ASSERT_EQ(app::kProducts.size(), 4u);
+    ASSERT_EQ(image::kProducts.size(), 4u);
     const std::pair<const char*, const char*> rows[] = {{"KRX22822  V1.2", "E2MB"},
                                                         {"KRB22812  V2.1", "E2UB"},
                                                         {"KRX22822  V2.2", "E2MP"},
                                                         {"KRX22812  V2.2", "E2UP"}};
     for (int mode = 1; mode <= 4; ++mode) {
-        EXPECT_STREQ(app::productForMode(mode)->productCode, rows[mode - 1].first);
-        EXPECT_STREQ(app::productForMode(mode)->modeCode, rows[mode - 1].second);
+        EXPECT_STREQ(image::productForMode(mode)->productCode, rows[mode - 1].first);
+        EXPECT_STREQ(image::productForMode(mode)->modeCode, rows[mode - 1].second);
     }
-    EXPECT_EQ(app::productForMode(0), nullptr);
-    EXPECT_EQ(app::productForMode(5), nullptr);
-    EXPECT_TRUE(app::isBPlus(3));
-    EXPECT_FALSE(app::isBPlus(2));
+    EXPECT_EQ(image::productForMode(0), nullptr);
+    EXPECT_EQ(image::productForMode(5), nullptr);
+    EXPECT_TRUE(image::isBPlus(3));
+    EXPECT_FALSE(image::isBPlus(2));
 }
 
 TEST(LastDir, BackslashPositions) {

@@ -9,7 +9,7 @@ using rw::testing::writeBytes;
 namespace {
 
 const char* codeOf(int mode) {
-    return app::productForMode(mode)->modeCode;
+    return image::productForMode(mode)->modeCode;
 }
 
 // A harness for `mode` with the product's sample (or `img`) opened as CODE_src.bin.
@@ -40,11 +40,11 @@ TEST(SaveCommand, OutputBytesPerProductPositionByPosition) {
         // The source copied, the window's fields (XOR A5h) at its slots, and for B+ the
         // reserved area in the last 256 bytes.
         std::vector<int> expected(src.begin(), src.end());
-        if (app::isBPlus(mode))
+        if (image::isBPlus(mode))
             for (int k = 7936; k < 8192; ++k)
                 expected[static_cast<std::size_t>(k)] = 255 - (k - 7936);
         for (int slot : image::slotsForMode(mode)) {
-            const auto k = static_cast<std::size_t>(image::slotOffset(slot, app::isBPlus(mode)));
+            const auto k = static_cast<std::size_t>(image::slotOffset(slot, image::isBPlus(mode)));
             expected[k] = src[k] ^ 0xA5;
         }
         for (std::size_t k = 0; k < 8192; ++k)

@@ -116,7 +116,7 @@ struct Bench {
     image::ConfigModule cm;
     ui::ScriptedPlatform platform;
     FakeMain main;
-    FormContext ctx{run, cm, platform, &main};
+    FormContext ctx{run.FormChange, cm, platform, &main};
     int mode;
     std::unique_ptr<ConfigForm> form;
 

@@ -258,7 +258,7 @@ TEST(ConfigWindows, CreatingTheWindowClearsFormChange) {
     run.FormChange = true;
     image::ConfigModule cm;
     ui::ScriptedPlatform platform;
-    FormContext ctx{run, cm, platform, nullptr};
+    FormContext ctx{run.FormChange, cm, platform, nullptr};
     auto f = ConfigForm::create(3, ctx);
     EXPECT_FALSE(run.FormChange);
     EXPECT_FALSE(f->AfeUpdating);

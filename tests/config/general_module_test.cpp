@@ -440,7 +440,7 @@ TEST(GeneralHexEntry, CheckHexFieldRejectsWithTheEntryMessageOrMarksChanged) {
         ui::ScriptedPlatform platform;
         app::RunState run;
         const bool bad = !IsHexByte(t);
-        EXPECT_EQ(CheckHexField(t, platform, run), bad);
+        EXPECT_EQ(CheckHexField(t, platform, run.FormChange), bad);
         EXPECT_EQ(run.FormChange, !bad);
         ASSERT_EQ(platform.boxes.shown.size(), bad ? 1u : 0u);
         if (bad) {

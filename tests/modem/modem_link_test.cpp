@@ -1,5 +1,6 @@
 // Choosing and opening the port: the port dialog, the listing, the default port in
 // startup.ini, and OpenModem's outcomes and questions, on a scripted line.
+#include "app/startup_ini.h"
 #include "modem/modem_module.h"
 #include "modem/protocol_fake_port.h"
 #include "modem/test_env.h"
@@ -16,6 +17,7 @@
 using rw::test::FakeMonitor;
 using rw::test::FakePort;
 namespace ui = rw::ui;
+using rw::modem::OpenOutcome;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
@@ -49,7 +51,7 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
-        run.Dir = dir.string();
+        iniDir = dir.string();
         ini = dir / "startup.ini";
     }
     ~Link() override { fs::remove_all(dir); }
@@ -84,9 +86,10 @@ protected:
     // Every COMn points at a name the fake port knows, so no real device is touched.
     rw::test::ComEnvironment env{[](int n) { return "fake" + std::to_string(n); }};
     ui::ScriptedPlatform platform{true};
-    rw::app::RunState run;
+    std::string iniDir;
+    rw::app::StartupIniPortStore store{iniDir};
     FakePort* port = nullptr;
-    rw::modem::ModemModule modem{platform, run};
+    rw::modem::ModemModule modem{platform, &store};
     fs::path dir;
     fs::path ini;
 };
@@ -244,7 +247,7 @@ TEST_F(Link, PresentModemAnswersAfterTheFirstProbeRunsOut) {
     FakeMonitor mon(*port);
     userChooses("COM2");
     const auto t0 = platform.manual.now();
-    EXPECT_EQ(modem.OpenModem(0), 2);
+    EXPECT_EQ(modem.OpenModem(0), OpenOutcome::Ready);
     EXPECT_EQ(modem.ComNumber, 2);
     EXPECT_FALSE(modem.comPortForm().visible());
     EXPECT_TRUE(port->isOpen());
@@ -260,7 +263,7 @@ TEST_F(Link, ModemInWriteStateIsFoundByTheFirstProbe) {
     present({1});
     FakeMonitor mon(*port);
     mon.prompt = "M>";
-    EXPECT_EQ(modem.OpenModem(1), 2);
+    EXPECT_EQ(modem.OpenModem(1), OpenOutcome::Ready);
     EXPECT_EQ(port->sent.size(), 2u); // the second probe still runs
 }
 
@@ -270,7 +273,7 @@ TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
     bool dialogSeen = false;
     const ui::Connection seen = modem.comPortForm().stateChanged.connect(
         [&] { dialogSeen |= modem.comPortForm().visible(); });
-    EXPECT_EQ(modem.OpenModem(3), 2);
+    EXPECT_EQ(modem.OpenModem(3), OpenOutcome::Ready);
     EXPECT_FALSE(dialogSeen);
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM3"}));
     EXPECT_EQ(port->opened.size(), 7u); // six probes, then the port itself
@@ -292,7 +295,7 @@ TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
         }
         ++step;
     };
-    EXPECT_EQ(modem.OpenModem(0), 0);
+    EXPECT_EQ(modem.OpenModem(0), OpenOutcome::GiveUp);
     EXPECT_EQ(modem.ComNumber, 11);
     EXPECT_TRUE(port->sent.empty());
 }
@@ -302,7 +305,7 @@ TEST_F(Link, ClosingTheDialogCancels) {
     platform.loop->onProcessEvents = [&] {
         if (modem.comPortForm().visible()) modem.comPortForm().closedByFrame();
     };
-    EXPECT_EQ(modem.OpenModem(0), 0);
+    EXPECT_EQ(modem.OpenModem(0), OpenOutcome::GiveUp);
     EXPECT_TRUE(port->sent.empty());
 }
 
@@ -317,7 +320,7 @@ TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
             modem.comPortForm().Cancel.userClick();
         };
         modem.ComNumber = 0;
-        EXPECT_EQ(modem.OpenModem(0), 0);
+        EXPECT_EQ(modem.OpenModem(0), OpenOutcome::GiveUp);
         EXPECT_EQ(offered, def[1] == 'O' ? "COM2" : "COM1") << def;
     }
 }
@@ -345,7 +348,7 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
         modem.ComNumber = 0;
         modem.comPortForm().SaveAsDefault.setValue(c.ticked ? 1 : 0);
         userChooses(c.choice);
-        EXPECT_EQ(modem.OpenModem(0), 2);
+        EXPECT_EQ(modem.OpenModem(0), OpenOutcome::Ready);
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
         if (c.after) {
             EXPECT_EQ(readFile(ini), *c.after);
@@ -357,16 +360,16 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
 TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
     present({3}, ui::OpenResult::AlreadyOpen);
     platform.boxes.answers = {ui::Answer::Retry, ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(3), 1);
+    EXPECT_EQ(modem.OpenModem(3), OpenOutcome::Retry);
     ASSERT_EQ(platform.boxes.shown.size(), 1u);
     expectQuestion(question("3", "Already Open"), "Port Unavailable");
     EXPECT_FALSE(port->isOpen());
-    EXPECT_EQ(modem.OpenModem(3), 0);
+    EXPECT_EQ(modem.OpenModem(3), OpenOutcome::GiveUp);
 }
 
 TEST_F(Link, MissingPortAsksWithInvalid) {
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(4), 0);
+    EXPECT_EQ(modem.OpenModem(4), OpenOutcome::GiveUp);
     expectQuestion(question("4", "Invalid"), "Port Unavailable");
     EXPECT_TRUE(port->sent.empty());
 }
@@ -375,7 +378,7 @@ TEST_F(Link, SilentLineClosesThePortAndAsks) {
     present({2});
     platform.boxes.answers = {ui::Answer::Retry};
     const auto t0 = platform.manual.now();
-    EXPECT_EQ(modem.OpenModem(2), 1);
+    EXPECT_EQ(modem.OpenModem(2), OpenOutcome::Retry);
     EXPECT_EQ(port->sent.size(), 2u);
     EXPECT_FALSE(port->isOpen());
     expectQuestion(question("2", "Modem"), "Modem Unavailable");
@@ -389,11 +392,12 @@ TEST_F(Link, DevicePathStandsWhereThePortNumberWould) {
     const struct {
         std::optional<ui::OpenResult> state;
         ui::Answer answer;
-        int result;
+        OpenOutcome result;
         const char* what;
-    } cases[] = {{std::nullopt, ui::Answer::Cancel, 0, "Invalid"},
-                 {ui::OpenResult::AlreadyOpen, ui::Answer::Retry, 1, "Already Open"},
-                 {ui::OpenResult::Opened, ui::Answer::Cancel, 0, "Modem"}};
+    } cases[] = {{std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
+                 {ui::OpenResult::AlreadyOpen, ui::Answer::Retry, OpenOutcome::Retry,
+                  "Already Open"},
+                 {ui::OpenResult::Opened, ui::Answer::Cancel, OpenOutcome::GiveUp, "Modem"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.state) port->devices[dev] = *c.state;
@@ -411,7 +415,7 @@ TEST_F(Link, DeviceWithAModemOpensWithoutDialogOrSaving) {
     port->devices["/dev/ttyUSB1"] = ui::OpenResult::Opened;
     FakeMonitor mon(*port);
     writeFile(ini, kIni4);
-    EXPECT_EQ(modem.OpenModemDevice("/dev/ttyUSB1"), 2);
+    EXPECT_EQ(modem.OpenModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
     EXPECT_TRUE(port->isOpen());
     EXPECT_FALSE(modem.comPortForm().visible());
     EXPECT_EQ(readFile(ini), kIni4);

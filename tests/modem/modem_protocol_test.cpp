@@ -1,6 +1,7 @@
 // The monitor exchanges against a scripted line: command texts, the count rule, the dump
 // parser, time-outs on an injected clock, and the pause before long reads.
 #include "modem/modem_module.h"
+#include "modem/programming_run.h"
 #include "modem/protocol_fake_port.h"
 #include "ui/scripted_platform.h"
 
@@ -42,12 +43,13 @@ protected:
         EXPECT_EQ(box->title, "Communication Error");
         EXPECT_EQ(box->icon, ui::Icon::Critical);
         EXPECT_EQ(box->buttons, ui::Buttons::OK);
-        EXPECT_TRUE(run.StopRunning);
+        EXPECT_TRUE(stop);
     }
     ui::ScriptedPlatform platform{true};
-    rw::app::RunState run;
+    bool stop = false;
     FakePort* port = nullptr;
-    rw::modem::ModemModule modem{platform, run};
+    rw::modem::ModemModule modem{platform};
+    rw::modem::MonitorCommands link{modem, platform, stop};
 };
 
 } // namespace
@@ -64,24 +66,24 @@ TEST(LineHex, UpperCaseWithoutLeadingZeros) {
 TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     FakeMonitor mon(*port);
     for (unsigned count : {1, 9, 10, 17, 256})
-        modem.ReadModem(count == 1 ? 0x8C73 : 0x9000, static_cast<int>(count));
-    modem.ReadModem(0xC010, 8);
-    modem.WriteModem(0x8D00, 178);
-    modem.WriteModem(0x9000, 0);
+        link.read(count == 1 ? 0x8C73 : 0x9000, static_cast<int>(count));
+    link.read(0xC010, 8);
+    link.write(0x8D00, 178);
+    link.write(0x9000, 0);
     EXPECT_TRUE(modem.WaitPrompt("L"));
     EXPECT_EQ(port->sent, (Lines{"RD 8C73,1\r", "RD 9000,A\r", "RD 9000,A\r", "RD 9000,12\r",
                                  "RD 9000,100\r", "RD C010,8\r", "WR 8D00 B2\r", "WR 9000 0\r",
                                  "\x1B"})); // the escape goes alone
     EXPECT_EQ(mon.memory[0x8D00], 0xB2);
     EXPECT_TRUE(platform.boxes.shown.empty());
-    EXPECT_FALSE(run.StopRunning);
+    EXPECT_FALSE(stop);
 }
 
 TEST_F(Protocol, CountNineFillsTenEntries) {
     FakeMonitor mon(*port);
     for (unsigned i = 0; i < 16; ++i)
         mon.memory[static_cast<std::uint16_t>(0x9000 + i)] = static_cast<std::uint8_t>(0x10 + i);
-    const auto r = modem.ReadModem(0x9000, 9);
+    const auto r = link.read(0x9000, 9);
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(r[i], i < 10 ? 0x10 + i : 0) << i;
 }
@@ -96,7 +98,7 @@ TEST_F(Protocol, SixteenByteReadTakesByteEightAndFifteenFromTheirPositions) {
     ASSERT_EQ(reply.substr(p + 40, 2), "A8");
     ASSERT_EQ(reply.substr(p + 61, 2), "F7");
     answerWith(reply, 5ms);
-    const auto r = modem.ReadModem(0x9000, 16);
+    const auto r = link.read(0x9000, 16);
     const std::pair<int, int> want[] = {{0, 0x00},  {7, 0x07},  {8, 0xA8},
                                         {14, 0x0E}, {15, 0xF7}, {16, 0}};
     for (const auto& [i, v] : want)
@@ -108,20 +110,20 @@ TEST_F(Protocol, FullBlockReadRoundTrips) {
     FakeMonitor mon(*port);
     for (unsigned i = 0; i < 256; ++i)
         mon.memory[static_cast<std::uint16_t>(0xC100 + i)] = static_cast<std::uint8_t>(255 - i);
-    const auto r = modem.ReadModem(0xC100, 256);
+    const auto r = link.read(0xC100, 256);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(r[i], 255 - i) << i;
-    EXPECT_FALSE(run.StopRunning);
+    EXPECT_FALSE(stop);
 }
 
 TEST_F(Protocol, GarbledBytesReadLeniently) {
     answerWith("9000 : 0G Z1 1Z 7f  5 \r\nL>");
-    const auto r = modem.ReadModem(0x9000, 5);
+    const auto r = link.read(0x9000, 5);
     // A blank first (the fifth): no digits lead.
     EXPECT_EQ((std::vector<int>{r[0], r[1], r[2], r[3], r[4]}),
               (std::vector<int>{0x0, 0x0, 0x1, 0x7F, 0x0}));
     EXPECT_TRUE(platform.boxes.shown.empty());
-    EXPECT_FALSE(run.StopRunning);
+    EXPECT_FALSE(stop);
 }
 
 TEST_F(Protocol, DumpThatDoesNotCoverTheCountFails) {
@@ -142,9 +144,9 @@ TEST_F(Protocol, DumpThatDoesNotCoverTheCountFails) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        run.StopRunning = false;
+        stop = false;
         answerWith(c.reply);
-        const auto r = modem.ReadModem(0x9000, c.count);
+        const auto r = link.read(0x9000, c.count);
         expectFailure(kReadFailure);
         EXPECT_EQ(modem.lastFailedCommand(), c.command);
         if (c.good == 8) {
@@ -157,15 +159,15 @@ TEST_F(Protocol, DumpThatDoesNotCoverTheCountFails) {
 
 TEST_F(Protocol, OnlyAReadKeepsWhatWasAlreadyReceived) {
     port->reply("9000 : 5A \r\nL>");
-    EXPECT_EQ(modem.ReadModem(0x9000, 1)[0], 0x5A);
+    EXPECT_EQ(link.read(0x9000, 1)[0], 0x5A);
     EXPECT_TRUE(platform.boxes.shown.empty());
 
     port->reply("\r\nL>");
-    modem.WriteModem(0x9000, 1); // nobody answers
+    link.write(0x9000, 1); // nobody answers
     expectFailure(kWriteFailure);
     EXPECT_EQ(modem.lastFailedCommand(), "WR 9000 1");
 
-    run.StopRunning = false;
+    stop = false;
     port->reply("\r\nM>");
     FakeMonitor mon(*port); // answers the escape with "L>"
     EXPECT_FALSE(modem.WaitPrompt("M"));
@@ -173,17 +175,17 @@ TEST_F(Protocol, OnlyAReadKeepsWhatWasAlreadyReceived) {
 
 TEST_F(Protocol, FailuresNeverClearStopRunning) {
     FakeMonitor mon(*port);
-    run.StopRunning = true;
-    modem.ReadModem(0x9000, 4);
-    modem.WriteModem(0x9000, 4);
-    EXPECT_TRUE(run.StopRunning);
+    stop = true;
+    link.read(0x9000, 4);
+    link.write(0x9000, 4);
+    EXPECT_TRUE(stop);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Protocol, EveryFailedExchangeShowsItsOwnMessage) {
-    modem.ReadModem(0x9000, 1);
-    modem.WriteModem(0x9000, 1);
-    modem.ReadModem(0x9000, 1);
+    link.read(0x9000, 1);
+    link.write(0x9000, 1);
+    link.read(0x9000, 1);
     ASSERT_EQ(platform.boxes.shown.size(), 3u);
     EXPECT_EQ(platform.boxes.shown[1].text, kWriteFailure);
 }
@@ -214,10 +216,10 @@ TEST_F(Protocol, PromptJustInsideTheLimitCountsAndJustOutsideDoesNot) {
 TEST_F(Protocol, SilentExchangeFailsBetweenFiveAndSixSeconds) {
     for (bool read : {true, false}) {
         SCOPED_TRACE(read ? "read" : "write");
-        run.StopRunning = false;
+        stop = false;
         const int waits = port->waits;
         const auto ms = timed(
-            [&] { read ? (void)modem.ReadModem(0x8C73, 1) : modem.WriteModem(0x8D00, 0xB2); });
+            [&] { read ? (void)link.read(0x8C73, 1) : (void)link.write(0x8D00, 0xB2); });
         EXPECT_GT(ms, 5000);
         EXPECT_LT(ms, 6000);
         EXPECT_LE(port->waits - waits, 4);
@@ -231,7 +233,7 @@ TEST_F(Protocol, SlowDumpWithinTheLimitIsRead) {
         port->reply("9000 : 11 22 ", 1000ms);
         port->reply("33 \r\nL>", 4900ms);
     };
-    EXPECT_EQ(modem.ReadModem(0x9000, 3)[2], 0x33);
+    EXPECT_EQ(link.read(0x9000, 3)[2], 0x33);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
@@ -240,11 +242,11 @@ TEST_F(Protocol, SlowDumpWithinTheLimitIsRead) {
 TEST_F(Protocol, TenBytesAreAwaitedAtOnceElevenAfterOneTimerTick) {
     FakeMonitor mon(*port);
     mon.delay = 10ms;
-    EXPECT_LT(timed([&] { modem.ReadModem(0x9000, 10); }), 100);
+    EXPECT_LT(timed([&] { link.read(0x9000, 10); }), 100);
     EXPECT_FALSE(modem.ReadingTimer().enabled());
 
     const int before = port->waits;
-    const auto ms = timed([&] { modem.ReadModem(0x9000, 11); });
+    const auto ms = timed([&] { link.read(0x9000, 11); });
     EXPECT_GE(ms, 1800);
     EXPECT_LT(ms, 1900);
     EXPECT_EQ(modem.ReadingTimer().interval(), 1800);
@@ -261,20 +263,20 @@ TEST_F(Protocol, ThePauseLetsTheWindowHandleButtons) {
     platform.loop->onProcessEvents = [&] {
         if (modem.WaitingForTimer) {
             ++pressedDuringPause;
-            run.StopRunning = true; // Abort pressed
+            stop = true; // Abort pressed
         }
     };
-    modem.ReadModem(0x9000, 256);
+    link.read(0x9000, 256);
     EXPECT_GT(pressedDuringPause, 0);
-    EXPECT_TRUE(run.StopRunning);
+    EXPECT_TRUE(stop);
 }
 
 TEST_F(Protocol, EveryReadProcessesEventsOnceAtTheEnd) {
     FakeMonitor mon(*port);
     const int before = platform.loop->processCount;
-    modem.ReadModem(0x9000, 4);
+    link.read(0x9000, 4);
     EXPECT_EQ(platform.loop->processCount, before + 1);
-    modem.WriteModem(0x9000, 4);
+    link.write(0x9000, 4);
     modem.WaitPrompt("L");
     EXPECT_EQ(platform.loop->processCount, before + 1);
 }
@@ -288,20 +290,21 @@ TEST_F(Protocol, TimerTickEndsThePauseAndABrokenTimerDoesNotHoldTheRead) {
 
     FakeMonitor mon(*port);
     modem.ReadingTimer().onTick = nullptr; // a timer that never ticks
-    EXPECT_LT(timed([&] { modem.ReadModem(0x9000, 16); }), 10000);
+    EXPECT_LT(timed([&] { link.read(0x9000, 16); }), 10000);
     EXPECT_FALSE(modem.WaitingForTimer);
 }
 
 TEST(ProtocolWithoutAPort, APortThatNeverWaitsEndsTheExchangeInsteadOfHanging) {
     // Nothing behind the port, and a clock that moves only when told.
     ui::ScriptedPlatform platform{true};
-    rw::app::RunState run;
-    rw::modem::ModemModule modem{platform, run};
+    bool stop = false;
+    rw::modem::ModemModule modem{platform};
+    rw::modem::MonitorCommands link{modem, platform, stop};
     EXPECT_FALSE(modem.WaitPrompt("L"));
-    modem.ReadModem(0x9000, 4);
+    link.read(0x9000, 4);
     ASSERT_NE(platform.boxes.last(), nullptr);
     EXPECT_EQ(platform.boxes.last()->text, kReadFailure);
-    modem.WriteModem(0x9000, 4);
+    link.write(0x9000, 4);
     EXPECT_EQ(platform.boxes.last()->text, kWriteFailure);
-    EXPECT_TRUE(run.StopRunning);
+    EXPECT_TRUE(stop);
 }

@@ -1,5 +1,6 @@
 // The link end to end: the Qt serial port on a pseudo-terminal served by romwright-sim.
 #include "modem/modem_module.h"
+#include "modem/programming_run.h"
 #include "modem/test_env.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
@@ -61,8 +62,9 @@ protected:
     std::unique_ptr<SimProcess> sim;
     std::optional<rw::test::ComEnvironment> env;
     ui::ScriptedPlatform platform{false}; // real clock, real sleeping
-    rw::app::RunState run;
-    rw::modem::ModemModule modem{platform, run};
+    bool stop = false;
+    rw::modem::ModemModule modem{platform};
+    rw::modem::MonitorCommands link{modem, platform, stop};
 };
 
 } // namespace
@@ -89,43 +91,43 @@ TEST_F(Pty, ReadsRegistersAndTheE2prom) {
     }
     openDirect({"--generation", "B", "--revision", "44", "--image", image.string()});
     fs::remove(image);
-    EXPECT_EQ(modem.ReadModem(0x8C73, 1)[0], 44);
-    const auto block = modem.ReadModem(0x9100, 256);
+    EXPECT_EQ(link.read(0x8C73, 1)[0], 44);
+    const auto block = link.read(0x9100, 256);
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(block[i], pattern(256 + i)) << i;
-    const auto nine = modem.ReadModem(0x9008, 9);
+    const auto nine = link.read(0x9008, 9);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(nine[i], pattern(8 + i)) << i;
-    const auto sixteen = modem.ReadModem(0x9010, 16);
+    const auto sixteen = link.read(0x9010, 16);
     EXPECT_EQ(sixteen[8], pattern(24));
     EXPECT_EQ(sixteen[15], pattern(31));
-    EXPECT_FALSE(run.StopRunning);
+    EXPECT_FALSE(stop);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Pty, WritesReachTheE2promOnlyInTheWriteState) {
     openDirect({"--generation", "B"});
-    modem.WriteModem(0x9005, 0x12);
-    EXPECT_EQ(modem.ReadModem(0x9005, 1)[0], 0xFF); // acknowledged, not stored
-    modem.WriteModem(0x8D00, 0xB2);
+    link.write(0x9005, 0x12);
+    EXPECT_EQ(link.read(0x9005, 1)[0], 0xFF); // acknowledged, not stored
+    link.write(0x8D00, 0xB2);
     EXPECT_TRUE(modem.WaitPrompt("M"));
-    modem.WriteModem(0x9005, 0x12);
-    modem.WriteModem(0x9006, 0);
-    const auto r = modem.ReadModem(0x9005, 2);
+    link.write(0x9005, 0x12);
+    link.write(0x9006, 0);
+    const auto r = link.read(0x9005, 2);
     EXPECT_EQ(r[0], 0x12);
     EXPECT_EQ(r[1], 0x00);
-    modem.WriteModem(0x8D00, 0);
+    link.write(0x8D00, 0);
     EXPECT_TRUE(modem.WaitPrompt("L"));
-    EXPECT_FALSE(run.StopRunning);
+    EXPECT_FALSE(stop);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Pty, ReadWithoutDataFails) {
     openDirect({"--no-data"});
-    modem.ReadModem(0x9000, 8);
+    link.read(0x9000, 8);
     ASSERT_NE(platform.boxes.last(), nullptr);
     EXPECT_EQ(platform.boxes.last()->text, "Could not communicate with local modem properly.");
-    EXPECT_TRUE(run.StopRunning);
+    EXPECT_TRUE(stop);
     EXPECT_EQ(modem.lastFailedCommand(), "RD 9000,8");
 }
 
@@ -135,10 +137,9 @@ TEST_F(Pty, OpenModemFindsThePresentModem) {
     const fs::path dir =
         fs::temp_directory_path() / ("romwright-pty-dir-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    run.Dir = dir.string();
-    int r = -1;
+    rw::modem::OpenOutcome r = rw::modem::OpenOutcome::GiveUp;
     const double s = wallSeconds([&] { r = modem.OpenModem(1); });
-    EXPECT_EQ(r, 2);
+    EXPECT_EQ(r, rw::modem::OpenOutcome::Ready);
     EXPECT_GT(s, 3.0); // the "M" probe ran out first
     EXPECT_LT(s, 5.0);
     EXPECT_TRUE(platform.serialPort().isOpen());
@@ -154,14 +155,14 @@ TEST_F(Pty, OpenModemOnASilentOrMissingPortAsks) {
     startSim({"--silent-after", "0"});
     comOne(sim->device());
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(1), 0);
+    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::GiveUp);
     expectLastBox("Modem is unavailable on com  1. Would you like to try different com ?  ",
                   "Modem Unavailable");
     EXPECT_FALSE(platform.serialPort().isOpen());
 
     comOne("/dev/romwright-no-such-port");
     platform.boxes.answers = {ui::Answer::Retry};
-    EXPECT_EQ(modem.OpenModem(1), 1);
+    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::Retry);
     expectLastBox("Com  1 is Invalid. Would you like to try different port ?  ",
                   "Port Unavailable");
     EXPECT_TRUE(modem.comPortForm().ComPort.items().empty());
@@ -175,19 +176,19 @@ TEST_F(Pty, OpenModemOnALockedPortAsks) {
     holder.setSettings(rw::modem::kLineSettings);
     ASSERT_EQ(holder.open(), ui::OpenResult::Opened);
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(1), 0);
+    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::GiveUp);
     expectLastBox("Com  1 is Already Open. Would you like to try different port ?  ",
                   "Port Unavailable");
     // A busy port is still listed.
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (std::vector<std::string>{"COM1"}));
     holder.close();
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(1), 2);
+    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::Ready);
 }
 
 TEST_F(Pty, OpenModemDeviceUsesThePath) {
     startSim({});
-    EXPECT_EQ(modem.OpenModemDevice(sim->device()), 2);
+    EXPECT_EQ(modem.OpenModemDevice(sim->device()), rw::modem::OpenOutcome::Ready);
     EXPECT_TRUE(platform.serialPort().isOpen());
     EXPECT_EQ(platform.serialPort().portName(), sim->device());
 }

@@ -1,6 +1,7 @@
 // The programming run end to end: the Qt serial port on a pseudo-terminal served by
 // romwright-sim, a scripted platform on the real clock, and a small configuration window
 // whose overrides the test chooses.
+#include "app/run_state.h"
 #include "image/sample_image.h"
 #include "modem/backup.h"
 #include "modem/programming_run.h"
@@ -206,9 +207,9 @@ protected:
         run.WatchdogEnabled = true;
         run.PathOfFile = (dir / "patch.bin").string();
         ctx = std::make_unique<rw::config::FormContext>(
-            rw::config::FormContext{run, cm, *platform, nullptr});
+            rw::config::FormContext{run.FormChange, cm, *platform, nullptr});
         form = std::make_unique<FakeForm>(*ctx, m);
-        modem = std::make_unique<ModemModule>(*platform, run);
+        modem = std::make_unique<ModemModule>(*platform);
         if (!throttle) {
             // The simulator answers at once: keep the waits short so failures cost little.
             modem->ReadingTimer().setInterval(20);
@@ -232,9 +233,11 @@ protected:
     RunReport go(RunOptions options = {}) {
         if (options.device.empty() && useDevice) options.device = sim->device();
         if (options.backupDir.empty()) options.backupDir = backupDir.string();
-        RunControls controls{Dump,         Abort,        Status,     Bar,
-                             showProgress, hideProgress, PortOpened, PortSelected};
-        ProgrammingRun pr(*platform, run, cm, *modem, window ? *window : *form, controls);
+        ControlsDisplay display(Dump, Abort, Status, Bar, showProgress, hideProgress);
+        ProgrammingRun pr(*platform,
+                          {*rw::image::productForMode(mode), run.PathOfFile, run.WatchdogEnabled,
+                           run.StopRunning, PortOpened, PortSelected},
+                          cm, *modem, window ? *window : *form, display);
         return pr.run(options);
     }
     std::function<void()> showProgress = [this] {

@@ -1,0 +1,111 @@
+#include "app/startup_ini.h"
+
+#include "app/run_state.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace rw::app {
+
+namespace {
+
+// Far more than four short lines: a huge or endless file costs nothing.
+constexpr std::streamsize kMaxIniBytes = 4096;
+
+std::string lower(std::string v) {
+    for (auto& c : v)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return v;
+}
+
+} // namespace
+
+std::string startupIniPath(const std::string& dir) {
+#ifdef _WIN32
+    const char sep = '\\';
+#else
+    const char sep = '/';
+#endif
+    if (dir.empty()) return "startup.ini";
+    if (isPathSeparator(dir.back())) return dir + "startup.ini";
+    return dir + sep + "startup.ini";
+}
+
+std::optional<std::vector<std::string>> readIniFields(const std::string& path, std::size_t max) {
+    // A FIFO or device would block the open or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text(static_cast<std::size_t>(kMaxIniBytes), '\0');
+    in.read(text.data(), kMaxIniBytes);
+    if (in.bad()) return std::nullopt;
+    text.resize(static_cast<std::size_t>(in.gcount()));
+
+    std::vector<std::string> fields;
+    std::istringstream lines(text);
+    std::string line;
+    while (fields.size() < max && std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::stringstream ss(line);
+        std::string f;
+        bool any = false;
+        while (fields.size() < max && std::getline(ss, f, ',')) {
+            fields.push_back(f);
+            any = true;
+        }
+        if (!any) fields.emplace_back();
+    }
+    return fields;
+}
+
+std::string iniValue(const std::string& line) {
+    const auto q = line.find('"');
+    const std::size_t start = q == std::string::npos ? 0 : q + 1;
+    if (line.empty() || start >= line.size()) return {};
+    return line.substr(start, line.size() - 1 - start);
+}
+
+StartupSettings ReadStartupIni(const std::string& dir) {
+    StartupSettings s;
+    const auto fields = readIniFields(startupIniPath(dir), 4);
+    if (!fields || fields->size() < 4) return s;
+    s.ExpertMode = lower(iniValue((*fields)[2])) == "expert";
+    s.WatchdogEnabled = lower(iniValue((*fields)[3])) != "disabled";
+    return s;
+}
+
+std::string StartupIniPortStore::defaultPort() {
+    const auto fields = readIniFields(startupIniPath(dir_), 2);
+    if (!fields || fields->size() < 2) return {};
+    return iniValue((*fields)[1]);
+}
+
+void StartupIniPortStore::saveDefaultPort(const std::string& name) {
+    save(name);
+}
+
+bool StartupIniPortStore::save(const std::string& name) {
+    const std::string path = startupIniPath(dir_);
+    const auto fields = readIniFields(path, 4);
+    if (!fields || fields->size() < 2) return false;
+    std::string text = (*fields)[0] + "\r\n" + "defaultcom = \"" + name + "\"\r\n";
+    for (std::size_t i = 2; i < fields->size(); ++i)
+        text += (*fields)[i] + "\r\n";
+    // Written aside and renamed over the old file, so a failure never leaves half a file.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+        static_cast<qint64>(text.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace rw::app
