@@ -5,6 +5,7 @@
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
 #include "image/config_module.h"
+#include "image/hex.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
@@ -19,12 +20,6 @@ namespace rw::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string hex(unsigned v, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", width, v);
-    return buf;
-}
 
 // COMn with n 1..6, any case; 0 otherwise.
 int comNumber(const std::string& port) {
@@ -207,8 +202,8 @@ private:
         if (args_.dryRun && report.completed) {
             std::ostream& out = console_.out();
             for (const modem::ByteMismatch& m : report.planned)
-                out << hex(static_cast<unsigned>(m.offset), 4) << ' ' << hex(m.found, 2) << " -> "
-                    << hex(m.wanted, 2) << '\n';
+                out << image::hex(static_cast<unsigned>(m.offset), 4) << ' '
+                    << image::hex(m.found, 2) << " -> " << image::hex(m.wanted, 2) << '\n';
             out << report.planned.size() << (report.planned.size() == 1 ? " byte" : " bytes")
                 << " would be written.\n";
             out.flush();
@@ -268,8 +263,8 @@ private:
             const auto i = static_cast<std::size_t>(k);
             if (fileA->bytes[i] == fileB->bytes[i]) continue;
             different = true;
-            out << hex(static_cast<unsigned>(k), 4) << ' ' << hex(fileA->bytes[i], 2) << " -> "
-                << hex(fileB->bytes[i], 2) << '\n';
+            out << image::hex(static_cast<unsigned>(k), 4) << ' ' << image::hex(fileA->bytes[i], 2)
+                << " -> " << image::hex(fileB->bytes[i], 2) << '\n';
         }
         for (const std::string& name : sa.fieldNames()) {
             const std::string ta = sa.shownText(name);
@@ -297,11 +292,11 @@ private:
             if (InterruptGuard::count() > 0) m.run.StopRunning = true;
         };
         modemWorkStarted_ = true;
-        modem::ProgrammingRun programmingRun(
-            s.platform(),
-            {*image::productForMode(s.mode()), m.run.PathOfFile, m.run.WatchdogEnabled,
-             m.run.StopRunning, m.PortOpened, m.PortSelected},
-            m.cm, *modem, s.form(), progress);
+        modem::ProgrammingRun programmingRun(s.platform(),
+                                             {*image::productForMode(s.mode()), m.run.PathOfFile,
+                                              m.run.WatchdogEnabled, m.run.StopRunning,
+                                              m.PortOpened, m.PortSelected},
+                                             m.cm, *modem, s.form(), progress);
         modem::RunReport report = programmingRun.run(options);
         s.platform().loop->onProcessEvents = nullptr;
         if (InterruptGuard::count() > 0) report.completed = false;

@@ -1,5 +1,7 @@
 #include "config/general_module.h"
 
+#include "image/hex.h"
+
 #include "ui/controls.h"
 #include "ui/platform.h"
 
@@ -113,14 +115,9 @@ std::string FormatDecimal(double x) {
 }
 
 std::string Hex(long long v) {
-    unsigned long long m =
+    const auto m =
         v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    std::string s;
-    do {
-        s.insert(s.begin(), "0123456789ABCDEF"[m % 16]);
-        m /= 16;
-    } while (m != 0);
-    return v < 0 ? "-" + s : s;
+    return v < 0 ? "-" + image::hex(m) : image::hex(m);
 }
 
 long long ReadHexLenient(const std::string& text) {

@@ -1,5 +1,7 @@
 #include "modem/modem_module.h"
 
+#include "image/hex.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -76,16 +78,6 @@ bool pollReply(ui::SerialPort& port, ui::Clock& clock, std::string& buffer, int 
 
 } // namespace
 
-std::string lineHex(unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[value % 16]);
-        value /= 16;
-    } while (value != 0);
-    return s;
-}
-
 std::string comDeviceName(int n) {
     const std::string var = "ROMWRIGHT_COM" + std::to_string(n);
     if (const char* v = std::getenv(var.c_str()); v && *v) return v;
@@ -130,7 +122,8 @@ ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
     // Outside 1..256 the result could not hold the reply; keep the request within it.
     n = std::clamp(n, 1, 256);
 
-    const std::string command = "RD " + lineHex(address) + "," + lineHex(static_cast<unsigned>(n));
+    const std::string command =
+        "RD " + image::hex(address) + "," + image::hex(static_cast<unsigned>(n));
     port().send(command + "\r");
 
     if (count > 10) {
@@ -149,7 +142,7 @@ ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
 
     std::string buffer;
     const bool answered = pollReply(port(), platform_.clock(), buffer, readLimit, hasPrompt);
-    const std::string head = lineHex(address) + " : ";
+    const std::string head = image::hex(address) + " : ";
     const std::size_t p = buffer.find(head); // 0-based; the entries are counted from it
     bool complete = answered && p != std::string::npos;
     std::size_t end = buffer.size();
@@ -175,7 +168,7 @@ ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
 
 bool ModemModule::WriteModem(std::uint16_t address, std::uint8_t value) {
     port().takeReceived();
-    const std::string command = "WR " + lineHex(address) + " " + lineHex(value);
+    const std::string command = "WR " + image::hex(address) + " " + image::hex(value);
     port().send(command + "\r");
     std::string buffer;
     if (pollReply(port(), platform_.clock(), buffer, writeLimit, hasPrompt)) return true;
@@ -191,7 +184,11 @@ void ModemModule::ReadingTimer_Timer() {
 // ---- port selection ----------------------------------------------------------------------
 
 ui::OpenResult ModemModule::OpenPort(int n) {
-    port().setPortName(comDeviceName(n));
+    return openDevice(comDeviceName(n));
+}
+
+ui::OpenResult ModemModule::openDevice(const std::string& device) {
+    port().setPortName(device);
     port().setSettings(kLineSettings);
     const ui::OpenResult r = port().open();
     if (r == ui::OpenResult::NoSuchPort || r == ui::OpenResult::AlreadyOpen) {
@@ -222,7 +219,7 @@ void ModemModule::SaveDefaultCom(const std::string& name) {
 }
 
 OpenOutcome ModemModule::probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
-                            const std::string& defaultCom) {
+                                    const std::string& defaultCom) {
     std::string text;
     std::string title;
     if (r == ui::OpenResult::AlreadyOpen) {
@@ -274,13 +271,7 @@ OpenOutcome ModemModule::OpenModem(int portNumber) {
 }
 
 OpenOutcome ModemModule::OpenModemDevice(const std::string& device, const std::string& portText) {
-    port().setPortName(device);
-    port().setSettings(kLineSettings);
-    ui::OpenResult r = port().open();
-    if (r == ui::OpenResult::NoSuchPort || r == ui::OpenResult::AlreadyOpen)
-        port().close();
-    else
-        r = ui::OpenResult::Opened;
+    const ui::OpenResult r = openDevice(device);
     return probeModem(r, portText.empty() ? " " + device : portText, false, {});
 }
 

@@ -14,9 +14,6 @@ namespace rw::modem {
 
 inline constexpr const char* kLineSettings = "9600,N,8,1";
 
-// Numbers on the line: upper-case hexadecimal without leading zeros or prefix (0, B2, 9000).
-std::string lineHex(unsigned value);
-
 // The device behind COMn: the environment variable ROMWRIGHT_COMn when set, otherwise
 // /dev/ttyS<n-1> on POSIX and COMn on Windows.
 std::string comDeviceName(int n);
@@ -104,9 +101,12 @@ public:
     int writeLimit = 5;
 
 private:
+    // Opens a device at the line settings; only "no such port" and "already open" count as
+    // failures (the port is closed again then), anything else as opened.
+    ui::OpenResult openDevice(const std::string& device);
     // After the open: asks about a failed open, or probes for a monitor; OpenModem's result.
     OpenOutcome probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
-                   const std::string& defaultCom);
+                           const std::string& defaultCom);
 
     ui::Platform& platform_;
     DefaultPortStore* store_;

@@ -1,8 +1,8 @@
 #include "modem/programming_run.h"
 
+#include "image/hex.h"
 #include "modem/backup.h"
 
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -49,12 +49,6 @@ private:
     F f_;
 };
 
-std::string hex(unsigned value, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", width, value);
-    return buf;
-}
-
 } // namespace
 
 // ---- register tables ----------------------------------------------------------------
@@ -74,8 +68,7 @@ std::string InterfaceName(std::uint8_t b) {
 }
 
 bool InterfaceAccepted(const image::Product& product, const std::string& name) {
-    if (product.utopia)
-        return name.find("Utopia") != std::string::npos || name == "T1/E1 repeater";
+    if (product.utopia) return name.find("Utopia") != std::string::npos || name == "T1/E1 repeater";
     return name.find("7wire") != std::string::npos || name.find("MII") != std::string::npos;
 }
 
@@ -93,13 +86,12 @@ std::vector<std::string> mismatchLines(const std::vector<ByteMismatch>& mismatch
     const std::size_t shown = all ? mismatches.size() : maxLines - 1;
     for (std::size_t i = 0; i < shown; ++i) {
         const ByteMismatch& m = mismatches[i];
-        lines.push_back(hex(static_cast<unsigned>(m.offset), 4) + ": wanted " + hex(m.wanted, 2) +
-                        ", found " + hex(m.found, 2));
+        lines.push_back(image::hex(static_cast<unsigned>(m.offset), 4) + ": wanted " +
+                        image::hex(m.wanted, 2) + ", found " + image::hex(m.found, 2));
     }
     if (!all) lines.push_back("... and " + std::to_string(mismatches.size() - shown) + " more");
     return lines;
 }
-
 
 // ---- the exchanges of a run --------------------------------------------------------------
 
@@ -155,8 +147,7 @@ void MonitorCommands::LeavePromptM() {
 // ---- the run -----------------------------------------------------------------------------
 
 ProgrammingRun::ProgrammingRun(ui::Platform& platform, RunContext context, image::ConfigModule& cm,
-                               ModemModule& modem, config::ConfigForm& form,
-                               RunObserver& observer)
+                               ModemModule& modem, config::ConfigForm& form, RunObserver& observer)
     : platform_(platform), ctx_(std::move(context)), cm_(cm), modem_(modem), form_(form),
       observer_(observer), link_(modem, platform, ctx_.stopRunning) {}
 

@@ -1,4 +1,5 @@
 #include "image/config_module.h"
+#include "image/hex.h"
 
 #include <gtest/gtest.h>
 
@@ -178,4 +179,15 @@ TEST(PatchBytesFill, UnreadSlotsKeepTheirContents) {
     fillPatchBytes(cm, pattern(), 3);
     EXPECT_EQ(cm.PatchBytes[44], 0x77);
     EXPECT_EQ(cm.PatchBytes[30], 0x66);
+}
+
+TEST(Hex, UpperCaseWithoutLeadingZerosUnlessAWidthAsks) {
+    const std::tuple<unsigned, int, const char*> cases[] = {
+        {0, 0, "0"},         {178, 0, "B2"}, {256, 0, "100"},    {36864, 0, "9000"},
+        {0xDFFF, 0, "DFFF"}, {5, 2, "05"},   {0x255, 4, "0255"}, {0x12345, 4, "12345"}};
+    for (const auto& [v, width, text] : cases)
+        EXPECT_EQ(rw::image::hex(v, width), text) << v;
+    EXPECT_EQ(rw::image::parseHex("a5"), 0xA5u);
+    for (const char* bad : {"", " 5", "5 ", "0x5", "G", "-1", "123"})
+        EXPECT_FALSE(rw::image::parseHex(bad, 2)) << bad;
 }

@@ -56,13 +56,6 @@ protected:
 
 // ---- texts on the line -------------------------------------------------------------------
 
-TEST(LineHex, UpperCaseWithoutLeadingZeros) {
-    const std::pair<unsigned, const char*> cases[] = {
-        {0, "0"}, {178, "B2"}, {256, "100"}, {36864, "9000"}, {0xDFFF, "DFFF"}};
-    for (const auto& [v, text] : cases)
-        EXPECT_EQ(rw::modem::lineHex(v), text) << v;
-}
-
 TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     FakeMonitor mon(*port);
     for (unsigned count : {1, 9, 10, 17, 256})
@@ -218,8 +211,8 @@ TEST_F(Protocol, SilentExchangeFailsBetweenFiveAndSixSeconds) {
         SCOPED_TRACE(read ? "read" : "write");
         stop = false;
         const int waits = port->waits;
-        const auto ms = timed(
-            [&] { read ? (void)link.read(0x8C73, 1) : (void)link.write(0x8D00, 0xB2); });
+        const auto ms =
+            timed([&] { read ? (void)link.read(0x8C73, 1) : (void)link.write(0x8D00, 0xB2); });
         EXPECT_GT(ms, 5000);
         EXPECT_LT(ms, 6000);
         EXPECT_LE(port->waits - waits, 4);

@@ -45,7 +45,7 @@ TEST(InterfaceTable, NamesAgreeWithTheSimulatorForEveryByte) {
     // Only bits 5..3 (type) and 2 (variant) count; the simulator names them independently.
     for (int b = 0; b < 256; ++b)
         EXPECT_EQ(InterfaceName(static_cast<std::uint8_t>(b)),
-                  romwright::sim::interfaceName(static_cast<std::uint8_t>(b)))
+                  rw::sim::interfaceName(static_cast<std::uint8_t>(b)))
             << b;
     EXPECT_EQ(InterfaceName(0x10 | 0xC3), "MII MAC");
     EXPECT_EQ(InterfaceName(0x14 | 0xC3), "RMII MAC");
@@ -64,11 +64,14 @@ TEST(InterfaceTable, ProductsAcceptTheirInterfacesByName) {
     for (int mode = 1; mode <= 4; ++mode) {
         const bool isUtopia = mode == 2 || mode == 4;
         for (const auto& n : utopia)
-            EXPECT_EQ(InterfaceAccepted(*rw::image::productForMode(mode), n), isUtopia) << mode << " " << n;
+            EXPECT_EQ(InterfaceAccepted(*rw::image::productForMode(mode), n), isUtopia)
+                << mode << " " << n;
         for (const auto& n : mii)
-            EXPECT_EQ(InterfaceAccepted(*rw::image::productForMode(mode), n), !isUtopia) << mode << " " << n;
+            EXPECT_EQ(InterfaceAccepted(*rw::image::productForMode(mode), n), !isUtopia)
+                << mode << " " << n;
         for (const auto& n : neither)
-            EXPECT_FALSE(InterfaceAccepted(*rw::image::productForMode(mode), n)) << mode << " " << n;
+            EXPECT_FALSE(InterfaceAccepted(*rw::image::productForMode(mode), n))
+                << mode << " " << n;
     }
 }
 

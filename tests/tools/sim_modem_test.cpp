@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-using namespace romwright::sim;
+using namespace rw::sim;
 
 namespace {
 

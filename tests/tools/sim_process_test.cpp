@@ -78,7 +78,7 @@ std::string readFile(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-using romwright::sim::test::TempDir;
+using rw::sim::test::TempDir;
 
 // One simulator process; killed at the latest when the test ends, so nothing is left running.
 class SimProcess {

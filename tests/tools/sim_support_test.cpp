@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-using namespace romwright::sim;
+using namespace rw::sim;
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,7 +30,7 @@ std::string parseError(const std::vector<std::string>& args) {
     return r.error;
 }
 
-using romwright::sim::test::TempDir;
+using rw::sim::test::TempDir;
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace romwright::sim::test {
+namespace rw::sim::test {
 
 class TempDir {
 public:
@@ -28,4 +28,4 @@ private:
     std::filesystem::path path_;
 };
 
-} // namespace romwright::sim::test
+} // namespace rw::sim::test

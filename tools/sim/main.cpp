@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace romwright::sim;
+using namespace rw::sim;
 
 int main(int argc, char** argv) {
     const ParseResult parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 namespace {
 
@@ -101,4 +101,4 @@ void TraceLog::append(const std::vector<std::string>& lines) {
     writeAll(fd_, text.data(), text.size());
 }
 
-} // namespace romwright::sim
+} // namespace rw::sim

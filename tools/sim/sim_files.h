@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 // Reads an image of at most kE2Size bytes; shorter files are padded with FFh (erased cells).
 std::optional<E2Image> loadImage(const std::string& path, std::string& error);
@@ -32,4 +32,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace romwright::sim
+} // namespace rw::sim

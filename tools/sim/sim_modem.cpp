@@ -1,9 +1,10 @@
 #include "sim/sim_modem.h"
 
-#include <cstdio>
+#include "image/hex.h"
+
 #include <utility>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 namespace {
 
@@ -18,25 +19,6 @@ constexpr std::string_view kRangeError = "Range error\r\n";
 constexpr std::string_view kReadError = "Read error\r\n";
 constexpr std::string_view kUnknownCommand = "Unknown command\r\n";
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Bare hex number of 1..maxDigits digits, nothing else.
-std::optional<std::uint32_t> parseHex(std::string_view text, std::size_t maxDigits) {
-    if (text.empty() || text.size() > maxDigits) return std::nullopt;
-    std::uint32_t value = 0;
-    for (char c : text) {
-        int d = hexDigit(c);
-        if (d < 0) return std::nullopt;
-        value = value * 16 + static_cast<std::uint32_t>(d);
-    }
-    return value;
-}
-
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -44,12 +26,6 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
         if (up(a[i]) != up(b[i])) return false;
     }
     return true;
-}
-
-void appendHex(std::string& out, unsigned value, int digits) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-    out += buf;
 }
 
 } // namespace
@@ -209,8 +185,8 @@ void SimModem::commandRead(std::string_view args, std::string& out) const {
         out += kSyntaxError;
         return;
     }
-    const auto addr = parseHex(args.substr(0, comma), 4);
-    const auto count = parseHex(args.substr(comma + 1), 4);
+    const auto addr = image::parseHex(args.substr(0, comma), 4);
+    const auto count = image::parseHex(args.substr(comma + 1), 4);
     if (!addr || !count || *count == 0) {
         out += kSyntaxError;
         return;
@@ -226,10 +202,10 @@ void SimModem::commandRead(std::string_view args, std::string& out) const {
     for (std::uint32_t i = 0; i < *count; ++i) {
         const auto at = static_cast<std::uint16_t>(*addr + i);
         if (i % kBytesPerLine == 0) {
-            appendHex(out, at, 4);
+            out += image::hex(at, 4);
             out += " : ";
         }
-        appendHex(out, read(at), 2);
+        out += image::hex(read(at), 2);
         out += ' ';
         if (i % kBytesPerLine == kBytesPerLine - 1 || i + 1 == *count) out += kNewLine;
     }
@@ -242,8 +218,8 @@ void SimModem::commandWrite(std::string_view args, std::string& out) {
         out += kSyntaxError;
         return;
     }
-    const auto addr = parseHex(args.substr(0, blank), 4);
-    const auto value = parseHex(args.substr(blank + 1), 2);
+    const auto addr = image::parseHex(args.substr(0, blank), 4);
+    const auto value = image::parseHex(args.substr(blank + 1), 2);
     if (!addr || !value) {
         out += kSyntaxError;
         return;
@@ -251,4 +227,4 @@ void SimModem::commandWrite(std::string_view args, std::string& out) {
     write(static_cast<std::uint16_t>(*addr), static_cast<std::uint8_t>(*value));
 }
 
-} // namespace romwright::sim
+} // namespace rw::sim

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 enum class Generation { B, BPlus };
 
@@ -104,4 +104,4 @@ private:
     std::uint64_t e2Writes_ = 0;
 };
 
-} // namespace romwright::sim
+} // namespace rw::sim

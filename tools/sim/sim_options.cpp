@@ -4,7 +4,7 @@
 #include <cctype>
 #include <charconv>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 namespace {
 
@@ -239,4 +239,4 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     return ParseResult{opts, {}};
 }
 
-} // namespace romwright::sim
+} // namespace rw::sim

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 struct SimOptions {
     ModemConfig modem; // image is loaded later, from imagePath
@@ -37,4 +37,4 @@ std::string interfaceName(std::uint8_t interfaceByte);
 // Revisions 41 and 44 are generation B, 49 and 50 B+.
 std::optional<Generation> generationForRevision(int revision);
 
-} // namespace romwright::sim
+} // namespace rw::sim

@@ -1,6 +1,6 @@
 #include "sim/sim_pacer.h"
 
-namespace romwright::sim {
+namespace rw::sim {
 
 namespace {
 // A late wake-up may catch up this far; an idle line must not save up credit for a burst.
@@ -42,4 +42,4 @@ Pacer::Clock::duration Pacer::untilNext(Clock::time_point now) {
     return now < next_ ? next_ - now : Clock::duration::zero();
 }
 
-} // namespace romwright::sim
+} // namespace rw::sim

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstddef>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 class Pacer {
 public:
@@ -35,4 +35,4 @@ private:
     bool started_ = false;
 };
 
-} // namespace romwright::sim
+} // namespace rw::sim

@@ -19,7 +19,7 @@
 #include <sys/inotify.h>
 #endif
 
-namespace romwright::sim {
+namespace rw::sim {
 
 namespace {
 
@@ -274,4 +274,4 @@ int PtyServer::run() {
     return 0;
 }
 
-} // namespace romwright::sim
+} // namespace rw::sim

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-namespace romwright::sim {
+namespace rw::sim {
 
 struct ServerSettings {
     bool throttle = true;
@@ -56,4 +56,4 @@ private:
     std::uint64_t savedWrites_ = 0;
 };
 
-} // namespace romwright::sim
+} // namespace rw::sim
