@@ -10,11 +10,14 @@
 #include "config/config_form.h"
 #include "image/config_module.h"
 #include "ui/controls.h"
+#include "ui/document_window.h"
 #include "ui/platform.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace rw::modem {
 class ModemModule;
@@ -22,7 +25,7 @@ class ModemModule;
 
 namespace rw::app {
 
-class MainForm : public ui::Form, public config::MainWindowHooks {
+class MainForm : public ui::Form, public config::MainWindowHooks, public ui::DocumentWindow {
 public:
     using ConfigFactory =
         std::function<std::unique_ptr<config::ConfigForm>(int mode, config::FormContext& ctx)>;
@@ -83,6 +86,31 @@ public:
     const std::string& dialogFileName() const { return dialogFileName_; }
     bool quitRequested() const { return quitRequested_; }
 
+    // "Read modem to file...": the modem's whole E2PROM into a new patch file, nothing
+    // written to the modem. True when the file was written.
+    bool ReadModemToFile();
+    // "Restore backup...": a saved image opened as the Open command opens it, then written
+    // into the modem exactly as it is (no window overrides). True when the run completed.
+    bool RestoreBackup();
+    // The Open command on a file given by the user outside the dialog (dropped, or picked
+    // from the recent files): the dialog's filter and the command's own checks apply.
+    // True when the file was loaded.
+    bool openPath(const std::string& path);
+
+    // Recently opened or saved files, newest first (at most kRecentFiles).
+    static constexpr std::size_t kRecentFiles = 8;
+    const std::vector<std::string>& recentFiles() const { return recentFiles_; }
+    void setRecentFiles(std::vector<std::string> files);
+    // The last command's outcome for the status bar ("Saved E2MP_line7.bin").
+    const std::string& lastResult() const { return lastResult_; }
+
+    // ui::DocumentWindow
+    std::string documentName() const override;
+    const ui::Flag& documentModified() const override { return run.FormChange; }
+    std::vector<std::string> statusTexts() const override;
+    std::vector<ui::MenuCommand> menuCommands() override;
+    void openDropped(const std::string& path) override { openPath(path); }
+
     // config::MainWindowHooks
     void disableFileButtons() override;
     void focusSaveButton() override;
@@ -106,6 +134,12 @@ private:
     void layoutButtons();
     void quit();
     void showError(const std::string& text);
+    // The Open command; `given` replaces the dialog's answer.
+    bool openFile(const std::optional<std::string>& given);
+    void addRecent(const std::string& path);
+    void setResult(const std::string& text);
+    // A run of the modem link is under way (the progress display is up).
+    bool modemBusy() const { return Status.visible(); }
 
     ui::Platform& platform_;
     WelcomeForm& welcome_;
@@ -120,6 +154,8 @@ private:
     std::string dialogFilter_;
     std::string dialogFileName_;
     bool quitRequested_ = false;
+    std::vector<std::string> recentFiles_;
+    std::string lastResult_;
     // Shared so that this file needs no definition of the modem module to destroy it.
     std::shared_ptr<modem::ModemModule> modem_;
 };
