@@ -106,7 +106,7 @@ public:
 
     // ui::DocumentWindow
     std::string documentName() const override;
-    const ui::Flag& documentModified() const override { return run.FormChange; }
+    ui::Flag& documentModified() override { return run.FormChange; }
     std::vector<std::string> statusTexts() const override;
     std::vector<ui::MenuCommand> menuCommands() override;
     void openDropped(const std::string& path) override { openPath(path); }

@@ -46,8 +46,7 @@ std::string MainForm::documentName() const {
 
 std::vector<std::string> MainForm::statusTexts() const {
     const Product* product = productForMode(run.CurrentMode);
-    std::string productText =
-        product ? std::string(product->productCode) + " (" + product->modeCode + ")" : "";
+    const std::string productText = product ? product->productCode : "";
     std::string port;
     int n = modem_ ? modem_->ComNumber : 0;
     if (n < 1 || n > 6) {

@@ -32,7 +32,7 @@ public:
     // The open file's name ("E2MP_line7.bin"); empty when none is open.
     virtual std::string documentName() const = 0;
     // Set while the file's contents were edited and not saved.
-    virtual const Flag& documentModified() const = 0;
+    virtual Flag& documentModified() = 0;
     // Status bar fields, left to right.
     virtual std::vector<std::string> statusTexts() const = 0;
     virtual std::vector<MenuCommand> menuCommands() = 0;
