@@ -354,13 +354,15 @@ void FormView::resizeEvent(QResizeEvent* e) {
 
 void FormView::fitInto(const QRect& available) {
     if (!plan_) return;
-    // Room the window frame takes (title bar and borders): as measured once shown, a
-    // typical frame before.
+    // Room the window frame takes (title bar and borders): as measured once shown, at least
+    // a typical frame.
     QMargins frame(4, 30, 4, 4);
-    if (isVisible() && frameGeometry() != geometry()) {
+    if (isVisible()) {
         const QRect f = frameGeometry(), g = geometry();
-        frame = QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
-                         f.bottom() - g.bottom());
+        frame = QMargins(std::max(frame.left(), g.left() - f.left()),
+                         std::max(frame.top(), g.top() - f.top()),
+                         std::max(frame.right(), f.right() - g.right()),
+                         std::max(frame.bottom(), f.bottom() - g.bottom()));
     }
     const int maxW = available.width() - frame.left() - frame.right();
     const int maxH = available.height() - frame.top() - frame.bottom();
@@ -488,10 +490,12 @@ void FormView::planProblems(std::vector<std::string>& out) const {
             continue;
         }
         const QRect r(e.widget->mapTo(this, QPoint(0, 0)), e.widget->size());
-        drawn.push_back({&e, r});
+        // Overlaps count where the widget can be seen: the scroll area clips what is
+        // scrolled away.
+        drawn.push_back({&e, e.widget->visibleRegion().boundingRect().translated(r.topLeft())});
         const QFontMetrics fm(e.widget->font());
         QString text;
-        int extra = 4;
+        int extra = 0;
         if (auto* l = qobject_cast<QLabel*>(e.widget)) text = l->text();
         if (auto* b = qobject_cast<QPushButton*>(e.widget)) {
             text = withoutAccelerator(b->text());
