@@ -373,12 +373,10 @@ void FormView::fitInto(const QRect& available) {
     int chrome = bottomBar_->sizeHint().height();
     if (menuBar_) chrome += menuBar_->sizeHint().height();
     if (statusBar_) chrome += statusBar_->sizeHint().height();
-    int w = std::max(hint.width(), bottomBar_->sizeHint().width());
-    int h = hint.height() + chrome;
-    if (h > maxH) {
-        h = maxH;
-        w += bar;
-    }
+    // The columns are arranged for the width left beside a vertical scroll bar, whether or
+    // not it shows, so that the bar coming and going does not rearrange them.
+    const int w = std::max(hint.width() + bar, bottomBar_->sizeHint().width());
+    const int h = std::min(hint.height() + chrome, maxH);
     resize(std::min(w, maxW), h);
 }
 
