@@ -22,9 +22,10 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config"
 "$gen" "$work" >/dev/null
 file="$work/E2MP_sample.bin"
-title="Kestrel E2 Utility" # product 3's main window
+title="E2MP_sample.bin - Kestrel E2 Utility" # product 3's main window, with its file
 
 cat >"$work/one.sh" <<'INNER'
 #!/usr/bin/env bash

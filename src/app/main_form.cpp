@@ -3,6 +3,7 @@
 #include "app/startup_ini.h"
 #include "config/general_module.h"
 
+#include <cctype>
 #include <filesystem>
 
 namespace rw::app {
@@ -15,6 +16,23 @@ std::string processCurrentDirectory() {
     std::error_code ec;
     auto p = std::filesystem::current_path(ec);
     return ec ? std::string() : p.string();
+}
+
+// What the Open dialog's filter lets through: the product's code at the start of the name
+// and ".bin" at its end, in any case (as the file dialogs of the windows' platform match).
+bool matchesPatchFilter(const std::string& path, const std::string& modeCode) {
+    const int p = Last_Dir(path);
+    const std::string name = p < 0 ? path : path.substr(static_cast<std::size_t>(p));
+    auto startsWithNoCase = [](const std::string& s, std::size_t at, const std::string& what) {
+        if (s.size() < at + what.size()) return false;
+        for (std::size_t i = 0; i < what.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(s[at + i])) !=
+                std::tolower(static_cast<unsigned char>(what[i])))
+                return false;
+        return true;
+    };
+    return startsWithNoCase(name, 0, modeCode) && name.size() >= modeCode.size() + 4 &&
+           startsWithNoCase(name, name.size() - 4, ".bin");
 }
 
 } // namespace
@@ -129,6 +147,14 @@ bool MainForm::Form_Load() {
 }
 
 void MainForm::OpenCommand_Click() {
+    openFile(std::nullopt);
+}
+
+bool MainForm::openPath(const std::string& path) {
+    return openFile(path);
+}
+
+bool MainForm::openFile(const std::optional<std::string>& given) {
     setLoading(true);
     const std::string& fb = run.FileBegining;
     dialogFilter_ = "Patch File (" + fb + "*.bin) |" + fb + "*.bin";
@@ -140,21 +166,24 @@ void MainForm::OpenCommand_Click() {
         run.FormChange = false;
         path = welcome_.CommandLine;
     } else {
-        auto chosen = platform_.fileDialog().showOpen(dialogFilter_, dialogFileName_);
+        std::optional<std::string> chosen = given;
+        if (!chosen) chosen = platform_.fileDialog().showOpen(dialogFilter_, dialogFileName_);
         if (!chosen) {
             setLoading(false);
-            return;
+            return false;
         }
         path = *chosen;
-        // The fourth character of the file name tells the generation.
+        // The fourth character of the file name tells the generation. A file that did not
+        // come through the dialog must also pass its filter: the product's code and ".bin".
         const int p = Last_Dir(path);
         const std::size_t i4 = static_cast<std::size_t>(p + 3);
-        if (i4 < path.size() && (path[i4] == 'P' || path[i4] == 'p') &&
-            !image::isBPlus(run.CurrentMode)) {
+        const bool wrongGeneration = i4 < path.size() && (path[i4] == 'P' || path[i4] == 'p') &&
+                                     !image::isBPlus(run.CurrentMode);
+        if (wrongGeneration || (given && !matchesPatchFilter(path, fb))) {
             platform_.msgBox("This patch does not match this application", ui::Icon::Critical,
                              ui::Buttons::OK, "Invalid patch version");
             setLoading(false);
-            return;
+            return false;
         }
         if (run.FormChange) {
             if (platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNo,
@@ -176,13 +205,17 @@ void MainForm::OpenCommand_Click() {
     if (!file) {
         showError("Error Loading Patch File : \r" + run.PathOfFile);
         setLoading(false);
-        return;
+        setResult("Could not load " + documentName());
+        return false;
     }
     const std::uint8_t version = file->bytes[image::kVersionOffset];
     about_.EEPROMversion.setCaption(config::Hex(version));
     image::fillPatchBytes(cm, file->bytes, run.CurrentMode);
-    if (configForm_) configForm_->LoadFromPatch();
+    const bool loaded = !configForm_ || configForm_->LoadFromPatch();
     setLoading(false);
+    if (loaded) addRecent(path);
+    setResult((loaded ? "Opened " : "Could not load ") + documentName());
+    return loaded;
 }
 
 bool MainForm::Create_Click() {
@@ -226,6 +259,8 @@ bool MainForm::Create_Click() {
     }
     run.FormChange = false;
     run.PathOfFile = path;
+    addRecent(path);
+    setResult("Saved " + documentName());
     return true;
 }
 
@@ -235,6 +270,8 @@ void MainForm::DigitalCommand_Click() {
 
 void MainForm::Dump_Click() {
     if (onProgram) onProgram();
+    // The port may have been chosen meanwhile.
+    documentChanged.emit();
 }
 
 void MainForm::User_Click() {

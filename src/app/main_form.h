@@ -10,21 +10,26 @@
 #include "config/config_form.h"
 #include "image/config_module.h"
 #include "ui/controls.h"
+#include "ui/document_window.h"
 #include "ui/platform.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace rw::modem {
 class ModemModule;
 class DefaultPortStore;
 class ControlsDisplay;
+struct RunOptions;
+struct RunReport;
 } // namespace rw::modem
 
 namespace rw::app {
 
-class MainForm : public ui::Form, public config::MainWindowHooks {
+class MainForm : public ui::Form, public config::MainWindowHooks, public ui::DocumentWindow {
 public:
     using ConfigFactory =
         std::function<std::unique_ptr<config::ConfigForm>(int mode, config::FormContext& ctx)>;
@@ -85,6 +90,31 @@ public:
     const std::string& dialogFileName() const { return dialogFileName_; }
     bool quitRequested() const { return quitRequested_; }
 
+    // "Read modem to file...": the modem's whole E2PROM into a new patch file, nothing
+    // written to the modem. True when the file was written.
+    bool ReadModemToFile();
+    // "Restore backup...": a saved image opened as the Open command opens it, then written
+    // into the modem exactly as it is (no window overrides). True when the run completed.
+    bool RestoreBackup();
+    // The Open command on a file given by the user outside the dialog (dropped, or picked
+    // from the recent files): the dialog's filter and the command's own checks apply.
+    // True when the file was loaded.
+    bool openPath(const std::string& path);
+
+    // Recently opened or saved files, newest first (at most kRecentFiles).
+    static constexpr std::size_t kRecentFiles = 8;
+    const std::vector<std::string>& recentFiles() const { return recentFiles_; }
+    void setRecentFiles(std::vector<std::string> files);
+    // The last command's outcome for the status bar ("Saved E2MP_line7.bin").
+    const std::string& lastResult() const { return lastResult_; }
+
+    // ui::DocumentWindow
+    std::string documentName() const override;
+    ui::Flag& documentModified() override { return run.FormChange; }
+    std::vector<std::string> statusTexts() const override;
+    std::vector<ui::MenuCommand> menuCommands() override;
+    void openDropped(const std::string& path) override { openPath(path); }
+
     // config::MainWindowHooks
     void disableFileButtons() override;
     void focusSaveButton() override;
@@ -101,6 +131,9 @@ public:
 
     // Sets onProgram to the programming run over a ModemModule owned by this window.
     void wireProgramming();
+    // One run on the modem with the main window's controls as its display: "&Program", and
+    // the Read and Restore tools with their options.
+    modem::RunReport runModem(modem::RunOptions options);
     modem::ModemModule* modem() const { return modem_.get(); }
 
 private:
@@ -108,6 +141,12 @@ private:
     void layoutButtons();
     void quit();
     void showError(const std::string& text);
+    // The Open command; `given` replaces the dialog's answer.
+    bool openFile(const std::optional<std::string>& given);
+    void addRecent(const std::string& path);
+    void setResult(const std::string& text);
+    // A run of the modem link is under way (the progress display is up).
+    bool modemBusy() const { return Status.visible(); }
 
     ui::Platform& platform_;
     WelcomeForm& welcome_;
@@ -122,6 +161,8 @@ private:
     std::string dialogFilter_;
     std::string dialogFileName_;
     bool quitRequested_ = false;
+    std::vector<std::string> recentFiles_;
+    std::string lastResult_;
     // Shared so that this file needs no definition of the modem module to destroy it.
     std::shared_ptr<modem::DefaultPortStore> portStore_;
     std::shared_ptr<modem::ModemModule> modem_;

@@ -22,22 +22,24 @@ void MainForm::wireProgramming() {
         if (modem_ && modem_->comPortForm().visible()) modem_->comPortForm().closedByFrame();
     };
     onProgram = [this] {
-        const image::Product* product = image::productForMode(run.CurrentMode);
-        if (!configForm_ || !modem_ || !product) return;
-        modem::RunOptions options;
-        options.backupDir = backupDir;
-        if (options.backupDir.empty())
-            options.backupDir =
-                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() +
-                "/backups";
-        modem::ProgrammingRun programmingRun(
-            platform_,
-            {*product, run.PathOfFile, run.WatchdogEnabled, run.StopRunning, PortOpened,
-             PortSelected},
-            cm, *modem_, *configForm_, *display_);
-        const modem::RunReport report = programmingRun.run(options);
+        const modem::RunReport report = runModem({});
         if (!report.backupPath.empty()) about_.setLastBackup(report.backupPath);
     };
+}
+
+modem::RunReport MainForm::runModem(modem::RunOptions options) {
+    const image::Product* product = image::productForMode(run.CurrentMode);
+    if (!configForm_ || !modem_ || !product) return {};
+    if (options.backupDir.empty()) options.backupDir = backupDir;
+    if (options.backupDir.empty())
+        options.backupDir =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() +
+            "/backups";
+    modem::ProgrammingRun programmingRun(platform_,
+                                         {*product, run.PathOfFile, run.WatchdogEnabled,
+                                          run.StopRunning, PortOpened, PortSelected},
+                                         cm, *modem_, *configForm_, *display_);
+    return programmingRun.run(options);
 }
 
 } // namespace rw::app

@@ -4,6 +4,7 @@
 #include "cli/cli_interrupt.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
+#include "config/band_plan.h"
 #include "image/config_module.h"
 #include "image/hex.h"
 #include "modem/modem_module.h"
@@ -124,6 +125,9 @@ private:
                 out << name << '=' << text << '\n';
         }
         out.flush();
+        // A band plan the modem cannot use is worth a word; the listing stands as it is.
+        const std::string warning = config::bandPlanOf(s.form()).warning;
+        if (!warning.empty()) console_.note(warning);
         return 0;
     }
 

@@ -5,6 +5,7 @@
 
 #include "image/config_module.h"
 #include "ui/controls.h"
+#include "ui/layout_plan.h"
 #include "ui/platform.h"
 
 #include <array>
@@ -78,6 +79,8 @@ public:
     // The text a field shows: a text box's or list's text, a check box's state as "0" or "1",
     // a label's caption. Nothing for a name the window does not have.
     std::optional<std::string> FieldText(const std::string& fullName) const;
+    // The window's arrangement in groups, rows and columns; nullptr when it has none.
+    virtual const ui::LayoutPlan* layoutPlan() const { return nullptr; }
 
     FormContext& context() const { return ctx_; }
 

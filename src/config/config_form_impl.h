@@ -5,6 +5,7 @@
 
 #include "config/config_form.h"
 #include "config/field_map.h"
+#include "ui/layout_plan.h"
 
 #include <array>
 #include <cstdint>
@@ -15,14 +16,9 @@
 
 namespace rw::config {
 
-// The window's arrangement as the constructor describes it, row by row and column by column;
-// config_layout.cpp turns it into pixels.
-struct LayoutRow {
-    enum Kind { Heading, SubHeading, Row, Grid, Check, Gap } kind = Row;
-    ui::Control* caption = nullptr;     // the row's caption, the heading, or the check box itself
-    std::vector<ui::Control*> fields{}; // left to right; Grid: downstream half, then upstream half
-    bool half = false;                  // in the right half of the column, beside the row before
-};
+// The window's arrangement as the constructor describes it; config_layout.cpp turns it into
+// pixels, the Qt layer into layouts.
+using ui::LayoutRow;
 
 // Raises a nesting counter for the lifetime of a scope.
 class ScopedCount {
@@ -36,14 +32,12 @@ private:
     int& n_;
 };
 
-enum LayoutColumn { kMainColumn, kInterfaceColumn, kAdvanceColumn, kColumnCount };
-
-struct LayoutPlan {
-    std::array<std::vector<LayoutRow>, kColumnCount> columns;
-    std::vector<ui::Frame*> frames;    // drawn around the controls they contain
-    std::vector<ui::Control*> notes;   // bottom left, one per line (the watchdog labels)
-    std::vector<ui::Control*> buttons; // bottom right of the first two columns
-};
+using ui::kAdvanceColumn;
+using ui::kColumnCount;
+using ui::kInterfaceColumn;
+using ui::kMainColumn;
+using ui::LayoutColumn;
+using ui::LayoutPlan;
 
 struct LayoutSize {
     int expertWidth = 0;
@@ -69,6 +63,7 @@ public:
     void SetExpertLayout(bool expert) override;
     void ShowWatchdogLabels(bool show) override;
     std::vector<std::string> boundFieldNames() const override;
+    const ui::LayoutPlan* layoutPlan() const override { return &plan_; }
 
     // Runs the updates an unfinished entry still owes: a sampling frequency typed but not
     // taken, a carrier typed but not converted. Storing runs it first, so a stored image

@@ -1,15 +1,30 @@
-// Widget-level checks of FormView: user input reaches the models by the controls' event rules.
+// Widget-level checks of FormView: user input reaches the models by the controls' event rules,
+// and the real windows are drawn so that they fit, read in order and reach their handlers.
 // Needs Qt Widgets and Qt Test; runs without a display (QT_QPA_PLATFORM=offscreen).
+#include "app/main_form.h"
+#include "app/welcome_form.h"
+#include "image/sample_image.h"
 #include "ui/controls.h"
+#include "ui/scripted_platform.h"
 #include "ui/widgets/form_view.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 using namespace rw::ui;
 
 struct ProbeForm : Form {
@@ -185,6 +200,236 @@ TEST_F(FormViewTest, FormHideShowCaption) {
     EXPECT_TRUE(v->isVisible());
     f.setSize(500, 320);
     EXPECT_EQ(v->size(), QSize(500, 320));
+}
+
+TEST_F(FormViewTest, EnterPressesTheDefaultButtonAndAProblemIsOutlined) {
+    v->setDefaultButton(ok);
+    QTest::mouseClick(w<QLineEdit>(b), Qt::LeftButton);
+    QTest::keyClick(w<QLineEdit>(b), Qt::Key_Return); // a text box keeps its Enter
+    f.setFocus(&combo);
+    QApplication::processEvents();
+    QTest::keyClick(w<QComboBox>(combo), Qt::Key_Return);
+    EXPECT_EQ(log, (std::vector<std::string>{"B.release:13", "OK.click"}));
+
+    a.setProblem("Please insert new value");
+    EXPECT_EQ(v->widgetFor(&a)->toolTip(), "Please insert new value");
+    auto outlined = [&] {
+        for (QWidget* o : v->widgetFor(&a)->parentWidget()->findChildren<QWidget*>())
+            if (o->isVisible() && o->geometry().contains(v->widgetFor(&a)->geometry()) &&
+                o != v->widgetFor(&a) && !o->isAncestorOf(v->widgetFor(&a)))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(outlined());
+    a.setProblem("");
+    EXPECT_FALSE(outlined());
+}
+
+// ---- the real windows ---------------------------------------------------------------
+
+namespace {
+
+// The main window of a product started as the welcome window does, with the product's
+// sample file written to a scratch folder.
+struct RealApp {
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    rw::app::WelcomeForm welcome;
+    std::unique_ptr<rw::app::MainForm> main;
+    std::string sample;
+    explicit RealApp(int mode, bool expert = false) {
+        const std::string folder = dir.path().toStdString();
+        if (expert) {
+            std::ofstream ini(folder + "/startup.ini", std::ios::binary);
+            ini << "[x]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwatchdog = "
+                   "\"disabled\"\r\n";
+        }
+        sample = folder + "/" + rw::image::sampleFileName(mode);
+        rw::image::writePatchFile(sample, rw::image::makeSampleImage(mode));
+        welcome.CurrentMode = mode;
+        main =
+            std::make_unique<rw::app::MainForm>(platform, welcome, rw::app::defaultConfigFactory());
+        main->currentDirectory = [folder] { return folder; };
+        main->Form_Load();
+    }
+    std::unique_ptr<FormView> configView() {
+        auto* form = main->configForm();
+        return std::make_unique<FormView>(*form, *form->layoutPlan());
+    }
+};
+
+// Which column stack a widget of a window drawn from its arrangement lies in: stacks are
+// told apart by the left edge of their columns.
+int stackOf(FormView& v, QWidget* w) {
+    QWidget* content = v.findChild<QScrollArea*>()->widget();
+    std::set<int> lefts;
+    for (QWidget* c : content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (c->isVisible()) lefts.insert(c->x());
+    while (w && w->parentWidget() != content)
+        w = w->parentWidget();
+    return w ? static_cast<int>(std::distance(lefts.begin(), lefts.find(w->x()))) : -1;
+}
+
+QAction* menuAction(FormView& v, const QString& text) {
+    for (QAction* a : v.menuBar()->findChildren<QAction*>())
+        if (QString(a->text()).remove('&') == text) return a;
+    return nullptr;
+}
+
+QString statusText(FormView& v) {
+    QStringList parts;
+    for (QLabel* l : v.statusBar()->findChildren<QLabel*>())
+        parts << l->text();
+    return parts.join(" | ");
+}
+
+} // namespace
+
+TEST(ConfigWindows, FitTheScreenWithoutClippingOrOverlap) {
+    // 1024x768 at 100 %, and 1280x720 at 150 % (853x480 in the windows' own pixels).
+    const QSize screens[] = {{1024, 768}, {853, 480}};
+    for (int mode = 1; mode <= 4; ++mode)
+        for (bool expert : {false, true}) {
+            RealApp app(mode, expert);
+            app.main->openPath(app.sample);
+            auto v = app.configView();
+            app.main->DigitalCommand_Click();
+            for (const QSize& screen : screens) {
+                v->fitInto(QRect(QPoint(0, 0), screen));
+                QApplication::processEvents();
+                const std::string where = "mode " + std::to_string(mode) +
+                                          (expert ? " expert " : " normal ") +
+                                          std::to_string(screen.width());
+                // With room for a title bar and borders.
+                EXPECT_LE(v->width() + 8, screen.width()) << where;
+                EXPECT_LE(v->height() + 34, screen.height()) << where;
+                const auto problems = v->layoutProblems();
+                EXPECT_TRUE(problems.empty()) << where << ": " << problems.front();
+            }
+        }
+}
+
+TEST(ConfigWindows, TabFollowsReadingOrderOverEditableFieldsOnly) {
+    for (int mode = 1; mode <= 4; ++mode) {
+        RealApp app(mode, true);
+        app.main->openPath(app.sample);
+        auto v = app.configView();
+        auto* form = app.main->configForm();
+        form->show();
+        for (const QSize& screen : {QSize(1600, 1000), QSize(853, 480)}) {
+            v->fitInto(QRect(QPoint(0, 0), screen));
+            QApplication::processEvents();
+            const auto stops = v->tabStops();
+            ASSERT_GT(stops.size(), 40u);
+            std::set<QWidget*> stopSet(stops.begin(), stops.end());
+            for (const auto& c : form->controls()) {
+                QWidget* w = v->widgetFor(c.get());
+                const bool editable =
+                    c->shown() && c->enabled() &&
+                    (c->kind() == ControlKind::ComboBox || c->kind() == ControlKind::CheckBox ||
+                     c->kind() == ControlKind::Button ||
+                     (c->kind() == ControlKind::TextBox && !static_cast<TextBox&>(*c).readOnly()));
+                EXPECT_EQ(stopSet.count(w) == 1, editable)
+                    << "mode " << mode << " " << c->fullName();
+            }
+            // Reading order: stack by stack, top to bottom, left to right within a line.
+            for (std::size_t i = 0; i + 1 < stops.size(); ++i) {
+                QWidget* a = stops[i];
+                QWidget* b = stops[i + 1];
+                if (qobject_cast<QPushButton*>(b)) break; // the buttons come last
+                const QRect ra(a->mapTo(v.get(), QPoint()), a->size());
+                const QRect rb(b->mapTo(v.get(), QPoint()), b->size());
+                const int sa = stackOf(*v, a), sb = stackOf(*v, b);
+                const bool sameLine = std::abs(ra.center().y() - rb.center().y()) < ra.height() / 2;
+                const bool inOrder =
+                    sb > sa || (sb == sa && (sameLine ? rb.x() > ra.x() : rb.top() > ra.top()));
+                EXPECT_TRUE(inOrder) << "mode " << mode << ": " << a->objectName().toStdString()
+                                     << " then " << b->objectName().toStdString();
+            }
+        }
+        // The Tab key walks that chain through the model's focus rules.
+        const auto stops = v->tabStops();
+        form->setFocus(form->findByFullName(stops.front()->objectName().toStdString()));
+        QApplication::processEvents();
+        for (std::size_t i = 1; i < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            ASSERT_EQ(form->focused(), form->findByFullName(stops[i]->objectName().toStdString()))
+                << "mode " << mode << " step " << i;
+        }
+        EXPECT_TRUE(app.platform.boxes.shown.empty());
+    }
+}
+
+TEST(ConfigWindows, UpDownKeysAndWheelStepACarrierAsItsArrowsDo) {
+    RealApp app(3);
+    app.main->openPath(app.sample);
+    auto v = app.configView();
+    auto* form = app.main->configForm();
+    form->show();
+    QApplication::processEvents();
+    auto& hundredths = static_cast<TextBox&>(*form->findByFullName("DwCarrierText(1)"));
+    auto& whole = static_cast<TextBox&>(*form->findByFullName("DwCarrierText(0)"));
+    const std::string start = whole.text() + hundredths.text();
+    form->setFocus(&hundredths);
+    QApplication::processEvents();
+    auto* box = v->widgetFor(&hundredths);
+    QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Up);
+    EXPECT_TRUE(hundredths.hasFocus());
+    QTest::keyClick(box, Qt::Key_Down);
+    const auto afterKeys = std::stoi(whole.text()) * 100 + std::stoi(hundredths.text());
+    EXPECT_EQ(afterKeys, std::stoi(start.substr(0, 3)) * 100 + std::stoi(start.substr(3)) + 1);
+    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+    EXPECT_EQ(std::stoi(whole.text()) * 100 + std::stoi(hundredths.text()), afterKeys - 1);
+}
+
+TEST(MainWindow, DropMenusAndStatusBarReachTheButtonsHandlers) {
+    RealApp app(3);
+    FormView v(*app.main);
+    auto& m = *app.main;
+    EXPECT_FALSE(menuAction(v, "Configurations")->isEnabled()); // as its button
+    EXPECT_TRUE(menuAction(v, "Reserved area")->isVisible());
+
+    auto drop = [&](const std::string& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&v, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&v, &dropped);
+    };
+    // Another product's file is refused as the Open command refuses it.
+    const std::string other = app.dir.path().toStdString() + "/E2UB_other.bin";
+    rw::image::writePatchFile(other, rw::image::makeSampleImage(2));
+    drop(other);
+    ASSERT_FALSE(app.platform.boxes.shown.empty());
+    EXPECT_EQ(app.platform.boxes.last()->title, "Invalid patch version");
+    EXPECT_TRUE(m.run.PathOfFile.empty());
+
+    drop(app.sample);
+    EXPECT_EQ(m.run.PathOfFile, app.sample);
+    const QString name = QString::fromStdString(rw::image::sampleFileName(3));
+    EXPECT_EQ(v.windowTitle(), name + "[*] - Kestrel E2 Utility");
+    EXPECT_TRUE(statusText(v).contains(QString::fromStdString(app.sample)));
+    EXPECT_TRUE(statusText(v).contains("Opened " + name));
+
+    menuAction(v, "Configurations")->trigger();
+    EXPECT_TRUE(m.configForm()->visible());
+    m.run.FormChange = true;
+    EXPECT_TRUE(v.isWindowModified());
+
+    const std::string out = app.dir.path().toStdString() + "/E2MP_out.bin";
+    app.platform.files.answers.push_back(out);
+    menuAction(v, "Save new file...")->trigger();
+    EXPECT_FALSE(v.isWindowModified());
+    EXPECT_TRUE(statusText(v).contains("Saved E2MP_out.bin"));
+    EXPECT_EQ(m.recentFiles(), (std::vector<std::string>{out, app.sample}));
+
+    menuAction(v, "Exit")->trigger();
+    EXPECT_TRUE(m.quitRequested());
 }
 
 int main(int argc, char** argv) {

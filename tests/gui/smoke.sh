@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # GUI smoke test: starts `romwright` on a sample patch file of each product under a virtual
-# X server, waits for the main window, checks its caption, opens the configuration window
+# X server, waits for the main window, checks its caption (file name and product), opens the configuration window
 # (when xdotool is there to press its button), checks that caption too, saves screenshots,
 # and leaves through "E&xit".
 #
@@ -38,6 +38,8 @@ done
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Remembered window places and recent files stay in the scratch folder.
+export XDG_CONFIG_HOME="$work/config"
 "$samplegen" "$work" >/dev/null || { echo "FAIL: romwright-samplegen"; exit 1; }
 # Expert layout, so the whole configuration window is on the screenshots.
 printf '[Romwright]\r\ndefaultcom = "COM1"\r\nmode = "expert"\r\nwatchdog = "enabled"\r\n' >"$work/startup.ini"
@@ -77,15 +79,17 @@ for code in E2MB E2UB E2MP E2UP; do
     (cd "$work" && exec "$app" "$file") >"$out/$code.log" 2>&1 &
     pid=$!
 
-    if ! main=$(wait_window "$prefix E2 Utility" 15); then
-        echo "FAIL: no window \"$prefix E2 Utility\""
+    # The title names the open file before the product's caption.
+    title="${code}_sample.bin - $prefix E2 Utility"
+    if ! main=$(wait_window "$title" 15); then
+        echo "FAIL: no window \"$title\""
         xwininfo -root -tree | grep '"' | sed 's/^/  /'
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
         failures=$((failures + 1))
         continue
     fi
-    echo "  main window \"$prefix E2 Utility\" is up"
+    echo "  main window \"$title\" is up"
     sleep 0.5
     shot "$main" "${code}_main"
 

@@ -1,5 +1,7 @@
 #include "ui/widgets/form_view.h"
+#include "ui/widgets/form_view_internal.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -7,17 +9,22 @@
 #include <QDebug>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -30,11 +37,9 @@
 
 namespace rw::ui {
 
-namespace {
+using namespace detail;
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
+namespace {
 
 // 0x00BBGGRR, or a system colour (high bit set) that follows the platform's palette.
 QColor qtColour(Colour c, const QPalette& pal) {
@@ -80,43 +85,9 @@ int typedKey(const QKeyEvent* ke) {
     return -1;
 }
 
-// The caption without its accelerator marks ("&Open File" -> "Open File", "&&" -> "&").
-QString withoutAccelerator(const QString& s) {
-    QString out;
-    for (int i = 0; i < s.size(); ++i) {
-        if (s[i] == '&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return out;
-}
-
 // Label texts are plain: '&' stays a character.
 QString labelText(const std::string& s) {
     return qs(s);
-}
-
-const char* kindName(ControlKind k) {
-    switch (k) {
-    case ControlKind::TextBox:
-        return "text box";
-    case ControlKind::ComboBox:
-        return "drop-down";
-    case ControlKind::CheckBox:
-        return "check box";
-    case ControlKind::Label:
-        return "label";
-    case ControlKind::Button:
-        return "button";
-    case ControlKind::UpDown:
-        return "up-down";
-    case ControlKind::Frame:
-        return "frame";
-    case ControlKind::Picture:
-        return "picture";
-    case ControlKind::ProgressBar:
-        return "progress bar";
-    }
-    return "control";
 }
 
 int frameDepth(const Control* c) {
@@ -124,23 +95,6 @@ int frameDepth(const Control* c) {
     for (const Control* p = c->container(); p; p = p->container())
         ++d;
     return d;
-}
-
-std::string rectText(const QRect& r) {
-    return "(" + std::to_string(r.x()) + ", " + std::to_string(r.y()) + ", " +
-           std::to_string(r.width()) + ", " + std::to_string(r.height()) + ")";
-}
-
-// The two arrows of an up-down pair; the pair's own widget holds them.
-struct UpDownParts {
-    QToolButton* up = nullptr;
-    QToolButton* down = nullptr;
-};
-
-UpDownParts upDownParts(QWidget* w) {
-    auto buttons = w->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
-    if (buttons.size() != 2) return {};
-    return {buttons[0], buttons[1]};
 }
 
 // A check box that answers a click anywhere in its box, not only on the mark and caption.
@@ -233,15 +187,61 @@ void applyWindowStyle() {
 }
 
 FormView::FormView(Form& form, QWidget* parent) : QWidget(parent, Qt::Window), form_(form) {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setObjectName(qs(form.name()));
+    initWindow();
+    canvas_ = new QWidget(this);
+    outer_->addWidget(canvas_);
     build();
-    formConnection_ = form_.stateChanged.connect([this] { syncForm(); });
-    focusConnection_ = form_.focusChanged.connect([this] { syncFocus(); });
+    if (auto* doc = dynamic_cast<DocumentWindow*>(&form_)) setupDocument(*doc);
+    connectEntries();
     syncForm();
 }
 
-FormView::~FormView() = default;
+FormView::FormView(Form& form, const LayoutPlan& plan, QWidget* parent)
+    : QWidget(parent, Qt::Window), form_(form), plan_(&plan) {
+    initWindow();
+    buildFromPlan(plan);
+    if (auto* doc = dynamic_cast<DocumentWindow*>(&form_)) setupDocument(*doc);
+    connectEntries();
+    updateColumns();
+    syncForm();
+}
+
+FormView::~FormView() {
+    if (rememberGeometry_ && isVisible())
+        QSettings().setValue("windows/" + objectName() + "/geometry", saveGeometry());
+}
+
+void FormView::initWindow() {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setObjectName(qs(form_.name()));
+    outer_ = new QVBoxLayout(this);
+    outer_->setContentsMargins(0, 0, 0, 0);
+    outer_->setSpacing(0);
+}
+
+void FormView::fixWindowSize() {
+    // A window placed in pixels is as large as its model says, plus its menu bar, panels
+    // and status bar; long status texts are shortened, they do not widen it.
+    if (!canvas_) return;
+    int h = 0;
+    for (int i = 0; i < outer_->count(); ++i)
+        if (QWidget* w = outer_->itemAt(i)->widget(); w && w != canvas_ && !w->isHidden())
+            h += w->sizeHint().height();
+    if (menuBar_) h += menuBar_->sizeHint().height();
+    setFixedSize(form_.width(), form_.height() + h);
+}
+
+void FormView::connectEntries() {
+    formConnection_ = form_.stateChanged.connect([this] { syncForm(); });
+    focusConnection_ = form_.focusChanged.connect([this] { syncFocus(); });
+}
+
+void FormView::addEntry(Control* c, QWidget* parent) {
+    Entry e;
+    e.control = c;
+    e.widget = createWidget(*c, parent);
+    entries_.push_back(std::move(e));
+}
 
 void FormView::build() {
     // Frames first, outer before inner, so that the controls they hold lie above them; the
@@ -256,12 +256,12 @@ void FormView::build() {
         if (c->kind() != ControlKind::Frame) order.push_back(c.get());
 
     entries_.reserve(order.size());
-    for (Control* c : order) {
-        Entry e;
-        e.control = c;
-        e.widget = createWidget(*c);
-        entries_.push_back(std::move(e));
-    }
+    for (Control* c : order)
+        addEntry(c, canvas_);
+    watchEntries();
+}
+
+void FormView::watchEntries() {
     for (auto& e : entries_) {
         watch(e.widget, e.control);
         Control* c = e.control;
@@ -274,12 +274,12 @@ void FormView::build() {
     }
 }
 
-QWidget* FormView::createWidget(Control& c) {
+QWidget* FormView::createWidget(Control& c, QWidget* parent) {
     QWidget* w = nullptr;
     switch (c.kind()) {
     case ControlKind::TextBox: {
         auto& box = static_cast<TextBox&>(c);
-        auto* le = new QLineEdit(this);
+        auto* le = new QLineEdit(parent);
         // The model enforces the length limit on typing; Qt's limit would cut program texts.
         le->setMaxLength(32767);
         QObject::connect(le, &QLineEdit::textEdited, this, [this, &box, le](const QString& t) {
@@ -300,7 +300,7 @@ QWidget* FormView::createWidget(Control& c) {
     }
     case ControlKind::ComboBox: {
         auto& combo = static_cast<ComboBox&>(c);
-        auto* cb = new QComboBox(this);
+        auto* cb = new QComboBox(parent);
         cb->setEditable(combo.editable());
         cb->setInsertPolicy(QComboBox::NoInsert);
         cb->setMaxVisibleItems(20);
@@ -324,7 +324,7 @@ QWidget* FormView::createWidget(Control& c) {
     }
     case ControlKind::CheckBox: {
         auto& check = static_cast<CheckBox&>(c);
-        auto* box = new WholeCheckBox(this);
+        auto* box = new WholeCheckBox(parent);
         QObject::connect(box, &QCheckBox::clicked, this, [this, &check] {
             if (updating_) return;
             if (suppressClickOf_ == &check) {
@@ -339,14 +339,14 @@ QWidget* FormView::createWidget(Control& c) {
         break;
     }
     case ControlKind::Label: {
-        auto* l = new QLabel(this);
+        auto* l = new QLabel(parent);
         l->setTextFormat(Qt::PlainText);
         w = l;
         break;
     }
     case ControlKind::Button: {
         auto& button = static_cast<Button&>(c);
-        auto* b = new QPushButton(this);
+        auto* b = new QPushButton(parent);
         // Enter presses the focused button, as in the windows' own toolkit.
         b->setAutoDefault(true);
         QObject::connect(b, &QPushButton::clicked, this, [this, &button] {
@@ -362,11 +362,13 @@ QWidget* FormView::createWidget(Control& c) {
     }
     case ControlKind::UpDown: {
         auto& ud = static_cast<UpDown&>(c);
-        auto* pair = new QWidget(this);
+        auto* pair = new QWidget(parent);
         auto* up = new QToolButton(pair);
         auto* down = new QToolButton(pair);
+        // The arrows are worked by the mouse, the wheel and the Up/Down keys of the boxes
+        // they step; they are no Tab stops.
         for (auto* t : {up, down}) {
-            t->setFocusPolicy(Qt::TabFocus);
+            t->setFocusPolicy(Qt::NoFocus);
             t->setAutoRaise(false);
         }
         pair->setFocusProxy(up);
@@ -380,19 +382,19 @@ QWidget* FormView::createWidget(Control& c) {
         break;
     }
     case ControlKind::Frame: {
-        auto* g = new QGroupBox(this);
+        auto* g = new QGroupBox(parent);
         g->setFocusPolicy(Qt::NoFocus);
         w = g;
         break;
     }
     case ControlKind::Picture: {
-        auto* l = new QLabel(this);
+        auto* l = new QLabel(parent);
         l->setAlignment(Qt::AlignCenter);
         w = l;
         break;
     }
     case ControlKind::ProgressBar: {
-        auto* bar = new QProgressBar(this);
+        auto* bar = new QProgressBar(parent);
         bar->setRange(0, 100);
         bar->setTextVisible(false);
         w = bar;
@@ -496,6 +498,16 @@ void FormView::syncControl(Entry& e) {
             le->setCursorPosition(std::min<int>(pos, static_cast<int>(t.size())));
         }
         le->setReadOnly(box.readOnly());
+        // Read-only boxes can be clicked into (to copy) but are no Tab stops.
+        le->setFocusPolicy(box.readOnly() ? Qt::ClickFocus : Qt::StrongFocus);
+        if (plan_) {
+            // As wide as the longest text the box takes, or shows.
+            const QFontMetrics fm(le->font());
+            const int chars = std::max(box.maxLength() > 0 ? box.maxLength() : 8, 2);
+            const int text = std::max(fm.horizontalAdvance(QString(chars, QLatin1Char('D'))),
+                                      fm.horizontalAdvance(t));
+            le->setFixedWidth(text + 14);
+        }
         QPalette pal = le->palette();
         pal.setColor(QPalette::Base, qtColour(box.backColour(), QApplication::palette()));
         pal.setColor(QPalette::Text, Qt::black);
@@ -555,6 +567,7 @@ void FormView::syncControl(Entry& e) {
         box->setCheckState(check.value() == 1   ? Qt::Checked
                            : check.value() == 2 ? Qt::PartiallyChecked
                                                 : Qt::Unchecked);
+        if (plan_) break;
         const int indicator =
             box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
             box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
@@ -564,7 +577,19 @@ void FormView::syncControl(Entry& e) {
     }
     case ControlKind::Label: {
         auto& label = static_cast<Label&>(c);
+        if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            // A heading drawn as the title of its group.
+            group->setTitle(qs(label.caption()));
+            break;
+        }
         auto* l = static_cast<QLabel*>(w);
+        if (plan_) {
+            QFont f = l->font();
+            f.setBold(label.bold());
+            l->setFont(f);
+            l->setText(labelText(label.caption()));
+            break;
+        }
         QFont f = font();
         f.setBold(label.bold());
         l->setFont(f);
@@ -580,7 +605,17 @@ void FormView::syncControl(Entry& e) {
     }
     case ControlKind::UpDown: {
         const auto parts = upDownParts(w);
-        if (parts.up) {
+        if (parts.up && plan_) {
+            // Stacked, as tall as the box beside it.
+            const int h = QLineEdit().sizeHint().height();
+            w->setFixedSize(std::max(18, h * 3 / 4), h);
+            parts.up->setArrowType(Qt::UpArrow);
+            parts.down->setArrowType(Qt::DownArrow);
+            parts.up->setGeometry(0, 0, w->width(), h / 2);
+            parts.down->setGeometry(0, h / 2, w->width(), h - h / 2);
+            parts.up->setEnabled(c.enabled());
+            parts.down->setEnabled(c.enabled());
+        } else if (parts.up) {
             // Side by side when the pair is wider than tall.
             const bool across = g.w > g.h;
             parts.up->setArrowType(across ? Qt::RightArrow : Qt::UpArrow);
@@ -612,28 +647,39 @@ void FormView::syncControl(Entry& e) {
         break;
     }
     }
-    if (!placed) w->setGeometry(g.x, g.y, g.w, g.h);
+    if (!placed && !plan_) w->setGeometry(g.x, g.y, g.w, g.h);
     w->setEnabled(c.enabled());
     w->setVisible(c.shown());
+    syncOutline(e);
     --updating_;
 }
 
 void FormView::syncVisibilityAll() {
     ++updating_;
-    for (auto& e : entries_)
+    for (auto& e : entries_) {
         e.widget->setVisible(e.control->shown());
+        syncOutline(e);
+    }
     --updating_;
+    if (plan_) updateColumns();
 }
 
 void FormView::syncForm() {
     ++updating_;
-    setWindowTitle(qs(form_.caption()));
-    if (size() != QSize(form_.width(), form_.height())) setFixedSize(form_.width(), form_.height());
+    refreshTitle();
+    if (canvas_ && canvas_->size() != QSize(form_.width(), form_.height())) {
+        canvas_->setFixedSize(form_.width(), form_.height());
+        fixWindowSize();
+    }
     const bool placedByModel = form_.left() != 0 || form_.top() != 0;
     if (placedByModel && pos() != QPoint(form_.left(), form_.top()))
         move(form_.left(), form_.top());
     if (form_.visible() && !isVisible()) {
-        if (!placedByModel) {
+        if (plan_ && !placed_) {
+            // Sized for the screen and put beside the window it belongs to, or where the
+            // user left it last time.
+            placeFirstTime();
+        } else if (!placedByModel && !plan_) {
             // A window the model never placed opens in the middle of the screen; the model
             // learns where (windows opened "at the same place" as another one follow it).
             if (QScreen* s = QGuiApplication::primaryScreen()) {
@@ -641,12 +687,14 @@ void FormView::syncForm() {
                 move(a.x() + (a.width() - width()) / 2, a.y() + (a.height() - height()) / 2);
             }
         }
+        placed_ = true;
         show();
         raise();
         activateWindow();
         shownCount_ = form_.showCount();
         --updating_;
-        if (!placedByModel) form_.move(pos().x(), pos().y());
+        if (!placedByModel || plan_) form_.move(pos().x(), pos().y());
+        if (focusOnShow_) form_.setFocus(focusOnShow_);
         syncFocus();
         return;
     }
@@ -655,6 +703,7 @@ void FormView::syncForm() {
         // Shown again while up: to the front, as the window's own toolkit does.
         raise();
         activateWindow();
+        if (focusOnShow_) form_.setFocus(focusOnShow_);
     }
     shownCount_ = form_.showCount();
     --updating_;
@@ -763,12 +812,35 @@ bool FormView::eventFilter(QObject* watched, QEvent* e) {
             return true;
         }
         break;
-    case QEvent::Wheel:
+    case QEvent::Wheel: {
+        // The wheel on a carrier box or its arrows steps it, one step a notch.
+        const int dy = static_cast<QWheelEvent*>(e)->angleDelta().y();
+        if (dy != 0 && stepCarrier(c, dy > 0)) return true;
         // Turning the wheel over a list that the user is not working in does not pick.
         if (c->kind() == ControlKind::ComboBox && !c->hasFocus()) return true;
         break;
+    }
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (Entry* en = entryOf(c); en && en->widget == watched && en->outline) syncOutline(*en);
+        break;
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
+        const bool plain = (ke->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && (ke->key() == Qt::Key_Up || ke->key() == Qt::Key_Down) &&
+            stepCarrier(c, ke->key() == Qt::Key_Up))
+            return true;
+        if (plain && (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) &&
+            defaultButton_ && c->kind() != ControlKind::Button &&
+            c->kind() != ControlKind::TextBox) {
+            auto* cb = qobject_cast<QComboBox*>(widgetFor(c));
+            if (!cb || !cb->view()->isVisible()) {
+                clickButton(*defaultButton_);
+                return true;
+            }
+        }
         TRACE("KeyPress " << c->fullName().c_str() << " key " << typedKey(ke));
         swallowPress_ = false;
         // Only keys that type come up in the model (not Ctrl, arrows or Tab).
@@ -796,6 +868,31 @@ bool FormView::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
+bool FormView::stepCarrier(Control* c, bool up) {
+    UpDown* ud = c && c->kind() == ControlKind::UpDown ? static_cast<UpDown*>(c) : nullptr;
+    if (!ud) {
+        const auto it = steppers_.find(c);
+        if (it == steppers_.end()) return false;
+        ud = it->second;
+    }
+    // The same model calls as a click on the arrow; a box that had the focus keeps it, so
+    // that the next key steps again.
+    const bool hadFocus = c->hasFocus() && c != ud;
+    if (!ud->enabled() || !ud->shown()) return true;
+    const bool done = up ? ud->userUp() : ud->userDown();
+    if (done && hadFocus) form_.setFocus(c);
+    return true;
+}
+
+void FormView::setDefaultButton(Button& b) {
+    defaultButton_ = &b;
+    if (auto* pb = qobject_cast<QPushButton*>(widgetFor(&b))) pb->setDefault(true);
+}
+
+void FormView::clickButton(Button& b) {
+    b.userClick();
+}
+
 void FormView::closeEvent(QCloseEvent* e) {
     // The form decides: a question, Cancel, or hiding. The view follows the model.
     e->ignore();
@@ -803,6 +900,12 @@ void FormView::closeEvent(QCloseEvent* e) {
         onCloseByFrame();
     else
         form_.hide();
+}
+
+void FormView::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (rememberGeometry_ && !e->spontaneous())
+        QSettings().setValue("windows/" + objectName() + "/geometry", saveGeometry());
 }
 
 void FormView::moveEvent(QMoveEvent* e) {
@@ -817,6 +920,10 @@ void FormView::moveEvent(QMoveEvent* e) {
 
 std::vector<std::string> FormView::layoutProblems() const {
     std::vector<std::string> out;
+    if (plan_) {
+        planProblems(out);
+        return out;
+    }
     for (auto& [control, problem] : grown_)
         out.push_back(problem);
     const QRect client(0, 0, form_.width(), form_.height());

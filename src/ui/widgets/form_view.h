@@ -1,9 +1,13 @@
-// A window drawn for any ui::Form: one Qt widget per control, placed by the model's pixel
-// geometry, kept in step with the model, and feeding user input back into the model through
-// the same calls the tests make, so the controls' event rules hold in the GUI too.
+// A window drawn for any ui::Form: one Qt widget per control, kept in step with the model,
+// and feeding user input back into the model through the same calls the tests make, so the
+// controls' event rules hold in the GUI too. Controls are placed by the model's pixel
+// geometry, or, for a window that describes its arrangement (LayoutPlan), in Qt layouts:
+// group boxes, captioned rows, columns that reflow and scroll to fit the screen.
 #pragma once
 
 #include "ui/controls.h"
+#include "ui/document_window.h"
+#include "ui/layout_plan.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -14,9 +18,21 @@
 #include <unordered_map>
 #include <vector>
 
+class QAction;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QHideEvent;
+class QResizeEvent;
+class QGridLayout;
+class QHBoxLayout;
+class QGroupBox;
 class QKeyEvent;
+class QMenuBar;
 class QMoveEvent;
+class QScrollArea;
+class QStatusBar;
+class QVBoxLayout;
 
 namespace rw::ui {
 
@@ -24,6 +40,8 @@ class FormView : public QWidget {
 public:
     // The view must not outlive the form.
     explicit FormView(Form& form, QWidget* parent = nullptr);
+    // A window drawn from its arrangement. The plan must outlive the view.
+    FormView(Form& form, const LayoutPlan& plan, QWidget* parent = nullptr);
     ~FormView() override;
     FormView(const FormView&) = delete;
     FormView& operator=(const FormView&) = delete;
@@ -33,15 +51,44 @@ public:
     // a handler the form is hidden.
     std::function<void()> onCloseByFrame;
 
-    // The widget drawn for a control (nullptr when none).
+    // The widget drawn for a control (nullptr when none); for a heading of a plan, its group.
     QWidget* widgetFor(const Control* c) const;
     // Texts that did not fit their control's size, controls overlapping or outside the
-    // window: one line each, for layout checks.
+    // window, controls a plan left out: one line each, for layout checks.
     std::vector<std::string> layoutProblems() const;
+
+    // ---- windows drawn from a plan ----
+    // Sizes the window for a screen area: as many columns side by side as fit, the rest
+    // below; scrolling for what is still too tall.
+    void fitInto(const QRect& available);
+    // Opens next to this window the first time it is shown (unless a remembered place).
+    void setAnchor(QWidget* anchor) { anchor_ = anchor; }
+    // Keeps size and place across runs (QSettings).
+    void setRememberGeometry(bool on) { rememberGeometry_ = on; }
+    // Where a widget of the program's own can be added under a heading's rows.
+    QGroupBox* groupOf(const Control* heading) const;
+    // The focus stops of the Tab key, in order.
+    std::vector<QWidget*> tabStops() const;
+
+    // ---- keyboard ----
+    // Enter anywhere in the window but on another button presses this one.
+    void setDefaultButton(Button& b);
+    // The control that gets the focus whenever the window is shown.
+    void setFocusOnShow(Control& c) { focusOnShow_ = &c; }
+
+    // ---- main windows ----
+    QMenuBar* menuBar() const { return menuBar_; }
+    QStatusBar* statusBar() const { return statusBar_; }
+    // Adds a panel under the window's controls (above the status bar).
+    void addPanel(QWidget* panel);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -49,11 +96,35 @@ private:
         Control* control = nullptr;
         QWidget* widget = nullptr;
         Connection connection;
+        QWidget* outline = nullptr; // red frame while the control has a problem
+    };
+    struct Column {
+        QWidget* widget = nullptr;
+        std::vector<QGroupBox*> groups;
     };
 
+    void initWindow();
+    void fixWindowSize();
     void build();
-    QWidget* createWidget(Control& c);
+    void buildFromPlan(const LayoutPlan& plan);
+    void addEntry(Control* c, QWidget* parent);
+    void connectEntries();
+    QWidget* createWidget(Control& c, QWidget* parent);
+    void syncPlanned(Entry& e);
+    void syncOutline(Entry& e);
+    void arrangeColumns(int width);
+    void updateColumns();
+    void placeFirstTime();
+    void setTabOrderFromPlan(const LayoutPlan& plan);
+    void planProblems(std::vector<std::string>& out) const;
+    bool stepCarrier(Control* c, bool up);
+    void setupDocument(DocumentWindow& doc);
+    void refreshTitle();
+    void refreshStatus();
+    void refreshMenus();
+    void clickButton(Button& b);
     void watch(QWidget* w, Control* c);
+    void watchEntries();
     void syncForm();
     void syncControl(Entry& e);
     void syncVisibilityAll();
@@ -65,6 +136,38 @@ private:
     bool handleKeyPress(TextBox& box, QWidget* w, QKeyEvent* ke);
 
     Form& form_;
+    const LayoutPlan* plan_ = nullptr;
+    QVBoxLayout* outer_ = nullptr; // menu bar, controls, panels, status bar
+    QWidget* canvas_ = nullptr;    // where the controls lie (pixel windows)
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;        // the columns (windows from a plan)
+    QHBoxLayout* columnsRow_ = nullptr; // stacks of columns, side by side
+    std::vector<QVBoxLayout*> stacks_;  // columns, one under the other
+    QHBoxLayout* bottomBar_ = nullptr;  // notes and buttons, always in view
+    int arrangeWidth_ = 1 << 20;
+    std::vector<Column> columns_;
+    std::vector<std::vector<int>> arrangement_; // column indexes, stack by stack
+    std::map<const Control*, QGroupBox*> groups_;
+    std::map<const Control*, UpDown*> steppers_; // text boxes stepped by an up-down pair
+    std::vector<Connection> frameConnections_;
+    std::vector<const Control*> unplanned_;
+    QWidget* anchor_ = nullptr;
+    bool rememberGeometry_ = false;
+    bool placed_ = false;
+    Button* defaultButton_ = nullptr;
+    Control* focusOnShow_ = nullptr;
+    DocumentWindow* document_ = nullptr;
+    Connection documentConnection_;
+    Connection modifiedConnection_;
+    QMenuBar* menuBar_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
+    std::vector<QWidget*> statusLabels_;
+    struct MenuAction {
+        MenuCommand command;
+        QAction* action = nullptr;
+    };
+    std::vector<MenuAction> menuActions_;
+    std::vector<Connection> buttonConnections_;
     std::vector<Entry> entries_;
     std::unordered_map<QObject*, Control*> owners_; // widget (or inner part) -> control
     Connection formConnection_;
