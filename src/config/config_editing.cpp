@@ -67,7 +67,7 @@ void ConfigFormImpl::updateFsample() {
     } else {
         Fsample = f;
     }
-    if (variant() == Variant::MII_B) {
+    if (traits_.uartBeforeRates) {
         updateUart();
         updateLineRates();
     } else {
@@ -120,9 +120,8 @@ void ConfigFormImpl::carrierKeyRelease(Direction& d, int key) {
 void ConfigFormImpl::padWhole(ui::TextBox& whole) {
     // Zeros in front of letters would make them read as a number.
     if (!readsAsNumber(whole.text())) return;
-    ++programWrite_;
+    const ScopedCount writing(programWrite_);
     whole.setText(padded(whole.text(), true));
-    --programWrite_;
 }
 
 void ConfigFormImpl::stepCarrier(Direction& d, bool up) {
@@ -147,10 +146,11 @@ void ConfigFormImpl::stepCarrier(Direction& d, bool up) {
         --nh;
     }
     if (nw < 0 || nh < 0) return; // the arrows stop at 000 / 00
-    ++programWrite_;
-    h.setText(padded(std::to_string(nh), false));
-    w.setText(padded(std::to_string(nw), true));
-    --programWrite_;
+    {
+        const ScopedCount writing(programWrite_);
+        h.setText(padded(std::to_string(nh), false));
+        w.setText(padded(std::to_string(nw), true));
+    }
     updateCarrierIndex(d);
 }
 
@@ -174,13 +174,19 @@ void ConfigFormImpl::CommitPendingEntries() {
 
 // ---- constellation, interpolation, line rates ----------------------------------------------
 
-void ConfigFormImpl::updateLineRate(Direction& d) {
+// The rate of the texts a direction shows; nothing when they give none.
+std::optional<std::string> ConfigFormImpl::lineRateText(const Direction& d) const {
     const std::optional<double> q = ReadNumberStrict(d.cons->text());
     const std::optional<double> i = ReadNumberStrict(d.inter->text());
-    if (!q || !i || !(*q > 0) || !(*i > 0) || !(Fsample > 0)) return;
+    if (!q || !i || !(*q > 0) || !(*i > 0) || !(Fsample > 0)) return std::nullopt;
     const std::optional<double> rate = LineRate(Fsample, *i, *q);
-    if (!rate || !std::isfinite(*rate)) return;
-    d.rate->setCaption(FormatDecimal(*rate));
+    if (!rate || !std::isfinite(*rate)) return std::nullopt;
+    return FormatDecimal(*rate);
+}
+
+// No result leaves the label as it was.
+void ConfigFormImpl::updateLineRate(Direction& d) {
+    if (const auto rate = lineRateText(d)) d.rate->setCaption(*rate);
 }
 
 void ConfigFormImpl::updateLineRates() {
@@ -218,11 +224,11 @@ void ConfigFormImpl::checkInterpolationLeft(Direction& d, bool& cancel) {
 // ---- PSD ----------------------------------------------------------------------------------
 
 void ConfigFormImpl::bytesToPsd(PsdPair& p) {
-    BytesToPsd(*p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    BytesToPsd(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
 }
 
 void ConfigFormImpl::psdToBytes(PsdPair& p) {
-    PsdToBytes(*p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    PsdToBytes(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
 }
 
 void ConfigFormImpl::powerClick() {

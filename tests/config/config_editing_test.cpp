@@ -113,7 +113,7 @@ TEST(ConfigPsd, BytesGiveTheLevelInDecibels) {
         PsdBench b(mode++, c.constellation, c.attenuation);
         b.bytes(c.high, c.low);
         EXPECT_EQ(b.text("Max_PSD"), c.psd);
-        EXPECT_FALSE(PsdUpdating);
+        EXPECT_FALSE(b.w().PsdUpdating);
     }
     // Bytes reading 0 leave the text alone.
     PsdBench d(1, "32", "0");
@@ -134,6 +134,7 @@ TEST(ConfigPsd, TypedLevelGivesTheBytesAndStaysAsTyped) {
     EXPECT_EQ(b.boxes(), 0u);
 
     PsdBench w(4, "32", "0");
+    b.w().PsdUpdating = true; // another window's conversion holds none of this one's
     const std::pair<const char*, const char*> typed[] = {
         {"0", "Max_psdL=1;Max_psdH=0"},
         {"-6.5", "Max_psdL=0"},
@@ -316,7 +317,7 @@ TEST(ConfigAfe, OneStepCascades) {
     psdChanges = 0;
     b.box("Max_PSD").setText("40");
     EXPECT_EQ(psdChanges, 1); // the bytes it writes do not write it back
-    EXPECT_FALSE(PsdUpdating);
+    EXPECT_FALSE(b.w().PsdUpdating);
     EXPECT_EQ(b.boxes(), 0u);
 }
 
