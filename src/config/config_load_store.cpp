@@ -96,13 +96,16 @@ void ConfigFormImpl::FillFields() {
         FieldBytes[static_cast<std::size_t>(slot)] = pb[static_cast<std::size_t>(slot)];
 
     // What follows the loaded fields: the carrier MHz their words give, the PSD texts for the
-    // attenuation now shown (not the previous file's).
+    // attenuation now shown (not the previous file's), and the line rates of the texts shown,
+    // also where a stored interpolation is not in the list and so fired nothing.
     for (Direction& d : dir_)
         loadCarrierText(d);
     bytesToPsd(psd_[0]);
     bytesToPsd(psd_[1]);
-    for (Direction& d : dir_)
+    for (Direction& d : dir_) {
+        d.rate->setCaption(lineRateText(d).value_or(""));
         d.stale = false;
+    }
 }
 
 // Fields that a code without a list item leaves as they were start empty on every load, so

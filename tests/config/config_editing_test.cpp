@@ -84,13 +84,34 @@ TEST(ConfigLineRates, NoFocusMoveOrMarkWhileLoading) {
     EXPECT_FALSE(b.run.FormChange);
 }
 
-// Decision: no result leaves the rate as it was.
+// Decision: while editing, no result leaves the rate as it was.
 TEST(ConfigLineRatesDecisions, InterpolationWithoutValueKeepsTheRate) {
-    Loaded b(2); // up rate 8.64, then 256 with interpolation code 12, shown as "0"
-    ASSERT_TRUE(b.loadWith({{1, 0xC1}}));
+    Loaded b(2);                            // up rate 8.64
+    b.combo("Up_Stram_Inter").setText("0"); // a text without value, as a stored code 12
     b.expectTexts("Up_Stram_Inter=0;UpBitrate=8.64");
     b.type("FText", 1, "50");
     b.expectTexts("UpBitrate=8.64;DownBitrate=8.5"); // 25.5 / 12 x 4
+}
+
+// Decision: a load ends with the rates of the texts shown, also for an interpolation the
+// refilled list does not offer, and with an empty label where they give none; nothing of the
+// file loaded before stays.
+TEST(ConfigLineRatesDecisions, LoadShowsTheRatesOfTheTextsShown) {
+    const struct {
+        int mode, whole, hundredths;
+        std::uint8_t up;
+        const char *upRate, *downRate; // downstream 16 / 12 throughout
+    } cases[] = {{1, 29, 93, PackConsInter(128, 64), "3.27", "9.97"},
+                 {2, 5, 99, PackConsInter(16, 10), "2.39", "1.99"},
+                 {3, 25, 0, PackConsInter(64, 10), "15", "8.33"},
+                 {4, 25, 92, 0xC1, "", "8.64"}}; // 256 with interpolation code 12, shown as "0"
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Loaded b(c.mode); // a file with rates of its own first
+        ASSERT_TRUE(b.loadWith({{25, c.whole}, {24, c.hundredths}, {1, c.up}}));
+        EXPECT_EQ(b.text("UpBitrate"), c.upRate);
+        EXPECT_EQ(b.text("DownBitrate"), c.downRate);
+    }
 }
 
 // ---- PSD ----------------------------------------------------------------------------------
