@@ -11,6 +11,10 @@ namespace rw::config {
 
 namespace {
 
+constexpr const char* kNotConverted =
+    "Not converted into a level: give more than -6.6 and less than 95.84 dB, for a level of at "
+    "most 16 bits.";
+
 // A box the lenient reading would take as 0 although it holds something else ("ab"): such
 // an operand gives no result.
 bool readsAsNumber(const std::string& text) {
@@ -224,11 +228,21 @@ void ConfigFormImpl::checkInterpolationLeft(Direction& d, bool& cancel) {
 // ---- PSD ----------------------------------------------------------------------------------
 
 void ConfigFormImpl::bytesToPsd(PsdPair& p) {
-    BytesToPsd(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    if (BytesToPsd(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high))
+        showConversion(p, true);
 }
 
 void ConfigFormImpl::psdToBytes(PsdPair& p) {
-    PsdToBytes(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    const PsdConversion r = PsdToBytes(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    if (r != PsdConversion::Busy) showConversion(p, r == PsdConversion::Converted);
+}
+
+// A dB text that was not converted shows one value while the bytes hold another: it stays
+// red, and storing refuses it, until it is converted or rewritten from the bytes.
+void ConfigFormImpl::showConversion(PsdPair& p, bool converted) {
+    p.converted = converted;
+    p.db->setBackColour(converted ? ui::kFieldBlue : ui::kRed);
+    p.db->setProblem(converted ? "" : kNotConverted);
 }
 
 void ConfigFormImpl::powerClick() {

@@ -124,6 +124,7 @@ private:
         ui::TextBox* db = nullptr;
         ui::TextBox* low = nullptr;
         ui::TextBox* high = nullptr;
+        bool converted = true; // the dB text is the level the bytes hold
     };
     using Bound = std::pair<const BitField*, ui::Control*>;
 
@@ -172,6 +173,7 @@ private:
     void checkInterpolationLeft(Direction& d, bool& cancel);
     void bytesToPsd(PsdPair& p);
     void psdToBytes(PsdPair& p);
+    void showConversion(PsdPair& p, bool converted);
     void powerClick();
     void afeTextChanged();
     void afeBoxClicked(int bit);

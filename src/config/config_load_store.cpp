@@ -308,6 +308,11 @@ std::string ConfigFormImpl::storeProblemOf(const BitField& f, const ui::Control&
     case FieldKind::ControlWord:
         return hexText(textOf(c), f.kind == FieldKind::Derived) ? std::string()
                                                                 : doesNotFit(c.fullName());
+    case FieldKind::Shown:
+        for (const PsdPair& p : psd_)
+            if (&c == p.db && !p.converted)
+                return c.fullName() + " was not converted into a level.";
+        return {};
     case FieldKind::Combo: {
         // An item of the list this chip has no code for.
         const std::string& text = textOf(c);

@@ -187,6 +187,34 @@ TEST(ConfigPsd, AttenuationAndConstellationRefreshTheTexts) {
     EXPECT_EQ(b.text("Max_PSD"), "59.45");
 }
 
+// Decision: a dB text that was not converted shows one value while the bytes hold another. It
+// stays red with its reason, and "Done" and storing refuse it, until it is converted or the
+// bytes rewrite it.
+TEST(ConfigPsdDecisions, TextNotConvertedIsRefusedUntilConverted) {
+    const struct {
+        const char *cons, *text;
+    } cases[] = {{"32", "96"}, {"128", "95.83"}, {"32", "-"}, {"32", "-6.6"}, {"32", ""}};
+    bool byBytes = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.cons) + " '" + c.text + "'");
+        PsdBench b(3, c.cons, "0");
+        b.form->show();
+        b.type("Max_PSD", -1, c.text);
+        EXPECT_EQ(b.box("Max_PSD").backColour(), ui::kRed);
+        EXPECT_FALSE(b.box("Max_PSD").problem().empty());
+        EXPECT_EQ(b.form->StoreProblem(), "Max_PSD was not converted into a level.");
+        EXPECT_FALSE(b.form->Done());
+        b.expectBox("Max_PSD was not converted into a level.", "Illegal Parameter");
+        if ((byBytes = !byBytes))
+            b.pick("PowerController", "2");
+        else
+            b.type("Max_PSD", -1, "40");
+        EXPECT_EQ(b.box("Max_PSD").backColour(), ui::kFieldBlue);
+        EXPECT_EQ(b.box("Max_PSD").problem(), "");
+        EXPECT_TRUE(b.form->Done());
+    }
+}
+
 // ---- hex entry rules ----------------------------------------------------------------------
 
 TEST(ConfigHexEntry, BWindowsMarkEveryChange) {
