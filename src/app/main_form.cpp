@@ -16,6 +16,11 @@ std::string processCurrentDirectory() {
     return ec ? std::string() : p.string();
 }
 
+void setProcessCurrentDirectory(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::current_path(dir, ec); // a folder that is gone leaves it where it is
+}
+
 } // namespace
 
 MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory factory)
@@ -26,7 +31,7 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
       ExitCommand(add<ui::Button>("ExitCommand")), MainLabel(add<ui::Label>("MainLabel")),
       Status(add<ui::Label>("Status")), ProgressBar(add<ui::ProgressBar>("ProgressBar")),
       Picture1(add<ui::Picture>("Picture1")), platform_(platform), welcome_(welcome),
-      factory_(std::move(factory)), ctx_{run, cm, platform, this}, userForm_(cm) {
+      factory_(std::move(factory)), ctx_{run, cm, platform, this}, userForm_(cm, run.FormChange) {
     OpenCommand.setCaption("&Open File");
     Create.setCaption("&Save new file");
     Create.setEnabled(false);
@@ -66,6 +71,7 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
     about_.onUnload = [this] { show(); };
 
     currentDirectory = processCurrentDirectory;
+    setCurrentDirectory = setProcessCurrentDirectory;
 }
 
 MainForm::~MainForm() = default;
@@ -177,6 +183,7 @@ void MainForm::OpenCommand_Click() {
         setLoading(false);
         return;
     }
+    userForm_.fileOpened(file->bytes);
     const std::uint8_t version = file->bytes[image::kVersionOffset];
     about_.EEPROMversion.setCaption(config::Hex(version));
     image::fillPatchBytes(cm, file->bytes, run.CurrentMode);
@@ -212,10 +219,12 @@ bool MainForm::Create_Click() {
         return false;
     }
     image::Image out = source->bytes;
+    // Only the reserved bytes the user set; the others keep the source file's.
     if (isBPlus(run.CurrentMode))
         for (int i = 0; i < image::kReservedSize; ++i)
-            out[static_cast<std::size_t>(image::kReservedOffset + i)] =
-                cm.ReservedArea[static_cast<std::size_t>(i)];
+            if (userForm_.userSet(i))
+                out[static_cast<std::size_t>(image::kReservedOffset + i)] =
+                    cm.ReservedArea[static_cast<std::size_t>(i)];
     if (configForm_) configForm_->SendDigToFile(out);
 
     if (!image::writePatchFile(path, out, &reason)) {
@@ -266,7 +275,9 @@ void MainForm::closedByFrame() {
 }
 
 void MainForm::quit() {
-    run.Dir = currentDirectory ? currentDirectory() : std::string();
+    // The folder the program started in (where startup.ini was read) is the process's
+    // current directory again, whatever a file dialog made of it meanwhile.
+    if (setCurrentDirectory && !run.Dir.empty()) setCurrentDirectory(run.Dir);
     // A programming run that processes events when the program ends stops at its next
     // checkpoint instead of going on with a window that is gone.
     run.StopRunning = true;
