@@ -68,6 +68,10 @@ void ConfigFormImpl::updateFsample() {
         fText_[0]->setText("05");
         fText_[1]->setText("00");
         Fsample = 5.0;
+        // Both boxes point at the refusal until the user changes the pair.
+        for (ui::TextBox* t : fText_)
+            refuse(*t, "The Fsample can't be less then 5 MHZ",
+                   [this] { return fText_[0]->text() != "05" || fText_[1]->text() != "00"; });
     } else {
         Fsample = f;
     }
@@ -220,9 +224,11 @@ void ConfigFormImpl::interpolationClick(Direction& d) {
 
 void ConfigFormImpl::checkInterpolationLeft(Direction& d, bool& cancel) {
     if (!d.inter->text().empty()) return;
-    context().platform.msgBox("You must specify interpolation", ui::Icon::Exclamation,
-                              ui::Buttons::OK, "Illegal Parameter");
+    context().platform.msgBox(kNoInterpolation, ui::Icon::Exclamation, ui::Buttons::OK,
+                              "Illegal Parameter");
     cancel = true;
+    ui::ComboBox* inter = d.inter;
+    refuse(*inter, kNoInterpolation, [inter] { return !inter->text().empty(); });
 }
 
 // ---- PSD ----------------------------------------------------------------------------------

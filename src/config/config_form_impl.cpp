@@ -279,7 +279,9 @@ void ConfigFormImpl::buildAdvanceGroup() {
 void ConfigFormImpl::hexEntryRule(ui::TextBox& box) {
     if (isBPlus()) {
         box.onValidate = [this, &box](ui::Control*, bool& cancel) {
-            if (CheckHexField(box.text(), context().platform, context().run)) cancel = true;
+            if (!CheckHexField(box.text(), context().platform, context().run)) return;
+            cancel = true;
+            refuse(box, kNotHexByte, [&box] { return IsHexByte(box.text()); });
         };
     } else {
         box.onChange = [this] { mark(); };
@@ -441,6 +443,8 @@ void ConfigFormImpl::bindFields() {
     slots_ = commonSlots();
     for (int s : traits_.interfaceSlots)
         slots_.push_back(s);
+    for (const auto& [field, control] : fields_)
+        watches_.push_back(control->stateChanged.connect([this] { recheckRefusals(); }));
 }
 
 // ---- public helpers ---------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -64,6 +65,10 @@ struct LayoutSize {
     int compactWidth = 0; // without the advance column
     int height = 0;
 };
+
+// Reasons a refused field carries (Control::problem).
+inline constexpr const char* kNotHexByte = "Not a hexadecimal byte: give 0 to FF.";
+inline constexpr const char* kNoInterpolation = "You must specify interpolation";
 
 // Gives every control of the plan its geometry (config_layout.cpp).
 LayoutSize layoutForm(const LayoutPlan& plan);
@@ -190,7 +195,12 @@ private:
     std::optional<int> codeOf(const BitField& f, const ui::Control& c) const;
     std::optional<std::uint8_t> byteOf(const BitField& f, const ui::Control& c) const;
     std::string storeProblemOf(const BitField& f, const ui::Control& c) const;
-    bool passesDoneCheck(const BitField& f, const ui::Control& c) const;
+    std::string doneProblemOf(const BitField& f, const ui::Control& c) const;
+    // A refused field carries its reason until `validAgain` holds (checked whenever a bound
+    // field changes).
+    void refuse(ui::Control& c, const std::string& why, std::function<bool()> validAgain);
+    void recheckRefusals();
+    void focusFirstDoneFault();
 
     // defaults (config_defaults.cpp)
     void applyValue(const std::string& fullName, const std::string& value);
@@ -216,6 +226,9 @@ private:
     ui::Frame* upFrame_ = nullptr;
     ui::Frame* advanceFrame_ = nullptr;
     std::vector<Bound> fields_; // every bound field, common then interface, in window order
+    std::vector<std::pair<ui::Control*, std::function<bool()>>> refused_;
+    std::vector<ui::Connection> watches_; // bound fields' changes recheck the refusals
+    bool rechecking_ = false;
     std::vector<int> slots_;
     LayoutPlan plan_;
     LayoutSize size_;

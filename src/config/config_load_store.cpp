@@ -326,14 +326,25 @@ std::string ConfigFormImpl::storeProblemOf(const BitField& f, const ui::Control&
     }
 }
 
+// The first value that cannot be stored, as its message; every field at fault is marked.
 std::string ConfigFormImpl::StoreProblem() {
     CommitPendingEntries();
+    std::string first;
     // The text boxes first, then the values the window shows in labels and lists.
-    for (const bool boxes : {true, false})
-        for (const auto& [field, control] : fields_)
-            if ((control->kind() == ui::ControlKind::TextBox) == boxes)
-                if (std::string p = storeProblemOf(*field, *control); !p.empty()) return p;
-    return {};
+    for (const bool boxes : {true, false}) {
+        for (const auto& [field, control] : fields_) {
+            if ((control->kind() == ui::ControlKind::TextBox) != boxes) continue;
+            std::string why = storeProblemOf(*field, *control);
+            if (why.empty()) continue;
+            if (first.empty()) first = why;
+            const Bound b{field, control};
+            // A PSD text not converted points at itself already.
+            if (field->kind != FieldKind::Shown)
+                refuse(*control, why,
+                       [this, b] { return storeProblemOf(*b.first, *b.second).empty(); });
+        }
+    }
+    return first;
 }
 
 void ConfigFormImpl::SendDigToModem() {
@@ -367,26 +378,27 @@ void ConfigFormImpl::SendDigToFile(image::Image& out) {
 
 // ---- checks and "Done" --------------------------------------------------------------------
 
-// Whether "Done" accepts a field: B+ windows test the four PSD words only (their other hex
-// fields are tested as they are left); B windows every hex field and both interpolations.
-bool ConfigFormImpl::passesDoneCheck(const BitField& f, const ui::Control& c) const {
-    switch (f.kind) {
-    case FieldKind::Level:
-        return IsHexByte(textOf(c));
-    case FieldKind::Hex:
-    case FieldKind::Derived:
-        return isBPlus() || c.kind() != ui::ControlKind::TextBox || IsHexByte(textOf(c));
-    case FieldKind::Interpolation:
-        return isBPlus() || !textOf(c).empty();
-    default:
-        return true;
-    }
+// Why "Done" refuses a field: B+ windows test the four PSD words only (their other hex fields
+// are tested as they are left); B windows every hex field and both interpolations.
+std::string ConfigFormImpl::doneProblemOf(const BitField& f, const ui::Control& c) const {
+    const bool hexBox =
+        f.kind == FieldKind::Level || (!isBPlus() && c.kind() == ui::ControlKind::TextBox &&
+                                       (f.kind == FieldKind::Hex || f.kind == FieldKind::Derived));
+    if (hexBox && !IsHexByte(textOf(c))) return kNotHexByte;
+    if (f.kind == FieldKind::Interpolation && !isBPlus() && textOf(c).empty())
+        return kNoInterpolation;
+    return {};
 }
 
 bool ConfigFormImpl::CheckInputs() {
     bool ok = true;
-    for (const auto& [field, control] : fields_)
-        ok = passesDoneCheck(*field, *control) && ok;
+    for (const auto& [field, control] : fields_) {
+        const std::string why = doneProblemOf(*field, *control);
+        if (why.empty()) continue;
+        ok = false;
+        const Bound b{field, control};
+        refuse(*control, why, [this, b] { return doneProblemOf(*b.first, *b.second).empty(); });
+    }
     return ok;
 }
 
@@ -394,6 +406,7 @@ bool ConfigFormImpl::Done() {
     if (!CheckInputs()) {
         context().platform.msgBox("Please check your input values", ui::Icon::Critical,
                                   ui::Buttons::OKCancel, "Error input");
+        focusFirstDoneFault();
         return false;
     }
     if (!ConfirmStorable()) return false;
@@ -401,6 +414,38 @@ bool ConfigFormImpl::Done() {
     hide();
     if (context().main) context().main->focusSaveButton();
     return true;
+}
+
+// The first field in window order that "Done" refuses and the user can reach.
+void ConfigFormImpl::focusFirstDoneFault() {
+    for (const auto& [field, control] : fields_) {
+        if (doneProblemOf(*field, *control).empty()) continue;
+        if (!control->canTakeFocus() || !control->shown()) continue;
+        setFocus(control);
+        return;
+    }
+}
+
+// ---- errors that point --------------------------------------------------------------------
+
+void ConfigFormImpl::refuse(ui::Control& c, const std::string& why,
+                            std::function<bool()> validAgain) {
+    std::erase_if(refused_, [&c](const auto& r) { return r.first == &c; });
+    refused_.emplace_back(&c, std::move(validAgain));
+    c.setProblem(why);
+}
+
+void ConfigFormImpl::recheckRefusals() {
+    if (rechecking_) return; // clearing a reason is itself a change
+    const ScopedValue<bool> busy(rechecking_, true);
+    for (auto it = refused_.begin(); it != refused_.end();) {
+        if (it->second()) {
+            it->first->setProblem("");
+            it = refused_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 } // namespace rw::config
