@@ -241,7 +241,7 @@ void Session::done() {
     // as the window checks it.
     auto* button = dynamic_cast<ui::Button*>(form().find("WriteReturn"));
     if (!button) throw CommandFailure{2, "the window has no \"Done\" button"};
-    form().show();
+    form().show(); // up, as "&Configurations" left it: a passed check hides it
     if (!button->userClick() || form().visible())
         throw CommandFailure{2, "the configuration did not pass the \"Done\" check"};
 }
