@@ -35,6 +35,11 @@ bool matchesPatchFilter(const std::string& path, const std::string& modeCode) {
            startsWithNoCase(name, name.size() - 4, ".bin");
 }
 
+void setProcessCurrentDirectory(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::current_path(dir, ec); // a folder that is gone leaves it where it is
+}
+
 } // namespace
 
 MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory factory)
@@ -45,7 +50,8 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
       ExitCommand(add<ui::Button>("ExitCommand")), MainLabel(add<ui::Label>("MainLabel")),
       Status(add<ui::Label>("Status")), ProgressBar(add<ui::ProgressBar>("ProgressBar")),
       Picture1(add<ui::Picture>("Picture1")), platform_(platform), welcome_(welcome),
-      factory_(std::move(factory)), ctx_{run.FormChange, cm, platform, this}, userForm_(cm) {
+      factory_(std::move(factory)), ctx_{run.FormChange, cm, platform, this},
+      userForm_(cm, run.FormChange) {
     OpenCommand.setCaption("&Open File");
     Create.setCaption("&Save new file");
     Create.setEnabled(false);
@@ -85,6 +91,7 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
     about_.onUnload = [this] { show(); };
 
     currentDirectory = processCurrentDirectory;
+    setCurrentDirectory = setProcessCurrentDirectory;
 }
 
 MainForm::~MainForm() = default;
@@ -208,6 +215,7 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
         setResult("Could not load " + documentName());
         return false;
     }
+    userForm_.fileOpened(file->bytes);
     const std::uint8_t version = file->bytes[image::kVersionOffset];
     about_.EEPROMversion.setCaption(config::Hex(version));
     image::fillPatchBytes(cm, file->bytes, run.CurrentMode);
@@ -246,10 +254,12 @@ bool MainForm::Create_Click() {
         return false;
     }
     image::Image out = source->bytes;
+    // Only the reserved bytes the user set; the others keep the source file's.
     if (image::isBPlus(run.CurrentMode))
         for (int i = 0; i < image::kReservedSize; ++i)
-            out[static_cast<std::size_t>(image::kReservedOffset + i)] =
-                cm.ReservedArea[static_cast<std::size_t>(i)];
+            if (userForm_.userSet(i))
+                out[static_cast<std::size_t>(image::kReservedOffset + i)] =
+                    cm.ReservedArea[static_cast<std::size_t>(i)];
     if (configForm_) configForm_->SendDigToFile(out);
 
     if (!image::writePatchFile(path, out, &reason)) {
@@ -304,7 +314,9 @@ void MainForm::closedByFrame() {
 }
 
 void MainForm::quit() {
-    run.Dir = currentDirectory ? currentDirectory() : std::string();
+    // The folder the program started in (where startup.ini was read) is the process's
+    // current directory again, whatever a file dialog made of it meanwhile.
+    if (setCurrentDirectory && !run.Dir.empty()) setCurrentDirectory(run.Dir);
     // A programming run that processes events when the program ends stops at its next
     // checkpoint instead of going on with a window that is gone.
     run.StopRunning = true;

@@ -123,8 +123,10 @@ public:
     std::function<void()> onQuit;
     // "&Program": the programming run. wireProgramming() sets it to the real run.
     std::function<void()> onProgram;
-    // The process's current directory (replaceable so that tests use their own folder).
+    // The process's current directory, read at start and made current again on leaving
+    // (replaceable so that tests use their own folder).
     std::function<std::string()> currentDirectory;
+    std::function<void(const std::string&)> setCurrentDirectory;
     // Where the programming run keeps its backups (wireProgramming's default when empty:
     // the application's data folder).
     std::string backupDir;

@@ -5,11 +5,13 @@
 
 namespace rw::app {
 
-UserForm::UserForm(image::ConfigModule& cm)
+UserForm::UserForm(image::ConfigModule& cm, ui::Flag& formChange)
     : ui::Form("UserForm", "Reserved Area"), Label1(add<ui::Label>("Label1")),
       Addres(add<ui::TextBox>("Addres")), Label2(add<ui::Label>("Label2")),
       Value(add<ui::TextBox>("Value")), Apply(add<ui::Button>("Apply")),
-      Clear(add<ui::Button>("Clear")), Notice(add<ui::Label>("Notice")), cm_(cm) {
+      Clear(add<ui::Button>("Clear")), Notice(add<ui::Label>("Notice")), cm_(cm),
+      formChange_(formChange) {
+    fileBytes_.fill(0xFF);
     Label1.setCaption("Address");
     Addres.setText("0");
     Label2.setCaption("Data");
@@ -32,8 +34,23 @@ UserForm::UserForm(image::ConfigModule& cm)
 
 void UserForm::Form_Load() {
     Addres.setText("0");
-    Value.setText(config::Hex(cm_.ReservedArea[0]));
+    Value.setText(config::Hex(shownByte(0)));
     Notice.setCaption("");
+}
+
+void UserForm::fileOpened(const image::Image& file) {
+    for (std::size_t i = 0; i < fileBytes_.size(); ++i)
+        fileBytes_[i] = file[image::kReservedOffset + i];
+}
+
+bool UserForm::userSet(int address) const {
+    return address >= 0 && address < image::kReservedSize &&
+           userSet_.test(static_cast<std::size_t>(address));
+}
+
+std::uint8_t UserForm::shownByte(int address) const {
+    const auto a = static_cast<std::size_t>(address);
+    return userSet(address) ? cm_.ReservedArea[a] : fileBytes_[a];
 }
 
 bool UserForm::Apply_Click() {
@@ -47,14 +64,20 @@ bool UserForm::Apply_Click() {
         Notice.setCaption("Data out of range: 00..FF");
         return false;
     }
+    // An edit that changes what saving writes is unsaved work.
+    if (shownByte(static_cast<int>(a)) != v) formChange_ = true;
     cm_.ReservedArea[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(v);
+    userSet_.set(static_cast<std::size_t>(a));
     Notice.setCaption("");
     return true;
 }
 
 void UserForm::Clear_Click() {
+    for (int a = 0; a < image::kReservedSize; ++a)
+        if (shownByte(a) != 0xFF) formChange_ = true;
     cm_.FillReservedArea();
-    Value.setText(config::Hex(cm_.ReservedArea[0]));
+    userSet_.set();
+    Value.setText(config::Hex(shownByte(0)));
     Notice.setCaption("");
 }
 

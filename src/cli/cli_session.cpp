@@ -1,9 +1,11 @@
 #include "cli/cli_session.h"
 
 #include "app/run_state.h"
+#include "config/general_module.h"
 #include "ui/qt_serial_port.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 namespace rw::cli {
@@ -27,6 +29,32 @@ ui::Answer answerFor(const ui::RecordedBox& box) {
 
 bool startsWith(const std::string& s, const std::string& prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool allHexDigits(const std::string& s) {
+    return !s.empty() && s.size() <= 15 &&
+           std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isxdigit(c); });
+}
+
+// What a box shows holds the typed value when it is the same text in any case or the same
+// number: "5" and "005", "a" and "0A", "1.5" and "1.50".
+bool holdsValue(const std::string& shown, const std::string& typed) {
+    auto lower = [](std::string t) {
+        std::transform(t.begin(), t.end(), t.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return t;
+    };
+    if (lower(shown) == lower(typed)) return true;
+    if (allHexDigits(shown) && allHexDigits(typed))
+        return config::ReadHexLenient(shown) == config::ReadHexLenient(typed);
+    const auto a = config::ReadNumberStrict(shown);
+    const auto b = config::ReadNumberStrict(typed);
+    return a && b && *a == *b;
+}
+
+// The boxes whose typed text must also have become the level bytes beside them.
+bool isPsdText(const std::string& name) {
+    return name == "Max_PSD" || name == "Min_PSD";
 }
 
 } // namespace
@@ -139,8 +167,8 @@ void Session::applyEdit(const FieldEdit& edit) {
             clicked = arrows->userDown();
         else
             throw refused("the arrows take up or down");
+        // A pick is not followed by leaving: the next edit's focus change, or "Done", checks.
         if (!clicked) throw refused("the arrow could not be clicked");
-        if (!f.leave()) throw refused("not accepted");
         return;
     }
 
@@ -161,6 +189,9 @@ void Session::applyEdit(const FieldEdit& edit) {
             if (ch < 32 || ch > 126) throw refused("only printable ASCII characters can be typed");
         if (!f.typeText(box, value)) throw refused("the field could not be entered");
         if (!f.leave()) throw refused("not accepted");
+        // The edit holds, or it is refused: the window may have altered or not taken it.
+        if (!holdsValue(box.text(), value)) throw refused("the window shows " + box.text());
+        if (isPsdText(name) && !box.problem().empty()) throw refused("not converted into a level");
         return;
     }
     case ui::ControlKind::ComboBox: {
@@ -173,7 +204,6 @@ void Session::applyEdit(const FieldEdit& edit) {
         }
         if (!f.setFocus(&list)) throw refused("the field could not be entered");
         list.userPick(value);
-        if (!f.leave()) throw refused("not accepted");
         return;
     }
     case ui::ControlKind::CheckBox: {
@@ -182,7 +212,6 @@ void Session::applyEdit(const FieldEdit& edit) {
         const int wanted = value[0] - '0';
         if (box.value() != wanted) box.userClick();
         if (box.value() != wanted) throw refused("not accepted");
-        if (!f.leave()) throw refused("not accepted");
         return;
     }
     default:
@@ -208,7 +237,12 @@ void Session::applyReserved(const ReservedEdit& edit) {
 }
 
 void Session::done() {
-    if (!form().Done())
+    // Pressed as a user presses it: the field that has the focus is left first and checked
+    // as the window checks it.
+    auto* button = dynamic_cast<ui::Button*>(form().find("WriteReturn"));
+    if (!button) throw CommandFailure{2, "the window has no \"Done\" button"};
+    form().show(); // up, as "&Configurations" left it: a passed check hides it
+    if (!button->userClick() || form().visible())
         throw CommandFailure{2, "the configuration did not pass the \"Done\" check"};
 }
 

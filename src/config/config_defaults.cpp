@@ -75,8 +75,8 @@ void ConfigFormImpl::SetDefaults() {
         applyValue(name, value);
     address_->setText(traits_.address);
 
-    // MII_B set its rates before the sampling frequency; show them for the new one.
-    if (variant() == Variant::MII_B) updateLineRates();
+    // A window that set its rates before the sampling frequency shows them for the new one.
+    if (traits_.consInterFirst) updateLineRates();
     AfeUpdating = false;
     for (Direction& d : dir_)
         d.stale = false;

@@ -11,6 +11,10 @@ namespace rw::config {
 
 namespace {
 
+constexpr const char* kNotConverted =
+    "Not converted into a level: give more than -6.6 and less than 95.84 dB, for a level of at "
+    "most 16 bits.";
+
 // A box the lenient reading would take as 0 although it holds something else ("ab"): such
 // an operand gives no result.
 bool readsAsNumber(const std::string& text) {
@@ -64,10 +68,14 @@ void ConfigFormImpl::updateFsample() {
         fText_[0]->setText("05");
         fText_[1]->setText("00");
         Fsample = 5.0;
+        // Both boxes point at the refusal until the user changes the pair.
+        for (ui::TextBox* t : fText_)
+            refuse(*t, "The Fsample can't be less then 5 MHZ",
+                   [this] { return fText_[0]->text() != "05" || fText_[1]->text() != "00"; });
     } else {
         Fsample = f;
     }
-    if (variant() == Variant::MII_B) {
+    if (traits_.uartBeforeRates) {
         updateUart();
         updateLineRates();
     } else {
@@ -120,9 +128,8 @@ void ConfigFormImpl::carrierKeyRelease(Direction& d, int key) {
 void ConfigFormImpl::padWhole(ui::TextBox& whole) {
     // Zeros in front of letters would make them read as a number.
     if (!readsAsNumber(whole.text())) return;
-    ++programWrite_;
+    const ScopedCount writing(programWrite_);
     whole.setText(padded(whole.text(), true));
-    --programWrite_;
 }
 
 void ConfigFormImpl::stepCarrier(Direction& d, bool up) {
@@ -147,10 +154,11 @@ void ConfigFormImpl::stepCarrier(Direction& d, bool up) {
         --nh;
     }
     if (nw < 0 || nh < 0) return; // the arrows stop at 000 / 00
-    ++programWrite_;
-    h.setText(padded(std::to_string(nh), false));
-    w.setText(padded(std::to_string(nw), true));
-    --programWrite_;
+    {
+        const ScopedCount writing(programWrite_);
+        h.setText(padded(std::to_string(nh), false));
+        w.setText(padded(std::to_string(nw), true));
+    }
     updateCarrierIndex(d);
 }
 
@@ -174,13 +182,19 @@ void ConfigFormImpl::CommitPendingEntries() {
 
 // ---- constellation, interpolation, line rates ----------------------------------------------
 
-void ConfigFormImpl::updateLineRate(Direction& d) {
+// The rate of the texts a direction shows; nothing when they give none.
+std::optional<std::string> ConfigFormImpl::lineRateText(const Direction& d) const {
     const std::optional<double> q = ReadNumberStrict(d.cons->text());
     const std::optional<double> i = ReadNumberStrict(d.inter->text());
-    if (!q || !i || !(*q > 0) || !(*i > 0) || !(Fsample > 0)) return;
+    if (!q || !i || !(*q > 0) || !(*i > 0) || !(Fsample > 0)) return std::nullopt;
     const std::optional<double> rate = LineRate(Fsample, *i, *q);
-    if (!rate || !std::isfinite(*rate)) return;
-    d.rate->setCaption(FormatDecimal(*rate));
+    if (!rate || !std::isfinite(*rate)) return std::nullopt;
+    return FormatDecimal(*rate);
+}
+
+// No result leaves the label as it was.
+void ConfigFormImpl::updateLineRate(Direction& d) {
+    if (const auto rate = lineRateText(d)) d.rate->setCaption(*rate);
 }
 
 void ConfigFormImpl::updateLineRates() {
@@ -210,19 +224,31 @@ void ConfigFormImpl::interpolationClick(Direction& d) {
 
 void ConfigFormImpl::checkInterpolationLeft(Direction& d, bool& cancel) {
     if (!d.inter->text().empty()) return;
-    context().platform.msgBox("You must specify interpolation", ui::Icon::Exclamation,
-                              ui::Buttons::OK, "Illegal Parameter");
+    context().platform.msgBox(kNoInterpolation, ui::Icon::Exclamation, ui::Buttons::OK,
+                              "Illegal Parameter");
     cancel = true;
+    ui::ComboBox* inter = d.inter;
+    refuse(*inter, kNoInterpolation, [inter] { return !inter->text().empty(); });
 }
 
 // ---- PSD ----------------------------------------------------------------------------------
 
 void ConfigFormImpl::bytesToPsd(PsdPair& p) {
-    BytesToPsd(*p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    if (BytesToPsd(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high))
+        showConversion(p, true);
 }
 
 void ConfigFormImpl::psdToBytes(PsdPair& p) {
-    PsdToBytes(*p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    const PsdConversion r = PsdToBytes(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    if (r != PsdConversion::Busy) showConversion(p, r == PsdConversion::Converted);
+}
+
+// A dB text that was not converted shows one value while the bytes hold another: it stays
+// red, and storing refuses it, until it is converted or rewritten from the bytes.
+void ConfigFormImpl::showConversion(PsdPair& p, bool converted) {
+    p.converted = converted;
+    p.db->setBackColour(converted ? ui::kFieldBlue : ui::kRed);
+    p.db->setProblem(converted ? "" : kNotConverted);
 }
 
 void ConfigFormImpl::powerClick() {

@@ -1,5 +1,5 @@
-// Construction of the configuration windows: the controls, their captions and lists, the
-// reactions they are wired to, and the arrangement handed to the layout.
+// Construction of the configuration windows: the controls the field tables describe, their
+// captions, the arrangement handed to the layout, and the reactions they are wired to.
 #include "config/config_form_impl.h"
 
 #include "config/general_module.h"
@@ -10,85 +10,52 @@ namespace rw::config {
 
 namespace {
 
-const std::vector<std::string> kBaudRates = {"2400",  "4800",  "9600",  "19200",
-                                             "38400", "57600", "115200"};
-const std::vector<std::string> kConstellations = {"4", "8", "16", "32", "64", "128", "256"};
-const std::vector<std::string> kDesignedInterpolations = {"4",  "6",  "8",  "10", "12", "14",
-                                                          "16", "24", "32", "48", "64"};
-const std::vector<std::string> kTxNextValues = {"0", "1", "2", "8", "16"};
-const std::vector<std::string> kPowerLevels = {"0", "1", "2", "3", "4", "5"};
-
-// The common bound fields, in the order the command line lists them; the interface fields
-// follow.
-const char* const kCommonBound[] = {
-    "FText(0)",
-    "FText(1)",
-    "Baund",
-    "UART_Rate",
-    "TX_Next_value",
-    "Dw_Stram_Cons",
-    "Dw_Stram_Inter",
-    "DwCarrierText(0)",
-    "DwCarrierText(1)",
-    "Next_DownstreamL",
-    "Next_DownstreamH",
-    "DownBitrate",
-    "Up_Stram_Cons",
-    "Up_Stram_Inter",
-    "UsCarrierText(0)",
-    "UsCarrierText(1)",
-    "Next_UpstreamL",
-    "Next_UpstreamH",
-    "UpBitrate",
-    "Max_PSD",
-    "Max_psdL",
-    "Max_psdH",
-    "Min_PSD",
-    "Min_psdL",
-    "Min_psdH",
-    "PowerController",
-    "Reduce",
-    "AFEControl",
-    "Adcf",
-    "Dacf",
-    "Adcuns",
-    "Dacuns",
-    "Timneg",
-    "Timnus",
-    "TransmitePreambleL",
-    "TransmitePreambleM",
-    "TransmitePreambleH",
-    "ReceivePreambleL",
-    "ReceivePreambleM",
-    "ReceivePreambleH",
-    "WakDis",
-    "HostDis",
-    "TcDis",
-    "SerDis",
-    "CntDis",
-    "Locken",
-    "SleepCounterL",
-    "SleepCounterH",
-    "UTOPIAAddress",
-};
-
 template <class T> T& typed(const ui::Form& f, const std::string& name, int index) {
     auto* c = dynamic_cast<T*>(f.find(name, index));
     if (!c) throw std::logic_error("no control " + name + " of that kind in " + f.name());
     return *c;
 }
 
+bool isList(FieldKind k) {
+    switch (k) {
+    case FieldKind::Combo:
+    case FieldKind::BaudIndex:
+    case FieldKind::ListValue:
+    case FieldKind::Attenuation:
+    case FieldKind::Constellation:
+    case FieldKind::Interpolation:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const BitField& commonField(const char* name, int index) {
+    for (const BitField& f : commonFields())
+        if (f.index == index && std::string(f.name) == name) return f;
+    throw std::logic_error(std::string("no common field ") + name);
+}
+
 } // namespace
 
 ConfigFormImpl::ConfigFormImpl(FormContext& ctx, const VariantTraits& traits)
     : ConfigForm(ctx, traits.variant, traits.name, traits.caption), traits_(traits) {
-    buildCommon();
+    upFrame_ = &add<ui::Frame>("UpFrame");
+    advanceFrame_ = &add<ui::Frame>("AdvanceFrame");
+    buildVdslGroup();
+    buildGeneralGroup();
+    buildPowerGroup();
+    buildAfeGroup();
+    buildSleepGroup();
+    // The address field sits in the interface group; its caption is the variant's.
+    address_ = &make<ui::TextBox>("UTOPIAAddress");
+    buildAdvanceGroup();
+    wireEntries();
+    wireDirections();
+    wireValues();
     buildInterface();
     buildFooter();
-    for (int s = 0; s <= 28; ++s)
-        slots_.push_back(s);
-    for (int s : traits_.interfaceSlots)
-        slots_.push_back(s);
+    bindFields();
     size_ = layoutForm(plan_);
     setSize(size_.expertWidth, size_.height);
     // Window load: private flags cleared, nothing changed yet.
@@ -98,6 +65,32 @@ ConfigFormImpl::ConfigFormImpl(FormContext& ctx, const VariantTraits& traits)
 
 // ---- control factories ------------------------------------------------------------------
 
+// A bound field's control, as its table entry describes it.
+ui::Control& ConfigFormImpl::makeField(const BitField& f) {
+    if (f.kind == FieldKind::Check) {
+        ui::CheckBox& c = add<ui::CheckBox>(f.name, f.index);
+        c.setCaption(f.caption ? f.caption : "");
+        return c;
+    }
+    if (isList(f.kind)) {
+        ui::ComboBox& c = add<ui::ComboBox>(f.name, f.index);
+        c.setItems(std::vector<std::string>(f.items.begin(), f.items.end()));
+        c.setBackColour(ui::kFieldBlue);
+        return c;
+    }
+    if (f.label) return newLabel("", f.name, f.index);
+    ui::TextBox& t = add<ui::TextBox>(f.name, f.index);
+    t.setMaxLength(f.length);
+    // The program writes the derived words; the editable boxes have the coloured background.
+    t.setReadOnly(f.kind == FieldKind::Derived);
+    t.setBackColour(f.kind == FieldKind::Derived ? ui::kButtonFace : ui::kFieldBlue);
+    return t;
+}
+
+template <class T> T& ConfigFormImpl::make(const char* name, int index) {
+    return static_cast<T&>(makeField(commonField(name, index)));
+}
+
 ui::Label& ConfigFormImpl::newLabel(const char* text, const char* name, int index) {
     ui::Label& l = name ? add<ui::Label>(name, index)
                         : add<ui::Label>("Label" + std::to_string(++labelCount_));
@@ -105,25 +98,10 @@ ui::Label& ConfigFormImpl::newLabel(const char* text, const char* name, int inde
     return l;
 }
 
-ui::TextBox& ConfigFormImpl::newTextBox(const char* name, int index, int maxLength) {
-    ui::TextBox& t = add<ui::TextBox>(name, index);
-    t.setMaxLength(maxLength);
-    t.setBackColour(ui::kFieldBlue);
-    return t;
-}
-
-ui::ComboBox& ConfigFormImpl::newCombo(const char* name, const std::vector<std::string>& items,
-                                       int index) {
-    ui::ComboBox& c = add<ui::ComboBox>(name, index);
-    c.setItems(items);
-    c.setBackColour(ui::kFieldBlue);
-    return c;
-}
-
-ui::CheckBox& ConfigFormImpl::newCheck(const char* name, const char* caption, int index) {
-    ui::CheckBox& c = add<ui::CheckBox>(name, index);
-    c.setCaption(caption ? caption : "");
-    return c;
+ui::Label& ConfigFormImpl::heading(const char* text) {
+    ui::Label& l = newLabel(text);
+    l.setBold(true);
+    return l;
 }
 
 void ConfigFormImpl::contain(ui::Frame* frame, std::initializer_list<ui::Control*> controls) {
@@ -131,151 +109,114 @@ void ConfigFormImpl::contain(ui::Frame* frame, std::initializer_list<ui::Control
         if (c) c->setContainer(frame);
 }
 
-// Preambles, sleep counter, address and PHY boxes: the B windows mark every change; the B+
-// windows check the text when it is left and keep the focus on a bad one.
-void ConfigFormImpl::hexEntryRule(ui::TextBox& box) {
-    if (isBPlus()) {
-        box.onValidate = [this, &box](ui::Control*, bool& cancel) {
-            if (CheckHexField(box.text(), context().platform, context().formChange)) cancel = true;
-        };
-    } else {
-        box.onChange = [this] { mark(); };
-    }
-}
+// ---- the groups all four windows share -----------------------------------------------------
 
-// ---- the fields all four windows share --------------------------------------------------
-
-void ConfigFormImpl::buildCommon() {
-    upFrame_ = &add<ui::Frame>("UpFrame");
-    advanceFrame_ = &add<ui::Frame>("AdvanceFrame");
-
-    // VDSL Layer Configuration, in a downstream and an upstream column.
-    ui::Label& vdsl = newLabel("VDSL Layer Configuration");
-    vdsl.setBold(true);
+// VDSL Layer Configuration, in a downstream and an upstream column.
+void ConfigFormImpl::buildVdslGroup() {
+    ui::Label& vdsl = heading("VDSL Layer Configuration");
     ui::Label& dsHead = newLabel("Downstream");
     ui::Label& usHead = newLabel("Upstream");
     ui::Label& carrierCaption = newLabel("Carrier Frequency (MHz)");
     for (int i = 0; i < 2; ++i) {
         Direction& d = dir_[static_cast<std::size_t>(i)];
         d.down = i == 0;
-        d.slot = i;
         const char* name = d.down ? "DwCarrierText" : "UsCarrierText";
-        d.carrier[0] = &newTextBox(name, 0, 3);
-        d.carrier[1] = &newTextBox(name, 1, 2);
+        d.carrier[0] = &make<ui::TextBox>(name, 0);
+        d.carrier[1] = &make<ui::TextBox>(name, 1);
         d.scroll = &add<ui::UpDown>(d.down ? "DownCarrierScroll" : "UpCarrierScroll");
     }
     ui::Label& consCaption = newLabel("Constellation (QAM)");
-    dir_[0].cons = &newCombo("Dw_Stram_Cons", kConstellations);
-    dir_[1].cons = &newCombo("Up_Stram_Cons", kConstellations);
+    dir_[0].cons = &make<ui::ComboBox>("Dw_Stram_Cons");
+    dir_[1].cons = &make<ui::ComboBox>("Up_Stram_Cons");
     ui::Label& interCaption = newLabel("Interpolation");
-    dir_[0].inter = &newCombo("Dw_Stram_Inter", {});
-    dir_[1].inter = &newCombo("Up_Stram_Inter", kDesignedInterpolations);
+    dir_[0].inter = &make<ui::ComboBox>("Dw_Stram_Inter");
+    dir_[1].inter = &make<ui::ComboBox>("Up_Stram_Inter");
     ui::Label& dsRate = newLabel("Line rate DS");
     ui::Label& usRate = newLabel("Line Rate US");
-    dir_[0].rate = &newLabel("", "DownBitrate");
-    dir_[1].rate = &newLabel("", "UpBitrate");
+    dir_[0].rate = &make<ui::Label>("DownBitrate");
+    dir_[1].rate = &make<ui::Label>("UpBitrate");
 
+    const Direction& dw = dir_[0];
+    const Direction& up = dir_[1];
     addRow(kMainColumn, {LayoutRow::Heading, &vdsl});
     addRow(kMainColumn, {LayoutRow::Grid, nullptr, {&dsHead, &usHead}});
-    addRow(kMainColumn, {LayoutRow::Grid,
-                         &carrierCaption,
-                         {dir_[0].carrier[0], dir_[0].carrier[1], dir_[0].scroll,
-                          dir_[1].carrier[0], dir_[1].carrier[1], dir_[1].scroll}});
-    addRow(kMainColumn, {LayoutRow::Grid, &consCaption, {dir_[0].cons, dir_[1].cons}});
-    addRow(kMainColumn, {LayoutRow::Grid, &interCaption, {dir_[0].inter, dir_[1].inter}});
+    addRow(kMainColumn,
+           {LayoutRow::Grid,
+            &carrierCaption,
+            {dw.carrier[0], dw.carrier[1], dw.scroll, up.carrier[0], up.carrier[1], up.scroll}});
+    addRow(kMainColumn, {LayoutRow::Grid, &consCaption, {dw.cons, up.cons}});
+    addRow(kMainColumn, {LayoutRow::Grid, &interCaption, {dw.inter, up.inter}});
     addRow(kMainColumn, {LayoutRow::Grid, nullptr, {&dsRate, &usRate}});
-    addRow(kMainColumn, {LayoutRow::Grid, nullptr, {dir_[0].rate, dir_[1].rate}});
-    contain(upFrame_, {&vdsl,
-                       &dsHead,
-                       &usHead,
-                       &carrierCaption,
-                       dir_[0].carrier[0],
-                       dir_[0].carrier[1],
-                       dir_[0].scroll,
-                       dir_[1].carrier[0],
-                       dir_[1].carrier[1],
-                       dir_[1].scroll,
-                       &consCaption,
-                       dir_[0].cons,
-                       dir_[1].cons,
-                       &interCaption,
-                       dir_[0].inter,
-                       dir_[1].inter,
-                       &dsRate,
-                       &usRate,
-                       dir_[0].rate,
-                       dir_[1].rate});
+    addRow(kMainColumn, {LayoutRow::Grid, nullptr, {dw.rate, up.rate}});
+    contain(upFrame_, {&vdsl, &dsHead, &usHead, &carrierCaption, &consCaption, &interCaption,
+                       &dsRate, &usRate});
+    for (const Direction& d : dir_)
+        contain(upFrame_, {d.carrier[0], d.carrier[1], d.scroll, d.cons, d.inter, d.rate});
     addRow(kMainColumn, {LayoutRow::Gap});
+}
 
-    // General Settings
-    ui::Label& general = newLabel("General Settings");
-    general.setBold(true);
+void ConfigFormImpl::buildGeneralGroup() {
+    ui::Label& general = heading("General Settings");
     ui::Label& fsCaption = newLabel("Sampling Frequency (MHz)");
-    fText_[0] = &newTextBox("FText", 0, 2);
-    fText_[1] = &newTextBox("FText", 1, 2);
+    fText_[0] = &make<ui::TextBox>("FText", 0);
+    fText_[1] = &make<ui::TextBox>("FText", 1);
     ui::Label& baudCaption = newLabel("COM Baud Rate");
-    baund_ = &newCombo("Baund", kBaudRates);
+    baund_ = &make<ui::ComboBox>("Baund");
     ui::Label& uartCaption = newLabel("Baud Rate");
-    uart_ = &newLabel("", "UART_Rate");
+    uart_ = &make<ui::Label>("UART_Rate");
     ui::Label& rcCaption = newLabel("RC mode");
-    txNext_ = &newCombo("TX_Next_value", kTxNextValues);
+    txNext_ = &make<ui::ComboBox>("TX_Next_value");
     addRow(kMainColumn, {LayoutRow::Heading, &general});
     addRow(kMainColumn, {LayoutRow::Row, &fsCaption, {fText_[0], fText_[1]}});
     addRow(kMainColumn, {LayoutRow::Row, &baudCaption, {baund_}});
     addRow(kMainColumn, {LayoutRow::Row, &uartCaption, {uart_}});
     addRow(kMainColumn, {LayoutRow::Row, &rcCaption, {txNext_}});
     addRow(kMainColumn, {LayoutRow::Gap});
+}
 
-    // Power Control: the PSD limits in dB and as 16-bit levels (high byte on the left).
-    ui::Label& power = newLabel("Power Control");
-    power.setBold(true);
+// Power Control: the PSD limits in dB and as 16-bit levels (high byte on the left).
+void ConfigFormImpl::buildPowerGroup() {
+    ui::Label& power = heading("Power Control");
     ui::Label& maxCaption = newLabel("Max PSD [dBm/Hz] - Offset");
-    psd_[0].db = &newTextBox("Max_PSD", -1, 5);
+    psd_[0].db = &make<ui::TextBox>("Max_PSD");
     ui::Label& minCaption = newLabel("Min PSD [dBm/Hz] - Offset");
-    psd_[1].db = &newTextBox("Min_PSD", -1, 5);
+    psd_[1].db = &make<ui::TextBox>("Min_PSD");
     ui::Label& maxLevel = newLabel("Max PSD Level");
-    psd_[0].high = &newTextBox("Max_psdH", -1, 2);
-    psd_[0].low = &newTextBox("Max_psdL", -1, 2);
+    psd_[0].high = &make<ui::TextBox>("Max_psdH");
+    psd_[0].low = &make<ui::TextBox>("Max_psdL");
     ui::Label& minLevel = newLabel("Min PSD Level");
-    psd_[1].high = &newTextBox("Min_psdH", -1, 2);
-    psd_[1].low = &newTextBox("Min_psdL", -1, 2);
+    psd_[1].high = &make<ui::TextBox>("Min_psdH");
+    psd_[1].low = &make<ui::TextBox>("Min_psdL");
     addRow(kMainColumn, {LayoutRow::Heading, &power});
     addRow(kMainColumn, {LayoutRow::Row, &maxCaption, {psd_[0].db}});
     addRow(kMainColumn, {LayoutRow::Row, &minCaption, {psd_[1].db}});
     addRow(kMainColumn, {LayoutRow::Row, &maxLevel, {psd_[0].high, psd_[0].low}});
     addRow(kMainColumn, {LayoutRow::Row, &minLevel, {psd_[1].high, psd_[1].low}});
     addRow(kMainColumn, {LayoutRow::Gap});
+}
 
-    // AFE Control
-    ui::Label& afe = newLabel("AFE Control");
-    afe.setBold(true);
+void ConfigFormImpl::buildAfeGroup() {
+    ui::Label& afe = heading("AFE Control");
     ui::Label& attCaption = newLabel("Analog Attenuation");
-    power_ = &newCombo("PowerController", kPowerLevels);
-    reduce_ = &newCheck("Reduce", "Reduce");
+    power_ = &make<ui::ComboBox>("PowerController");
+    reduce_ = &make<ui::CheckBox>("Reduce");
     ui::Label& afeCaption = newLabel("Discrete AFE Control");
-    afe_ = &newTextBox("AFEControl", -1, 2);
+    afe_ = &make<ui::TextBox>("AFEControl");
     addRow(kMainColumn, {LayoutRow::Heading, &afe});
     addRow(kMainColumn, {LayoutRow::Row, &attCaption, {power_}});
     addRow(kMainColumn, {LayoutRow::Check, reduce_});
     addRow(kMainColumn, {LayoutRow::Row, &afeCaption, {afe_}});
     addRow(kMainColumn, {LayoutRow::Gap});
+}
 
-    // Sleep Mode Control
-    ui::Label& sleep = newLabel("Sleep Mode Control");
-    sleep.setBold(true);
+void ConfigFormImpl::buildSleepGroup() {
+    ui::Label& sleep = heading("Sleep Mode Control");
     ui::Label& counterCaption = newLabel("Sleep Mode Counter");
-    sleepH_ = &newTextBox("SleepCounterH", -1, 2);
-    sleepL_ = &newTextBox("SleepCounterL", -1, 2);
-    static constexpr const char* kSleepNames[6] = {"WakDis", "HostDis", "TcDis",
-                                                   "SerDis", "CntDis",  "Locken"};
-    static constexpr const char* kSleepCaptions[6] = {"Wake-up",
-                                                      "External Host",
-                                                      "TC Layer",
-                                                      "Will not Sleep serial request",
-                                                      "Counter Expiration",
-                                                      "PLL Loss"};
+    sleepH_ = &make<ui::TextBox>("SleepCounterH");
+    sleepL_ = &make<ui::TextBox>("SleepCounterL");
+    const char* const names[6] = {"WakDis", "HostDis", "TcDis", "SerDis", "CntDis", "Locken"};
     for (std::size_t i = 0; i < 6; ++i)
-        sleep_[i] = &newCheck(kSleepNames[i], kSleepCaptions[i]);
+        sleep_[i] = &make<ui::CheckBox>(names[i]);
     addRow(kMainColumn, {LayoutRow::Heading, &sleep});
     addRow(kMainColumn, {LayoutRow::Row, &counterCaption, {sleepH_, sleepL_}});
     // Short captions on the left, long ones beside them.
@@ -283,40 +224,29 @@ void ConfigFormImpl::buildCommon() {
         addRow(kMainColumn, {LayoutRow::Check, sleep_[i]});
         addRow(kMainColumn, {LayoutRow::Check, sleep_[i + 3], {}, true});
     }
+}
 
-    // The address field sits in the interface group; its caption is the variant's.
-    address_ = &newTextBox("UTOPIAAddress", -1, 2);
-
-    // Advance Configuration: preambles, the carrier words, the discrete AFE flags.
-    ui::Label& advance = newLabel("Advance Configuration");
-    advance.setBold(true);
+// Advance Configuration: preambles, the carrier words, the discrete AFE flags.
+void ConfigFormImpl::buildAdvanceGroup() {
+    ui::Label& advance = heading("Advance Configuration");
     ui::Label& preamble = newLabel("Preamble");
     ui::Label& transmit = newLabel("Transmit ");
     ui::Label& receive = newLabel("Receive ");
-    static constexpr const char* kPreambleNames[6] = {"TransmitePreambleL", "TransmitePreambleM",
-                                                      "TransmitePreambleH", "ReceivePreambleL",
-                                                      "ReceivePreambleM",   "ReceivePreambleH"};
+    const char* const preambleNames[6] = {"TransmitePreambleL", "TransmitePreambleM",
+                                          "TransmitePreambleH", "ReceivePreambleL",
+                                          "ReceivePreambleM",   "ReceivePreambleH"};
     for (std::size_t i = 0; i < 6; ++i)
-        preambles_[i] = &newTextBox(kPreambleNames[i], -1, 2);
+        preambles_[i] = &make<ui::TextBox>(preambleNames[i]);
     ui::Label& registers = newLabel("Registers Content");
     ui::Label& dsCarrier = newLabel("DS Carrier");
     ui::Label& usCarrier = newLabel("US Carrier");
-    dir_[0].nextL = &newTextBox("Next_DownstreamL", -1, 2);
-    dir_[0].nextH = &newTextBox("Next_DownstreamH", -1, 2);
-    dir_[1].nextL = &newTextBox("Next_UpstreamL", -1, 2);
-    dir_[1].nextH = &newTextBox("Next_UpstreamH", -1, 2);
-    for (ui::TextBox* t : {dir_[0].nextL, dir_[0].nextH, dir_[1].nextL, dir_[1].nextH}) {
-        t->setReadOnly(true);
-        t->setBackColour(ui::kButtonFace);
-    }
-    static constexpr const char* kAfeNames[6] = {"Adcf",   "Dacf",   "Adcuns",
-                                                 "Dacuns", "Timneg", "Timnus"};
-    static constexpr const char* kAfeCaptions[6] = {
-        "ADC is sampled with falling edge",  "DAC is derived with falling edge",
-        "Negate the MSB of the ADC word",    "Negate the MSB of the DAC word",
-        "Negate the MSB of the timing word", "Negate bits 6:0 of the timing correction word"};
+    dir_[0].nextL = &make<ui::TextBox>("Next_DownstreamL");
+    dir_[0].nextH = &make<ui::TextBox>("Next_DownstreamH");
+    dir_[1].nextL = &make<ui::TextBox>("Next_UpstreamL");
+    dir_[1].nextH = &make<ui::TextBox>("Next_UpstreamH");
+    const char* const afeNames[6] = {"Adcf", "Dacf", "Adcuns", "Dacuns", "Timneg", "Timnus"};
     for (std::size_t i = 0; i < 6; ++i)
-        afeBits_[i] = &newCheck(kAfeNames[i], kAfeCaptions[i]);
+        afeBits_[i] = &make<ui::CheckBox>(afeNames[i]);
 
     addRow(kAdvanceColumn, {LayoutRow::Heading, &advance});
     addRow(kAdvanceColumn, {LayoutRow::SubHeading, &preamble});
@@ -333,19 +263,36 @@ void ConfigFormImpl::buildCommon() {
     for (std::size_t i : {2u, 3u, 5u, 4u, 1u, 0u})
         addRow(kAdvanceColumn, {LayoutRow::Check, afeBits_[i]});
     contain(advanceFrame_,
-            {&advance, &preamble, &transmit, &receive, &registers, &dsCarrier, &usCarrier,
-             dir_[0].nextL, dir_[0].nextH, dir_[1].nextL, dir_[1].nextH});
+            {&advance, &preamble, &transmit, &receive, &registers, &dsCarrier, &usCarrier});
+    for (const Direction& d : dir_)
+        contain(advanceFrame_, {d.nextL, d.nextH});
     for (ui::TextBox* t : preambles_)
         t->setContainer(advanceFrame_);
     for (ui::CheckBox* c : afeBits_)
         c->setContainer(advanceFrame_);
+}
 
-    // ---- reactions ----
-    for (int i = 0; i < 2; ++i) {
-        fText_[static_cast<std::size_t>(i)]->onChange = [this] { mark(); };
-        fText_[static_cast<std::size_t>(i)]->onLostFocus = [this](ui::Control* next) {
-            leavePair(fText_, next, true, nullptr);
+// ---- reactions of the common fields ---------------------------------------------------------
+
+// Preambles, sleep counter, address and PHY boxes: the B windows mark every change; the B+
+// windows check the text when it is left and keep the focus on a bad one.
+void ConfigFormImpl::hexEntryRule(ui::TextBox& box) {
+    if (isBPlus()) {
+        box.onValidate = [this, &box](ui::Control*, bool& cancel) {
+            if (!CheckHexField(box.text(), context().platform, context().formChange)) return;
+            cancel = true;
+            refuse(box, kNotHexByte, [&box] { return IsHexByte(box.text()); });
         };
+    } else {
+        box.onChange = [this] { mark(); };
+    }
+}
+
+// The sampling frequency and the carriers: typed in two boxes, finished when the pair is left.
+void ConfigFormImpl::wireEntries() {
+    for (ui::TextBox* box : fText_) {
+        box->onChange = [this] { mark(); };
+        box->onLostFocus = [this](ui::Control* next) { leavePair(fText_, next, true, nullptr); };
     }
     fText_[0]->onKeyPress = [this](int key) {
         if (key != ui::kBackspace && !fText_[0]->text().empty()) setFocus(fText_[1]);
@@ -367,34 +314,44 @@ void ConfigFormImpl::buildCommon() {
         d.carrier[1]->onKeyRelease = [this, dp](int key) { carrierKeyRelease(*dp, key); };
         d.scroll->onUpClick = [this, dp] { stepCarrier(*dp, true); };
         d.scroll->onDownClick = [this, dp] { stepCarrier(*dp, false); };
+    }
+}
+
+// Constellation and interpolation of each direction, and the carrier words they show.
+void ConfigFormImpl::wireDirections() {
+    for (Direction& d : dir_) {
+        Direction* dp = &d;
         d.cons->onClick = [this, dp] { constellationClick(*dp); };
         d.inter->onClick = [this, dp] { interpolationClick(*dp); };
         if (isBPlus())
             d.inter->onValidate = [this, dp](ui::Control*, bool& cancel) {
                 checkInterpolationLeft(*dp, cancel);
             };
-        if (!isBPlus())
+        else
             for (ui::TextBox* t : {d.nextL, d.nextH})
                 t->onChange = [this] { mark(); };
     }
+}
 
+// The general settings, the PSD views, the AFE word and the flags.
+void ConfigFormImpl::wireValues() {
     baund_->onClick = [this] {
         updateUart();
         mark();
     };
     txNext_->onClick = [this] { mark(); };
-    for (std::size_t i = 0; i < 2; ++i) {
-        PsdPair* p = &psd_[i];
-        p->db->onChange = [this, p] { psdToBytes(*p); };
-        for (ui::TextBox* t : {p->low, p->high})
-            t->onChange = [this, p] {
+    for (PsdPair& p : psd_) {
+        PsdPair* pp = &p;
+        p.db->onChange = [this, pp] { psdToBytes(*pp); };
+        for (ui::TextBox* t : {p.low, p.high})
+            t->onChange = [this, pp] {
                 mark();
-                bytesToPsd(*p);
+                bytesToPsd(*pp);
             };
     }
     power_->onClick = [this] { powerClick(); };
     afe_->onChange = [this] { afeTextChanged(); };
-    for (std::size_t i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < afeBits_.size(); ++i) {
         const int bit = static_cast<int>(i) + 2;
         afeBits_[i]->onClick = [this, bit] { afeBoxClicked(bit); };
     }
@@ -403,49 +360,36 @@ void ConfigFormImpl::buildCommon() {
         c->onClick = [this] { mark(); };
     for (ui::TextBox* t : preambles_)
         hexEntryRule(*t);
-    hexEntryRule(*sleepL_);
-    hexEntryRule(*sleepH_);
-    hexEntryRule(*address_);
+    for (ui::TextBox* t : {sleepL_, sleepH_, address_})
+        hexEntryRule(*t);
 }
 
 // ---- the interface group ----------------------------------------------------------------
 
-void ConfigFormImpl::buildInterface() {
-    for (const BitField& f : traits_.fields) {
-        ui::Control* c = nullptr;
-        switch (f.kind) {
-        case FieldKind::Check: {
-            ui::CheckBox& box = newCheck(f.name, nullptr, f.index);
-            box.onClick = [this] { mark(); };
-            c = &box;
-            break;
+// An interface field's only reaction: it marks the change.
+void ConfigFormImpl::markOnEdit(const BitField& f, ui::Control& c) {
+    if (auto* box = dynamic_cast<ui::CheckBox*>(&c)) {
+        box->onClick = [this] { mark(); };
+    } else if (auto* text = dynamic_cast<ui::TextBox*>(&c)) {
+        hexEntryRule(*text);
+    } else if (auto* combo = dynamic_cast<ui::ComboBox*>(&c)) {
+        if (f.noItem == NoItem::KeepRed) {
+            // A red field asks the user to choose; once chosen it is normal again.
+            combo->onClick = [this, combo] {
+                combo->setBackColour(ui::kFieldBlue);
+                mark();
+            };
+        } else if (f.marksOnTextChange) {
+            combo->onChange = [this] { mark(); };
+        } else {
+            combo->onClick = [this] { mark(); };
         }
-        case FieldKind::Combo: {
-            std::vector<std::string> items(f.items.begin(), f.items.end());
-            ui::ComboBox& combo = newCombo(f.name, items, f.index);
-            if (f.noItem == NoItem::KeepRed) {
-                // A red field asks the user to choose; once chosen it is normal again.
-                combo.onClick = [this, &combo] {
-                    combo.setBackColour(ui::kFieldBlue);
-                    mark();
-                };
-            } else if (std::string(f.name) == "BACK_SIGNALING") {
-                combo.onChange = [this] { mark(); };
-            } else {
-                combo.onClick = [this] { mark(); };
-            }
-            c = &combo;
-            break;
-        }
-        case FieldKind::Hex: {
-            ui::TextBox& box = newTextBox(f.name, f.index, 2);
-            hexEntryRule(box);
-            c = &box;
-            break;
-        }
-        }
-        iface_.emplace_back(&f, c);
     }
+}
+
+void ConfigFormImpl::buildInterface() {
+    for (const BitField& f : traits_.fields)
+        markOnEdit(f, makeField(f));
 
     // Arrangement and captions, from the variant's table.
     for (const UiItem& item : traits_.interfaceUi) {
@@ -480,7 +424,7 @@ void ConfigFormImpl::buildFooter() {
     auto& def = add<ui::Button>("Default");
     def.setCaption("Default");
     def.onClick = [this] {
-        if (variant() == Variant::MII_BP && !Loading) context().formChange = true;
+        if (traits_.defaultMarksChange && !Loading) context().formChange = true;
         SetDefaults();
     };
     auto& done = add<ui::Button>("WriteReturn");
@@ -490,11 +434,24 @@ void ConfigFormImpl::buildFooter() {
     plan_.frames = {upFrame_, advanceFrame_};
 }
 
+// The bound fields in window order, and the slots they own.
+void ConfigFormImpl::bindFields() {
+    for (const BitField& f : commonFields())
+        fields_.emplace_back(&f, find(f.name, f.index));
+    for (const BitField& f : traits_.fields)
+        fields_.emplace_back(&f, find(f.name, f.index));
+    slots_ = commonSlots();
+    for (int s : traits_.interfaceSlots)
+        slots_.push_back(s);
+    for (const auto& [field, control] : fields_)
+        watches_.push_back(control->stateChanged.connect([this] { recheckRefusals(); }));
+}
+
 // ---- public helpers ---------------------------------------------------------------------
 
 std::vector<std::string> ConfigFormImpl::boundFieldNames() const {
-    std::vector<std::string> names(std::begin(kCommonBound), std::end(kCommonBound));
-    for (const auto& [field, control] : iface_)
+    std::vector<std::string> names;
+    for (const auto& [field, control] : fields_)
         names.push_back(control->fullName());
     return names;
 }

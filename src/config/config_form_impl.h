@@ -1,6 +1,7 @@
-// The one implementation behind the four configuration windows. The common VDSL-layer,
-// power, sleep, AFE and preamble fields are built here; the interface fields, lists,
-// captions and factory values come from the window's VariantTraits (field_map.h).
+// The one implementation behind the four configuration windows. Every bound field, its bits
+// and its control come from the field tables (field_map.h); here they are arranged in their
+// groups and wired to their reactions. What differs between the windows comes from their
+// VariantTraits.
 #pragma once
 
 #include "config/config_form.h"
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,6 +21,19 @@ namespace rw::config {
 // The window's arrangement as the constructor describes it; config_layout.cpp turns it into
 // pixels, the Qt layer into layouts.
 using ui::LayoutRow;
+
+// Sets a value for the lifetime of a scope and puts the previous one back.
+template <class T> class ScopedValue {
+public:
+    ScopedValue(T& ref, T value) : ref_(ref), old_(ref) { ref_ = value; }
+    ~ScopedValue() { ref_ = old_; }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+
+private:
+    T& ref_;
+    T old_;
+};
 
 // Raises a nesting counter for the lifetime of a scope.
 class ScopedCount {
@@ -44,6 +59,10 @@ struct LayoutSize {
     int compactWidth = 0; // without the advance column
     int height = 0;
 };
+
+// Reasons a refused field carries (Control::problem).
+inline constexpr const char* kNotHexByte = "Not a hexadecimal byte: give 0 to FF.";
+inline constexpr const char* kNoInterpolation = "You must specify interpolation";
 
 // Gives every control of the plan its geometry (config_layout.cpp).
 LayoutSize layoutForm(const LayoutPlan& plan);
@@ -82,6 +101,9 @@ public:
     ui::CheckBox& checkBox(const std::string& name, int index = -1) const;
     ui::Label& label(const std::string& name, int index = -1) const;
 
+    // True while one PSD view rewrites the other (this window's conversions only).
+    bool PsdUpdating = false;
+
 protected:
     // Fills the fields from PatchBytes; LoadFromPatch runs it under its error handler.
     virtual void FillFields();
@@ -89,7 +111,6 @@ protected:
 private:
     struct Direction {
         bool down = true;
-        int slot = 0; // constellation/interpolation byte
         ui::ComboBox* cons = nullptr;
         ui::ComboBox* inter = nullptr;
         std::array<ui::TextBox*, 2> carrier{}; // whole MHz, hundredths
@@ -103,25 +124,38 @@ private:
         ui::TextBox* db = nullptr;
         ui::TextBox* low = nullptr;
         ui::TextBox* high = nullptr;
+        bool converted = true; // the dB text is the level the bytes hold
     };
+    using Bound = std::pair<const BitField*, ui::Control*>;
 
     // construction (config_form_impl.cpp)
-    void buildCommon();
+    ui::Control& makeField(const BitField& f);
+    template <class T> T& make(const char* name, int index = -1);
+    void buildVdslGroup();
+    void buildGeneralGroup();
+    void buildPowerGroup();
+    void buildAfeGroup();
+    void buildSleepGroup();
+    void buildAdvanceGroup();
     void buildInterface();
     void buildFooter();
+    void bindFields();
+    void wireEntries();
+    void wireDirections();
+    void wireValues();
     ui::Label& newLabel(const char* text, const char* name = nullptr, int index = -1);
-    ui::TextBox& newTextBox(const char* name, int index, int maxLength);
-    ui::ComboBox& newCombo(const char* name, const std::vector<std::string>& items, int index = -1);
-    ui::CheckBox& newCheck(const char* name, const char* caption, int index = -1);
+    ui::Label& heading(const char* text);
     void contain(ui::Frame* frame, std::initializer_list<ui::Control*> controls);
     void addRow(LayoutColumn col, LayoutRow row) { plan_.columns[col].push_back(std::move(row)); }
     void hexEntryRule(ui::TextBox& box);
+    void markOnEdit(const BitField& f, ui::Control& c);
 
     // editing (config_editing.cpp)
     void mark();
     double pairValue(const std::array<ui::TextBox*, 2>& pair) const;
     void fsampleKeyRelease(int key);
     void updateFsample();
+    std::optional<std::string> lineRateText(const Direction& d) const;
     void updateLineRate(Direction& d);
     void updateLineRates();
     void updateUart();
@@ -139,20 +173,29 @@ private:
     void checkInterpolationLeft(Direction& d, bool& cancel);
     void bytesToPsd(PsdPair& p);
     void psdToBytes(PsdPair& p);
+    void showConversion(PsdPair& p, bool converted);
     void powerClick();
     void afeTextChanged();
     void afeBoxClicked(int bit);
 
     // loading and storing (config_load_store.cpp)
     void emptyKeptFields();
-    void loadSampling();
-    void loadDirection(Direction& d);
+    bool blockValid() const;
+    void loadField(const BitField& f, ui::Control& c, bool valid);
+    void loadText(const BitField& f, ui::Control& c, std::uint8_t b, bool valid);
+    void loadCombo(const BitField& f, ui::ComboBox& combo, int code);
+    void loadAttenuation(std::uint8_t b);
     void loadCarrierText(Direction& d);
-    void loadBitField(const BitField& f, ui::Control& c);
-    void loadInterface(bool slot9);
-    void storeInterface();
-    std::optional<std::uint8_t> hexByte(const ui::TextBox& box) const;
-    std::string problemOf(const std::string& name, const std::string& text, bool derived) const;
+    void storeField(const BitField& f, const ui::Control& c);
+    std::optional<int> codeOf(const BitField& f, const ui::Control& c) const;
+    std::optional<std::uint8_t> byteOf(const BitField& f, const ui::Control& c) const;
+    std::string storeProblemOf(const BitField& f, const ui::Control& c) const;
+    std::string doneProblemOf(const BitField& f, const ui::Control& c) const;
+    // A refused field carries its reason until `validAgain` holds (checked whenever a bound
+    // field changes).
+    void refuse(ui::Control& c, const std::string& why, std::function<bool()> validAgain);
+    void recheckRefusals();
+    void focusFirstDoneFault();
 
     // defaults (config_defaults.cpp)
     void applyValue(const std::string& fullName, const std::string& value);
@@ -169,15 +212,18 @@ private:
     std::array<ui::CheckBox*, 6> afeBits_{}; // bits 2..7
     ui::CheckBox* reduce_ = nullptr;
     ui::ComboBox* txNext_ = nullptr;
-    std::array<ui::TextBox*, 6> preambles_{}; // transmit L, M, H, receive L, M, H (slots 13..18)
-    std::array<ui::CheckBox*, 6> sleep_{};    // bits 0..5 of slot 20
+    std::array<ui::TextBox*, 6> preambles_{}; // transmit L, M, H, receive L, M, H
+    std::array<ui::CheckBox*, 6> sleep_{};    // WakDis .. Locken
     ui::TextBox* sleepL_ = nullptr;
     ui::TextBox* sleepH_ = nullptr;
     ui::TextBox* address_ = nullptr;
     std::array<ui::Label*, 2> watchdog_{};
     ui::Frame* upFrame_ = nullptr;
     ui::Frame* advanceFrame_ = nullptr;
-    std::vector<std::pair<const BitField*, ui::Control*>> iface_;
+    std::vector<Bound> fields_; // every bound field, common then interface, in window order
+    std::vector<std::pair<ui::Control*, std::function<bool()>>> refused_;
+    std::vector<ui::Connection> watches_; // bound fields' changes recheck the refusals
+    bool rechecking_ = false;
     std::vector<int> slots_;
     LayoutPlan plan_;
     LayoutSize size_;

@@ -4,6 +4,7 @@
 
 #include "config/general_module.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -47,90 +48,70 @@ std::string doesNotFit(const std::string& name) {
     return name + " does not fit in one byte.";
 }
 
+// What a field shows: a text box's or list's text, a label's caption.
+const std::string& textOf(const ui::Control& c) {
+    static const std::string none;
+    switch (c.kind()) {
+    case ui::ControlKind::TextBox:
+        return static_cast<const ui::TextBox&>(c).text();
+    case ui::ControlKind::ComboBox:
+        return static_cast<const ui::ComboBox&>(c).text();
+    case ui::ControlKind::Label:
+        return static_cast<const ui::Label&>(c).caption();
+    default:
+        return none;
+    }
+}
+
 } // namespace
 
 // ---- loading ------------------------------------------------------------------------------
 
 bool ConfigFormImpl::LoadFromPatch() {
-    // Filling fires the fields' reactions; none of them may count as an edit.
-    const bool wasLoading = Loading;
-    Loading = true;
-    try {
-        FillFields();
-    } catch (const std::exception&) {
-        Loading = wasLoading;
-        context().platform.msgBox(
-            "An error occurred while reading the patch file.\r\nPlease try another one.",
-            ui::Icon::Critical, ui::Buttons::OK, "Bad patch file");
-        if (context().main) context().main->disableFileButtons();
-        return false;
+    {
+        // Filling fires the fields' reactions; none of them may count as an edit.
+        const ScopedValue<bool> loading(Loading, true);
+        try {
+            FillFields();
+            return true;
+        } catch (const std::exception&) {
+            // reported below, with Loading as the caller set it
+        }
     }
-    Loading = wasLoading;
-    return true;
+    context().platform.msgBox(
+        "An error occurred while reading the patch file.\r\nPlease try another one.",
+        ui::Icon::Critical, ui::Buttons::OK, "Bad patch file");
+    if (context().main) context().main->disableFileButtons();
+    return false;
 }
 
 void ConfigFormImpl::FillFields() {
     const auto& pb = context().cm.PatchBytes;
     const ScopedCount writing(programWrite_);
     emptyKeptFields();
-    loadSampling();
-
-    loadDirection(dir_[0]);
-    loadDirection(dir_[1]);
-
-    dir_[0].nextL->setText(Hex(pb[2]));
-    dir_[0].nextH->setText(Hex(pb[3]));
-    dir_[1].nextL->setText(Hex(pb[4]));
-    dir_[1].nextH->setText(Hex(pb[5]));
-    loadCarrierText(dir_[0]);
-    loadCarrierText(dir_[1]);
-
-    afe_->setText(Hex(pb[6]));
-    for (std::size_t i = 0; i < afeBits_.size(); ++i)
-        afeBits_[i]->setValue(((pb[6] >> (i + 2)) & 1) != 0 ? 1 : 0);
-
-    psd_[0].low->setText(Hex(pb[7]));
-    psd_[0].high->setText(Hex(pb[8]));
-    reduce_->setValue((pb[9] & 0x02) != 0 ? 1 : 0);
-    loadInterface(true);
-    psd_[1].low->setText(Hex(pb[10]));
-    psd_[1].high->setText(Hex(pb[11]));
-    txNext_->setText(std::to_string(pb[12]));
-
-    for (std::size_t i = 0; i < preambles_.size(); ++i)
-        preambles_[i]->setText(Hex(pb[13 + i]));
-    uart_->setCaption(Hex(pb[19]));
-    for (std::size_t i = 0; i < sleep_.size(); ++i)
-        sleep_[i]->setValue(((pb[20] >> i) & 1) != 0 ? 1 : 0);
-    sleepL_->setText(Hex(pb[21]));
-    sleepH_->setText(Hex(pb[22]));
-    address_->setText(Hex(pb[23]));
-
+    const bool valid = blockValid();
+    for (const auto& [field, control] : fields_)
+        loadField(*field, *control, valid);
     for (int slot : slots_)
         FieldBytes[static_cast<std::size_t>(slot)] = pb[static_cast<std::size_t>(slot)];
 
-    loadInterface(false);
-    if (pb[27] > 5) {
-        power_->setText("");
-        power_->setBackColour(ui::kRed);
-    } else {
-        power_->setText(std::to_string(pb[27]));
-        power_->setBackColour(ui::kFieldBlue);
-    }
-    // The PSD texts follow the attenuation now shown, not the previous file's.
+    // What follows the loaded fields: the carrier MHz their words give, the PSD texts for the
+    // attenuation now shown (not the previous file's), and the line rates of the texts shown,
+    // also where a stored interpolation is not in the list and so fired nothing.
+    for (Direction& d : dir_)
+        loadCarrierText(d);
     bytesToPsd(psd_[0]);
     bytesToPsd(psd_[1]);
-    for (const auto& [field, control] : iface_)
-        if (field->kind == FieldKind::Hex) loadBitField(*field, *control);
-
-    for (Direction& d : dir_)
+    for (Direction& d : dir_) {
+        d.rate->setCaption(lineRateText(d).value_or(""));
         d.stale = false;
+    }
 }
 
 // Fields that a code without a list item leaves as they were start empty on every load, so
 // nothing of the previous file is stored into the next.
 void ConfigFormImpl::emptyKeptFields() {
-    for (const auto& [field, control] : iface_) {
+    for (const auto& [field, control] : fields_) {
         if (field->kind != FieldKind::Combo || field->noItem == NoItem::Marker) continue;
         const int loadWidth = field->loadWidth ? field->loadWidth : field->width;
         if (static_cast<int>(field->codes.size()) == (1 << loadWidth)) continue;
@@ -140,38 +121,22 @@ void ConfigFormImpl::emptyKeptFields() {
     }
 }
 
-void ConfigFormImpl::loadSampling() {
+// The block of sampling frequency, baud rate and marker: when it fails, the frequency and the
+// baud rate take the window's fall-back values.
+bool ConfigFormImpl::blockValid() const {
     const auto& pb = context().cm.PatchBytes;
-    const bool valid = pb[24] < 100 && pb[25] < 100 && pb[26] < 7 && pb[28] == 0x50;
-    const std::string whole = valid ? twoDigits(pb[25]) : traits_.fsWhole;
-    const std::string hundredths = valid ? twoDigits(pb[24]) : traits_.fsHundredths;
-    // Exactly the value the two boxes show.
-    Fsample = ReadDecimalLenient(whole) + ReadDecimalLenient(hundredths) / 100.0;
-    fText_[0]->setText(whole);
-    fText_[1]->setText(hundredths);
-    if (valid)
-        baund_->setListIndex(pb[26]);
-    else
-        baund_->setText("9600");
+    bool valid = pb[kMarkerSlot] == kMarker;
+    for (const auto& [field, control] : fields_) {
+        if (field->slot < 0) continue;
+        const std::uint8_t b = pb[static_cast<std::size_t>(field->slot)];
+        if (field->kind == FieldKind::Decimal) valid = valid && b < 100;
+        if (field->kind == FieldKind::BaudIndex) valid = valid && b < field->items.size();
+    }
+    return valid;
 }
 
-void ConfigFormImpl::loadDirection(Direction& d) {
-    const std::uint8_t b = context().cm.PatchBytes[static_cast<std::size_t>(d.slot)];
-    d.cons->setText(std::to_string(DecodeConstellation(b)));
-    d.inter->setText(std::to_string(DecodeInterpolation(b)));
-}
-
-// The modem keeps carrier indices; the MHz shown are derived from them.
-void ConfigFormImpl::loadCarrierText(Direction& d) {
-    if (!(Fsample > 0)) return;
-    const long long n = ReadHexLenient(d.nextL->text()) + 256 * ReadHexLenient(d.nextH->text());
-    const double f = FloorHundredths(static_cast<double>(n) * Fsample / 1024.0);
-    const long long total = std::llround(f * 100.0);
-    d.carrier[0]->setText(threeDigits(total / 100));
-    d.carrier[1]->setText(twoDigits(static_cast<int>(total % 100)));
-}
-
-void ConfigFormImpl::loadBitField(const BitField& f, ui::Control& c) {
+void ConfigFormImpl::loadField(const BitField& f, ui::Control& c, bool valid) {
+    if (f.slot < 0) return; // follows other fields
     const std::uint8_t b = context().cm.PatchBytes[static_cast<std::size_t>(f.slot)];
     const int width = f.loadWidth ? f.loadWidth : f.width;
     const int code = (b >> f.shift) & ((1 << width) - 1);
@@ -179,13 +144,48 @@ void ConfigFormImpl::loadBitField(const BitField& f, ui::Control& c) {
     case FieldKind::Check:
         static_cast<ui::CheckBox&>(c).setValue(code != 0 ? 1 : 0);
         return;
-    case FieldKind::Hex:
-        static_cast<ui::TextBox&>(c).setText(Hex(b));
-        return;
     case FieldKind::Combo:
-        break;
+        loadCombo(f, static_cast<ui::ComboBox&>(c), code);
+        return;
+    case FieldKind::Constellation:
+        static_cast<ui::ComboBox&>(c).setText(std::to_string(DecodeConstellation(b)));
+        return;
+    case FieldKind::Interpolation:
+        static_cast<ui::ComboBox&>(c).setText(std::to_string(DecodeInterpolation(b)));
+        return;
+    case FieldKind::BaudIndex:
+        if (valid)
+            static_cast<ui::ComboBox&>(c).setListIndex(b);
+        else
+            static_cast<ui::ComboBox&>(c).setText("9600");
+        return;
+    case FieldKind::ListValue:
+        static_cast<ui::ComboBox&>(c).setText(std::to_string(b));
+        return;
+    case FieldKind::Attenuation:
+        loadAttenuation(b);
+        return;
+    default:
+        loadText(f, c, b, valid);
+        return;
     }
-    auto& combo = static_cast<ui::ComboBox&>(c);
+}
+
+// Text boxes and value labels.
+void ConfigFormImpl::loadText(const BitField& f, ui::Control& c, std::uint8_t b, bool valid) {
+    if (f.kind == FieldKind::Decimal) {
+        const char* fallback = f.index == 0 ? traits_.fsWhole : traits_.fsHundredths;
+        static_cast<ui::TextBox&>(c).setText(valid ? twoDigits(b) : fallback);
+        // Exactly the value the two boxes show.
+        Fsample = pairValue(fText_);
+    } else if (auto* l = dynamic_cast<ui::Label*>(&c)) {
+        l->setCaption(Hex(b));
+    } else {
+        static_cast<ui::TextBox&>(c).setText(Hex(b));
+    }
+}
+
+void ConfigFormImpl::loadCombo(const BitField& f, ui::ComboBox& combo, int code) {
     for (const Code& k : f.codes) {
         if (k.code != code) continue;
         combo.setText(k.item);
@@ -204,135 +204,147 @@ void ConfigFormImpl::loadBitField(const BitField& f, ui::Control& c) {
     }
 }
 
-// Slot 9 (MII_B's AutoNeg) loads with Reduce; the other interface fields after the common
-// ones. The PHY boxes come last of all.
-void ConfigFormImpl::loadInterface(bool slot9) {
-    for (const auto& [field, control] : iface_)
-        if ((field->slot == 9) == slot9 && field->kind != FieldKind::Hex)
-            loadBitField(*field, *control);
+// A stored attenuation above the list is shown as an empty red field.
+void ConfigFormImpl::loadAttenuation(std::uint8_t b) {
+    const bool listed = b < power_->items().size();
+    power_->setText(listed ? std::to_string(b) : "");
+    power_->setBackColour(listed ? ui::kFieldBlue : ui::kRed);
+}
+
+// The modem keeps carrier indices; the MHz shown are derived from them.
+void ConfigFormImpl::loadCarrierText(Direction& d) {
+    if (!(Fsample > 0)) return;
+    const long long n = ReadHexLenient(d.nextL->text()) + 256 * ReadHexLenient(d.nextH->text());
+    const double f = FloorHundredths(static_cast<double>(n) * Fsample / 1024.0);
+    const long long total = std::llround(f * 100.0);
+    d.carrier[0]->setText(threeDigits(total / 100));
+    d.carrier[1]->setText(twoDigits(static_cast<int>(total % 100)));
 }
 
 // ---- storing ------------------------------------------------------------------------------
 
-std::optional<std::uint8_t> ConfigFormImpl::hexByte(const ui::TextBox& box) const {
-    const bool derived = box.readOnly();
-    return hexText(box.text(), derived);
-}
-
 void ConfigFormImpl::FieldsToBytes() {
     CommitPendingEntries();
-    auto& fb = FieldBytes;
-    // A value that does not fit leaves its byte alone; StoreProblem() refuses it beforehand.
-    auto putHex = [&](int slot, const ui::TextBox* box) {
-        if (auto v = hexByte(*box)) fb[static_cast<std::size_t>(slot)] = *v;
-    };
-    for (Direction& d : dir_) {
-        const int cons = static_cast<int>(RoundHalfEven(ReadDecimalLenient(d.cons->text())));
-        const int inter = static_cast<int>(RoundHalfEven(ReadDecimalLenient(d.inter->text())));
-        fb[static_cast<std::size_t>(d.slot)] = PackConsInter(cons, inter);
-    }
-    putHex(2, dir_[0].nextL);
-    putHex(3, dir_[0].nextH);
-    putHex(4, dir_[1].nextL);
-    putHex(5, dir_[1].nextH);
-
-    // Bits 1..0 have no check box: they come from the control word's text.
-    std::uint8_t afe = static_cast<std::uint8_t>(ReadHexLenient(afe_->text()) & 0x03);
-    for (std::size_t i = 0; i < afeBits_.size(); ++i)
-        if (afeBits_[i]->checked()) afe |= static_cast<std::uint8_t>(1u << (i + 2));
-    fb[6] = afe;
-
-    putHex(7, psd_[0].low);
-    putHex(8, psd_[0].high);
-    fb[9] = static_cast<std::uint8_t>((fb[9] & ~0x02) | (reduce_->checked() ? 0x02 : 0));
-    putHex(10, psd_[1].low);
-    putHex(11, psd_[1].high);
-
-    // Only a value of the list is written; anything else keeps the loaded byte.
-    if (const std::optional<double> tx = ReadNumberStrict(txNext_->text())) {
-        for (int allowed : {0, 1, 2, 8, 16})
-            if (*tx == allowed) fb[12] = static_cast<std::uint8_t>(allowed);
-    }
-
-    for (std::size_t i = 0; i < preambles_.size(); ++i)
-        putHex(13 + static_cast<int>(i), preambles_[i]);
-    if (auto v = hexText(uart_->caption(), true)) fb[19] = *v;
-    std::uint8_t sleepByte = fb[20] & 0xC0;
-    for (std::size_t i = 0; i < sleep_.size(); ++i)
-        if (sleep_[i]->checked()) sleepByte |= static_cast<std::uint8_t>(1u << i);
-    fb[20] = sleepByte;
-    putHex(21, sleepL_);
-    putHex(22, sleepH_);
-    putHex(23, address_);
-
-    if (auto v = decimalByte(fText_[1]->text())) fb[24] = *v;
-    if (auto v = decimalByte(fText_[0]->text())) fb[25] = *v;
-    if (baund_->listIndex() >= 0) fb[26] = static_cast<std::uint8_t>(baund_->listIndex());
-    if (auto v = hexText(power_->text(), false)) fb[27] = *v;
-    fb[28] = 0x50;
-
-    storeInterface();
+    for (const auto& [field, control] : fields_)
+        storeField(*field, *control);
+    FieldBytes[kMarkerSlot] = kMarker;
 }
 
-void ConfigFormImpl::storeInterface() {
-    auto& fb = FieldBytes;
-    for (const auto& [field, control] : iface_) {
-        std::uint8_t& b = fb[static_cast<std::size_t>(field->slot)];
-        const std::uint8_t mask = field->mask();
-        int code = 0;
-        switch (field->kind) {
-        case FieldKind::Hex:
-            if (auto v = hexByte(static_cast<ui::TextBox&>(*control))) b = *v;
-            continue;
-        case FieldKind::Check:
-            code = static_cast<ui::CheckBox&>(*control).checked() ? 1 : 0;
-            break;
-        case FieldKind::Combo: {
-            const std::string& text = static_cast<ui::ComboBox&>(*control).text();
-            for (const Code& k : field->codes) {
-                if (field->numeric) {
-                    if (k.code == 1 && ReadDecimalLenient(text) == ReadDecimalLenient(k.item))
-                        code = 1;
-                } else if (text == k.item) {
-                    code = k.code;
-                }
-            }
-            break;
+// A field's byte, or its bits within the byte; bits no field owns keep their value. A value
+// that does not fit leaves its byte alone: StoreProblem() refuses it beforehand.
+void ConfigFormImpl::storeField(const BitField& f, const ui::Control& c) {
+    if (f.slot < 0) return;
+    std::uint8_t& b = FieldBytes[static_cast<std::size_t>(f.slot)];
+    if (f.width == 8) {
+        if (const auto v = byteOf(f, c)) b = *v;
+        return;
+    }
+    if (const auto code = codeOf(f, c)) {
+        const std::uint8_t mask = f.mask();
+        b = static_cast<std::uint8_t>((b & ~mask) | ((*code << f.shift) & mask));
+    }
+}
+
+// The bits of a field that shares its byte.
+std::optional<int> ConfigFormImpl::codeOf(const BitField& f, const ui::Control& c) const {
+    switch (f.kind) {
+    case FieldKind::Check:
+        return static_cast<const ui::CheckBox&>(c).checked() ? 1 : 0;
+    case FieldKind::Constellation:
+        return EncodeConstellation(static_cast<int>(RoundHalfEven(ReadDecimalLenient(textOf(c)))));
+    case FieldKind::Interpolation:
+        return EncodeInterpolation(
+                   static_cast<int>(RoundHalfEven(ReadDecimalLenient(textOf(c))))) >>
+               4;
+    case FieldKind::ControlWord:
+        return static_cast<int>(ReadHexLenient(textOf(c)) & ((1 << f.width) - 1));
+    case FieldKind::Combo:
+        break;
+    default:
+        return std::nullopt;
+    }
+    // A text that matches no item leaves code 0.
+    const std::string& text = textOf(c);
+    int code = 0;
+    for (const Code& k : f.codes) {
+        if (f.numeric) {
+            if (k.code == 1 && ReadDecimalLenient(text) == ReadDecimalLenient(k.item)) code = 1;
+        } else if (text == k.item) {
+            code = k.code;
         }
-        }
-        b = static_cast<std::uint8_t>((b & ~mask) | ((code << field->shift) & mask));
+    }
+    return code;
+}
+
+// The byte of a field that owns a whole byte, or nothing when its value has none.
+std::optional<std::uint8_t> ConfigFormImpl::byteOf(const BitField& f, const ui::Control& c) const {
+    switch (f.kind) {
+    case FieldKind::Decimal:
+        return decimalByte(textOf(c));
+    case FieldKind::BaudIndex: {
+        const int i = static_cast<const ui::ComboBox&>(c).listIndex();
+        if (i < 0) return std::nullopt;
+        return static_cast<std::uint8_t>(i);
+    }
+    case FieldKind::ListValue: {
+        // Only a value of the list is written; anything else keeps the loaded byte.
+        const std::optional<double> v = ReadNumberStrict(textOf(c));
+        for (const char* item : f.items)
+            if (v && *v == ReadDecimalLenient(item)) return static_cast<std::uint8_t>(*v);
+        return std::nullopt;
+    }
+    default:
+        return hexText(textOf(c), f.kind == FieldKind::Derived);
     }
 }
 
-std::string ConfigFormImpl::problemOf(const std::string& name, const std::string& text,
-                                      bool derived) const {
-    return hexText(text, derived) ? std::string() : doesNotFit(name);
+std::string ConfigFormImpl::storeProblemOf(const BitField& f, const ui::Control& c) const {
+    switch (f.kind) {
+    case FieldKind::Decimal:
+        return decimalByte(textOf(c)) ? std::string() : doesNotFit(c.fullName());
+    case FieldKind::Hex:
+    case FieldKind::Level:
+    case FieldKind::Derived:
+    case FieldKind::ControlWord:
+        return hexText(textOf(c), f.kind == FieldKind::Derived) ? std::string()
+                                                                : doesNotFit(c.fullName());
+    case FieldKind::Shown:
+        for (const PsdPair& p : psd_)
+            if (&c == p.db && !p.converted)
+                return c.fullName() + " was not converted into a level.";
+        return {};
+    case FieldKind::Combo: {
+        // An item of the list this chip has no code for.
+        const std::string& text = textOf(c);
+        if (std::find(f.items.begin(), f.items.end(), text) == f.items.end()) return {};
+        for (const Code& k : f.codes)
+            if (text == k.item) return {};
+        return c.fullName() + " " + text + " has no code for this chip.";
+    }
+    default:
+        return {};
+    }
 }
 
+// The first value that cannot be stored, as its message; every field at fault is marked.
 std::string ConfigFormImpl::StoreProblem() {
     CommitPendingEntries();
-    for (ui::TextBox* t : fText_)
-        if (!decimalByte(t->text())) return doesNotFit(t->fullName());
-    std::vector<const ui::TextBox*> hex = {dir_[0].nextL, dir_[0].nextH, dir_[1].nextL,
-                                           dir_[1].nextH, afe_,          psd_[0].low,
-                                           psd_[0].high,  psd_[1].low,   psd_[1].high};
-    hex.insert(hex.end(), preambles_.begin(), preambles_.end());
-    for (const ui::TextBox* t : hex)
-        if (std::string p = problemOf(t->fullName(), t->text(), t->readOnly()); !p.empty())
-            return p;
-    if (std::string p = problemOf(uart_->name(), uart_->caption(), true); !p.empty()) return p;
-    for (const ui::TextBox* t : {sleepL_, sleepH_, address_})
-        if (std::string p = problemOf(t->fullName(), t->text(), false); !p.empty()) return p;
-    for (const auto& [field, control] : iface_) {
-        if (field->kind == FieldKind::Hex) {
-            const auto& box = static_cast<const ui::TextBox&>(*control);
-            if (std::string p = problemOf(box.fullName(), box.text(), false); !p.empty()) return p;
+    std::string first;
+    // The text boxes first, then the values the window shows in labels and lists.
+    for (const bool boxes : {true, false}) {
+        for (const auto& [field, control] : fields_) {
+            if ((control->kind() == ui::ControlKind::TextBox) != boxes) continue;
+            std::string why = storeProblemOf(*field, *control);
+            if (why.empty()) continue;
+            if (first.empty()) first = why;
+            const Bound b{field, control};
+            // A PSD text not converted points at itself already.
+            if (field->kind != FieldKind::Shown)
+                refuse(*control, why,
+                       [this, b] { return storeProblemOf(*b.first, *b.second).empty(); });
         }
     }
-    // The list offers "2" but generation B has no code for it.
-    if (variant() == Variant::MII_B && comboBox("ClockDivision").text() == "2")
-        return "ClockDivision 2 has no code for this chip.";
-    return {};
+    return first;
 }
 
 void ConfigFormImpl::SendDigToModem() {
@@ -345,13 +357,12 @@ void ConfigFormImpl::SendDigToModem() {
         cm.OverrideTable[static_cast<std::size_t>(image::positionOf(offset))] =
             FieldBytes[static_cast<std::size_t>(slot)];
     }
-    if (variant() == Variant::MII_BP) {
-        std::size_t i = 0;
-        for (const auto& [field, control] : iface_) {
-            if (field->kind != FieldKind::Hex || i >= cm.PhyBytes.size()) continue;
-            const auto v = hexByte(static_cast<const ui::TextBox&>(*control));
-            cm.PhyBytes[i++] = v ? *v : FieldBytes[static_cast<std::size_t>(field->slot)];
-        }
+    // The interface text boxes are the vendor PHY bytes, taken afresh from their texts.
+    std::size_t i = 0;
+    for (const BitField& field : traits_.fields) {
+        if (field.kind != FieldKind::Hex || i >= cm.PhyBytes.size()) continue;
+        const auto v = byteOf(field, *find(field.name, field.index));
+        cm.PhyBytes[i++] = v ? *v : FieldBytes[static_cast<std::size_t>(field.slot)];
     }
 }
 
@@ -367,24 +378,35 @@ void ConfigFormImpl::SendDigToFile(image::Image& out) {
 
 // ---- checks and "Done" --------------------------------------------------------------------
 
+// Why "Done" refuses a field: B+ windows test the four PSD words only (their other hex fields
+// are tested as they are left); B windows every hex field and both interpolations.
+std::string ConfigFormImpl::doneProblemOf(const BitField& f, const ui::Control& c) const {
+    const bool hexBox =
+        f.kind == FieldKind::Level || (!isBPlus() && c.kind() == ui::ControlKind::TextBox &&
+                                       (f.kind == FieldKind::Hex || f.kind == FieldKind::Derived));
+    if (hexBox && !IsHexByte(textOf(c))) return kNotHexByte;
+    if (f.kind == FieldKind::Interpolation && !isBPlus() && textOf(c).empty())
+        return kNoInterpolation;
+    return {};
+}
+
 bool ConfigFormImpl::CheckInputs() {
-    std::vector<const ui::TextBox*> boxes = {psd_[1].low, psd_[1].high, psd_[0].low, psd_[0].high};
-    if (!isBPlus()) {
-        boxes.insert(boxes.begin(), {dir_[0].nextL, dir_[0].nextH, dir_[1].nextL, dir_[1].nextH});
-        boxes.insert(boxes.end(), preambles_.begin(), preambles_.end());
-        boxes.insert(boxes.end(), {address_, sleepL_, sleepH_});
+    bool ok = true;
+    for (const auto& [field, control] : fields_) {
+        const std::string why = doneProblemOf(*field, *control);
+        if (why.empty()) continue;
+        ok = false;
+        const Bound b{field, control};
+        refuse(*control, why, [this, b] { return doneProblemOf(*b.first, *b.second).empty(); });
     }
-    for (const ui::TextBox* b : boxes)
-        if (!IsHexByte(b->text())) return false;
-    if (!isBPlus() && (dir_[0].inter->text().empty() || dir_[1].inter->text().empty()))
-        return false;
-    return true;
+    return ok;
 }
 
 bool ConfigFormImpl::Done() {
     if (!CheckInputs()) {
         context().platform.msgBox("Please check your input values", ui::Icon::Critical,
                                   ui::Buttons::OKCancel, "Error input");
+        focusFirstDoneFault();
         return false;
     }
     if (!ConfirmStorable()) return false;
@@ -392,6 +414,38 @@ bool ConfigFormImpl::Done() {
     hide();
     if (context().main) context().main->focusSaveButton();
     return true;
+}
+
+// The first field in window order that "Done" refuses and the user can reach.
+void ConfigFormImpl::focusFirstDoneFault() {
+    for (const auto& [field, control] : fields_) {
+        if (doneProblemOf(*field, *control).empty()) continue;
+        if (!control->canTakeFocus() || !control->shown()) continue;
+        setFocus(control);
+        return;
+    }
+}
+
+// ---- errors that point --------------------------------------------------------------------
+
+void ConfigFormImpl::refuse(ui::Control& c, const std::string& why,
+                            std::function<bool()> validAgain) {
+    std::erase_if(refused_, [&c](const auto& r) { return r.first == &c; });
+    refused_.emplace_back(&c, std::move(validAgain));
+    c.setProblem(why);
+}
+
+void ConfigFormImpl::recheckRefusals() {
+    if (rechecking_) return; // clearing a reason is itself a change
+    const ScopedValue<bool> busy(rechecking_, true);
+    for (auto it = refused_.begin(); it != refused_.end();) {
+        if (it->second()) {
+            it->first->setProblem("");
+            it = refused_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 } // namespace rw::config

@@ -1,5 +1,7 @@
 #include "config/field_map.h"
 
+#include <algorithm>
+
 namespace rw::config {
 
 namespace {
@@ -7,6 +9,120 @@ namespace {
 constexpr FieldKind Check = FieldKind::Check;
 constexpr FieldKind Combo = FieldKind::Combo;
 constexpr FieldKind Hex = FieldKind::Hex;
+constexpr FieldKind Level = FieldKind::Level;
+constexpr FieldKind Derived = FieldKind::Derived;
+constexpr FieldKind Shown = FieldKind::Shown;
+constexpr FieldKind Decimal = FieldKind::Decimal;
+
+// ---- the fields of every window (slots 0..27) ------------------------------------------------
+
+// A direction's fields: constellation and interpolation share its byte; the carrier MHz
+// follow the carrier words; the line rate follows the rest.
+void addDirection(std::vector<BitField>& f, bool down) {
+    const int s = down ? 0 : 1;
+    const int word = down ? 2 : 4;
+    const std::vector<const char*> cons = {"4", "8", "16", "32", "64", "128", "256"};
+    const std::vector<const char*> designed = {"4",  "6",  "8",  "10", "12", "14",
+                                               "16", "24", "32", "48", "64"};
+    const char* carrier = down ? "DwCarrierText" : "UsCarrierText";
+    f.push_back({.name = down ? "Dw_Stram_Cons" : "Up_Stram_Cons",
+                 .kind = FieldKind::Constellation,
+                 .slot = s,
+                 .width = 4,
+                 .items = cons});
+    f.push_back({.name = down ? "Dw_Stram_Inter" : "Up_Stram_Inter",
+                 .kind = FieldKind::Interpolation,
+                 .slot = s,
+                 .shift = 4,
+                 .width = 4,
+                 .items = down ? std::vector<const char*>{} : designed});
+    f.push_back({.name = carrier, .index = 0, .kind = Shown, .length = 3});
+    f.push_back({.name = carrier, .index = 1, .kind = Shown});
+    f.push_back({.name = down ? "Next_DownstreamL" : "Next_UpstreamL",
+                 .kind = Derived,
+                 .slot = word,
+                 .width = 8});
+    f.push_back({.name = down ? "Next_DownstreamH" : "Next_UpstreamH",
+                 .kind = Derived,
+                 .slot = word + 1,
+                 .width = 8});
+    f.push_back({.name = down ? "DownBitrate" : "UpBitrate", .kind = Shown, .label = true});
+}
+
+// A PSD limit: the dB text and the level bytes it converts into.
+void addPsd(std::vector<BitField>& f, bool max) {
+    const int low = max ? 7 : 10;
+    f.push_back({.name = max ? "Max_PSD" : "Min_PSD", .kind = Shown, .length = 5});
+    f.push_back({.name = max ? "Max_psdL" : "Min_psdL", .kind = Level, .slot = low, .width = 8});
+    f.push_back(
+        {.name = max ? "Max_psdH" : "Min_psdH", .kind = Level, .slot = low + 1, .width = 8});
+}
+
+// Check boxes on consecutive bits of one byte.
+void addBits(std::vector<BitField>& f, int slot, int firstBit,
+             std::initializer_list<std::pair<const char*, const char*>> boxes) {
+    int bit = firstBit;
+    for (auto [name, caption] : boxes)
+        f.push_back(
+            {.name = name, .kind = Check, .slot = slot, .shift = bit++, .caption = caption});
+}
+
+// Text boxes holding whole bytes of consecutive slots.
+void addHexBytes(std::vector<BitField>& f, int firstSlot,
+                 std::initializer_list<const char*> names) {
+    int slot = firstSlot;
+    for (const char* name : names)
+        f.push_back({.name = name, .kind = Hex, .slot = slot++, .width = 8});
+}
+
+std::vector<BitField> makeCommonFields() {
+    std::vector<BitField> f = {
+        {.name = "FText", .index = 0, .kind = Decimal, .slot = 25, .width = 8, .fileOnly = true},
+        {.name = "FText", .index = 1, .kind = Decimal, .slot = 24, .width = 8, .fileOnly = true},
+        {.name = "Baund",
+         .kind = FieldKind::BaudIndex,
+         .slot = 26,
+         .width = 8,
+         .items = {"2400", "4800", "9600", "19200", "38400", "57600", "115200"},
+         .fileOnly = true},
+        {.name = "UART_Rate", .kind = Derived, .slot = 19, .width = 8, .label = true},
+        {.name = "TX_Next_value",
+         .kind = FieldKind::ListValue,
+         .slot = 12,
+         .width = 8,
+         .items = {"0", "1", "2", "8", "16"}},
+    };
+    addDirection(f, true);
+    addDirection(f, false);
+    addPsd(f, true);
+    addPsd(f, false);
+    f.push_back({.name = "PowerController",
+                 .kind = FieldKind::Attenuation,
+                 .slot = 27,
+                 .width = 8,
+                 .items = {"0", "1", "2", "3", "4", "5"}});
+    addBits(f, 9, 1, {{"Reduce", "Reduce"}});
+    f.push_back({.name = "AFEControl", .kind = FieldKind::ControlWord, .slot = 6, .width = 2});
+    addBits(f, 6, 2,
+            {{"Adcf", "ADC is sampled with falling edge"},
+             {"Dacf", "DAC is derived with falling edge"},
+             {"Adcuns", "Negate the MSB of the ADC word"},
+             {"Dacuns", "Negate the MSB of the DAC word"},
+             {"Timneg", "Negate the MSB of the timing word"},
+             {"Timnus", "Negate bits 6:0 of the timing correction word"}});
+    addHexBytes(f, 13,
+                {"TransmitePreambleL", "TransmitePreambleM", "TransmitePreambleH",
+                 "ReceivePreambleL", "ReceivePreambleM", "ReceivePreambleH"});
+    addBits(f, 20, 0,
+            {{"WakDis", "Wake-up"},
+             {"HostDis", "External Host"},
+             {"TcDis", "TC Layer"},
+             {"SerDis", "Will not Sleep serial request"},
+             {"CntDis", "Counter Expiration"},
+             {"Locken", "PLL Loss"}});
+    addHexBytes(f, 21, {"SleepCounterL", "SleepCounterH", "UTOPIAAddress"});
+    return f;
+}
 
 // A drop-down without a code table stores its items' positions: code n is item n.
 std::vector<BitField> numberedInOrder(std::vector<BitField> fields) {
@@ -224,7 +340,8 @@ std::vector<BitField> miiBPFields() {
          .slot = 37,
          .shift = 0,
          .width = 2,
-         .items = {"1", "1536", "4096", "6144"}},
+         .items = {"1", "1536", "4096", "6144"},
+         .marksOnTextChange = true},
         {.name = "FC_HISTER",
          .kind = Combo,
          .slot = 37,
@@ -319,7 +436,9 @@ VariantTraits makeAtmB() {
             .interfaceUi = atmUi(false),
             .watchdogText = nullptr,
             .carrierAdvanceThreshold = 1,
-            .expertOnly = {}};
+            .expertOnly = {},
+            .defaultMarksChange = false,
+            .uartBeforeRates = false};
 }
 
 VariantTraits makeAtmBP() {
@@ -334,33 +453,35 @@ VariantTraits makeAtmBP() {
 }
 
 VariantTraits makeMiiB() {
-    return {.variant = Variant::MII_B,
-            .name = "MII_B",
-            .caption = "Kestrel E2 Configurations",
-            .fsWhole = "25",
-            .fsHundredths = "00",
-            .maxPsdL = "0",
-            .maxPsdH = "4",
-            .down = kMiiDown,
-            .up = kMiiUp,
-            .address = "0",
-            .consInterFirst = true,
-            .earlyDefaults = {{"AutoNeg", "1"}},
-            .interfaceDefaults = {{"PacketSize", "1518"},
-                                  {"MDIO", "0"},
-                                  {"ClockDivision", "10"},
-                                  {"BackPressure", "0"},
-                                  {"BackSignaling", "0"},
-                                  {"RXlevel", "64"},
-                                  {"BPM", "0"},
-                                  {"TruncateRetries", "16"}},
-            .fields = miiBFields(),
-            .interfaceSlots = {30, 31},
-            .interfaceUi = miiBUi(),
-            .watchdogText = nullptr,
-            .carrierAdvanceThreshold = 1,
-            .expertOnly = {"MDIO", "AutoNeg", "MDIOLabel", "MDIODIRLabel", "AutoNegLabel",
-                           "AutoLabel"}};
+    return {
+        .variant = Variant::MII_B,
+        .name = "MII_B",
+        .caption = "Kestrel E2 Configurations",
+        .fsWhole = "25",
+        .fsHundredths = "00",
+        .maxPsdL = "0",
+        .maxPsdH = "4",
+        .down = kMiiDown,
+        .up = kMiiUp,
+        .address = "0",
+        .consInterFirst = true,
+        .earlyDefaults = {{"AutoNeg", "1"}},
+        .interfaceDefaults = {{"PacketSize", "1518"},
+                              {"MDIO", "0"},
+                              {"ClockDivision", "10"},
+                              {"BackPressure", "0"},
+                              {"BackSignaling", "0"},
+                              {"RXlevel", "64"},
+                              {"BPM", "0"},
+                              {"TruncateRetries", "16"}},
+        .fields = miiBFields(),
+        .interfaceSlots = {30, 31},
+        .interfaceUi = miiBUi(),
+        .watchdogText = nullptr,
+        .carrierAdvanceThreshold = 1,
+        .expertOnly = {"MDIO", "AutoNeg", "MDIOLabel", "MDIODIRLabel", "AutoNegLabel", "AutoLabel"},
+        .defaultMarksChange = false,
+        .uartBeforeRates = true};
 }
 
 VariantTraits makeMiiBP() {
@@ -407,7 +528,9 @@ VariantTraits makeMiiBP() {
             .interfaceUi = miiBPUi(),
             .watchdogText = "Watchdog is disabled",
             .carrierAdvanceThreshold = 2,
-            .expertOnly = {}};
+            .expertOnly = {},
+            .defaultMarksChange = true,
+            .uartBeforeRates = false};
 }
 
 } // namespace
@@ -430,8 +553,25 @@ const VariantTraits& variantTraits(Variant v) {
     return atmBP;
 }
 
+const std::vector<BitField>& commonFields() {
+    static const std::vector<BitField> fields = makeCommonFields();
+    return fields;
+}
+
 bool isFileOnlySlot(int slot) {
-    return slot == 24 || slot == 25 || slot == 26 || slot == 28;
+    if (slot == kMarkerSlot) return true;
+    for (const BitField& f : commonFields())
+        if (f.slot == slot && f.fileOnly) return true;
+    return false;
+}
+
+std::vector<int> commonSlots() {
+    std::vector<int> slots = {kMarkerSlot};
+    for (const BitField& f : commonFields())
+        if (f.slot >= 0) slots.push_back(f.slot);
+    std::sort(slots.begin(), slots.end());
+    slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+    return slots;
 }
 
 } // namespace rw::config

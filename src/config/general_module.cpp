@@ -40,13 +40,16 @@ double toDouble(const std::string& clean) {
     return v == 0.0 ? 0.0 : v; // no "-0"
 }
 
-// Sets the shared PSD guard and always clears it, whichever way the conversion ends.
+// Sets a window's PSD guard and always clears it, whichever way the conversion ends.
 class PsdGuard {
 public:
-    PsdGuard() { PsdUpdating = true; }
-    ~PsdGuard() { PsdUpdating = false; }
+    explicit PsdGuard(bool& updating) : updating_(updating) { updating_ = true; }
+    ~PsdGuard() { updating_ = false; }
     PsdGuard(const PsdGuard&) = delete;
     PsdGuard& operator=(const PsdGuard&) = delete;
+
+private:
+    bool& updating_;
 };
 
 constexpr std::array<int, 11> kInterpolationByCode = {4, 6, 8, 12, 16, 24, 32, 48, 64, 10, 14};
@@ -305,38 +308,41 @@ void FillInterpolationList(ui::Form& form, bool downstream) {
     }
 }
 
-void PsdToBytes(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& attenuation,
-                ui::TextBox& low, ui::TextBox& high) {
-    if (psd.text().empty() || PsdUpdating) return;
-    PsdGuard guard;
+PsdConversion PsdToBytes(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
+                         ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high) {
+    if (updating) return PsdConversion::Busy;
+    if (psd.text().empty()) return PsdConversion::NotConverted;
+    PsdGuard guard(updating);
     const double c = ConstellationOffset(constellation.text());
     // A minus sign on its own is the start of a negative level being typed.
-    if (psd.text() == "-") return;
+    if (psd.text() == "-") return PsdConversion::NotConverted;
     const double t = ReadDecimalLenient(psd.text());
-    if (!(t > -6.6 && t < 95.84)) return;
+    if (!(t > -6.6 && t < 95.84)) return PsdConversion::NotConverted;
     const double p = ReadDecimalLenient(attenuation.text());
     // 2.3025 exactly, not ln 10, so a level comes out as the tool has always written it.
     const double x = std::exp((((t - p) - c) / 20) * 2.3025);
-    if (!std::isfinite(x)) return;
+    if (!std::isfinite(x)) return PsdConversion::NotConverted;
     const long long n = RoundHalfEven(x);
     // A level beyond 16 bits has no pair of bytes; leave them as they are.
-    if (n < 0 || n > 0xFFFF) return;
+    if (n < 0 || n > 0xFFFF) return PsdConversion::NotConverted;
     low.setText(Hex(n % 256));
     high.setText(Hex((n - n % 256) / 256));
+    return PsdConversion::Converted;
 }
 
-void BytesToPsd(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& attenuation,
-                ui::TextBox& low, ui::TextBox& high) {
-    if (PsdUpdating) return;
-    PsdGuard guard;
+bool BytesToPsd(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
+                ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high) {
+    if (updating) return false;
+    PsdGuard guard(updating);
     const double c = ConstellationOffset(constellation.text());
     const double raw = static_cast<double>(ReadHexLenient(high.text())) * 256 +
                        static_cast<double>(ReadHexLenient(low.text()));
-    if (raw == 0) return;
+    if (raw == 0) return false;
     const double p = ReadDecimalLenient(attenuation.text());
     const double v = FloorHundredths(c + (p + 20 * LogBase(10, raw)));
-    if (!std::isfinite(v)) return;
+    if (!std::isfinite(v)) return false;
     psd.setText(FormatDecimal(v));
+    return true;
 }
 
 bool IsHexByte(const std::string& text) {

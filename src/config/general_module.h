@@ -18,9 +18,6 @@ class Flag;
 
 namespace rw::config {
 
-// Process-wide guard of the PSD conversions (both directions).
-inline bool PsdUpdating = false;
-
 // ---- numbers -------------------------------------------------------------------------
 double LogBase(int base, double x);  // ln x / ln base
 double FloorHundredths(double x);    // floor(x * 100) / 100
@@ -58,10 +55,21 @@ std::optional<double> LineRate(double fsample, double interpolation, double cons
 // Refills the direction's interpolation list from its constellation (controls found by name:
 // Dw_Stram_Cons/Dw_Stram_Inter or Up_Stram_Cons/Up_Stram_Inter).
 void FillInterpolationList(ui::Form& form, bool downstream);
-void PsdToBytes(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& attenuation,
-                ui::TextBox& low, ui::TextBox& high);
-void BytesToPsd(ui::TextBox& psd, ui::ComboBox& constellation, ui::ComboBox& attenuation,
-                ui::TextBox& low, ui::TextBox& high);
+
+// The PSD conversions. `updating` is the window's own guard: true while one of them runs, so
+// that the view it rewrites does not convert back.
+enum class PsdConversion {
+    Busy,         // another conversion is running: nothing done
+    Converted,    // the level bytes now hold the text's level
+    NotConverted, // empty, a lone "-", outside (-6.6, 95.84) or beyond 16 bits: bytes left alone
+};
+// The dB text into the level bytes.
+PsdConversion PsdToBytes(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
+                         ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high);
+// The level bytes into the dB text; true when the text was rewritten (false: busy, or the
+// bytes read as 0).
+bool BytesToPsd(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
+                ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high);
 bool IsHexByte(const std::string& text);
 // True when rejected ("Please insert new value" shown); on acceptance sets FormChange.
 bool CheckHexField(const std::string& text, ui::Platform& platform, ui::Flag& formChange);

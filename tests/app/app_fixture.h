@@ -139,6 +139,7 @@ struct AppHarness {
     FakeConfigForm* form = nullptr;
     int factoryCalls = 0;
     int quitCalls = 0;
+    std::vector<std::string> directoriesSet; // what leaving made the current directory
     TempDir dir;
     bool started = false;
 
@@ -158,6 +159,7 @@ struct AppHarness {
         main->onQuit = [this] { ++quitCalls; };
         const std::string d = dir.str();
         main->currentDirectory = [d] { return d; };
+        main->setCurrentDirectory = [this](const std::string& to) { directoriesSet.push_back(to); };
         started = main->Form_Load();
     }
 
@@ -210,6 +212,7 @@ struct RealApp {
             main->onQuit = [this] { ++quits; };
             const std::string d = dir.str();
             main->currentDirectory = [d] { return d; };
+            main->setCurrentDirectory = [](const std::string&) {};
             main->backupDir = dir.file("backups");
             main->Form_Load();
         };

@@ -192,6 +192,23 @@ TEST(MainFormProgress, ShowConnectingAndHideProgress) {
 
 // ---- leaving the program ----
 
+// Decision: leaving makes Dir, the folder the program started in, the process's current
+// directory again; Dir itself does not follow a current directory that moved meanwhile.
+TEST(ExitQuestion, LeavingRestoresTheStartFolder) {
+    for (bool byFrame : {false, true}) {
+        SCOPED_TRACE(byFrame ? "frame" : "exit");
+        AppHarness h;
+        h.startMode(1);
+        h.main->currentDirectory = [] { return std::string("/elsewhere"); }; // a dialog moved it
+        if (byFrame)
+            h.main->closedByFrame();
+        else
+            h.main->ExitCommand_Click();
+        EXPECT_EQ(h.directoriesSet, std::vector<std::string>{h.dir.str()});
+        EXPECT_EQ(h.main->run.Dir, h.dir.str());
+    }
+}
+
 TEST(ExitQuestion, AnswersByExitButtonAndByFrame) {
     const struct {
         const char* name;

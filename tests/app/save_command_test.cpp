@@ -1,4 +1,5 @@
 #include "app_fixture.h"
+#include "config/general_module.h"
 
 using namespace rw;
 using rw::testing::AppHarness;
@@ -30,6 +31,7 @@ TEST(SaveCommand, OutputBytesPerProductPositionByPosition) {
         SCOPED_TRACE(mode);
         const auto src = patternImage(static_cast<std::uint8_t>(mode * 3));
         Opened h(mode, src);
+        h.main->userForm().Clear_Click(); // every byte the user's
         for (int i = 0; i < 256; ++i)
             h.main->cm.ReservedArea[static_cast<std::size_t>(i)] =
                 static_cast<std::uint8_t>(255 - i);
@@ -79,6 +81,41 @@ TEST(SaveCommand, ReservedAreaFromEditorReachesOnlyBPlus) {
         ASSERT_TRUE(h.main->Create.userClick());
         EXPECT_EQ(readBytes(out)[0x1F1A], mode == 3 ? 0x05 : image::makeSampleImage(2)[0x1F1A]);
     }
+}
+
+// Decision: a B+ save lays over the copy only the reserved bytes the user set; the others keep
+// the source file's bytes, which the editor shows. Set bytes survive opening another file.
+TEST(SaveCommand, ReservedBytesTheUserDidNotSetKeepTheSourceFiles) {
+    const auto src = patternImage(5);
+    Opened h(3, src);
+    auto& u = h.main->userForm();
+    h.main->User.userClick();
+    EXPECT_EQ(u.Value.text(), config::Hex(src[0x1F00]));
+    const auto savedArea = [&](const char* name) {
+        const auto out = h.save(name);
+        EXPECT_TRUE(h.main->Create_Click());
+        const auto bytes = readBytes(out);
+        return std::vector<std::uint8_t>(bytes.begin() + 0x1F00, bytes.end());
+    };
+    std::vector<std::uint8_t> want(src.begin() + 0x1F00, src.end());
+    EXPECT_EQ(savedArea("E2MP_none.bin"), want);
+
+    h.main->run.FormChange = false;
+    u.typeText(u.Addres, "1A");
+    u.typeText(u.Value, "5");
+    ASSERT_TRUE(u.Apply.userClick());
+    EXPECT_TRUE(h.main->run.FormChange);
+    want[0x1A] = 0x05;
+    EXPECT_EQ(savedArea("E2MP_apply.bin"), want);
+
+    const auto other = patternImage(9);
+    h.openFile("E2MP_other.bin", other);
+    want.assign(other.begin() + 0x1F00, other.end());
+    want[0x1A] = 0x05;
+    EXPECT_EQ(savedArea("E2MP_other_out.bin"), want);
+
+    u.Clear.userClick();
+    EXPECT_EQ(savedArea("E2MP_clear.bin"), std::vector<std::uint8_t>(256, 0xFF));
 }
 
 TEST(SaveCommand, SecondSaveCopiesFromTheOpenedFile) {
@@ -141,6 +178,7 @@ TEST(SaveCommand, FolderPartWithModeCodePasses) {
 TEST(SaveCommand, OverTheOpenedFileItselfAndOverALongerFile) {
     const auto src = patternImage(7);
     Opened h(3, src);
+    h.main->userForm().Clear_Click(); // every byte the user's
     h.main->cm.ReservedArea.fill(0x3C);
     writeBytes(h.dir.file("E2MP_long.bin"), std::vector<std::uint8_t>(30000, 0x77));
     for (const auto& path : {h.src, h.dir.file("E2MP_long.bin")}) {

@@ -5,7 +5,8 @@ using namespace rw;
 class UserForm : public ::testing::Test {
 protected:
     image::ConfigModule cm;
-    app::UserForm u{cm};
+    ui::Flag formChange;
+    app::UserForm u{cm, formChange};
     void SetUp() override { cm.FillReservedArea(); }
     // Types the address and value and presses Apply.
     bool apply(const std::string& address, const std::string& value) {
@@ -25,7 +26,7 @@ TEST_F(UserForm, CaptionsAndLoad) {
     u.Form_Load();
     EXPECT_EQ(u.Addres.text(), "0");
     EXPECT_EQ(u.Value.text(), "FF");
-    cm.ReservedArea[0] = 0x0C;
+    apply("0", "C");
     u.Addres.setText("7");
     u.Form_Load();
     EXPECT_EQ(u.Addres.text(), "0");
@@ -66,7 +67,7 @@ TEST_F(UserForm, OutOfRangeStoresNothing) {
 }
 
 TEST_F(UserForm, ClearSetsAllFFAndShowsAddressZero) {
-    cm.ReservedArea.fill(0x12);
+    apply("0", "12");
     u.Form_Load();
     EXPECT_EQ(u.Value.text(), "12");
     u.typeText(u.Addres, "33");
@@ -75,6 +76,28 @@ TEST_F(UserForm, ClearSetsAllFFAndShowsAddressZero) {
         EXPECT_EQ(b, 0xFF);
     EXPECT_EQ(u.Value.text(), "FF");
     EXPECT_EQ(u.Addres.text(), "33");
+}
+
+// Decision: an Apply (or a Clear) that changes a byte saving writes is unsaved work.
+TEST_F(UserForm, EditsThatChangeAByteMarkTheChange) {
+    u.Form_Load();
+    const struct {
+        const char *address, *value;
+        bool marks;
+    } cases[] = {{"1A", "5", true},    // FF to 05
+                 {"1A", "05", false},  // the same byte again
+                 {"1B", "ff", false},  // the byte it already is
+                 {"100", "7", false}}; // refused
+    for (const auto& c : cases) {
+        formChange = false;
+        apply(c.address, c.value);
+        EXPECT_EQ(static_cast<bool>(formChange), c.marks) << c.address << "=" << c.value;
+    }
+    for (bool marks : {true, false}) { // 1A back to FF, then nothing left to clear
+        formChange = false;
+        u.Clear_Click();
+        EXPECT_EQ(static_cast<bool>(formChange), marks);
+    }
 }
 
 TEST(UserFormInMain, MainWindowLoadsItAfreshWhenReopened) {

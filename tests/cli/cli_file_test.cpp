@@ -2,6 +2,7 @@
 // in this process as a GUI user drives them.
 #include "cli_gui_model.h"
 #include "cli_test_support.h"
+#include "config/general_module.h"
 
 #include <QByteArray>
 #include <QJsonDocument>
@@ -148,7 +149,7 @@ TEST_P(CliEditEachKind, EditsOfEachKindMatchAUsersEdits) {
                                      "PowerController=3"};
     for (int i = 0; i < 6; ++i)
         args.emplace_back("DownCarrierScroll=up");
-    for (const char* e : {"Max_PSD=-30", "TransmitePreambleL=3C"})
+    for (const char* e : {"Max_PSD=-3", "TransmitePreambleL=3C"})
         args.emplace_back(e);
     const auto r = runIn(dir, args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -164,7 +165,7 @@ TEST_P(CliEditEachKind, EditsOfEachKindMatchAUsersEdits) {
         ASSERT_TRUE(dynamic_cast<ui::UpDown&>(*gui.form().find("DownCarrierScroll")).userUp());
         ASSERT_TRUE(gui.form().leave());
     }
-    ASSERT_TRUE(gui.type("Max_PSD", "-30"));
+    ASSERT_TRUE(gui.type("Max_PSD", "-3"));
     ASSERT_TRUE(gui.type("TransmitePreambleL", "3C"));
     ASSERT_TRUE(gui.form().Done());
     const std::string guiOut = dir / (code + "_gui.bin");
@@ -258,16 +259,81 @@ TEST(CliEdit, RefusedValuesAndNamesWriteNothing) {
     }
 }
 
-TEST(CliEdit, WrongFSampleIsPrintedAndTheEditGoesOn) {
+// `edit FILE -o OUT EDITS...` into a fresh OUT, checking that OUT was written, or that the
+// command was refused with exit 2 and wrote nothing.
+CliResult editChecked(const ScratchDir& dir, const std::string& file,
+                      const std::vector<std::string>& edits, bool refused) {
+    const std::string out = dir / (fs::path(file).filename().string().substr(0, 4) + "_out.bin");
+    fs::remove(out);
+    std::vector<std::string> args = {"edit", file, "-o", out};
+    args.insert(args.end(), edits.begin(), edits.end());
+    const auto r = runIn(dir, args);
+    EXPECT_EQ(r.exitCode, refused ? 2 : 0) << r.err;
+    EXPECT_EQ(fs::exists(out), !refused);
+    return r;
+}
+
+// A pick is not followed by leaving the field: the focus stays where the window's reaction
+// put it, and the next edit's focus change, or "Done", checks it as the window would.
+TEST(CliEditRule, APickLeavesTheFocusWhereTheWindowPutsIt) {
     ScratchDir dir;
-    const std::string file = writeSample(dir, 4, "E2UP_in.bin");
-    const std::string out = dir / "E2UP_out.bin";
-    const auto r = runIn(dir, {"edit", file, "-o", out, "FText(0)=03"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(r.errHasLine("Wrong F sample: The Fsample can't be less then 5 MHZ")) << r.err;
-    const auto m = parseShow(runIn(dir, {"show", out}).out);
-    EXPECT_EQ(m.at("FText(0)"), "05");
-    EXPECT_EQ(m.at("FText(1)"), "00");
+    image::Image img = image::makeSampleImage(3);
+    img[static_cast<std::size_t>(image::slotOffset(1, true))] = config::PackConsInter(32, 10);
+    const std::string file = writeImage(dir, img, "E2MP_in.bin");
+    const struct {
+        std::vector<std::string> edits;
+        const char* refusal; // "": written
+    } cases[] = {
+        // Constellation 4 does not offer 10: the interpolation is emptied and takes the focus.
+        {{"Up_Stram_Cons=4", "Up_Stram_Inter=16"}, ""},
+        {{"Up_Stram_Cons=4"}, "Illegal Parameter: You must specify interpolation"},
+        {{"Up_Stram_Cons=4", "Reduce=1"}, "Illegal Parameter: You must specify interpolation"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edits.back());
+        const auto r = editChecked(dir, file, c.edits, *c.refusal);
+        if (*c.refusal) {
+            EXPECT_TRUE(r.errHasLine(c.refusal)) << r.err;
+        } else {
+            const auto m = parseShow(runIn(dir, {"show", dir / "E2MP_out.bin"}).out);
+            EXPECT_EQ(m.at("Up_Stram_Cons") + "/" + m.at("Up_Stram_Inter"), "4/16");
+        }
+    }
+}
+
+// A text-box edit holds, or it is refused: the box shows the value typed (the same text in any
+// case or the same number), and a PSD text has become its level bytes.
+TEST(CliEditRule, AnEditTheWindowAltersIsRefused) {
+    ScratchDir dir;
+    const struct {
+        int mode;
+        std::vector<std::string> edits;
+        const char* refusal; // the last line on stderr; "": written
+    } cases[] = {
+        {4, {"FText(0)=4"}, "FText(0)=4: the window shows 05"},
+        {1, {"DwCarrierText(0)=012"}, "DwCarrierText(0)=012: the window shows 001"},
+        {2, {"UsCarrierText(0)=005"}, "UsCarrierText(0)=005: the window shows 000"},
+        {3, {"Max_PSD=96"}, "Max_PSD=96: not converted into a level"},
+        {3,
+         {"Dw_Stram_Cons=128", "PowerController=0", "Max_PSD=95.83"}, // a 17-bit level
+         "Max_PSD=95.83: not converted into a level"},
+        {3, {"Max_PSD=-"}, "Max_PSD=-: not converted into a level"},
+        {1, {"DwCarrierText(0)=5", "DwCarrierText(1)=99", "UTOPIAAddress=a"}, ""},
+        {3, {"UTOPIAAddress=1f", "Max_PSD=40", "FText(1)=5"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edits.back());
+        const std::string file =
+            writeSample(dir, c.mode, modeCode(c.mode) + std::string("_in.bin"));
+        const auto r = editChecked(dir, file, c.edits, *c.refusal);
+        if (*c.refusal) {
+            EXPECT_EQ(r.errLines().back(), std::string("romwright-cli: ") + c.refusal);
+        }
+        // The window's own message comes first.
+        if (c.mode == 4) {
+            EXPECT_TRUE(r.errHasLine("Wrong F sample: The Fsample can't be less then 5 MHZ"));
+        }
+    }
 }
 
 TEST(CliEdit, OutputNameMustBeginWithTheModeCode) {

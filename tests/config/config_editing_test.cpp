@@ -84,13 +84,34 @@ TEST(ConfigLineRates, NoFocusMoveOrMarkWhileLoading) {
     EXPECT_FALSE(b.run.FormChange);
 }
 
-// Decision: no result leaves the rate as it was.
+// Decision: while editing, no result leaves the rate as it was.
 TEST(ConfigLineRatesDecisions, InterpolationWithoutValueKeepsTheRate) {
-    Loaded b(2); // up rate 8.64, then 256 with interpolation code 12, shown as "0"
-    ASSERT_TRUE(b.loadWith({{1, 0xC1}}));
+    Loaded b(2);                            // up rate 8.64
+    b.combo("Up_Stram_Inter").setText("0"); // a text without value, as a stored code 12
     b.expectTexts("Up_Stram_Inter=0;UpBitrate=8.64");
     b.type("FText", 1, "50");
     b.expectTexts("UpBitrate=8.64;DownBitrate=8.5"); // 25.5 / 12 x 4
+}
+
+// Decision: a load ends with the rates of the texts shown, also for an interpolation the
+// refilled list does not offer, and with an empty label where they give none; nothing of the
+// file loaded before stays.
+TEST(ConfigLineRatesDecisions, LoadShowsTheRatesOfTheTextsShown) {
+    const struct {
+        int mode, whole, hundredths;
+        std::uint8_t up;
+        const char *upRate, *downRate; // downstream 16 / 12 throughout
+    } cases[] = {{1, 29, 93, PackConsInter(128, 64), "3.27", "9.97"},
+                 {2, 5, 99, PackConsInter(16, 10), "2.39", "1.99"},
+                 {3, 25, 0, PackConsInter(64, 10), "15", "8.33"},
+                 {4, 25, 92, 0xC1, "", "8.64"}}; // 256 with interpolation code 12, shown as "0"
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Loaded b(c.mode); // a file with rates of its own first
+        ASSERT_TRUE(b.loadWith({{25, c.whole}, {24, c.hundredths}, {1, c.up}}));
+        EXPECT_EQ(b.text("UpBitrate"), c.upRate);
+        EXPECT_EQ(b.text("DownBitrate"), c.downRate);
+    }
 }
 
 // ---- PSD ----------------------------------------------------------------------------------
@@ -113,7 +134,7 @@ TEST(ConfigPsd, BytesGiveTheLevelInDecibels) {
         PsdBench b(mode++, c.constellation, c.attenuation);
         b.bytes(c.high, c.low);
         EXPECT_EQ(b.text("Max_PSD"), c.psd);
-        EXPECT_FALSE(PsdUpdating);
+        EXPECT_FALSE(b.w().PsdUpdating);
     }
     // Bytes reading 0 leave the text alone.
     PsdBench d(1, "32", "0");
@@ -134,6 +155,7 @@ TEST(ConfigPsd, TypedLevelGivesTheBytesAndStaysAsTyped) {
     EXPECT_EQ(b.boxes(), 0u);
 
     PsdBench w(4, "32", "0");
+    b.w().PsdUpdating = true; // another window's conversion holds none of this one's
     const std::pair<const char*, const char*> typed[] = {
         {"0", "Max_psdL=1;Max_psdH=0"},
         {"-6.5", "Max_psdL=0"},
@@ -163,6 +185,34 @@ TEST(ConfigPsd, AttenuationAndConstellationRefreshTheTexts) {
     b.expectTexts("Max_PSD=59.45;Min_PSD=23.33");
     b.pick("Up_Stram_Cons", "128"); // the upstream constellation plays no part
     EXPECT_EQ(b.text("Max_PSD"), "59.45");
+}
+
+// Decision: a dB text that was not converted shows one value while the bytes hold another. It
+// stays red with its reason, and "Done" and storing refuse it, until it is converted or the
+// bytes rewrite it.
+TEST(ConfigPsdDecisions, TextNotConvertedIsRefusedUntilConverted) {
+    const struct {
+        const char *cons, *text;
+    } cases[] = {{"32", "96"}, {"128", "95.83"}, {"32", "-"}, {"32", "-6.6"}, {"32", ""}};
+    bool byBytes = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.cons) + " '" + c.text + "'");
+        PsdBench b(3, c.cons, "0");
+        b.form->show();
+        b.type("Max_PSD", -1, c.text);
+        EXPECT_EQ(b.box("Max_PSD").backColour(), ui::kRed);
+        EXPECT_FALSE(b.box("Max_PSD").problem().empty());
+        EXPECT_EQ(b.form->StoreProblem(), "Max_PSD was not converted into a level.");
+        EXPECT_FALSE(b.form->Done());
+        b.expectBox("Max_PSD was not converted into a level.", "Illegal Parameter");
+        if ((byBytes = !byBytes))
+            b.pick("PowerController", "2");
+        else
+            b.type("Max_PSD", -1, "40");
+        EXPECT_EQ(b.box("Max_PSD").backColour(), ui::kFieldBlue);
+        EXPECT_EQ(b.box("Max_PSD").problem(), "");
+        EXPECT_TRUE(b.form->Done());
+    }
 }
 
 // ---- hex entry rules ----------------------------------------------------------------------
@@ -316,7 +366,7 @@ TEST(ConfigAfe, OneStepCascades) {
     psdChanges = 0;
     b.box("Max_PSD").setText("40");
     EXPECT_EQ(psdChanges, 1); // the bytes it writes do not write it back
-    EXPECT_FALSE(PsdUpdating);
+    EXPECT_FALSE(b.w().PsdUpdating);
     EXPECT_EQ(b.boxes(), 0u);
 }
 

@@ -124,7 +124,6 @@ struct Bench {
         run.CurrentMode = m;
         cm.ClearOverrides();
         form = ConfigForm::create(m, ctx);
-        PsdUpdating = false;
     }
 
     ConfigFormImpl& w() { return static_cast<ConfigFormImpl&>(*form); }

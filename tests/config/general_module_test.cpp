@@ -306,7 +306,7 @@ protected:
         high.setMaxLength(2);
         cons.setItems(kConsItems);
         att.setItems(split("0 1 2 3 4 5"));
-        psd.onChange = [this] { PsdToBytes(psd, cons, att, low, high); };
+        psd.onChange = [this] { PsdToBytes(PsdUpdating, psd, cons, att, low, high); };
         low.onChange = [this] {
             ++byteChanges;
             toPsd();
@@ -314,9 +314,7 @@ protected:
         high.onChange = low.onChange;
         att.onClick = [this] { toPsd(); };
     }
-    ~PsdTest() override { PsdUpdating = false; }
-
-    void toPsd() { BytesToPsd(psd, cons, att, low, high); }
+    void toPsd() { BytesToPsd(PsdUpdating, psd, cons, att, low, high); }
     // Sets the group without any reaction running.
     void setQuietly(const std::string& c, const std::string& a, const std::string& p,
                     const std::string& l, const std::string& h) {
@@ -336,6 +334,7 @@ protected:
     ui::TextBox& high = form.add<ui::TextBox>("Max_psdH");
     ui::ComboBox& cons = form.add<ui::ComboBox>("Dw_Stram_Cons");
     ui::ComboBox& att = form.add<ui::ComboBox>("PowerController");
+    bool PsdUpdating = false; // the window's guard
     int byteChanges = 0;
 };
 
