@@ -8,11 +8,17 @@
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace rw::cli {
 
@@ -26,25 +32,17 @@ std::string hex(unsigned v, int width) {
     return buf;
 }
 
-// COMn with n 1..6, any case; 0 otherwise.
-int comNumber(const std::string& port) {
-    if (port.size() != 4) return 0;
-    for (int i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(port[static_cast<std::size_t>(i)])) != "COM"[i])
-            return 0;
-    const char d = port[3];
-    return d >= '1' && d <= '6' ? d - '0' : 0;
-}
-
-bool looksLikeComName(const std::string& port) {
-    if (port.size() < 4) return false;
-    std::string head = port.substr(0, 3);
-    for (char& c : head)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (head != "COM") return false;
-    for (std::size_t i = 3; i < port.size(); ++i)
-        if (!std::isdigit(static_cast<unsigned char>(port[i]))) return false;
-    return true;
+// The one reading of COM port names: COMn (any case, n digits only) gives n when it is 1..6
+// and 0 for any other n; nothing when the text is no COM name (a device path).
+std::optional<int> comNumber(const std::string& port) {
+    if (port.size() < 4) return std::nullopt;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(port[i])) != "COM"[i]) return std::nullopt;
+    const std::string_view digits = std::string_view(port).substr(3);
+    if (!std::all_of(digits.begin(), digits.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; }))
+        return std::nullopt;
+    return digits.size() == 1 && digits[0] >= '1' && digits[0] <= '6' ? digits[0] - '0' : 0;
 }
 
 class Runner {
@@ -81,11 +79,10 @@ private:
         const auto fields = s.shownFields();
         std::ostream& out = console_.out();
         if (args_.json) {
-            out << "{\n";
-            for (std::size_t i = 0; i < fields.size(); ++i)
-                out << "  " << jsonString(fields[i].first) << ": " << jsonString(fields[i].second)
-                    << (i + 1 < fields.size() ? ",\n" : "\n");
-            out << "}\n";
+            QJsonObject object;
+            for (const auto& [name, text] : fields)
+                object.insert(QString::fromStdString(name), QString::fromStdString(text));
+            out << QJsonDocument(object).toJson().toStdString();
         } else {
             for (const auto& [name, text] : fields)
                 out << name << '=' << text << '\n';
@@ -124,7 +121,7 @@ private:
 
     // How the modem's messages name the port: the number for COMn, as the window does.
     std::string portText() const {
-        const int n = comNumber(port_);
+        const int n = comNumber(port_).value_or(0);
         return n ? " " + std::to_string(n) : std::string();
     }
 
@@ -133,7 +130,7 @@ private:
         std::string port = args_.port;
         if (port.empty()) {
             port = s.main().modem()->ReadDefaultCom();
-            if (comNumber(port) == 0)
+            if (comNumber(port).value_or(0) == 0)
                 throw CommandFailure{2, "no port: give --port COM1..COM6 or a device path"};
         }
         std::string dev = deviceForPort(port);
@@ -293,9 +290,9 @@ private:
 } // namespace
 
 std::string deviceForPort(const std::string& port) {
-    if (const int n = comNumber(port)) return modem::comDeviceName(n);
-    if (looksLikeComName(port)) return {};
-    return port;
+    const std::optional<int> n = comNumber(port);
+    if (!n) return port;
+    return *n ? modem::comDeviceName(*n) : std::string();
 }
 
 int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,

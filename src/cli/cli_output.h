@@ -1,4 +1,4 @@
-// What romwright-cli prints: message boxes as lines, its own errors, progress, JSON texts.
+// What romwright-cli prints on stderr: message boxes as lines, its own errors, progress.
 #pragma once
 
 #include "ui/platform.h"
@@ -10,9 +10,6 @@ namespace rw::cli {
 
 // A message box as one line: "TITLE: TEXT", each CR, CR LF or LF inside TEXT as one blank.
 std::string messageLine(const std::string& title, const std::string& text);
-// A text as a JSON string literal, quotes included; bytes that are no UTF-8 are taken as
-// Latin-1.
-std::string jsonString(const std::string& text);
 
 class Console {
 public:

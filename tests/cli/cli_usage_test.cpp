@@ -1,5 +1,5 @@
 // The command line's contract outside the windows: arguments, help, usage errors, the
-// product rule, message lines and JSON texts.
+// product rule and message lines.
 #include "cli/cli.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
@@ -132,14 +132,6 @@ TEST(CliMessages, TerminalProgressRedrawsOneLine) {
     EXPECT_EQ(s.find('\n'), s.size() - 1) << s;
     EXPECT_NE(s.find("\rReading"), std::string::npos);
     EXPECT_NE(s.find(" 50%"), std::string::npos);
-}
-
-TEST(CliJson, StringsAreEscaped) {
-    EXPECT_EQ(cli::jsonString("12.96"), "\"12.96\"");
-    EXPECT_EQ(cli::jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-    EXPECT_EQ(cli::jsonString("\r\n\t\x01"), "\"\\r\\n\\t\\u0001\"");
-    EXPECT_EQ(cli::jsonString("\xC3\xA9"), "\"\xC3\xA9\""); // UTF-8 stays
-    EXPECT_EQ(cli::jsonString("\xE9"), "\"\\u00E9\"");      // Latin-1 byte
 }
 
 // ---- the executable ----------------------------------------------------------------------
