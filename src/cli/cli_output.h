@@ -5,9 +5,13 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace rw::cli {
 
+// Text made harmless for a terminal: control characters (C0, DEL, C1) and bytes that are no
+// UTF-8 appear as \xNN, so a file name or a value cannot move the cursor or end a line.
+std::string printable(std::string_view text);
 // A message box as one line: "TITLE: TEXT", each CR, CR LF or LF inside TEXT as one blank.
 std::string messageLine(const std::string& title, const std::string& text);
 

@@ -77,19 +77,29 @@ TEST(CliShowRefusals, ProductComesFromTheFileName) {
     EXPECT_EQ(bare.out, r.out);
 }
 
-TEST(CliShowRefusals, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessage) {
+TEST(CliShowRefusals, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy) {
     ScratchDir dir;
     const std::string bplus = writeSample(dir, 3, "E2MP_sample.bin");
     const std::string folder = dir / "E2MB_folder.bin";
     fs::create_directory(folder);
-    for (auto [args, line] :
-         {std::pair{std::vector<std::string>{"show", bplus, "--product", "1"},
-                    std::string("Invalid patch version: This patch does not match this "
-                                "application")},
-          {{"show", folder}, "Romwright: Error Loading Patch File :  " + folder}}) {
-        const auto r = runIn(dir, args);
+    const struct {
+        std::vector<std::string> args;
+        std::string box, why; // why: how the command line's own last line begins
+    } cases[] = {
+        {{"show", bplus, "--product", "1"},
+         "Invalid patch version: This patch does not match this application",
+         "romwright-cli: '" + bplus + "' was not loaded"},
+        {{"show", folder},
+         "Romwright: Error Loading Patch File :  " + folder,
+         "romwright-cli: '" + folder + "' was not loaded: "},
+    };
+    for (const auto& c : cases) {
+        const auto r = runIn(dir, c.args);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(r.errHasLine(line)) << r.err;
+        EXPECT_TRUE(r.errHasLine(c.box)) << r.err;
+        ASSERT_FALSE(r.errLines().empty());
+        const std::string last = r.errLines().back();
+        EXPECT_EQ(last.rfind(c.why, 0), 0u) << r.err;
         EXPECT_EQ(r.out, "");
     }
 }

@@ -91,15 +91,24 @@ TEST(CliPorts, ComNamesMapAndPathsStay) {
     EXPECT_EQ(cli::deviceForPort("/dev/pts/7"), "/dev/pts/7");
 }
 
-TEST(CliMessages, TitleTextOnOneLine) {
-    EXPECT_EQ(cli::messageLine("Bad patch file",
-                               "An error occurred while reading the patch file.\r\nPlease try "
-                               "another one."),
-              "Bad patch file: An error occurred while reading the patch file. Please try another "
-              "one.");
-    EXPECT_EQ(cli::messageLine("Mismatch file name", "The file must begin with : \r\rE2MB"),
-              "Mismatch file name: The file must begin with :   E2MB");
-    EXPECT_EQ(cli::messageLine("Romwright", "a\nb"), "Romwright: a b");
+TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
+    const struct {
+        std::string title, text, line;
+    } cases[] = {
+        {"Bad patch file",
+         "An error occurred while reading the patch file.\r\nPlease try another one.",
+         "Bad patch file: An error occurred while reading the patch file. Please try another "
+         "one."},
+        {"Mismatch file name", "The file must begin with : \r\rE2MB",
+         "Mismatch file name: The file must begin with :   E2MB"},
+        {"Romwright", "a\nb", "Romwright: a b"},
+        // A file name or value from the user: C0, DEL and C1 controls and bytes that are no
+        // UTF-8 cannot reach the terminal; whole UTF-8 characters can.
+        {"Romwright", "E2MP_\x1B[2J\t\x7F.bin", "Romwright: E2MP_\\x1B[2J\\x09\\x7F.bin"},
+        {"Romwright", "\xC3\xA9 \xC2\x9B \xE9", "Romwright: \xC3\xA9 \\xC2\\x9B \\xE9"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cli::messageLine(c.title, c.text), c.line);
 }
 
 TEST(CliMessages, DetailFollowsOnItsOwnLines) {
@@ -179,22 +188,34 @@ TEST(CliUsage, BadUsageIsOneErrorLineThenUsageAndExit2) {
     }
 }
 
-TEST(CliUsage, NoProductMissingFileOrNoUsablePortIsExit2) {
+// Refused before anything is done, with the reason in one harmless line.
+TEST(CliUsage, RefusalsBeforeAnyWorkAreExit2) {
     ScratchDir dir;
     const std::string data = writeSample(dir, 1, "data.bin");
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    const std::string loop = dir / "E2MB_loop.bin";
+    fs::create_symlink(loop, loop);
     const struct {
         std::vector<std::string> args;
         std::string mentions;
-    } cases[] = {{{"show", data}, "product"},
-                 {{"show", dir / "E2MB_gone.bin"}, ""},
-                 {{"program", file, "--port", "COM9"}, "COM1..COM6"},
-                 {{"program", file}, "--port"}};
+        std::map<std::string, std::string> env;
+    } cases[] = {
+        {{"show", data}, "product", {}},
+        {{"show", dir / "E2MB_gone.bin"}, "", {}},
+        {{"show", dir / "E2MB_\x1B[2J\n.bin"}, "E2MB_\\x1B[2J\\x0A.bin", {}},
+        {{"show", loop}, "E2MB_loop.bin", {}},
+        {{"program", file, "--port", "COM9"}, "COM1..COM6", {}},
+        {{"program", file}, "--port", {}},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
-        const auto r = runIn(dir, c.args, 20s);
+        const auto r = runIn(dir, c.args, 20s, c.env);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
+        EXPECT_TRUE(std::none_of(r.err.begin(), r.err.end(), [](char ch) {
+            return ch != '\n' && (ch < 0x20 || ch == 0x7F);
+        })) << r.err;
         EXPECT_EQ(r.out, "");
     }
 }
