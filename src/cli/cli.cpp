@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -43,6 +44,27 @@ std::optional<int> comNumber(const std::string& port) {
                      [](unsigned char c) { return std::isdigit(c) != 0; }))
         return std::nullopt;
     return digits.size() == 1 && digits[0] >= '1' && digits[0] <= '6' ? digits[0] - '0' : 0;
+}
+
+// The pause before each dump, from ROMWRIGHT_READ_PAUSE_MS (empty or unset: the window's).
+// Anything but a whole number of milliseconds from 1 to 1800 is refused.
+std::optional<int> readPauseSetting() {
+    const char* text = std::getenv("ROMWRIGHT_READ_PAUSE_MS");
+    if (!text || !*text) return std::nullopt;
+    const std::string_view v(text);
+    int ms = 0;
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), ms);
+    if (ec != std::errc() || end != v.data() + v.size() || ms < 1 || ms > 1800)
+        throw CommandFailure{2, "ROMWRIGHT_READ_PAUSE_MS=" + std::string(v) +
+                                    ": give whole milliseconds from 1 to 1800"};
+    return ms;
+}
+
+// edit and read alike: an existing OUT (a dangling link too) is kept unless --force.
+void refuseExistingOutput(const Arguments& args) {
+    std::error_code ec;
+    if (!args.force && fs::exists(fs::symlink_status(absolutePath(args.output), ec)))
+        throw CommandFailure{2, "'" + args.output + "' exists; give --force to overwrite it"};
 }
 
 class Runner {
@@ -107,6 +129,7 @@ private:
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
         checkReservedArguments(mode);
+        refuseExistingOutput(args_);
         Session s(console_, mode);
         s.open(file);
         if (args_.defaults) s.pressDefault();
@@ -142,6 +165,7 @@ private:
     int program(bool raw) {
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
+        readPause_ = readPauseSetting();
         Session s(console_, mode);
         s.main().wireProgramming();
         const std::string dev = device(s);
@@ -179,9 +203,9 @@ private:
     int read() {
         const std::string out = absolutePath(args_.output);
         const int mode = productFor(args_, {args_.output});
+        refuseExistingOutput(args_);
+        readPause_ = readPauseSetting();
         std::error_code ec;
-        if (fs::exists(out, ec) && !args_.force)
-            throw CommandFailure{2, "'" + args_.output + "' exists; give --force to overwrite it"};
         if (fs::is_directory(out, ec))
             throw CommandFailure{2, "'" + args_.output + "' is a folder"};
         const fs::path folder = fs::path(out).parent_path();
@@ -210,6 +234,14 @@ private:
         const std::string& a = args_.files.at(0);
         const std::string& b = args_.files.at(1);
         const int mode = productFor(args_, {a, b});
+        // One product reads both files; a file named for another one is read all the same.
+        for (const std::string& f : {a, b}) {
+            const int named = app::modeFromCommandLine(absolutePath(f));
+            if (named != 0 && named != mode)
+                console_.error("warning: '" + f + "' is named for product " +
+                               std::to_string(named) + ", but both files are read as product " +
+                               std::to_string(mode));
+        }
         std::string why;
         const auto fileA = image::readPatchFile(absolutePath(a), &why);
         if (!fileA) throw CommandFailure{2, "cannot read '" + a + "': " + why};
@@ -245,10 +277,7 @@ private:
         app::MainForm& m = s.main();
         modem::ModemModule* modem = m.modem();
         // A simulated modem at full speed needs no pause before its dumps.
-        if (const char* pause = std::getenv("ROMWRIGHT_READ_PAUSE_MS")) {
-            const int ms = std::atoi(pause);
-            if (ms > 0 && ms <= 1800) modem->ReadingTimer().setInterval(ms);
-        }
+        if (readPause_) modem->ReadingTimer().setInterval(*readPause_);
         modem::RunControls controls{m.Dump,
                                     m.Abort,
                                     m.Status,
@@ -284,6 +313,7 @@ private:
     Console& console_;
     const Arguments& args_;
     std::string port_; // as given (COM3) or taken from startup.ini
+    std::optional<int> readPause_;
     bool modemWorkStarted_ = false;
 };
 

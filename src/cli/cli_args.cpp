@@ -4,7 +4,6 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
-#include <algorithm>
 #include <charconv>
 
 namespace rw::cli {
@@ -43,14 +42,17 @@ struct CommandInfo {
 };
 
 const std::vector<CommandInfo>& commands() {
+    // clang-format off
     static const std::vector<CommandInfo> table = {
         {Command::Show, "show", {"product", "json"}, 1, false, false},
-        {Command::Edit, "edit", {"output", "product", "defaults", "reserved"}, 1, true, true},
+        {Command::Edit, "edit", {"output", "force", "product", "defaults", "reserved"},
+         1, true, true},
         {Command::Program, "program", {"port", "product", "dry-run", "backup"}, 1, true, false},
         {Command::Restore, "restore", {"port", "product", "backup"}, 1, false, false},
         {Command::Read, "read", {"port", "product", "output", "force"}, 0, false, true},
         {Command::Diff, "diff", {"product"}, 2, false, false},
     };
+    // clang-format on
     return table;
 }
 
@@ -198,7 +200,8 @@ std::string usageText() {
            "\n"
            "Commands:\n"
            "  show FILE [--product N] [--json]\n"
-           "  edit FILE -o OUT [--product N] [--defaults] [--reserved A=V]... [NAME=VALUE]...\n"
+           "  edit FILE -o OUT [--force] [--product N] [--defaults] [--reserved A=V]...\n"
+           "                   [NAME=VALUE]...\n"
            "  program FILE --port PORT [--product N] [--dry-run] [--backup FILE] [NAME=VALUE]...\n"
            "  restore FILE --port PORT [--product N] [--backup FILE]\n"
            "  read --port PORT --product N -o OUT [--force]\n"
@@ -216,6 +219,7 @@ std::string usageText() {
            "startup.ini is read from the current directory (expert layout, watchdog, port).\n"
            "\n"
            "Every message the window would show is printed on stderr as TITLE: TEXT.\n"
+           "edit and read keep an existing OUT (exit 2) unless --force is given.\n"
            "Exit status: 0 success; 1 the modem work failed (programming or communication\n"
            "error, mismatch, abort); 2 bad usage or bad input (nothing is written then).\n";
 }
@@ -244,14 +248,16 @@ std::string helpText(Command c) {
                "  --json             print one JSON object of names and texts instead\n"
                "                     (its keys in name order)\n";
     case Command::Edit:
-        return "Usage: romwright-cli edit FILE -o OUT [--product N] [--defaults]\n"
+        return "Usage: romwright-cli edit FILE -o OUT [--force] [--product N] [--defaults]\n"
                "                         [--reserved A=V]... [NAME=VALUE]...\n"
                "Loads FILE, edits the configuration as a user would, runs the window's\n"
                "\"Done\" check and saves the result as a new patch file OUT. OUT's file name\n"
                "must begin with the product's mode code (E2MB, E2UB, E2MP or E2UP).\n"
                "\n"
                "Options:\n"
-               "  -o, --output OUT   the patch file to write\n" +
+               "  -o, --output OUT   the patch file to write; an existing one is kept (exit 2)\n"
+               "                     unless --force is given\n"
+               "  --force            overwrite OUT when it exists\n" +
                common +
                "  --defaults         press \"Default\" first (factory values)\n"
                "  --reserved A=V     set byte A of the reserved area to V (both hexadecimal,\n"
@@ -293,7 +299,8 @@ std::string helpText(Command c) {
                "Options:\n" +
                port +
                "  --product N        product 1..4 (default: OUT's file name)\n"
-               "  -o, --output OUT   the file to write\n"
+               "  -o, --output OUT   the file to write; an existing one is kept (exit 2)\n"
+               "                     unless --force is given\n"
                "  --force            overwrite OUT when it exists\n";
     case Command::Diff:
         return "Usage: romwright-cli diff A B [--product N]\n"

@@ -280,7 +280,7 @@ TEST(CliEdit, WrongFSampleIsPrintedAndTheEditGoesOn) {
     EXPECT_EQ(m.at("FText(1)"), "00");
 }
 
-TEST(CliEdit, OutputNameMustBeginWithTheModeCode) {
+TEST(CliEdit, OutputNameMustBeginWithTheModeCodeAndAnExistingOneNeedsForce) {
     ScratchDir dir;
     const std::string file = writeSample(dir, 3, "E2MP_in.bin");
     for (const std::string name : {"out.bin", "e2mp_lower.bin", "E2UP_other.bin"}) {
@@ -293,6 +293,15 @@ TEST(CliEdit, OutputNameMustBeginWithTheModeCode) {
     const auto bare = runIn(dir, {"edit", file, "-o", "E2MP_bare.bin"});
     EXPECT_EQ(bare.exitCode, 0) << bare.err;
     EXPECT_TRUE(fs::exists(dir / "E2MP_bare.bin"));
+    // As read does: an existing OUT is kept unless --force is given.
+    for (const bool force : {false, true}) {
+        std::vector<std::string> args = {"edit", file, "-o", "E2MP_bare.bin", "Baund=19200"};
+        if (force) args.emplace_back("--force");
+        const auto r = runIn(dir, args);
+        EXPECT_EQ(r.exitCode, force ? 0 : 2) << r.err;
+        EXPECT_EQ(parseShow(runIn(dir, {"show", "E2MP_bare.bin"}).out).at("Baund"),
+                  force ? "19200" : "9600");
+    }
 }
 
 TEST(CliEdit, ReservedAreaBytesGoThroughTheEditor) {
@@ -363,16 +372,22 @@ TEST(CliDiff, ListsOffsetsThenFields) {
         EXPECT_NE(f.find(": "), std::string::npos) << f;
 }
 
-TEST(CliDiff, IdenticalFilesExit0WithoutOutputProductFromEitherNameOrOption) {
+TEST(CliDiff, IdenticalFilesExit0WithoutOutputProductFromEitherNameOrOptionElseAWarning) {
     ScratchDir dir;
     const std::string a = writeSample(dir, 1, "plain_a.bin");
     const std::string b = writeSample(dir, 1, "E2MB_b.bin");
     const auto r = runIn(dir, {"diff", a, b});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
     const std::string c = writeSample(dir, 1, "plain_c.bin");
     EXPECT_EQ(runIn(dir, {"diff", a, c}).exitCode, 2);
     EXPECT_EQ(runIn(dir, {"diff", a, c, "--product", "1"}).exitCode, 0);
+    // A file named for another product is read as the first one's, with a warning.
+    const std::string d = writeSample(dir, 1, "E2UB_d.bin");
+    EXPECT_TRUE(runIn(dir, {"diff", b, d})
+                    .errHasLine("romwright-cli: warning: '" + d +
+                                "' is named for product 2, but both files are read as product 1"));
 }
 
 } // namespace
