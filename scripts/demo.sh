@@ -40,7 +40,7 @@ fi
 echo "== show (first lines)"
 "$cli" show E2MP_sample.bin | head -n 12
 echo "== edit: sampling frequency 30.72 MHz, COM baud rate 19200"
-"$cli" edit E2MP_sample.bin -o E2MP_demo.bin "FText(0)=30" "FText(1)=72" "Baund=19200"
+"$cli" edit E2MP_sample.bin -o E2MP_demo.bin --force "FText(0)=30" "FText(1)=72" "Baund=19200"
 "$cli" diff E2MP_sample.bin E2MP_demo.bin || true
 echo "== program E2MP_demo.bin into the simulated modem"
 "$cli" program E2MP_demo.bin --port COM1 --backup "$work/E2MP_backup_demo.bin"

@@ -264,7 +264,8 @@ bool MainForm::Create_Click() {
 
     if (!image::writePatchFile(path, out, &reason)) {
         // PathOfFile and FormChange stay, so that leaving still offers to save.
-        showError("Error Saving Patch File : \r" + path + "\r" + reason);
+        platform_.msgBox("Error Saving Patch File : \r" + path, ui::Icon::Critical, ui::Buttons::OK,
+                         ui::kProgramTitle, reason);
         return false;
     }
     run.FormChange = false;

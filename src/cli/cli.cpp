@@ -10,11 +10,18 @@
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace rw::cli {
 
@@ -22,25 +29,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// COMn with n 1..6, any case; 0 otherwise.
-int comNumber(const std::string& port) {
-    if (port.size() != 4) return 0;
-    for (int i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(port[static_cast<std::size_t>(i)])) != "COM"[i])
-            return 0;
-    const char d = port[3];
-    return d >= '1' && d <= '6' ? d - '0' : 0;
+// The one reading of COM port names: COMn (any case, n digits only) gives n when it is 1..6
+// and 0 for any other n; nothing when the text is no COM name (a device path).
+std::optional<int> comNumber(const std::string& port) {
+    if (port.size() < 4) return std::nullopt;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(port[i])) != "COM"[i]) return std::nullopt;
+    const std::string_view digits = std::string_view(port).substr(3);
+    if (!std::all_of(digits.begin(), digits.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; }))
+        return std::nullopt;
+    return digits.size() == 1 && digits[0] >= '1' && digits[0] <= '6' ? digits[0] - '0' : 0;
 }
 
-bool looksLikeComName(const std::string& port) {
-    if (port.size() < 4) return false;
-    std::string head = port.substr(0, 3);
-    for (char& c : head)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (head != "COM") return false;
-    for (std::size_t i = 3; i < port.size(); ++i)
-        if (!std::isdigit(static_cast<unsigned char>(port[i]))) return false;
-    return true;
+// The pause before each dump, from ROMWRIGHT_READ_PAUSE_MS (empty or unset: the window's).
+// Anything but a whole number of milliseconds from 1 to 1800 is refused.
+std::optional<int> readPauseSetting() {
+    const char* text = std::getenv("ROMWRIGHT_READ_PAUSE_MS");
+    if (!text || !*text) return std::nullopt;
+    const std::string_view v(text);
+    int ms = 0;
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), ms);
+    if (ec != std::errc() || end != v.data() + v.size() || ms < 1 || ms > 1800)
+        throw CommandFailure{2, "ROMWRIGHT_READ_PAUSE_MS=" + std::string(v) +
+                                    ": give whole milliseconds from 1 to 1800"};
+    return ms;
+}
+
+// edit and read alike: an existing OUT (a dangling link too) is kept unless --force.
+void refuseExistingOutput(const Arguments& args) {
+    std::error_code ec;
+    if (!args.force && fs::exists(fs::symlink_status(absolutePath(args.output), ec)))
+        throw CommandFailure{2, "'" + args.output + "' exists; give --force to overwrite it"};
 }
 
 // The run's progress on stderr: the phase the main window's status line would show and the
@@ -115,11 +135,10 @@ private:
         const auto fields = s.shownFields();
         std::ostream& out = console_.out();
         if (args_.json) {
-            out << "{\n";
-            for (std::size_t i = 0; i < fields.size(); ++i)
-                out << "  " << jsonString(fields[i].first) << ": " << jsonString(fields[i].second)
-                    << (i + 1 < fields.size() ? ",\n" : "\n");
-            out << "}\n";
+            QJsonObject object;
+            for (const auto& [name, text] : fields)
+                object.insert(QString::fromStdString(name), QString::fromStdString(text));
+            out << QJsonDocument(object).toJson().toStdString();
         } else {
             for (const auto& [name, text] : fields)
                 out << name << '=' << text << '\n';
@@ -147,6 +166,7 @@ private:
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
         checkReservedArguments(mode);
+        refuseExistingOutput(args_);
         Session s(console_, mode);
         s.open(file);
         if (args_.defaults) s.pressDefault();
@@ -161,7 +181,7 @@ private:
 
     // How the modem's messages name the port: the number for COMn, as the window does.
     std::string portText() const {
-        const int n = comNumber(port_);
+        const int n = comNumber(port_).value_or(0);
         return n ? " " + std::to_string(n) : std::string();
     }
 
@@ -170,7 +190,7 @@ private:
         std::string port = args_.port;
         if (port.empty()) {
             port = s.main().modem()->ReadDefaultCom();
-            if (comNumber(port) == 0)
+            if (comNumber(port).value_or(0) == 0)
                 throw CommandFailure{2, "no port: give --port COM1..COM6 or a device path"};
         }
         std::string dev = deviceForPort(port);
@@ -182,6 +202,7 @@ private:
     int program(bool raw) {
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
+        readPause_ = readPauseSetting();
         Session s(console_, mode);
         s.main().wireProgramming();
         const std::string dev = device(s);
@@ -219,9 +240,9 @@ private:
     int read() {
         const std::string out = absolutePath(args_.output);
         const int mode = productFor(args_, {args_.output});
+        refuseExistingOutput(args_);
+        readPause_ = readPauseSetting();
         std::error_code ec;
-        if (fs::exists(out, ec) && !args_.force)
-            throw CommandFailure{2, "'" + args_.output + "' exists; give --force to overwrite it"};
         if (fs::is_directory(out, ec))
             throw CommandFailure{2, "'" + args_.output + "' is a folder"};
         const fs::path folder = fs::path(out).parent_path();
@@ -250,6 +271,14 @@ private:
         const std::string& a = args_.files.at(0);
         const std::string& b = args_.files.at(1);
         const int mode = productFor(args_, {a, b});
+        // One product reads both files; a file named for another one is read all the same.
+        for (const std::string& f : {a, b}) {
+            const int named = app::modeFromCommandLine(absolutePath(f));
+            if (named != 0 && named != mode)
+                console_.error("warning: '" + f + "' is named for product " +
+                               std::to_string(named) + ", but both files are read as product " +
+                               std::to_string(mode));
+        }
         std::string why;
         const auto fileA = image::readPatchFile(absolutePath(a), &why);
         if (!fileA) throw CommandFailure{2, "cannot read '" + a + "': " + why};
@@ -285,10 +314,7 @@ private:
         app::MainForm& m = s.main();
         modem::ModemModule* modem = m.modem();
         // A simulated modem at full speed needs no pause before its dumps.
-        if (const char* pause = std::getenv("ROMWRIGHT_READ_PAUSE_MS")) {
-            const int ms = std::atoi(pause);
-            if (ms > 0 && ms <= 1800) modem->ReadingTimer().setInterval(ms);
-        }
+        if (readPause_) modem->ReadingTimer().setInterval(*readPause_);
         ProgressLine progress(console_);
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
@@ -310,15 +336,16 @@ private:
     Console& console_;
     const Arguments& args_;
     std::string port_; // as given (COM3) or taken from startup.ini
+    std::optional<int> readPause_;
     bool modemWorkStarted_ = false;
 };
 
 } // namespace
 
 std::string deviceForPort(const std::string& port) {
-    if (const int n = comNumber(port)) return modem::comDeviceName(n);
-    if (looksLikeComName(port)) return {};
-    return port;
+    const std::optional<int> n = comNumber(port);
+    if (!n) return port;
+    return *n ? modem::comDeviceName(*n) : std::string();
 }
 
 int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,

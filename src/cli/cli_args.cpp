@@ -1,31 +1,58 @@
 #include "cli/cli_args.h"
 
-#include <algorithm>
-#include <cctype>
-#include <set>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <charconv>
 
 namespace rw::cli {
 
 namespace {
 
+// Every option of the command line. A new option is one row here, its name in the commands
+// that take it, and its field in Arguments.
+struct OptionInfo {
+    const char* name;
+    const char* shortName;                  // "" : none
+    const char* valueName;                  // "" : a flag
+    bool Arguments::*flag = nullptr;        // a flag's field
+    std::string Arguments::*text = nullptr; // a name's field (the last one given counts)
+};
+
+const OptionInfo kOptions[] = {
+    {"product", "", "N"},
+    {"output", "o", "OUT", nullptr, &Arguments::output},
+    {"port", "", "PORT", nullptr, &Arguments::port},
+    {"backup", "", "FILE", nullptr, &Arguments::backupFile},
+    {"reserved", "", "A=V"},
+    {"json", "", "", &Arguments::json},
+    {"defaults", "", "", &Arguments::defaults},
+    {"dry-run", "", "", &Arguments::dryRun},
+    {"force", "", "", &Arguments::force},
+};
+
 struct CommandInfo {
     Command command;
     const char* name;
-    std::set<std::string> options; // long names allowed with it
-    int minFiles;
-    int maxFiles;
-    bool edits; // NAME=VALUE after FILE
+    std::vector<std::string> options; // long names in kOptions
+    std::size_t files;                // FILE, or A and B
+    bool edits;                       // NAME=VALUE after the files
+    bool needsOutput;                 // -o OUT
 };
 
 const std::vector<CommandInfo>& commands() {
+    // clang-format off
     static const std::vector<CommandInfo> table = {
-        {Command::Show, "show", {"--product", "--json"}, 1, 1, false},
-        {Command::Edit, "edit", {"--output", "--product", "--defaults", "--reserved"}, 1, 1, true},
-        {Command::Program, "program", {"--port", "--product", "--dry-run", "--backup"}, 1, 1, true},
-        {Command::Restore, "restore", {"--port", "--product", "--backup"}, 1, 1, false},
-        {Command::Read, "read", {"--port", "--product", "--output", "--force"}, 0, 0, false},
-        {Command::Diff, "diff", {"--product"}, 2, 2, false},
+        {Command::Show, "show", {"product", "json"}, 1, false, false},
+        {Command::Edit, "edit", {"output", "force", "product", "defaults", "reserved"},
+         1, true, true},
+        {Command::Program, "program", {"port", "product", "dry-run", "backup"}, 1, true, false},
+        {Command::Restore, "restore", {"port", "product", "backup"}, 1, false, false},
+        {Command::Read, "read", {"port", "product", "output", "force"}, 0, false, true},
+        {Command::Diff, "diff", {"product"}, 2, false, false},
     };
+    // clang-format on
     return table;
 }
 
@@ -35,32 +62,45 @@ const CommandInfo* findCommand(const std::string& name) {
     return nullptr;
 }
 
-const CommandInfo& infoOf(Command c) {
-    for (const auto& i : commands())
-        if (i.command == c) return i;
-    return commands().front();
+// By its long or short name.
+const OptionInfo* findOption(const std::string& name) {
+    for (const auto& o : kOptions)
+        if (name == o.name || name == o.shortName) return &o;
+    return nullptr;
 }
 
-bool takesValue(const std::string& opt) {
-    return opt == "--product" || opt == "--output" || opt == "--port" || opt == "--backup" ||
-           opt == "--reserved";
+std::string shownName(const std::string& name) {
+    return (name.size() == 1 ? "-" : "--") + name;
+}
+
+// Arguments are bytes of no known encoding (file names): each byte travels through the
+// parser as one character and comes back unchanged.
+QString toQt(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string fromQt(const QString& s) {
+    const QByteArray b = s.toLatin1();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+std::string parseError(const QCommandLineParser& parser, const CommandInfo* command) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) return fromQt(parser.errorText());
+    const std::string name = fromQt(unknown.front());
+    if (command && findOption(name))
+        return "option '" + shownName(name) + "' is not known to '" + command->name + "'";
+    return "unknown option '" + shownName(name) + "'";
 }
 
 } // namespace
 
-std::string commandName(Command c) {
-    if (c == Command::None) return {};
-    return infoOf(c).name;
-}
-
 std::optional<int> parseHexByte(const std::string& text) {
     if (text.empty() || text.size() > 2) return std::nullopt;
-    int v = 0;
-    for (unsigned char ch : text) {
-        if (!std::isxdigit(ch)) return std::nullopt;
-        v = v * 16 + (std::isdigit(ch) ? ch - '0' : std::toupper(ch) - 'A' + 10);
-    }
-    return v;
+    unsigned v = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, v, 16);
+    if (ec != std::errc() || stop != end) return std::nullopt;
+    return static_cast<int>(v);
 }
 
 ParseOutcome parseArguments(const std::vector<std::string>& argv) {
@@ -71,105 +111,67 @@ ParseOutcome parseArguments(const std::vector<std::string>& argv) {
         return r;
     };
 
-    std::size_t i = 0;
-    // Options before the command: only help and version.
-    for (; i < argv.size(); ++i) {
-        const std::string& s = argv[i];
-        if (s == "--help" || s == "-h") {
-            a.help = true;
-        } else if (s == "--version") {
-            a.version = true;
-        } else if (!s.empty() && s[0] == '-') {
-            return fail("unknown option '" + s + "'");
-        } else {
-            break;
-        }
-    }
-    if (i == argv.size()) {
-        if (a.help || a.version) return r;
-        return fail("no command given");
-    }
-    const CommandInfo* info = findCommand(argv[i]);
-    if (!info) return fail("unknown command '" + argv[i] + "'");
+    // Before the command only --help and --version; all after it is the command's.
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version("version");
+    QCommandLineParser top;
+    top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    top.addOption(help);
+    top.addOption(version);
+    QStringList all{QStringLiteral("romwright-cli")};
+    for (const std::string& s : argv)
+        all << toQt(s);
+    if (!top.parse(all)) return fail(parseError(top, nullptr));
+    a.help = top.isSet(help);
+    a.version = top.isSet(version);
+    QStringList rest = top.positionalArguments();
+    if (rest.isEmpty()) return a.help || a.version ? r : fail("no command given");
+    const CommandInfo* info = findCommand(fromQt(rest.front()));
+    if (!info) return fail("unknown command '" + fromQt(rest.front()) + "'");
     a.command = info->command;
-    ++i;
 
-    bool optionsEnded = false;
-    std::vector<std::string> positional;
-    for (; i < argv.size(); ++i) {
-        std::string s = argv[i];
-        if (optionsEnded || s.size() < 2 || s[0] != '-') {
-            positional.push_back(s);
-            continue;
-        }
-        if (s == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (s == "--help" || s == "-h") {
-            a.help = true;
-            continue;
-        }
-        std::string name = s;
-        std::optional<std::string> inlineValue;
-        if (s.rfind("--", 0) == 0) {
-            if (const auto eq = s.find('='); eq != std::string::npos) {
-                name = s.substr(0, eq);
-                inlineValue = s.substr(eq + 1);
-            }
-        } else if (s.rfind("-o", 0) == 0) {
-            name = "--output";
-            if (s.size() > 2) inlineValue = s.substr(2);
-        } else {
-            return fail("unknown option '" + s + "'");
-        }
-        if (!info->options.count(name))
-            return fail("option '" + name + "' is not known to '" + info->name + "'");
-        std::string value;
-        if (takesValue(name)) {
-            if (inlineValue) {
-                value = *inlineValue;
-            } else {
-                if (i + 1 >= argv.size()) return fail("option '" + name + "' needs a value");
-                value = argv[++i];
-            }
-        } else if (inlineValue) {
-            return fail("option '" + name + "' takes no value");
-        }
+    QCommandLineParser parser;
+    parser.addOption(help);
+    for (const std::string& name : info->options) {
+        const OptionInfo& o = *findOption(name);
+        QStringList names{QString::fromLatin1(o.name)};
+        if (*o.shortName) names.prepend(QString::fromLatin1(o.shortName));
+        parser.addOption(QCommandLineOption(names, QString(), QString::fromLatin1(o.valueName)));
+    }
+    rest.front() = all.front(); // the parser skips the program's name
+    if (!parser.parse(rest)) return fail(parseError(parser, info));
+    a.help = a.help || parser.isSet(help);
+    if (a.help) return r;
 
-        if (name == "--product") {
+    for (const std::string& name : info->options) {
+        const OptionInfo& o = *findOption(name);
+        const QString key = QString::fromLatin1(o.name);
+        if (o.flag) a.*o.flag = parser.isSet(key);
+        if (!parser.isSet(key) || !*o.valueName) continue;
+        const std::string value = fromQt(parser.value(key));
+        const std::string shown = shownName(*o.shortName ? o.shortName : o.name);
+        if (o.text) {
+            if (value.empty()) return fail(shown + " needs " + o.valueName);
+            a.*o.text = value;
+        } else if (name == "product") {
             if (value.size() != 1 || value[0] < '1' || value[0] > '4')
                 return fail("--product takes 1, 2, 3 or 4, not '" + value + "'");
             a.product = value[0] - '0';
-        } else if (name == "--output") {
-            if (value.empty()) return fail("-o needs a file name");
-            a.output = value;
-        } else if (name == "--port") {
-            if (value.empty()) return fail("--port needs a port");
-            a.port = value;
-        } else if (name == "--backup") {
-            if (value.empty()) return fail("--backup needs a file name");
-            a.backupFile = value;
-        } else if (name == "--reserved") {
-            const auto eq = value.find('=');
-            if (eq == std::string::npos)
-                return fail("--reserved takes ADDRESS=VALUE in hexadecimal, not '" + value + "'");
-            a.reserved.push_back({value.substr(0, eq), value.substr(eq + 1)});
-        } else if (name == "--json") {
-            a.json = true;
-        } else if (name == "--defaults") {
-            a.defaults = true;
-        } else if (name == "--dry-run") {
-            a.dryRun = true;
-        } else if (name == "--force") {
-            a.force = true;
+        } else if (name == "reserved") {
+            for (const QString& each : parser.values(key)) {
+                const std::string v = fromQt(each);
+                const auto eq = v.find('=');
+                if (eq == std::string::npos)
+                    return fail("--reserved takes ADDRESS=VALUE in hexadecimal, not '" + v + "'");
+                a.reserved.push_back({v.substr(0, eq), v.substr(eq + 1)});
+            }
         }
     }
-    if (a.help) return r;
 
-    for (const std::string& p : positional) {
-        const int files = static_cast<int>(a.files.size());
-        if (files < info->maxFiles) {
+    for (const QString& each : parser.positionalArguments()) {
+        const std::string p = fromQt(each);
+        if (a.files.size() < info->files) {
+            if (p.empty()) return fail("an empty file name was given");
             a.files.push_back(p);
             continue;
         }
@@ -181,25 +183,13 @@ ParseOutcome parseArguments(const std::vector<std::string>& argv) {
         }
         return fail("unexpected argument '" + p + "'");
     }
-    if (static_cast<int>(a.files.size()) < info->minFiles) {
-        if (info->command == Command::Diff) return fail("diff needs two files");
-        return fail(std::string(info->name) + " needs a FILE");
-    }
-    for (const std::string& f : a.files)
-        if (f.empty()) return fail("an empty file name was given");
-
+    if (a.files.size() < info->files)
+        return fail(info->files == 2 ? std::string(info->name) + " needs two files"
+                                     : std::string(info->name) + " needs a FILE");
+    if (info->needsOutput && a.output.empty())
+        return fail(std::string(info->name) + " needs -o OUT");
     if (a.dryRun && !a.backupFile.empty())
         return fail("--backup with --dry-run: a dry run writes nothing, so it backs up nothing");
-    switch (a.command) {
-    case Command::Edit:
-        if (a.output.empty()) return fail("edit needs -o OUT");
-        break;
-    case Command::Read:
-        if (a.output.empty()) return fail("read needs -o OUT");
-        break;
-    default:
-        break;
-    }
     return r;
 }
 
@@ -210,7 +200,8 @@ std::string usageText() {
            "\n"
            "Commands:\n"
            "  show FILE [--product N] [--json]\n"
-           "  edit FILE -o OUT [--product N] [--defaults] [--reserved A=V]... [NAME=VALUE]...\n"
+           "  edit FILE -o OUT [--force] [--product N] [--defaults] [--reserved A=V]...\n"
+           "                   [NAME=VALUE]...\n"
            "  program FILE --port PORT [--product N] [--dry-run] [--backup FILE] [NAME=VALUE]...\n"
            "  restore FILE --port PORT [--product N] [--backup FILE]\n"
            "  read --port PORT --product N -o OUT [--force]\n"
@@ -228,6 +219,7 @@ std::string usageText() {
            "startup.ini is read from the current directory (expert layout, watchdog, port).\n"
            "\n"
            "Every message the window would show is printed on stderr as TITLE: TEXT.\n"
+           "edit and read keep an existing OUT (exit 2) unless --force is given.\n"
            "Exit status: 0 success; 1 the modem work failed (programming or communication\n"
            "error, mismatch, abort); 2 bad usage or bad input (nothing is written then).\n";
 }
@@ -252,16 +244,20 @@ std::string helpText(Command c) {
                "configuration window as NAME=TEXT, one per line (check boxes 0 or 1).\n"
                "\n"
                "Options:\n" +
-               common + "  --json             print one JSON object of names and texts instead\n";
+               common +
+               "  --json             print one JSON object of names and texts instead\n"
+               "                     (its keys in name order)\n";
     case Command::Edit:
-        return "Usage: romwright-cli edit FILE -o OUT [--product N] [--defaults]\n"
+        return "Usage: romwright-cli edit FILE -o OUT [--force] [--product N] [--defaults]\n"
                "                         [--reserved A=V]... [NAME=VALUE]...\n"
                "Loads FILE, edits the configuration as a user would, runs the window's\n"
                "\"Done\" check and saves the result as a new patch file OUT. OUT's file name\n"
                "must begin with the product's mode code (E2MB, E2UB, E2MP or E2UP).\n"
                "\n"
                "Options:\n"
-               "  -o, --output OUT   the patch file to write\n" +
+               "  -o, --output OUT   the patch file to write; an existing one is kept (exit 2)\n"
+               "                     unless --force is given\n"
+               "  --force            overwrite OUT when it exists\n" +
                common +
                "  --defaults         press \"Default\" first (factory values)\n"
                "  --reserved A=V     set byte A of the reserved area to V (both hexadecimal,\n"
@@ -303,7 +299,8 @@ std::string helpText(Command c) {
                "Options:\n" +
                port +
                "  --product N        product 1..4 (default: OUT's file name)\n"
-               "  -o, --output OUT   the file to write\n"
+               "  -o, --output OUT   the file to write; an existing one is kept (exit 2)\n"
+               "                     unless --force is given\n"
                "  --force            overwrite OUT when it exists\n";
     case Command::Diff:
         return "Usage: romwright-cli diff A B [--product N]\n"

@@ -41,10 +41,10 @@ struct ParseOutcome {
     std::string error; // one line; empty when the command line is usable
 };
 
-// `argv` without the program name.
+// `argv` without the program name. The command comes first (only --help and --version may
+// stand before it); its options, files and NAME=VALUE edits follow in any order.
 ParseOutcome parseArguments(const std::vector<std::string>& argv);
 
-std::string commandName(Command c);
 // The general usage, or a command's own help with every option.
 std::string usageText();
 std::string helpText(Command c);

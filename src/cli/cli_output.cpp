@@ -6,27 +6,10 @@
 
 namespace rw::cli {
 
-std::string messageLine(const std::string& title, const std::string& text) {
-    std::string flat;
-    flat.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            flat += ' ';
-        } else if (c == '\n') {
-            flat += ' ';
-        } else {
-            flat += c;
-        }
-    }
-    return title + ": " + flat;
-}
-
 namespace {
 
 // Length of the UTF-8 sequence starting at s[i], or 0 when it is not a valid one.
-std::size_t utf8Length(const std::string& s, std::size_t i) {
+std::size_t utf8Length(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
     std::size_t n = 0;
     if (b >= 0xC2 && b <= 0xDF)
@@ -43,50 +26,48 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
     return n;
 }
 
-std::string unicodeEscape(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\u%04X", v);
-    return buf;
+void appendEscaped(std::string& out, unsigned char c) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kDigits[c >> 4];
+    out += kDigits[c & 0xF];
+}
+
+// Each CR, CR LF or LF as `lineBreak`.
+std::string withLineBreaks(std::string_view text, char lineBreak) {
+    std::string r;
+    r.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        r += text[i] == '\r' || text[i] == '\n' ? lineBreak : text[i];
+    }
+    return r;
 }
 
 } // namespace
 
-std::string jsonString(const std::string& text) {
-    std::string r = "\"";
-    for (std::size_t i = 0; i < text.size(); ++i) {
+std::string printable(std::string_view text) {
+    std::string r;
+    r.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-        case '"':
-            r += "\\\"";
-            continue;
-        case '\\':
-            r += "\\\\";
-            continue;
-        case '\n':
-            r += "\\n";
-            continue;
-        case '\r':
-            r += "\\r";
-            continue;
-        case '\t':
-            r += "\\t";
-            continue;
-        default:
-            break;
-        }
-        // Printable ASCII as it is, whole UTF-8 sequences as they are, anything else escaped.
-        const std::size_t n = c >= 0x80 ? utf8Length(text, i) : 0;
-        if (c >= 0x20 && c < 0x7F) {
-            r += static_cast<char>(c);
-        } else if (n > 0) {
-            r.append(text, i, n);
-            i += n - 1;
+        const std::size_t n = c < 0x80 ? 1 : utf8Length(text, i);
+        const std::size_t step = n > 0 ? n : 1;
+        // C1 controls (U+0080..U+009F) steer terminals as C0 ones do.
+        const bool c1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (n == 0 || c1 || c < 0x20 || c == 0x7F) {
+            for (std::size_t k = 0; k < step; ++k)
+                appendEscaped(r, static_cast<unsigned char>(text[i + k]));
         } else {
-            r += unicodeEscape(c);
+            r.append(text.substr(i, n));
         }
+        i += step;
     }
-    r += '"';
     return r;
+}
+
+std::string messageLine(const std::string& title, const std::string& text) {
+    return printable(title + ": " + withLineBreaks(text, ' '));
 }
 
 void Console::clearBar() {
@@ -100,33 +81,29 @@ void Console::message(const std::string& title, const std::string& text,
     clearBar();
     err_ << messageLine(title, text) << '\n';
     if (!detail.empty()) {
-        std::string d = detail;
         // Line ends of any platform become this stream's.
-        std::string norm;
-        for (std::size_t i = 0; i < d.size(); ++i) {
-            if (d[i] == '\r') {
-                if (i + 1 < d.size() && d[i + 1] == '\n') ++i;
-                norm += '\n';
-            } else {
-                norm += d[i];
-            }
+        std::string lines = withLineBreaks(detail, '\n');
+        while (!lines.empty() && lines.back() == '\n')
+            lines.pop_back();
+        const std::string_view all(lines);
+        for (std::size_t start = 0; start <= all.size();) {
+            const std::size_t end = std::min(all.find('\n', start), all.size());
+            err_ << printable(all.substr(start, end - start)) << '\n';
+            start = end + 1;
         }
-        while (!norm.empty() && norm.back() == '\n')
-            norm.pop_back();
-        err_ << norm << '\n';
     }
     err_.flush();
 }
 
 void Console::error(const std::string& text) {
     clearBar();
-    err_ << "romwright-cli: " << text << '\n';
+    err_ << "romwright-cli: " << printable(text) << '\n';
     err_.flush();
 }
 
 void Console::note(const std::string& text) {
     clearBar();
-    err_ << text << '\n';
+    err_ << printable(text) << '\n';
     err_.flush();
 }
 

@@ -1,18 +1,19 @@
-// What romwright-cli prints: message boxes as lines, its own errors, progress, JSON texts.
+// What romwright-cli prints on stderr: message boxes as lines, its own errors, progress.
 #pragma once
 
 #include "ui/platform.h"
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace rw::cli {
 
+// Text made harmless for a terminal: control characters (C0, DEL, C1) and bytes that are no
+// UTF-8 appear as \xNN, so a file name or a value cannot move the cursor or end a line.
+std::string printable(std::string_view text);
 // A message box as one line: "TITLE: TEXT", each CR, CR LF or LF inside TEXT as one blank.
 std::string messageLine(const std::string& title, const std::string& text);
-// A text as a JSON string literal, quotes included; bytes that are no UTF-8 are taken as
-// Latin-1.
-std::string jsonString(const std::string& text);
 
 class Console {
 public:

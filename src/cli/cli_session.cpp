@@ -2,6 +2,7 @@
 
 #include "app/run_state.h"
 #include "config/general_module.h"
+#include "image/config_module.h"
 #include "ui/qt_serial_port.h"
 
 #include <algorithm>
@@ -99,8 +100,10 @@ config::ConfigForm& Session::form() {
 
 void Session::open(const std::string& path) {
     const std::string full = absolutePath(path);
-    if (!std::filesystem::exists(full))
-        throw CommandFailure{2, "cannot open '" + path + "': no such file"};
+    std::error_code ec;
+    if (!std::filesystem::exists(full, ec))
+        throw CommandFailure{2,
+                             "cannot open '" + path + "': " + (ec ? ec.message() : "no such file")};
     const std::size_t before = boxes().size();
     platform_.files.answers.clear();
     platform_.files.answers.emplace_back(full);
@@ -113,7 +116,12 @@ void Session::open(const std::string& path) {
             startsWith(b.text, "Error Loading Patch File"))
             failed = true;
     }
-    if (failed) throw CommandFailure{2, "'" + path + "' was not loaded"};
+    if (failed) {
+        // The window's box names the file; the reason comes from reading it once more.
+        std::string why;
+        image::readPatchFile(full, &why);
+        throw CommandFailure{2, "'" + path + "' was not loaded" + (why.empty() ? "" : ": " + why)};
+    }
     // The configuration window as "&Configurations" shows it, ready for the edits.
     main_->DigitalCommand.userClick();
 }

@@ -78,19 +78,29 @@ TEST(CliShowRefusals, ProductComesFromTheFileName) {
     EXPECT_EQ(bare.out, r.out);
 }
 
-TEST(CliShowRefusals, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessage) {
+TEST(CliShowRefusals, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy) {
     ScratchDir dir;
     const std::string bplus = writeSample(dir, 3, "E2MP_sample.bin");
     const std::string folder = dir / "E2MB_folder.bin";
     fs::create_directory(folder);
-    for (auto [args, line] :
-         {std::pair{std::vector<std::string>{"show", bplus, "--product", "1"},
-                    std::string("Invalid patch version: This patch does not match this "
-                                "application")},
-          {{"show", folder}, "Romwright: Error Loading Patch File :  " + folder}}) {
-        const auto r = runIn(dir, args);
+    const struct {
+        std::vector<std::string> args;
+        std::string box, why; // why: how the command line's own last line begins
+    } cases[] = {
+        {{"show", bplus, "--product", "1"},
+         "Invalid patch version: This patch does not match this application",
+         "romwright-cli: '" + bplus + "' was not loaded"},
+        {{"show", folder},
+         "Romwright: Error Loading Patch File :  " + folder,
+         "romwright-cli: '" + folder + "' was not loaded: "},
+    };
+    for (const auto& c : cases) {
+        const auto r = runIn(dir, c.args);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(r.errHasLine(line)) << r.err;
+        EXPECT_TRUE(r.errHasLine(c.box)) << r.err;
+        ASSERT_FALSE(r.errLines().empty());
+        const std::string last = r.errLines().back();
+        EXPECT_EQ(last.rfind(c.why, 0), 0u) << r.err;
         EXPECT_EQ(r.out, "");
     }
 }
@@ -336,7 +346,7 @@ TEST(CliEditRule, AnEditTheWindowAltersIsRefused) {
     }
 }
 
-TEST(CliEdit, OutputNameMustBeginWithTheModeCode) {
+TEST(CliEdit, OutputNameMustBeginWithTheModeCodeAndAnExistingOneNeedsForce) {
     ScratchDir dir;
     const std::string file = writeSample(dir, 3, "E2MP_in.bin");
     for (const std::string name : {"out.bin", "e2mp_lower.bin", "E2UP_other.bin"}) {
@@ -349,6 +359,15 @@ TEST(CliEdit, OutputNameMustBeginWithTheModeCode) {
     const auto bare = runIn(dir, {"edit", file, "-o", "E2MP_bare.bin"});
     EXPECT_EQ(bare.exitCode, 0) << bare.err;
     EXPECT_TRUE(fs::exists(dir / "E2MP_bare.bin"));
+    // As read does: an existing OUT is kept unless --force is given.
+    for (const bool force : {false, true}) {
+        std::vector<std::string> args = {"edit", file, "-o", "E2MP_bare.bin", "Baund=19200"};
+        if (force) args.emplace_back("--force");
+        const auto r = runIn(dir, args);
+        EXPECT_EQ(r.exitCode, force ? 0 : 2) << r.err;
+        EXPECT_EQ(parseShow(runIn(dir, {"show", "E2MP_bare.bin"}).out).at("Baund"),
+                  force ? "19200" : "9600");
+    }
 }
 
 TEST(CliEdit, ReservedAreaBytesGoThroughTheEditor) {
@@ -419,16 +438,22 @@ TEST(CliDiff, ListsOffsetsThenFields) {
         EXPECT_NE(f.find(": "), std::string::npos) << f;
 }
 
-TEST(CliDiff, IdenticalFilesExit0WithoutOutputProductFromEitherNameOrOption) {
+TEST(CliDiff, IdenticalFilesExit0WithoutOutputProductFromEitherNameOrOptionElseAWarning) {
     ScratchDir dir;
     const std::string a = writeSample(dir, 1, "plain_a.bin");
     const std::string b = writeSample(dir, 1, "E2MB_b.bin");
     const auto r = runIn(dir, {"diff", a, b});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
     const std::string c = writeSample(dir, 1, "plain_c.bin");
     EXPECT_EQ(runIn(dir, {"diff", a, c}).exitCode, 2);
     EXPECT_EQ(runIn(dir, {"diff", a, c, "--product", "1"}).exitCode, 0);
+    // A file named for another product is read as the first one's, with a warning.
+    const std::string d = writeSample(dir, 1, "E2UB_d.bin");
+    EXPECT_TRUE(runIn(dir, {"diff", b, d})
+                    .errHasLine("romwright-cli: warning: '" + d +
+                                "' is named for product 2, but both files are read as product 1"));
 }
 
 } // namespace

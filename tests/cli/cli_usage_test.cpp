@@ -1,5 +1,5 @@
 // The command line's contract outside the windows: arguments, help, usage errors, the
-// product rule, message lines and JSON texts.
+// product rule and message lines.
 #include "cli/cli.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
@@ -36,10 +36,11 @@ TEST(CliArguments, EditTakesFileOutputOptionsAndEditsInOrder) {
 }
 
 TEST(CliArguments, ValueAfterDoubleDashAndEmptyValues) {
-    const auto p = parseArguments({"program", "--port=COM2", "--", "-odd.bin", "FText(1)="});
+    // A file name's bytes pass unchanged, whatever their encoding.
+    const auto p = parseArguments({"program", "--port=COM2", "--", "-odd\xE9.bin", "FText(1)="});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.args.port, "COM2");
-    EXPECT_EQ(p.args.files[0], "-odd.bin");
+    EXPECT_EQ(p.args.files[0], "-odd\xE9.bin");
     ASSERT_EQ(p.args.edits.size(), 1u);
     EXPECT_EQ(p.args.edits[0].name, "FText(1)");
     EXPECT_EQ(p.args.edits[0].value, "");
@@ -53,6 +54,8 @@ TEST(CliArguments, UsageErrors) {
         {"show", "a.bin", "b.bin"},
         {"show", "a.bin", "X=1"},
         {"show", "a.bin", "--port", "COM1"},
+        {"show", "a.bin", "--bogus"},
+        {"-x", "show", "a.bin"},
         {"edit", "a.bin"},
         {"edit", "a.bin", "-o"},
         {"edit", "a.bin", "-o", "b", "=3"},
@@ -91,15 +94,24 @@ TEST(CliPorts, ComNamesMapAndPathsStay) {
     EXPECT_EQ(cli::deviceForPort("/dev/pts/7"), "/dev/pts/7");
 }
 
-TEST(CliMessages, TitleTextOnOneLine) {
-    EXPECT_EQ(cli::messageLine("Bad patch file",
-                               "An error occurred while reading the patch file.\r\nPlease try "
-                               "another one."),
-              "Bad patch file: An error occurred while reading the patch file. Please try another "
-              "one.");
-    EXPECT_EQ(cli::messageLine("Mismatch file name", "The file must begin with : \r\rE2MB"),
-              "Mismatch file name: The file must begin with :   E2MB");
-    EXPECT_EQ(cli::messageLine("Romwright", "a\nb"), "Romwright: a b");
+TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
+    const struct {
+        std::string title, text, line;
+    } cases[] = {
+        {"Bad patch file",
+         "An error occurred while reading the patch file.\r\nPlease try another one.",
+         "Bad patch file: An error occurred while reading the patch file. Please try another "
+         "one."},
+        {"Mismatch file name", "The file must begin with : \r\rE2MB",
+         "Mismatch file name: The file must begin with :   E2MB"},
+        {"Romwright", "a\nb", "Romwright: a b"},
+        // A file name or value from the user: C0, DEL and C1 controls and bytes that are no
+        // UTF-8 cannot reach the terminal; whole UTF-8 characters can.
+        {"Romwright", "E2MP_\x1B[2J\t\x7F.bin", "Romwright: E2MP_\\x1B[2J\\x09\\x7F.bin"},
+        {"Romwright", "\xC3\xA9 \xC2\x9B \xE9", "Romwright: \xC3\xA9 \\xC2\\x9B \\xE9"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cli::messageLine(c.title, c.text), c.line);
 }
 
 TEST(CliMessages, DetailFollowsOnItsOwnLines) {
@@ -134,14 +146,6 @@ TEST(CliMessages, TerminalProgressRedrawsOneLine) {
     EXPECT_NE(s.find(" 50%"), std::string::npos);
 }
 
-TEST(CliJson, StringsAreEscaped) {
-    EXPECT_EQ(cli::jsonString("12.96"), "\"12.96\"");
-    EXPECT_EQ(cli::jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-    EXPECT_EQ(cli::jsonString("\r\n\t\x01"), "\"\\r\\n\\t\\u0001\"");
-    EXPECT_EQ(cli::jsonString("\xC3\xA9"), "\"\xC3\xA9\""); // UTF-8 stays
-    EXPECT_EQ(cli::jsonString("\xE9"), "\"\\u00E9\"");      // Latin-1 byte
-}
-
 // ---- the executable ----------------------------------------------------------------------
 
 TEST(CliUsage, HelpDescribesEveryCommandAndOption) {
@@ -154,7 +158,8 @@ TEST(CliUsage, HelpDescribesEveryCommandAndOption) {
     const std::map<std::string, std::vector<std::string>> options = {
         {"show", {"--product", "--json"}},
         {"edit",
-         {"-o", "--product", "--defaults", "--reserved", "NAME=VALUE", "DownCarrierScroll"}},
+         {"-o", "--force", "--product", "--defaults", "--reserved", "NAME=VALUE",
+          "DownCarrierScroll"}},
         {"program", {"--port", "--product", "--dry-run", "--backup", "NAME=VALUE"}},
         {"restore", {"--port", "--product", "--backup"}},
         {"read", {"--port", "--product", "-o", "--force"}},
@@ -170,12 +175,9 @@ TEST(CliUsage, HelpDescribesEveryCommandAndOption) {
 
 TEST(CliUsage, BadUsageIsOneErrorLineThenUsageAndExit2) {
     ScratchDir dir;
-    for (const std::vector<std::string>& args : {std::vector<std::string>{},
-                                                 {"frobnicate"},
-                                                 {"show"},
-                                                 {"edit", "E2MB_a.bin"},
-                                                 {"show", "E2MB_a.bin", "--bogus"},
-                                                 {"read", "--port", "COM1", "--product", "1"}}) {
+    // Every refusal of the parser (see CliArguments.UsageErrors) takes this one path.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"frobnicate"}, {"show", "E2MB_a.bin", "--bogus"}}) {
         const auto r = runIn(dir, args, 20s);
         EXPECT_EQ(r.exitCode, 2);
         const auto lines = r.errLines();
@@ -187,22 +189,41 @@ TEST(CliUsage, BadUsageIsOneErrorLineThenUsageAndExit2) {
     }
 }
 
-TEST(CliUsage, NoProductMissingFileOrNoUsablePortIsExit2) {
+// Refused before anything is done, with the reason in one harmless line.
+TEST(CliUsage, RefusalsBeforeAnyWorkAreExit2) {
     ScratchDir dir;
     const std::string data = writeSample(dir, 1, "data.bin");
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
+    const std::string loop = dir / "E2MB_loop.bin";
+    fs::create_symlink(loop, loop);
+    const std::string port = dir / "no-such-tty";
     const struct {
         std::vector<std::string> args;
         std::string mentions;
-    } cases[] = {{{"show", data}, "product"},
-                 {{"show", dir / "E2MB_gone.bin"}, ""},
-                 {{"program", file, "--port", "COM9"}, "COM1..COM6"},
-                 {{"program", file}, "--port"}};
+        std::map<std::string, std::string> env;
+    } cases[] = {
+        {{"show", data}, "product", {}},
+        {{"show", dir / "E2MB_gone.bin"}, "", {}},
+        {{"show", dir / "E2MB_\x1B[2J\n.bin"}, "E2MB_\\x1B[2J\\x0A.bin", {}},
+        {{"show", loop}, "E2MB_loop.bin", {}},
+        {{"program", file, "--port", "COM9"}, "COM1..COM6", {}},
+        {{"program", file}, "--port", {}},
+        {{"program", file, "--port", port},
+         "ROMWRIGHT_READ_PAUSE_MS",
+         {{"ROMWRIGHT_READ_PAUSE_MS", "20abc"}}},
+        {{"program", file, "--port", port},
+         "ROMWRIGHT_READ_PAUSE_MS",
+         {{"ROMWRIGHT_READ_PAUSE_MS", "1801"}}},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
-        const auto r = runIn(dir, c.args, 20s);
+        const auto r = runIn(dir, c.args, 20s, c.env);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
+        EXPECT_TRUE(std::none_of(r.err.begin(), r.err.end(), [](char ch) {
+            return ch != '\n' && (ch < 0x20 || ch == 0x7F);
+        })) << r.err;
         EXPECT_EQ(r.out, "");
     }
 }
