@@ -1,5 +1,7 @@
 #include "modem/backup.h"
 
+#include "image/file_io.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -77,12 +79,10 @@ bool backupFolderWritable(const std::string& folder, std::string* error, std::si
         if (error) *error = probe.errorString().toStdString();
         return false;
     }
-    const QByteArray bytes(static_cast<qsizetype>(room), '\xFF');
-    if (probe.write(bytes) != bytes.size() || !probe.flush()) {
-        if (error) *error = probe.errorString().toStdString();
-        return false;
-    }
-    return true;
+    probe.close(); // the name stays taken until the probe goes
+    // Written as the backup will be, so a full disk fails here with the same reason.
+    return room == 0 ||
+           image::writeFileWhole(probe.fileName().toStdString(), std::string(room, '\xFF'), error);
 }
 
 bool saveBackup(const std::string& path, const image::Image& bytes, std::string* error) {
