@@ -7,6 +7,7 @@
 #include "config/band_plan.h"
 #include "image/config_module.h"
 #include "image/hex.h"
+#include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
@@ -56,11 +57,28 @@ std::optional<int> readPauseSetting() {
     return ms;
 }
 
-// edit and read alike: an existing OUT (a dangling link too) is kept unless --force.
-void refuseExistingOutput(const Arguments& args) {
+// edit's and read's OUT, program's and restore's --backup FILE alike: an existing file (a
+// dangling link too) is kept unless --force.
+void refuseExisting(const std::string& given, bool force) {
     std::error_code ec;
-    if (!args.force && fs::exists(fs::symlink_status(absolutePath(args.output), ec)))
-        throw CommandFailure{2, "'" + args.output + "' exists; give --force to overwrite it"};
+    if (!force && fs::exists(fs::symlink_status(absolutePath(given), ec)))
+        throw CommandFailure{2, "'" + given + "' exists; give --force to overwrite it"};
+}
+
+// --backup FILE, before the port opens: never the file being programmed (whatever --force
+// says), no folder, and a folder of its own that takes a file.
+void checkBackupFile(const Arguments& args, const std::string& input) {
+    if (args.backupFile.empty()) return;
+    const std::string what = "--backup " + args.backupFile;
+    const std::string backup = absolutePath(args.backupFile);
+    std::error_code ec;
+    if (fs::equivalent(backup, absolutePath(input), ec))
+        throw CommandFailure{2, what + ": that is the file being programmed"};
+    if (fs::is_directory(backup, ec)) throw CommandFailure{2, what + ": is a folder"};
+    refuseExisting(args.backupFile, args.force);
+    std::string why;
+    if (!modem::backupFolderWritable(modem::parentFolder(backup), &why))
+        throw CommandFailure{2, what + ": its folder cannot be written (" + why + ")"};
 }
 
 // The run's progress on stderr: the phase the main window's status line would show and the
@@ -166,7 +184,7 @@ private:
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
         checkReservedArguments(mode);
-        refuseExistingOutput(args_);
+        refuseExisting(args_.output, args_.force);
         Session s(console_, mode);
         s.open(file);
         if (args_.defaults) s.pressDefault();
@@ -215,6 +233,7 @@ private:
             }
             s.confirmStorable();
         }
+        checkBackupFile(args_, file);
         modem::RunOptions options;
         options.device = dev;
         options.portText = portText();
@@ -240,7 +259,7 @@ private:
     int read() {
         const std::string out = absolutePath(args_.output);
         const int mode = productFor(args_, {args_.output});
-        refuseExistingOutput(args_);
+        refuseExisting(args_.output, args_.force);
         readPause_ = readPauseSetting();
         std::error_code ec;
         if (fs::is_directory(out, ec))

@@ -47,8 +47,9 @@ const std::vector<CommandInfo>& commands() {
         {Command::Show, "show", {"product", "json"}, 1, false, false},
         {Command::Edit, "edit", {"output", "force", "product", "defaults", "reserved"},
          1, true, true},
-        {Command::Program, "program", {"port", "product", "dry-run", "backup"}, 1, true, false},
-        {Command::Restore, "restore", {"port", "product", "backup"}, 1, false, false},
+        {Command::Program, "program", {"port", "product", "dry-run", "backup", "force"}, 1, true,
+         false},
+        {Command::Restore, "restore", {"port", "product", "backup", "force"}, 1, false, false},
         {Command::Read, "read", {"port", "product", "output", "force"}, 0, false, true},
         {Command::Diff, "diff", {"product"}, 2, false, false},
     };
@@ -202,8 +203,9 @@ std::string usageText() {
            "  show FILE [--product N] [--json]\n"
            "  edit FILE -o OUT [--force] [--product N] [--defaults] [--reserved A=V]...\n"
            "                   [NAME=VALUE]...\n"
-           "  program FILE --port PORT [--product N] [--dry-run] [--backup FILE] [NAME=VALUE]...\n"
-           "  restore FILE --port PORT [--product N] [--backup FILE]\n"
+           "  program FILE --port PORT [--product N] [--dry-run] [--backup FILE [--force]]\n"
+           "                           [NAME=VALUE]...\n"
+           "  restore FILE --port PORT [--product N] [--backup FILE [--force]]\n"
            "  read --port PORT --product N -o OUT [--force]\n"
            "  diff A B [--product N]\n"
            "\n"
@@ -219,7 +221,8 @@ std::string usageText() {
            "startup.ini is read from the current directory (expert layout, watchdog, port).\n"
            "\n"
            "Every message the window would show is printed on stderr as TITLE: TEXT.\n"
-           "edit and read keep an existing OUT (exit 2) unless --force is given.\n"
+           "edit and read keep an existing OUT, program and restore an existing --backup\n"
+           "FILE (exit 2), unless --force is given.\n"
            "Exit status: 0 success; 1 the modem work failed (programming or communication\n"
            "error, mismatch, abort); 2 bad usage or bad input (nothing is written then).\n";
 }
@@ -265,24 +268,28 @@ std::string helpText(Command c) {
                edits;
     case Command::Program:
         return "Usage: romwright-cli program FILE --port PORT [--product N] [--dry-run]\n"
-               "                            [--backup FILE] [NAME=VALUE]...\n"
+               "                            [--backup FILE [--force]] [NAME=VALUE]...\n"
                "Loads FILE, applies the edits (then the \"Done\" check), and programs the\n"
                "modem on PORT: checks its interface and generation, backs up its E2PROM,\n"
                "writes only the bytes that differ and verifies them. Progress is shown on\n"
-               "stderr; Ctrl-C aborts the run as the Abort button does (the third Ctrl-C\n"
-               "ends the program at once). Exit 0 only after \"Programming completed.\".\n"
+               "stderr; Ctrl-C, SIGTERM and SIGHUP abort the run as the Abort button does\n"
+               "(the third ends the program at once). Exit 0 only after \"Programming\n"
+               "completed.\".\n"
                "\n"
                "Options:\n" +
                port + common +
                "  --dry-run          read the modem and print each byte that would be\n"
                "                     written as OFFSET MODEM -> WANTED (hex), then a count;\n"
                "                     nothing is written to the modem (and no backup made)\n"
-               "  --backup FILE      save the E2PROM as read, before the first write, to\n"
+               "  --backup FILE      save the E2PROM as it was, before the first write, to\n"
                "                     FILE (default: a new file in the backups folder of the\n"
-               "                     application's data folder; its path is printed)\n" +
+               "                     application's data folder; its path is printed). FILE\n"
+               "                     must not be the file being programmed\n"
+               "  --force            overwrite the --backup FILE when it exists\n" +
                edits;
     case Command::Restore:
-        return "Usage: romwright-cli restore FILE --port PORT [--product N] [--backup FILE]\n"
+        return "Usage: romwright-cli restore FILE --port PORT [--product N]\n"
+               "                            [--backup FILE [--force]]\n"
                "Programs FILE into the modem on PORT byte for byte: no configuration\n"
                "window overrides, no watchdog or PHY byte rules; the modem gets exactly\n"
                "the file's bytes 1..8191 and the validity mark. Use it with a backup to\n"
@@ -290,7 +297,9 @@ std::string helpText(Command c) {
                "\n"
                "Options:\n" +
                port + common +
-               "  --backup FILE      save the E2PROM as read before writing, to FILE\n";
+               "  --backup FILE      save the E2PROM as it was before writing, to FILE (not\n"
+               "                     the file being restored)\n"
+               "  --force            overwrite the --backup FILE when it exists\n";
     case Command::Read:
         return "Usage: romwright-cli read --port PORT --product N -o OUT [--force]\n"
                "Reads the whole E2PROM of the modem on PORT (after the interface and\n"

@@ -108,6 +108,8 @@ void Console::note(const std::string& text) {
 }
 
 void Console::progress(const std::string& phase, int percent) {
+    // Nobody reads a stream that failed (its reader went away): the run goes on without it.
+    if (!err_) return;
     percent = std::clamp(percent, 0, 100);
     if (!terminal_) {
         if (!phase.empty() && phase != phase_) {

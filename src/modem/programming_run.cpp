@@ -164,10 +164,17 @@ bool ProgrammingRun::refuse(const std::string& text, const std::string& title,
 }
 
 void ProgrammingRun::backupFailed(const std::string& where, const std::string& why) {
+    const bool invalidated = report_.started;
     platform_.msgBox("The backup of the E2PROM could not be saved to " + where + " (" + why +
-                         "). Nothing was written to the modem.",
+                         (invalidated ? "). No byte of the image was written; the E2PROM stays "
+                                        "marked invalid."
+                                      : "). Nothing was written to the modem."),
                      ui::Icon::Critical, ui::Buttons::OK);
-    fail("the backup could not be saved to " + where + ": " + why);
+    const std::string reason = "the backup could not be saved to " + where + ": " + why;
+    if (invalidated)
+        fail(reason);
+    else
+        report_.failure = reason;
 }
 
 std::string ProgrammingRun::backupDir() const {
@@ -180,6 +187,7 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
     errorCount_ = 0;
     failure_.clear();
     readComplete_ = false;
+    markBefore_ = 0;
     blockChanged_.fill(false);
     writeList_.assign(image::kImageSize + 1, -1);
     link_.forgetFailures();
@@ -198,8 +206,11 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
         report_.failure = form_.StoreProblem();
         return report_;
     }
+    // What can be found out without the modem is, before its port opens: nothing on the
+    // modem is touched for a file that cannot be read or a backup that cannot be written.
+    if (!checkPatchFile()) return report_;
+    if (writes() && options_.backup && !checkBackupFolder()) return report_;
     if (!connect() || !checkModem()) return report_;
-    if (!ctx_.stopRunning && writes() && options_.backup) checkBackupFolder();
     invalidate();
     readAndPlan();
     backUp();
@@ -269,12 +280,22 @@ bool ProgrammingRun::checkModem() {
     return true;
 }
 
+bool ProgrammingRun::checkPatchFile() {
+    if (options_.readOnly) return true;
+    std::string why;
+    if (image::readPatchFile(ctx_.patchPath, &why)) return true;
+    platform_.msgBox("Error Loading Patch File : \r" + ctx_.patchPath + "\r" + why,
+                     ui::Icon::Critical, ui::Buttons::OK, ui::kProgramTitle);
+    report_.failure = "the patch file " + ctx_.patchPath + " could not be read: " + why;
+    return false;
+}
+
 bool ProgrammingRun::checkBackupFolder() {
-    // A backup folder that cannot take the file stops the run before anything is written.
+    // The folder must take a whole image: a full disk is found before the modem is touched.
     const std::string folder =
         options_.backupFile.empty() ? backupDir() : parentFolder(options_.backupFile);
     std::string why;
-    if (backupFolderWritable(folder, &why)) return true;
+    if (backupFolderWritable(folder, &why, image::kImageSize)) return true;
     backupFailed(options_.backupFile.empty() ? folder : options_.backupFile, why);
     return false;
 }
@@ -283,6 +304,11 @@ void ProgrammingRun::invalidate() {
     const bool working = writes() && going();
     observer_.phaseStarted(RunPhase::Invalidate, working);
     if (!working) return;
+    // The validity mark as the modem holds it, for the backup: it is cleared next.
+    if (options_.backup) {
+        markBefore_ = link_.read(address(0), 1)[0];
+        if (ctx_.stopRunning) return;
+    }
     link_.EnterPromptM();
     if (link_.waitPrompt("M")) {
         link_.write(address(0), kInvalidMark);
@@ -366,19 +392,22 @@ void ProgrammingRun::readAndPlan() {
 }
 
 void ProgrammingRun::backUp() {
-    // The E2PROM as read, saved before the first byte is written.
+    // The E2PROM as it was, saved before the first byte of the image is written.
     if (!writes() || !readComplete_ || !options_.backup) return;
     observer_.phaseStarted(RunPhase::Backup, true);
     const std::string path = options_.backupFile.empty()
                                  ? newBackupPath(backupDir(), ctx_.product.modeCode)
                                  : options_.backupFile;
+    // The modem's content as it was before the run: offset 0 from before the invalidation.
+    image::Image content = report_.modemImage;
+    content[0] = markBefore_;
     std::string why;
-    if (!saveBackup(path, report_.modemImage, &why)) {
+    if (!saveBackup(path, content, &why)) {
         backupFailed(path, why);
         return;
     }
     report_.backupPath = path;
-    if (options_.backupFile.empty()) pruneBackups(backupDir(), options_.keepBackups);
+    if (options_.backupFile.empty()) pruneBackups(backupDir(), options_.keepBackups, path);
 }
 
 void ProgrammingRun::writeBytes() {

@@ -20,10 +20,10 @@ namespace rw::modem {
 // What the run reads of the main window, and the flags it shares with it.
 struct RunContext {
     const image::Product& product;
-    std::string patchPath;      // the current patch file
+    std::string patchPath; // the current patch file
     bool watchdogEnabled = true;
-    bool& stopRunning; // set by Abort and by every failed exchange; cleared when a run starts
-    bool& portOpened;  // the run holds the port open
+    bool& stopRunning;  // set by Abort and by every failed exchange; cleared when a run starts
+    bool& portOpened;   // the run holds the port open
     bool& portSelected; // a port was chosen; later runs reuse it without asking
 };
 
@@ -58,8 +58,8 @@ struct RunReport {
     std::vector<ByteMismatch> mismatches;
     std::vector<ByteMismatch> planned; // dry run: offset, modem (found) -> wanted
     int bytesWritten = 0;
-    std::string backupPath;
-    image::Image modemImage{}; // as read in the read phase
+    std::string backupPath;    // the backup: the E2PROM as it was before the run
+    image::Image modemImage{}; // as read in the read phase (offset 0 already invalidated)
     std::string detail;        // detail of the final message box
 };
 
@@ -102,9 +102,10 @@ public:
 
 private:
     // One function per phase; false ends the run there.
+    bool checkPatchFile();
+    bool checkBackupFolder();
     bool connect();
     bool checkModem();
-    bool checkBackupFolder();
     void invalidate();
     void decideWanted();
     void readAndPlan();
@@ -141,6 +142,7 @@ private:
     std::string failure_;
     bool readComplete_ = false;
     image::Image file_{};
+    std::uint8_t markBefore_ = 0; // offset 0 before the invalidation
     // The byte the modem must hold at each offset once the run is through; the check
     // compares against it, so every byte the rules decide is also verified.
     image::Image decided_{};

@@ -87,6 +87,8 @@ struct CliRun {
     std::chrono::milliseconds limit = 60s;
     // Called whenever stderr grew; send Ctrl-C and the like through `pid`.
     std::function<void(pid_t pid, const std::string& errSoFar)> onStderr;
+    // Stop reading stderr after its first output, as a reader does that goes away.
+    bool closeStderrEarly = false;
 };
 
 inline CliResult runCli(const CliRun& r) {
@@ -172,10 +174,15 @@ inline CliResult runCli(const CliRun& r) {
             }
             (i == 0 ? result.out : result.err).append(buf.data(), static_cast<std::size_t>(k));
             if (i == 1 && r.onStderr) r.onStderr(pid, result.err);
+            if (i == 1 && r.closeStderrEarly) {
+                ::close(errPipe[0]);
+                errPipe[0] = -1;
+                open = false;
+            }
         }
     }
     ::close(outPipe[0]);
-    ::close(errPipe[0]);
+    if (errPipe[0] >= 0) ::close(errPipe[0]);
     int status = 0;
     // The pipes are closed once the process ends; reap it, within bounds.
     const auto reapDeadline = std::chrono::steady_clock::now() + 10s;

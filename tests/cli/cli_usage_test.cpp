@@ -66,7 +66,7 @@ TEST(CliArguments, UsageErrors) {
         {"read", "--port", "COM1"},
         {"diff", "a.bin"},
         {"restore", "a.bin", "X=1"},
-        {"program", "a.bin", "--force"},
+        {"show", "a.bin", "--force"},
         {"program", "a.bin", "--dry-run", "--backup", "b.bin"}};
     for (const auto& args : bad)
         EXPECT_NE(parseArguments(args).error, "") << ::testing::PrintToString(args);
@@ -160,8 +160,8 @@ TEST(CliUsage, HelpDescribesEveryCommandAndOption) {
         {"edit",
          {"-o", "--force", "--product", "--defaults", "--reserved", "NAME=VALUE",
           "DownCarrierScroll"}},
-        {"program", {"--port", "--product", "--dry-run", "--backup", "NAME=VALUE"}},
-        {"restore", {"--port", "--product", "--backup"}},
+        {"program", {"--port", "--product", "--dry-run", "--backup", "--force", "NAME=VALUE"}},
+        {"restore", {"--port", "--product", "--backup", "--force"}},
         {"read", {"--port", "--product", "-o", "--force"}},
         {"diff", {"--product"}}};
     for (const auto& [cmd, opts] : options) {

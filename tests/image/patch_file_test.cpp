@@ -3,9 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "support/file_size_limit.h"
+
 #include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rw::image;
@@ -91,36 +97,54 @@ TEST(ImageStructures, WantedByteUsesOverridesBelow256Only) {
     EXPECT_EQ(wantedByte(cm, file, 256), file[256]);
 }
 
-TEST(PatchFileRead, WholeShortEmptyLong) {
+// Only a regular file of at least an image is read; the reason otherwise follows the name.
+TEST(PatchFileRead, RegularFilesOfAnImageOrMore) {
     TempDir d;
     const Image img = pattern();
-    writeBytes(d.file("full.bin"), std::vector<std::uint8_t>(img.begin(), img.end()));
-    auto f = readPatchFile(d.file("full.bin"));
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->bytes, img);
-    EXPECT_EQ(f->fileSize, 8192u);
-
+    std::vector<std::uint8_t> bytes(img.begin(), img.end());
+    writeBytes(d.file("full.bin"), bytes);
     writeBytes(d.file("short.bin"), {1, 2, 3});
-    auto s = readPatchFile(d.file("short.bin"));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->bytes[2], 3);
-    EXPECT_EQ(s->bytes[3], 0xFF);
-    EXPECT_EQ(s->bytes[8191], 0xFF);
-    EXPECT_EQ(s->fileSize, 3u);
-
     writeBytes(d.file("empty.bin"), {});
-    auto e = readPatchFile(d.file("empty.bin"));
-    ASSERT_TRUE(e);
-    for (auto b : e->bytes)
-        EXPECT_EQ(b, 0xFF);
-
-    std::vector<std::uint8_t> big(img.begin(), img.end());
-    big.resize(9000, 0);
-    writeBytes(d.file("long.bin"), big);
-    auto l = readPatchFile(d.file("long.bin"));
-    ASSERT_TRUE(l);
-    EXPECT_EQ(l->bytes, img);
-    EXPECT_EQ(l->fileSize, 9000u);
+    bytes.resize(9000, 0);
+    writeBytes(d.file("long.bin"), bytes);
+    fs::create_directories(d.file("dir.bin"));
+    ASSERT_EQ(::mkfifo(d.file("fifo.bin").c_str(), 0600), 0);
+    // A writer holds the FIFO open with a whole image in it, so that opening and reading it
+    // would not block: only the refusal keeps it from being taken.
+    const int writer = ::open(d.file("fifo.bin").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, img.data(), img.size()), static_cast<ssize_t>(img.size()));
+    const struct {
+        const char* name;
+        std::size_t size;    // 0: refused
+        const char* warning; // for a file longer than an image
+        const char* why;     // the reason of a refusal (empty: the system's, not checked)
+    } cases[] = {
+        {"full.bin", 8192, "", ""},
+        {"long.bin", 9000, "is 9000 bytes; only its first 8192 are used", ""},
+        {"short.bin", 0, "", "is 3 bytes, an image is 8192"},
+        {"empty.bin", 0, "", "is 0 bytes, an image is 8192"},
+        {"dir.bin", 0, "", "is a directory"},
+        {"fifo.bin", 0, "", "is a FIFO"},
+        {"missing.bin", 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        const auto f = readPatchFile(d.file(c.name), &why);
+        ASSERT_EQ(f.has_value(), c.size > 0) << why;
+        if (f) {
+            EXPECT_EQ(f->bytes, img);
+            EXPECT_EQ(f->fileSize, c.size);
+            EXPECT_EQ(extraBytesWarning(*f), c.warning);
+        } else if (*c.why) {
+            EXPECT_EQ(why, c.why);
+        } else {
+            EXPECT_FALSE(why.empty());
+        }
+    }
+    ::close(writer);
+    EXPECT_FALSE(readPatchFile(""));
 }
 
 TEST(PatchFileWrite, ExactlyOneImageAtomically) {
@@ -139,19 +163,37 @@ TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     EXPECT_EQ(files, 1);
 }
 
-TEST(PatchFile, ReadAndWriteFailuresGiveAReasonAndLeaveTargetsAlone) {
+// Writing fails when there is no folder, when the name is a folder, and when the disk fills
+// up halfway; the old file is left whole and nothing is left beside it.
+TEST(PatchFileWrite, FailuresGiveAReasonAndLeaveTheOldFile) {
     TempDir d;
+    const std::vector<std::uint8_t> old(8192, 0x5A);
+    writeBytes(d.file("E2MB_old.bin"), old);
     fs::create_directories(d.file("E2MB_dir.bin"));
-    for (const auto& path : {d.file("missing/E2MB.bin"), d.file("E2MB_dir.bin")}) {
+    const struct {
+        std::string path;
+        bool fullDisk;
+    } cases[] = {{d.file("missing/E2MB.bin"), false},
+                 {d.file("E2MB_dir.bin"), false},
+                 {d.file("E2MB_old.bin"), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         std::string why;
-        EXPECT_FALSE(readPatchFile(path, &why)) << path;
-        EXPECT_FALSE(why.empty()) << path;
-        why.clear();
-        EXPECT_FALSE(writePatchFile(path, pattern(), &why)) << path;
-        EXPECT_FALSE(why.empty()) << path;
+        bool written = true;
+        {
+            std::optional<rw::test::FileSizeLimit> full;
+            if (c.fullDisk) full.emplace(4096);
+            written = writePatchFile(c.path, pattern(), &why);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_FALSE(why.empty());
     }
-    EXPECT_FALSE(readPatchFile(""));
     EXPECT_TRUE(fs::is_directory(d.file("E2MB_dir.bin")));
+    EXPECT_EQ(readBytes(d.file("E2MB_old.bin")), old);
+    std::set<std::string> names;
+    for (auto& e : fs::directory_iterator(d.file("")))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"E2MB_dir.bin", "E2MB_old.bin"}));
 }
 
 TEST(PatchBytesFill, SlotsPerProduct) {

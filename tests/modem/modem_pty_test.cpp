@@ -198,9 +198,13 @@ TEST_F(Pty, OpenModemDeviceUsesThePath) {
 TEST(QtPort, MissingDeviceIsNoSuchPortAndANonTerminalOpensButCarriesNothing) {
     ui::QtSerialPort p;
     p.setSettings("9600,N,8,1");
-    p.setPortName("/dev/romwright-no-such-port");
-    EXPECT_EQ(p.open(), ui::OpenResult::NoSuchPort);
-    EXPECT_FALSE(p.isOpen());
+    // A name too long for a lock file is no port either, not one in use.
+    for (const std::string& name :
+         {std::string("/dev/romwright-no-such-port"), "/dev/" + std::string(5000, 'a')}) {
+        p.setPortName(name);
+        EXPECT_EQ(p.open(), ui::OpenResult::NoSuchPort) << name.size();
+        EXPECT_FALSE(p.isOpen());
+    }
     // /dev/null opens but is no serial line: reported opened, yet unusable.
     p.setPortName("/dev/null");
     ASSERT_EQ(p.open(), ui::OpenResult::Opened);

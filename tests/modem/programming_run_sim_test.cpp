@@ -6,6 +6,7 @@
 #include "modem/backup.h"
 #include "modem/programming_run.h"
 #include "modem/test_env.h"
+#include "support/file_size_limit.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -382,14 +384,15 @@ TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
     EXPECT_EQ(countLine(t, "WR 9000 0"), 1);
     EXPECT_EQ(countLine(t, "WR 9000 55"), 1);
 
-    // The backup is the E2PROM as read: the modem's image with offset 0 already cleared.
+    // The backup is the E2PROM as it was, offset 0 from before the invalidation; the read
+    // phase saw offset 0 cleared.
     const fs::path backup = report.backupPath;
     EXPECT_EQ(backup.parent_path(), backupDir);
     EXPECT_TRUE(isBackupFileName(backup.filename().string()));
     EXPECT_TRUE(startsWith(backup.filename().string(), "E2MB_backup_"));
+    EXPECT_TRUE(readImage(backup) == modemImage);
     image::Image asRead = modemImage;
     asRead[0] = 0x00;
-    EXPECT_TRUE(readImage(backup) == asRead);
     EXPECT_TRUE(report.modemImage == asRead);
     EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
     std::set<std::string> kept;
@@ -417,22 +420,6 @@ TEST_F(ProgrammingRunSim, IdenticalImageWritesOnlyTheMark) {
     EXPECT_EQ(countLine(t, "RD 9100,100"), 1);
     EXPECT_EQ(countLine(t, "RD 9F00,100"), 1);
     EXPECT_TRUE(after() == modemImage);
-}
-
-TEST_F(ProgrammingRunSim, ShortPatchFileReadsFFBeyondItsEnd) {
-    image::Image modemImage{};
-    modemImage.fill(0xFF);
-    modemImage[200] = 0x00;
-    modemImage[5000] = 0x12;
-    const image::Image file = randomImage(4);
-    startSim(1, modemImage);
-    setPatch(file, 100);
-    ASSERT_TRUE(finishRun(std::nullopt).completed);
-    image::Image want{};
-    want.fill(0xFF);
-    std::copy(file.begin(), file.begin() + 100, want.begin());
-    want[0] = 0x55;
-    EXPECT_TRUE(after() == want);
 }
 
 TEST_F(ProgrammingRunSim, RealWindowLoadedFromTheFileChangesNothing) {
@@ -671,15 +658,34 @@ TEST_F(ProgrammingRunSim, NoMPromptStopsBeforeTheEPROM) {
     EXPECT_EQ(countLine(trace(), "RD 9000,100"), 0);
 }
 
-TEST_F(ProgrammingRunSim, MissingPatchFileEndsWithTheErrorMessage) {
-    startSim(1, randomImage(27));
-    run.PathOfFile = (dir / "gone.bin").string();
-    EXPECT_FALSE(finishRun(std::nullopt).completed);
-    expectFinalError();
-    EXPECT_NE(boxes().back().detail.find("gone.bin"), std::string::npos);
-    EXPECT_TRUE(e2Writes(trace(), 0x9000).empty());
-    EXPECT_EQ(countLine(trace(), "RD 9000,100"), 0);
-    expectReleased();
+// A patch file gone or cut short since it was opened: no byte is made up for it, and the
+// modem is not touched, not even invalidated.
+TEST_F(ProgrammingRunSim, PatchFileThatCannotBeReadStopsBeforeThePortOpens) {
+    const struct {
+        const char* name;
+        int size; // written with this many bytes; -1: not there
+        const char* why;
+    } cases[] = {{"gone.bin", -1, ""},
+                 {"short.bin", 100, "is 100 bytes, an image is 8192"},
+                 {"empty.bin", 0, "is 0 bytes, an image is 8192"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startSim(1, randomImage(27));
+        run.PathOfFile = (dir / c.name).string();
+        if (c.size >= 0) writeImage(dir / c.name, randomImage(4), static_cast<std::size_t>(c.size));
+        const RunReport report = finishRun(std::nullopt);
+        EXPECT_FALSE(report.started);
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].title, "Romwright");
+        EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
+        const std::string text = "Error Loading Patch File : \r" + run.PathOfFile + "\r";
+        EXPECT_TRUE(startsWith(boxes()[0].text, text)) << boxes()[0].text;
+        if (*c.why) {
+            EXPECT_EQ(boxes()[0].text, text + c.why);
+        }
+        EXPECT_TRUE(trace().empty());
+        expectReleased();
+    }
 }
 
 TEST_F(ProgrammingRunSim, UnstorableValueSendsNothing) {
@@ -697,38 +703,47 @@ TEST_F(ProgrammingRunSim, UnstorableValueSendsNothing) {
 // ---- backup, dry run, raw restore, read --------------------------------------------------------
 
 TEST_F(ProgrammingRunSim, BackupThatCannotBeMadeWritesNothing) {
-    // A folder under a plain file stops the run before anything is read; a backup file that
-    // is a folder stops it after the reading, with the E2PROM only invalidated.
-    for (bool folder : {true, false}) {
-        SCOPED_TRACE(folder ? "folder" : "file");
+    // A folder under a plain file, or one on a full disk, stops the run before the port
+    // opens; a backup file that is a folder stops it after the reading, with the E2PROM
+    // only invalidated.
+    enum class Case { Folder, FullDisk, File };
+    for (Case c : {Case::Folder, Case::FullDisk, Case::File}) {
+        SCOPED_TRACE(static_cast<int>(c));
         const image::Image modemImage = randomImage(30);
         startSim(1, modemImage);
         std::ofstream(dir / "plain") << "x";
         fs::create_directories(dir / "taken");
         RunOptions options;
-        if (folder)
-            options.backupDir = (dir / "plain" / "backups").string();
-        else
-            options.backupFile = (dir / "taken").string();
-        const RunReport report = finishRun(changed(modemImage, 10, 31), options);
+        if (c == Case::Folder) options.backupDir = (dir / "plain" / "backups").string();
+        if (c == Case::File) options.backupFile = (dir / "taken").string();
+        setPatch(changed(modemImage, 10, 31));
+        RunReport report;
+        {
+            std::optional<rw::test::FileSizeLimit> full;
+            if (c == Case::FullDisk) full.emplace(4096);
+            report = go(options);
+        }
+        finish();
         EXPECT_FALSE(report.completed);
         EXPECT_TRUE(report.backupPath.empty());
-        ASSERT_EQ(boxes().size(), 2u);
+        EXPECT_EQ(report.started, c == Case::File);
+        ASSERT_EQ(boxes().size(), c == Case::File ? 2u : 1u);
         EXPECT_EQ(boxes()[0].title, "Romwright");
         EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-        EXPECT_NE(boxes()[0].text.find(folder ? options.backupDir : options.backupFile),
-                  std::string::npos)
-            << boxes()[0].text;
-        expectFinalError();
+        const std::string named = c == Case::File     ? options.backupFile
+                                  : c == Case::Folder ? options.backupDir
+                                                      : backupDir.string();
+        EXPECT_NE(boxes()[0].text.find(named), std::string::npos) << boxes()[0].text;
         expectReleased();
         const auto t = trace();
-        EXPECT_TRUE(e2Writes(t, 0x9000).empty());
-        if (folder) {
-            EXPECT_TRUE(writeLines(t).empty());
-            EXPECT_FALSE(fs::exists(dir / "after.bin"));
-        } else {
+        if (c == Case::File) {
+            expectFinalError();
+            EXPECT_TRUE(e2Writes(t, 0x9000).empty());
             EXPECT_EQ(countLine(t, "RD 9F00,100"), 1); // all blocks were read
             EXPECT_EQ(markAfter(), 0x00);              // invalidated, nothing else
+        } else {
+            EXPECT_TRUE(t.empty());
+            EXPECT_FALSE(fs::exists(dir / "after.bin"));
         }
     }
 }
