@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -40,20 +39,6 @@ std::optional<int> comNumber(const std::string& port) {
                      [](unsigned char c) { return std::isdigit(c) != 0; }))
         return std::nullopt;
     return digits.size() == 1 && digits[0] >= '1' && digits[0] <= '6' ? digits[0] - '0' : 0;
-}
-
-// The pause before each dump, from ROMWRIGHT_READ_PAUSE_MS (empty or unset: the window's).
-// Anything but a whole number of milliseconds from 1 to 1800 is refused.
-std::optional<int> readPauseSetting() {
-    const char* text = std::getenv("ROMWRIGHT_READ_PAUSE_MS");
-    if (!text || !*text) return std::nullopt;
-    const std::string_view v(text);
-    int ms = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), ms);
-    if (ec != std::errc() || end != v.data() + v.size() || ms < 1 || ms > 1800)
-        throw CommandFailure{2, "ROMWRIGHT_READ_PAUSE_MS=" + std::string(v) +
-                                    ": give whole milliseconds from 1 to 1800"};
-    return ms;
 }
 
 // edit and read alike: an existing OUT (a dangling link too) is kept unless --force.
@@ -202,7 +187,6 @@ private:
     int program(bool raw) {
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
-        readPause_ = readPauseSetting();
         Session s(console_, mode);
         s.main().wireProgramming();
         const std::string dev = device(s);
@@ -241,7 +225,6 @@ private:
         const std::string out = absolutePath(args_.output);
         const int mode = productFor(args_, {args_.output});
         refuseExistingOutput(args_);
-        readPause_ = readPauseSetting();
         std::error_code ec;
         if (fs::is_directory(out, ec))
             throw CommandFailure{2, "'" + args_.output + "' is a folder"};
@@ -313,8 +296,6 @@ private:
     modem::RunReport runModem(Session& s, const modem::RunOptions& options) {
         app::MainForm& m = s.main();
         modem::ModemModule* modem = m.modem();
-        // A simulated modem at full speed needs no pause before its dumps.
-        if (readPause_) modem->ReadingTimer().setInterval(*readPause_);
         ProgressLine progress(console_);
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
@@ -336,7 +317,6 @@ private:
     Console& console_;
     const Arguments& args_;
     std::string port_; // as given (COM3) or taken from startup.ini
-    std::optional<int> readPause_;
     bool modemWorkStarted_ = false;
 };
 

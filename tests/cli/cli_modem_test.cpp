@@ -1,6 +1,5 @@
-// program, read, restore and the dry run against romwright-sim over a pseudo-terminal.
-// Each full read of the E2PROM takes about a minute (32 pauses of 1.8 s before the block
-// reads), so every test here does at most two of them.
+// program, read, restore, verify and the dry run against romwright-sim over a
+// pseudo-terminal. The simulator runs unthrottled unless a test needs a run that lasts.
 #include "cli_test_support.h"
 #include "support/sim_process.h"
 
@@ -73,9 +72,8 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     ASSERT_TRUE(sim.ok()) << sim.error();
 
     const std::string backup = dir / "E2MP_backup_test.bin";
-    // This run keeps the real 1800 ms pause before each dump.
-    const auto r = runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup},
-                         kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}});
+    const auto r =
+        runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup}, kRunLimit);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
     // Plain phase lines when stderr is no terminal.
@@ -215,17 +213,17 @@ CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device
         }
         sent = true;
     };
-    // The presses must land while a dump pause is still running.
+    // The presses must land while the first block is still on its way (a paced line).
     const auto r =
         runIn(dir, {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"},
-              kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}}, onStderr);
+              kRunLimit, {}, onStderr);
     EXPECT_TRUE(sent) << r.err;
     return r;
 }
 
 TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
     ScratchDir dir;
-    rw::test::SimProcess sim({"--no-throttle", "--trace", dir / "trace.txt"});
+    rw::test::SimProcess sim({"--trace", dir / "trace.txt"});
     ASSERT_TRUE(sim.ok()) << sim.error();
     const auto r = interruptWhileReading(dir, sim.device(), 2);
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -238,7 +236,7 @@ TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
 
 TEST(CliProgram, ThirdCtrlCEndsTheProgramAtOnce) {
     ScratchDir dir;
-    rw::test::SimProcess sim({"--no-throttle"});
+    rw::test::SimProcess sim({});
     ASSERT_TRUE(sim.ok()) << sim.error();
     const auto r = interruptWhileReading(dir, sim.device(), 3);
     EXPECT_EQ(r.exitCode, 1) << r.err;

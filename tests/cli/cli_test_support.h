@@ -109,9 +109,6 @@ inline CliResult runCli(const CliRun& r) {
         const auto eq = kv.find('=');
         if (eq != std::string::npos) envMap[kv.substr(0, eq)] = kv.substr(eq + 1);
     }
-    // The simulator runs unthrottled: the 1800 ms pause before each dump would only cost
-    // a minute per run. One test keeps it (it sets the variable to 1800).
-    envMap["ROMWRIGHT_READ_PAUSE_MS"] = "20";
     for (const auto& [k, v] : r.env)
         envMap[k] = v;
     std::vector<std::string> envStrings;

@@ -196,7 +196,6 @@ TEST(CliUsage, RefusalsBeforeAnyWorkAreExit2) {
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
     const std::string loop = dir / "E2MB_loop.bin";
     fs::create_symlink(loop, loop);
-    const std::string port = dir / "no-such-tty";
     const struct {
         std::vector<std::string> args;
         std::string mentions;
@@ -208,12 +207,6 @@ TEST(CliUsage, RefusalsBeforeAnyWorkAreExit2) {
         {{"show", loop}, "E2MB_loop.bin", {}},
         {{"program", file, "--port", "COM9"}, "COM1..COM6", {}},
         {{"program", file}, "--port", {}},
-        {{"program", file, "--port", port},
-         "ROMWRIGHT_READ_PAUSE_MS",
-         {{"ROMWRIGHT_READ_PAUSE_MS", "20abc"}}},
-        {{"program", file, "--port", port},
-         "ROMWRIGHT_READ_PAUSE_MS",
-         {{"ROMWRIGHT_READ_PAUSE_MS", "1801"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());

@@ -212,7 +212,7 @@ protected:
         modem = std::make_unique<ModemModule>(*platform);
         if (!throttle) {
             // The simulator answers at once: keep the waits short so failures cost little.
-            modem->ReadingTimer().setInterval(20);
+            modem->longReadExtraMs = 0;
             modem->waitPromptLimit = modem->readLimit = modem->writeLimit = 1;
         }
         Abort.setVisible(false);
