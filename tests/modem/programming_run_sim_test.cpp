@@ -794,17 +794,90 @@ TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
 }
 
 TEST_F(ProgrammingRunSim, ReadOnlyReadsEverythingAndWritesNothing) {
-    // A Utopia product accepts a repeater.
+    // A Utopia product accepts a repeater; the revision whose watchdog a run switches off
+    // keeps it running: a read sends no WR at all.
     const image::Image modemImage = randomImage(38);
-    startSim(2, modemImage, {"--interface", "T1/E1 repeater"});
+    startSim(4, modemImage, {"--interface", "T1/E1 repeater", "--revision", "50"});
     RunOptions options;
     options.readOnly = true;
     const RunReport report = finishRun(std::nullopt, options);
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_TRUE(report.modemImage == modemImage);
+    EXPECT_EQ(report.bytesRead, image::kImageSize);
+    EXPECT_EQ(report.interfaceName, "T1/E1 repeater");
+    EXPECT_EQ(report.generation, "B+");
     EXPECT_TRUE(writeLines(trace()).empty());
     EXPECT_EQ(form->sends, 0);
     EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(ProgrammingRunSim, VerifyComparesWithWhatARunWouldLeaveAndWritesNothing) {
+    // What a run leaves: the file with the window's override, the watchdog bit, the PHY
+    // bytes, and 55h at offset 0.
+    const image::Image file = randomImage(40);
+    const struct {
+        const char* name;
+        std::vector<int> wrong; // offsets where the modem differs from what a run leaves
+    } cases[] = {{"matching", {}}, {"differing", {0, 5, 597, 614, 0x1FFF}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::array<std::uint8_t, 5> phy{0x01, 0x02, 0x03, 0x04, 0x05};
+        const auto override5 = static_cast<std::uint8_t>(file[5] ^ 0x0F);
+        mode = 3;
+        run.WatchdogEnabled = false;
+        cm.ClearOverrides();
+        cm.OverrideTable[6] = override5;
+        cm.PhyBytes = phy;
+        image::Image modemImage = decided(file);
+        modemImage[0] = 0x55;
+        for (int k : c.wrong)
+            modemImage[static_cast<std::size_t>(k)] ^= 0x40;
+        startSim(3, modemImage);
+        run.WatchdogEnabled = false;
+        form->phy = phy;
+        form->overrides[6] = override5;
+        RunOptions options;
+        options.verifyOnly = true;
+        const RunReport report = finishRun(file, options);
+        EXPECT_EQ(report.completed, c.wrong.empty()) << report.failure;
+        std::vector<int> found;
+        for (const ByteMismatch& m : report.mismatches) {
+            found.push_back(m.offset);
+            EXPECT_EQ(m.found, m.wanted ^ 0x40) << m.offset;
+        }
+        EXPECT_EQ(found, c.wrong);
+        EXPECT_EQ(report.bytesVerified, image::kImageSize);
+        EXPECT_TRUE(writeLines(trace()).empty());
+        if (c.wrong.empty()) {
+            EXPECT_TRUE(boxes().empty());
+        } else {
+            ASSERT_EQ(boxes().size(), 1u);
+            expectBox(0,
+                      "The modem's E2PROM differs at 5 offset(s) from what programming the "
+                      "file would leave there.",
+                      "Romwright");
+        }
+        expectReleased();
+    }
+}
+
+TEST_F(ProgrammingRunSim, GarbledDumpFailsTheReadInsteadOfGivingAWrongByte) {
+    // One character inserted, dropped or replaced in the tenth block's dump.
+    for (const char* kind : {"insert,10", "drop,10", "replace,10"}) {
+        SCOPED_TRACE(kind);
+        startSim(1, randomImage(41), {"--garble", kind});
+        RunOptions options;
+        options.readOnly = true;
+        const RunReport report = finishRun(std::nullopt, options);
+        EXPECT_FALSE(report.completed);
+        EXPECT_EQ(report.bytesRead, 9 * image::kBlockSize);
+        // What failed is said, not "programming": nothing was programmed.
+        ASSERT_EQ(boxes().size(), 2u);
+        expectBox(0, "Could not communicate with local modem properly.", "Communication Error");
+        expectBox(1, "Reading the modem's E2PROM failed: no proper answer to RD 9900,100.",
+                  "Romwright");
+        EXPECT_TRUE(writeLines(trace()).empty());
+    }
 }
 
 // ---- the port as the main window opens it ----------------------------------------------------
