@@ -3,6 +3,10 @@
 #include "cli_test_support.h"
 #include "support/sim_process.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace rw::clitest {
 namespace {
 
@@ -299,6 +303,80 @@ TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {
         runIn(dir, {"read", "--port", sim.device(), "--product", "1", "-o", out}, 20s);
     EXPECT_EQ(again.exitCode, 2);
     EXPECT_EQ(readBytes(out), toVector(img));
+}
+
+TEST(CliRead, ProgressIsOneLineOnATerminal) {
+    ScratchDir dir;
+    rw::test::SimProcess sim({"--no-throttle"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r =
+        runIn(dir, {"read", "--port", sim.device(), "--product", "1", "-o", dir / "E2MB_r.bin"},
+              kRunLimit, {}, {}, true);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Redrawn in place: the phase, the bar, the percentage, the bytes, the time left.
+    EXPECT_NE(r.err.find("\rReading   [##############################] 100%  8192/8192 bytes  "
+                         "0:00 left"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("\nReading"), std::string::npos) << r.err;
+}
+
+TEST(CliVerify, MatchingAndDifferingModemAsTextAndAsJson) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 2, "E2UB_sample.bin");
+    image::Image modem = windowImage(dir, file, "E2UB");
+    modem[0] = 0x55;
+    const struct {
+        const char* name;
+        std::vector<int> wrong;
+    } cases[] = {{"matching", {}}, {"differing", {0, 0x2A, 0x1FFF}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        image::Image held = modem;
+        std::vector<std::string> listing;
+        for (int k : c.wrong) {
+            held[static_cast<std::size_t>(k)] ^= 0x11;
+            char line[32];
+            std::snprintf(line, sizeof line, "%04X %02X -> %02X", k,
+                          held[static_cast<std::size_t>(k)], modem[static_cast<std::size_t>(k)]);
+            listing.emplace_back(line);
+        }
+        listing.push_back(std::to_string(c.wrong.size()) + " bytes differ.");
+        const std::string modemFile = writeImage(dir, held, "modem.bin");
+        rw::test::SimProcess sim({"--no-throttle", "--interface", "Utopia Phy", "--image",
+                                  modemFile, "--trace", dir / "trace.txt"});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const int status = c.wrong.empty() ? 0 : 1;
+
+        const auto text = runIn(dir, {"verify", file, "--port", sim.device()}, kRunLimit);
+        EXPECT_EQ(text.exitCode, status) << text.err;
+        EXPECT_EQ(text.outLines(), listing);
+
+        const auto json =
+            runIn(dir, {"verify", file, "--port", sim.device(), "--json", "-q"}, kRunLimit);
+        EXPECT_EQ(json.exitCode, status) << json.err;
+        EXPECT_EQ(json.err.find("Reading"), std::string::npos) << "quiet: no progress";
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+        EXPECT_EQ(o["result"].toString(), status ? "differs" : "completed") << json.out;
+        EXPECT_EQ(o["exitStatus"].toInt(), status);
+        EXPECT_EQ(o["product"].toInt(), 2);
+        EXPECT_EQ(o["device"].toString().toStdString(), sim.device());
+        EXPECT_EQ(o["interface"].toString(), "Utopia Phy");
+        EXPECT_EQ(o["generation"].toString(), "B");
+        EXPECT_EQ(o["bytesRead"].toInt(), 8192);
+        EXPECT_EQ(o["bytesWritten"].toInt(), 0);
+        EXPECT_EQ(o["bytesVerified"].toInt(), 8192);
+        EXPECT_EQ(o["backup"].isNull(), true);
+        const QJsonArray failed = o["failed"].toArray();
+        ASSERT_EQ(failed.size(), static_cast<qsizetype>(c.wrong.size()));
+        if (!c.wrong.empty()) {
+            EXPECT_EQ(failed[1].toObject()["offset"].toString(), "002A");
+            EXPECT_EQ(o["messages"].toArray().size(), 1);
+            EXPECT_NE(o["failure"].toString().toStdString().find("3 byte(s) differ"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(countTrace(dir / "trace.txt", [](auto& l) { return l.rfind("WR", 0) == 0; }), 0);
+    }
 }
 
 TEST(CliRestore, BringsTheFilesBytesBackExactly) {

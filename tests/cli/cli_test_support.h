@@ -87,12 +87,23 @@ struct CliRun {
     std::chrono::milliseconds limit = 60s;
     // Called whenever stderr grew; send Ctrl-C and the like through `pid`.
     std::function<void(pid_t pid, const std::string& errSoFar)> onStderr;
+    // Standard error on a pseudo-terminal, as a user at a terminal sees it.
+    bool errOnTerminal = false;
 };
+
+// Where stderr goes: a pipe, or a pseudo-terminal (its master to read, its slave to write).
+inline bool openErr(bool terminal, int fds[2]) {
+    if (!terminal) return ::pipe(fds) == 0;
+    fds[0] = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (fds[0] < 0 || ::grantpt(fds[0]) != 0 || ::unlockpt(fds[0]) != 0) return false;
+    fds[1] = ::open(::ptsname(fds[0]), O_RDWR | O_NOCTTY);
+    return fds[1] >= 0;
+}
 
 inline CliResult runCli(const CliRun& r) {
     CliResult result;
     int outPipe[2], errPipe[2];
-    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) {
+    if (::pipe(outPipe) != 0 || !openErr(r.errOnTerminal, errPipe)) {
         ADD_FAILURE() << "pipe failed";
         return result;
     }
@@ -195,8 +206,10 @@ inline CliResult runCli(const CliRun& r) {
 inline CliResult runIn(const ScratchDir& dir, std::vector<std::string> args,
                        std::chrono::milliseconds limit = 60s,
                        std::map<std::string, std::string> env = {},
-                       std::function<void(pid_t, const std::string&)> onStderr = {}) {
-    CliRun r{std::move(args), dir.path(), std::move(env), limit, std::move(onStderr)};
+                       std::function<void(pid_t, const std::string&)> onStderr = {},
+                       bool errOnTerminal = false) {
+    CliRun r{std::move(args), dir.path(),          std::move(env),
+             limit,           std::move(onStderr), errOnTerminal};
     r.env["XDG_DATA_HOME"] = dir / "data";
     r.env["HOME"] = dir.path();
     return runCli(r);
