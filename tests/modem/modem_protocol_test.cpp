@@ -229,15 +229,6 @@ TEST_F(Protocol, SilentExchangeFailsBetweenFiveAndSixSeconds) {
     }
 }
 
-TEST_F(Protocol, SlowDumpWithinTheLimitIsRead) {
-    port->onSend = [&](const std::string&) {
-        port->reply("9000 : 11 22 ", 1000ms);
-        port->reply("33 \r\nL>", 4900ms);
-    };
-    EXPECT_EQ(link.read(0x9000, 3)[2], 0x33);
-    EXPECT_TRUE(platform.boxes.shown.empty());
-}
-
 // ---- the wait that ends with the dump -----------------------------------------------------
 
 TEST_F(Protocol, LongReadEndsWhenItsDumpIsCompleteOrFailsAfterPauseAndLimit) {

@@ -69,18 +69,6 @@ protected:
 
 } // namespace
 
-TEST_F(Pty, WaitPromptForMAgainstLFailsThenLSucceeds) {
-    openDirect({}, false);
-    bool m = true;
-    const double s = wallSeconds([&] { m = modem.WaitPrompt("M"); });
-    EXPECT_FALSE(m);
-    EXPECT_GT(s, 3.0);
-    EXPECT_LT(s, 4.0);
-    bool l = false;
-    EXPECT_LT(wallSeconds([&] { l = modem.WaitPrompt("L"); }), 1.0);
-    EXPECT_TRUE(l);
-}
-
 TEST_F(Pty, ReadsRegistersAndTheE2prom) {
     const fs::path image =
         fs::temp_directory_path() / ("romwright-pty-image-" + std::to_string(::getpid()));
