@@ -12,13 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -909,64 +906,4 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     EXPECT_TRUE(second.completed) << second.failure;
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(PortOpened);
-}
-
-// ---- benchmark driver (bench/program_run.sh) ----------------------------------------------------
-
-namespace {
-
-// Line time the protocol cannot avoid at 960 characters/s, from the commands the modem got:
-// each 256-byte read costs its 1800 ms pause (the dump arrives within it); every other
-// exchange costs the characters the monitor sends back (echo, line end, reply, prompt).
-double protocolFloor(const Lines& trace, double probeSeconds) {
-    double seconds = probeSeconds;
-    for (const auto& line : trace) {
-        if (line == "<ESC>") {
-            seconds += 4 / 960.0;
-            continue;
-        }
-        unsigned a = 0, n = 0;
-        if (std::sscanf(line.c_str(), "RD %X,%X", &a, &n) == 2) {
-            const double dump = (7.0 * ((n + 7) / 8) + 3.0 * n + 2.0 * ((n + 7) / 8));
-            const double chars = static_cast<double>(line.size()) + 2 + dump + 2;
-            seconds += n > 10 ? std::max(1.8, chars / 960.0) : chars / 960.0;
-            continue;
-        }
-        seconds += (static_cast<double>(line.size()) + 4) / 960.0;
-    }
-    return seconds;
-}
-
-} // namespace
-
-TEST_F(ProgrammingRunSim, DISABLED_BenchThrottled) {
-    const char* env = std::getenv("ROMWRIGHT_BENCH_DIFFS");
-    const int diffs = env ? std::atoi(env) : 0;
-    image::Image modemImage = randomImage(100);
-    modemImage[0] = 0x55;
-    image::Image file = changed(modemImage, diffs, 101);
-    file[0] = 0x00; // block 0 is reread only when something in it changed
-    startSim(1, modemImage, {}, true);
-    setPatch(file);
-    const double cpu0 = rw::test::cpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    const RunReport report = go();
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const double cpu = rw::test::cpuSeconds() - cpu0;
-    finish();
-    ASSERT_TRUE(report.completed) << report.failure;
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    const auto t = trace();
-    // The first probe waits for an "M>" that a monitor in its normal state never sends;
-    // 3 s is the least the protocol allows for it.
-    const double floor = protocolFloor(t, 3.0);
-    long reads = 0;
-    for (const auto& l : t)
-        if (l.size() > 4 && l.compare(l.size() - 4, 4, ",100") == 0) ++reads;
-    std::printf("BENCH diffs=%d written=%d reads256=%ld wall=%.2f floor=%.2f ratio=%.3f "
-                "cpu=%.3f cpu_pct=%.2f maxrss_kb=%ld\n",
-                diffs, report.bytesWritten, reads, wall, floor, wall / floor, cpu,
-                100.0 * cpu / wall, u.ru_maxrss);
 }
