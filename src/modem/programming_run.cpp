@@ -270,6 +270,10 @@ bool ProgrammingRun::checkModem() {
         return refuse(kMismatchText, "Modem type mismatch",
                       "the modem's generation (" + generation + ") does not match the product");
     observer_.modemIdentified(name, generation);
+    report_.interfaceName = name;
+    report_.generation = generation;
+    // A run that only reads leaves the modem as it found it, its watchdog included.
+    if (!writes()) return true;
 
     // The watchdog of the one revision that has it running.
     const std::uint8_t revision = link_.read(kRevisionReg, 1)[0];
@@ -375,10 +379,18 @@ void ProgrammingRun::readAndPlan() {
             events();
         }
         observer_.blockDone(RunPhase::Read, b);
-        ++blocksRead;
+        if (modemBlock.ok) ++blocksRead;
     }
+    report_.bytesRead = blocksRead * kBlockSize;
     readComplete_ = blocksRead == kBlockCount && going();
     if (!readComplete_ || options_.readOnly) return;
+    if (options_.verifyOnly)
+        compareWithModem();
+    else
+        plan();
+}
+
+void ProgrammingRun::plan() {
     int planned = 0;
     for (int k = 1; k < kImageSize; ++k) {
         const auto at = static_cast<std::size_t>(k);
@@ -389,6 +401,25 @@ void ProgrammingRun::readAndPlan() {
                 {k, static_cast<std::uint8_t>(writeList_[at]), report_.modemImage[at]});
     }
     observer_.bytesPlanned(planned);
+    if (!writes()) return;
+    std::vector<int> check;
+    for (int b = 0; b < kBlockCount; ++b)
+        if (blockChanged_[static_cast<std::size_t>(b)]) check.push_back(b);
+    observer_.checkPlanned(check);
+}
+
+void ProgrammingRun::compareWithModem() {
+    // What a run would leave there: the bytes it decides, and the validity mark.
+    for (int k = 0; k < kImageSize; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        const std::uint8_t wanted = k == 0 ? kValidMark : decided_[at];
+        if (report_.modemImage[at] != wanted)
+            report_.mismatches.push_back({k, wanted, report_.modemImage[at]});
+    }
+    report_.bytesVerified = kImageSize;
+    if (!report_.mismatches.empty())
+        fail(std::to_string(report_.mismatches.size()) +
+             " byte(s) differ from what programming the file would leave");
 }
 
 void ProgrammingRun::backUp() {
@@ -439,6 +470,7 @@ void ProgrammingRun::verify() {
         const int block = kBlockSize * b;
         if (blockChanged_[static_cast<std::size_t>(b)]) {
             const ReadReply modemBlock = link_.read(address(block), kBlockSize);
+            if (modemBlock.ok) report_.bytesVerified += kBlockSize;
             // A reply that failed holds nothing worth comparing; the run fails anyway.
             for (int i = 0; i < kBlockSize && !ctx_.stopRunning; ++i) {
                 const int k = block + i;
@@ -470,39 +502,56 @@ void ProgrammingRun::validate() {
     }
 }
 
-void ProgrammingRun::reportOutcome() {
-    observer_.progressEnded();
-    RunReport& r = report_;
-    r.completed = !ctx_.stopRunning && errorCount_ == 0;
-    const std::string& failedCommand = link_.firstFailure();
-    if (!r.completed) {
-        if (!failure_.empty())
-            r.failure = failure_;
-        else if (!r.mismatches.empty())
-            r.failure =
-                std::to_string(r.mismatches.size()) + " byte(s) did not read back as written";
-        else if (!failedCommand.empty())
-            r.failure = "no proper answer to " + failedCommand;
-        else
-            r.failure = "the run was stopped";
-    }
+std::string ProgrammingRun::failureReason() const {
+    if (!failure_.empty()) return failure_;
+    if (!report_.mismatches.empty())
+        return std::to_string(report_.mismatches.size()) + " byte(s) did not read back as written";
+    if (!link_.firstFailure().empty()) return "no proper answer to " + link_.firstFailure();
+    return "the run was stopped";
+}
+
+std::string ProgrammingRun::failureDetail() const {
+    const RunReport& r = report_;
     std::vector<std::string> lines;
     if (!r.completed) {
         if (!r.mismatches.empty())
             lines = mismatchLines(r.mismatches);
-        else if (!failedCommand.empty() && failure_.empty())
-            lines.push_back("No proper answer to: " + failedCommand);
+        else if (!link_.firstFailure().empty() && failure_.empty())
+            lines.push_back("No proper answer to: " + link_.firstFailure());
         else
             lines.push_back(r.failure);
     }
     if (!r.backupPath.empty()) lines.push_back("Backup of the E2PROM as read: " + r.backupPath);
+    std::string detail;
     for (const std::string& line : lines)
-        r.detail += (r.detail.empty() ? "" : "\n") + line;
+        detail += (detail.empty() ? "" : "\n") + line;
+    return detail;
+}
 
+std::string ProgrammingRun::readFailureText() const {
+    if (options_.verifyOnly && readComplete_ && !report_.mismatches.empty())
+        return "The modem's E2PROM differs at " + std::to_string(report_.mismatches.size()) +
+               " offset(s) from what programming the file would leave there.";
+    if (report_.bytesRead == 0 && !failure_.empty())
+        return "Nothing was read from the modem: " + failure_ + ".";
+    return "Reading the modem's E2PROM failed: " + report_.failure + ".";
+}
+
+void ProgrammingRun::reportOutcome() {
+    observer_.progressEnded();
+    RunReport& r = report_;
+    r.completed = going();
+    if (!r.completed) r.failure = failureReason();
+    if (!writes()) {
+        // Nothing was programmed, so the message says what failed instead.
+        if (!r.completed) platform_.msgBox(readFailureText(), ui::Icon::Critical, ui::Buttons::OK);
+        return;
+    }
+    r.detail = failureDetail();
     if (!r.completed)
         platform_.msgBox("An error occurred while programming the E2.", ui::Icon::Critical,
                          ui::Buttons::OK, kErrorTitle, r.detail);
-    else if (writes())
+    else
         platform_.msgBox("Programming completed.", ui::Icon::Information, ui::Buttons::OK,
                          "Programming completed", r.detail);
 }

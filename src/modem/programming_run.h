@@ -38,6 +38,8 @@ struct RunOptions {
     bool raw = false;
     // Read the whole E2PROM only (command line "read"); no writes.
     bool readOnly = false;
+    // Read and compare with what a run would leave there (offset 0 as 55h); no writes.
+    bool verifyOnly = false;
     // Backup of the E2PROM as read, before the first write. Empty file: a name in backupDir.
     bool backup = true;
     std::string backupFile;
@@ -52,12 +54,16 @@ struct ByteMismatch {
 };
 
 struct RunReport {
-    bool completed = false; // "Programming completed."
-    bool started = false;   // the port was opened
-    std::string failure;    // why it did not complete (for the command line)
-    std::vector<ByteMismatch> mismatches;
-    std::vector<ByteMismatch> planned; // dry run: offset, modem (found) -> wanted
+    bool completed = false;               // "Programming completed."
+    bool started = false;                 // the port was opened
+    std::string failure;                  // why it did not complete (for the command line)
+    std::vector<ByteMismatch> mismatches; // also what a verify-only run found different
+    std::vector<ByteMismatch> planned;    // dry run: offset, modem (found) -> wanted
+    std::string interfaceName;            // as the modem reported them
+    std::string generation;
+    int bytesRead = 0; // E2PROM bytes read in the read phase
     int bytesWritten = 0;
+    int bytesVerified = 0;     // bytes compared with what they must be
     std::string backupPath;    // the backup: the E2PROM as it was before the run
     image::Image modemImage{}; // as read in the read phase (offset 0 already invalidated)
     std::string detail;        // detail of the final message box
@@ -109,13 +115,15 @@ private:
     void invalidate();
     void decideWanted();
     void readAndPlan();
+    void plan();
+    void compareWithModem();
     void backUp();
     void writeBytes();
     void verify();
     void validate();
     void reportOutcome();
 
-    bool writes() const { return !options_.dryRun && !options_.readOnly; }
+    bool writes() const { return !options_.dryRun && !options_.readOnly && !options_.verifyOnly; }
     bool rules() const { return !options_.raw; }
     bool going() const { return !ctx_.stopRunning && errorCount_ == 0; }
     std::uint16_t address(int offset) const {
@@ -126,6 +134,10 @@ private:
     // A check of the modem failed: its message, then the port is released.
     bool refuse(const std::string& text, const std::string& title, const std::string& why);
     void backupFailed(const std::string& where, const std::string& why);
+    std::string failureReason() const;
+    std::string failureDetail() const;
+    // What a run that writes nothing says when it fails: what failed, not "programming".
+    std::string readFailureText() const;
     std::string backupDir() const;
 
     ui::Platform& platform_;

@@ -1,8 +1,11 @@
-// program, read, restore and the dry run against romwright-sim over a pseudo-terminal.
-// Each full read of the E2PROM takes about a minute (32 pauses of 1.8 s before the block
-// reads), so every test here does at most two of them.
+// program, read, restore, verify and the dry run against romwright-sim over a
+// pseudo-terminal. The simulator runs unthrottled unless a test needs a run that lasts.
 #include "cli_test_support.h"
 #include "support/sim_process.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace rw::clitest {
 namespace {
@@ -73,9 +76,8 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     ASSERT_TRUE(sim.ok()) << sim.error();
 
     const std::string backup = dir / "E2MP_backup_test.bin";
-    // This run keeps the real 1800 ms pause before each dump.
-    const auto r = runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup},
-                         kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}});
+    const auto r =
+        runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup}, kRunLimit);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
     // Plain phase lines when stderr is no terminal.
@@ -260,17 +262,17 @@ CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device
         }
         sent = true;
     };
-    // The presses must land while a dump pause is still running.
+    // The presses must land while the first block is still on its way (a paced line).
     const auto r =
         runIn(dir, {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"},
-              kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}}, onStderr);
+              kRunLimit, {}, onStderr);
     EXPECT_TRUE(sent) << r.err;
     return r;
 }
 
 TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
     ScratchDir dir;
-    rw::test::SimProcess sim({"--no-throttle", "--trace", dir / "trace.txt"});
+    rw::test::SimProcess sim({"--trace", dir / "trace.txt"});
     ASSERT_TRUE(sim.ok()) << sim.error();
     const auto r = interruptWhileReading(dir, sim.device(), 2);
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -283,7 +285,7 @@ TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
 
 TEST(CliProgram, ThirdCtrlCEndsTheProgramAtOnce) {
     ScratchDir dir;
-    rw::test::SimProcess sim({"--no-throttle"});
+    rw::test::SimProcess sim({});
     ASSERT_TRUE(sim.ok()) << sim.error();
     const auto r = interruptWhileReading(dir, sim.device(), 3);
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -346,6 +348,80 @@ TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {
         runIn(dir, {"read", "--port", sim.device(), "--product", "1", "-o", out}, 20s);
     EXPECT_EQ(again.exitCode, 2);
     EXPECT_EQ(readBytes(out), toVector(img));
+}
+
+TEST(CliRead, ProgressIsOneLineOnATerminal) {
+    ScratchDir dir;
+    rw::test::SimProcess sim({"--no-throttle"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r =
+        runIn(dir, {"read", "--port", sim.device(), "--product", "1", "-o", dir / "E2MB_r.bin"},
+              kRunLimit, {}, {}, true);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Redrawn in place: the phase, the bar, the percentage, the bytes, the time left.
+    EXPECT_NE(r.err.find("\rReading   [##############################] 100%  8192/8192 bytes  "
+                         "0:00 left"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("\nReading"), std::string::npos) << r.err;
+}
+
+TEST(CliVerify, MatchingAndDifferingModemAsTextAndAsJson) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 2, "E2UB_sample.bin");
+    image::Image modem = windowImage(dir, file, "E2UB");
+    modem[0] = 0x55;
+    const struct {
+        const char* name;
+        std::vector<int> wrong;
+    } cases[] = {{"matching", {}}, {"differing", {0, 0x2A, 0x1FFF}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        image::Image held = modem;
+        std::vector<std::string> listing;
+        for (int k : c.wrong) {
+            held[static_cast<std::size_t>(k)] ^= 0x11;
+            char line[32];
+            std::snprintf(line, sizeof line, "%04X %02X -> %02X", k,
+                          held[static_cast<std::size_t>(k)], modem[static_cast<std::size_t>(k)]);
+            listing.emplace_back(line);
+        }
+        listing.push_back(std::to_string(c.wrong.size()) + " bytes differ.");
+        const std::string modemFile = writeImage(dir, held, "modem.bin");
+        rw::test::SimProcess sim({"--no-throttle", "--interface", "Utopia Phy", "--image",
+                                  modemFile, "--trace", dir / "trace.txt"});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const int status = c.wrong.empty() ? 0 : 1;
+
+        const auto text = runIn(dir, {"verify", file, "--port", sim.device()}, kRunLimit);
+        EXPECT_EQ(text.exitCode, status) << text.err;
+        EXPECT_EQ(text.outLines(), listing);
+
+        const auto json =
+            runIn(dir, {"verify", file, "--port", sim.device(), "--json", "-q"}, kRunLimit);
+        EXPECT_EQ(json.exitCode, status) << json.err;
+        EXPECT_EQ(json.err.find("Reading"), std::string::npos) << "quiet: no progress";
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+        EXPECT_EQ(o["result"].toString(), status ? "differs" : "completed") << json.out;
+        EXPECT_EQ(o["exitStatus"].toInt(), status);
+        EXPECT_EQ(o["product"].toInt(), 2);
+        EXPECT_EQ(o["device"].toString().toStdString(), sim.device());
+        EXPECT_EQ(o["interface"].toString(), "Utopia Phy");
+        EXPECT_EQ(o["generation"].toString(), "B");
+        EXPECT_EQ(o["bytesRead"].toInt(), 8192);
+        EXPECT_EQ(o["bytesWritten"].toInt(), 0);
+        EXPECT_EQ(o["bytesVerified"].toInt(), 8192);
+        EXPECT_EQ(o["backup"].isNull(), true);
+        const QJsonArray failed = o["failed"].toArray();
+        ASSERT_EQ(failed.size(), static_cast<qsizetype>(c.wrong.size()));
+        if (!c.wrong.empty()) {
+            EXPECT_EQ(failed[1].toObject()["offset"].toString(), "002A");
+            EXPECT_EQ(o["messages"].toArray().size(), 1);
+            EXPECT_NE(o["failure"].toString().toStdString().find("3 byte(s) differ"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(countTrace(dir / "trace.txt", [](auto& l) { return l.rfind("WR", 0) == 0; }), 0);
+    }
 }
 
 TEST(CliRestore, BringsTheFilesBytesBackExactly) {

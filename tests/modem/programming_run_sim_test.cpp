@@ -13,13 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -214,7 +211,7 @@ protected:
         modem = std::make_unique<ModemModule>(*platform);
         if (!throttle) {
             // The simulator answers at once: keep the waits short so failures cost little.
-            modem->ReadingTimer().setInterval(20);
+            modem->longReadExtraMs = 0;
             modem->waitPromptLimit = modem->readLimit = modem->writeLimit = 1;
         }
         Abort.setVisible(false);
@@ -809,17 +806,90 @@ TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
 }
 
 TEST_F(ProgrammingRunSim, ReadOnlyReadsEverythingAndWritesNothing) {
-    // A Utopia product accepts a repeater.
+    // A Utopia product accepts a repeater; the revision whose watchdog a run switches off
+    // keeps it running: a read sends no WR at all.
     const image::Image modemImage = randomImage(38);
-    startSim(2, modemImage, {"--interface", "T1/E1 repeater"});
+    startSim(4, modemImage, {"--interface", "T1/E1 repeater", "--revision", "50"});
     RunOptions options;
     options.readOnly = true;
     const RunReport report = finishRun(std::nullopt, options);
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_TRUE(report.modemImage == modemImage);
+    EXPECT_EQ(report.bytesRead, image::kImageSize);
+    EXPECT_EQ(report.interfaceName, "T1/E1 repeater");
+    EXPECT_EQ(report.generation, "B+");
     EXPECT_TRUE(writeLines(trace()).empty());
     EXPECT_EQ(form->sends, 0);
     EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(ProgrammingRunSim, VerifyComparesWithWhatARunWouldLeaveAndWritesNothing) {
+    // What a run leaves: the file with the window's override, the watchdog bit, the PHY
+    // bytes, and 55h at offset 0.
+    const image::Image file = randomImage(40);
+    const struct {
+        const char* name;
+        std::vector<int> wrong; // offsets where the modem differs from what a run leaves
+    } cases[] = {{"matching", {}}, {"differing", {0, 5, 597, 614, 0x1FFF}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::array<std::uint8_t, 5> phy{0x01, 0x02, 0x03, 0x04, 0x05};
+        const auto override5 = static_cast<std::uint8_t>(file[5] ^ 0x0F);
+        mode = 3;
+        run.WatchdogEnabled = false;
+        cm.ClearOverrides();
+        cm.OverrideTable[6] = override5;
+        cm.PhyBytes = phy;
+        image::Image modemImage = decided(file);
+        modemImage[0] = 0x55;
+        for (int k : c.wrong)
+            modemImage[static_cast<std::size_t>(k)] ^= 0x40;
+        startSim(3, modemImage);
+        run.WatchdogEnabled = false;
+        form->phy = phy;
+        form->overrides[6] = override5;
+        RunOptions options;
+        options.verifyOnly = true;
+        const RunReport report = finishRun(file, options);
+        EXPECT_EQ(report.completed, c.wrong.empty()) << report.failure;
+        std::vector<int> found;
+        for (const ByteMismatch& m : report.mismatches) {
+            found.push_back(m.offset);
+            EXPECT_EQ(m.found, m.wanted ^ 0x40) << m.offset;
+        }
+        EXPECT_EQ(found, c.wrong);
+        EXPECT_EQ(report.bytesVerified, image::kImageSize);
+        EXPECT_TRUE(writeLines(trace()).empty());
+        if (c.wrong.empty()) {
+            EXPECT_TRUE(boxes().empty());
+        } else {
+            ASSERT_EQ(boxes().size(), 1u);
+            expectBox(0,
+                      "The modem's E2PROM differs at 5 offset(s) from what programming the "
+                      "file would leave there.",
+                      "Romwright");
+        }
+        expectReleased();
+    }
+}
+
+TEST_F(ProgrammingRunSim, GarbledDumpFailsTheReadInsteadOfGivingAWrongByte) {
+    // One character inserted, dropped or replaced in the tenth block's dump.
+    for (const char* kind : {"insert,10", "drop,10", "replace,10"}) {
+        SCOPED_TRACE(kind);
+        startSim(1, randomImage(41), {"--garble", kind});
+        RunOptions options;
+        options.readOnly = true;
+        const RunReport report = finishRun(std::nullopt, options);
+        EXPECT_FALSE(report.completed);
+        EXPECT_EQ(report.bytesRead, 9 * image::kBlockSize);
+        // What failed is said, not "programming": nothing was programmed.
+        ASSERT_EQ(boxes().size(), 2u);
+        expectBox(0, "Could not communicate with local modem properly.", "Communication Error");
+        expectBox(1, "Reading the modem's E2PROM failed: no proper answer to RD 9900,100.",
+                  "Romwright");
+        EXPECT_TRUE(writeLines(trace()).empty());
+    }
 }
 
 // ---- the port as the main window opens it ----------------------------------------------------
@@ -851,64 +921,4 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     EXPECT_TRUE(second.completed) << second.failure;
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(PortOpened);
-}
-
-// ---- benchmark driver (bench/program_run.sh) ----------------------------------------------------
-
-namespace {
-
-// Line time the protocol cannot avoid at 960 characters/s, from the commands the modem got:
-// each 256-byte read costs its 1800 ms pause (the dump arrives within it); every other
-// exchange costs the characters the monitor sends back (echo, line end, reply, prompt).
-double protocolFloor(const Lines& trace, double probeSeconds) {
-    double seconds = probeSeconds;
-    for (const auto& line : trace) {
-        if (line == "<ESC>") {
-            seconds += 4 / 960.0;
-            continue;
-        }
-        unsigned a = 0, n = 0;
-        if (std::sscanf(line.c_str(), "RD %X,%X", &a, &n) == 2) {
-            const double dump = (7.0 * ((n + 7) / 8) + 3.0 * n + 2.0 * ((n + 7) / 8));
-            const double chars = static_cast<double>(line.size()) + 2 + dump + 2;
-            seconds += n > 10 ? std::max(1.8, chars / 960.0) : chars / 960.0;
-            continue;
-        }
-        seconds += (static_cast<double>(line.size()) + 4) / 960.0;
-    }
-    return seconds;
-}
-
-} // namespace
-
-TEST_F(ProgrammingRunSim, DISABLED_BenchThrottled) {
-    const char* env = std::getenv("ROMWRIGHT_BENCH_DIFFS");
-    const int diffs = env ? std::atoi(env) : 0;
-    image::Image modemImage = randomImage(100);
-    modemImage[0] = 0x55;
-    image::Image file = changed(modemImage, diffs, 101);
-    file[0] = 0x00; // block 0 is reread only when something in it changed
-    startSim(1, modemImage, {}, true);
-    setPatch(file);
-    const double cpu0 = rw::test::cpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    const RunReport report = go();
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const double cpu = rw::test::cpuSeconds() - cpu0;
-    finish();
-    ASSERT_TRUE(report.completed) << report.failure;
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    const auto t = trace();
-    // The first probe waits for an "M>" that a monitor in its normal state never sends;
-    // 3 s is the least the protocol allows for it.
-    const double floor = protocolFloor(t, 3.0);
-    long reads = 0;
-    for (const auto& l : t)
-        if (l.size() > 4 && l.compare(l.size() - 4, 4, ",100") == 0) ++reads;
-    std::printf("BENCH diffs=%d written=%d reads256=%ld wall=%.2f floor=%.2f ratio=%.3f "
-                "cpu=%.3f cpu_pct=%.2f maxrss_kb=%ld\n",
-                diffs, report.bytesWritten, reads, wall, floor, wall / floor, cpu,
-                100.0 * cpu / wall, u.ru_maxrss);
 }
