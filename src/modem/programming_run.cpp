@@ -469,6 +469,7 @@ void ProgrammingRun::reportOutcome() {
     if (!r.backupPath.empty()) lines.push_back("Backup of the E2PROM as read: " + r.backupPath);
     for (const std::string& line : lines)
         r.detail += (r.detail.empty() ? "" : "\n") + line;
+    observer_.outcomeDecided(r);
 
     if (!r.completed)
         platform_.msgBox("An error occurred while programming the E2.", ui::Icon::Critical,
