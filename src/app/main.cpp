@@ -2,6 +2,7 @@
 // main window of the product with its configuration window, port dialog, reserved-area
 // editor and About box. The windows are the same models the tests drive; FormView draws them.
 #include "app/main_form.h"
+#include "app/run_progress.h"
 #include "app/welcome_form.h"
 #include "config/band_plan.h"
 #include "modem/modem_module.h"
@@ -9,12 +10,16 @@
 #include "ui/widgets/band_strip.h"
 #include "ui/widgets/form_view.h"
 #include "ui/widgets/qt_platform.h"
+#include "ui/widgets/run_panel.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
 #include <QIcon>
+#include <QProgressBar>
 #include <QSettings>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -144,6 +149,13 @@ private:
         welcomeView_->setDefaultButton(welcome_.Continue);
         mainView_ = std::make_unique<rw::ui::FormView>(mainForm_);
         mainView_->onCloseByFrame = [this] { mainForm_.closedByFrame(); };
+        if (rw::app::RunProgress* progress = mainForm_.runProgress())
+            mainView_->addPanel(new rw::ui::RunPanel(
+                *progress,
+                qobject_cast<QProgressBar*>(mainView_->widgetFor(&mainForm_.ProgressBar))));
+        mainForm_.openFolder = [](const std::string& folder) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+        };
         userView_ = std::make_unique<rw::ui::FormView>(mainForm_.userForm());
         userView_->onCloseByFrame = [this] { mainForm_.userForm().closedByFrame(); };
         aboutView_ = std::make_unique<rw::ui::FormView>(mainForm_.about());

@@ -770,7 +770,10 @@ bool FormView::handleKeyPress(TextBox& box, QWidget* w, QKeyEvent* ke) {
 
 bool FormView::eventFilter(QObject* watched, QEvent* e) {
     Control* c = controlOf(watched);
-    if (!c) return QWidget::eventFilter(watched, e);
+    if (!c) {
+        panelShownOrHidden(watched, e);
+        return QWidget::eventFilter(watched, e);
+    }
     switch (e->type()) {
     case QEvent::FocusIn:
         focusIn(c, static_cast<QFocusEvent*>(e)->reason());

@@ -139,6 +139,8 @@ private:
     void planProblems(std::vector<std::string>& out) const;
     bool stepCarrier(Control* c, bool up);
     void setupDocument(DocumentWindow& doc);
+    // A panel came or went: the window takes its size. False for other events.
+    bool panelShownOrHidden(QObject* watched, QEvent* e);
     void refreshTitle();
     void refreshStatus();
     void refreshMenus();
@@ -194,6 +196,7 @@ private:
     QMenuBar* menuBar_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::vector<QWidget*> statusLabels_;
+    std::vector<QObject*> panels_;
     struct MenuAction {
         MenuCommand command;
         QAction* action = nullptr;
