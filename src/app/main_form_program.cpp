@@ -46,10 +46,6 @@ private:
     bool summarised_ = false;
 };
 
-std::string bytesText(int n) {
-    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
-}
-
 } // namespace
 
 void MainForm::wireProgramming() {

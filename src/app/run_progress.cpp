@@ -15,15 +15,15 @@ constexpr int kBlocks = image::kBlockCount;
 // written byte's exchange is a few characters, a block's dump over a thousand).
 constexpr double kWritePerRead = 0.01;
 
-std::string bytesText(int n) {
-    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
-}
-
 std::string ofText(int done, int all) {
     return std::to_string(done) + " of " + std::to_string(all);
 }
 
 } // namespace
+
+std::string bytesText(int n) {
+    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
 
 std::string durationText(std::chrono::seconds s) {
     const long long t = std::max<long long>(0, s.count());
@@ -229,9 +229,11 @@ std::string RunProgress::summary(bool aborted) const {
             lines.push_back(bytesText(r.bytesWritten) + " written and verified.");
     } else {
         lines.push_back(outcomeLine(aborted));
-        lines.push_back(s_.invalidated ? "The modem's E2 is marked invalid until a programming "
-                                         "run completes: program it again, or restore the backup."
-                                       : "Nothing was written to the modem: its E2 is as it was.");
+        lines.push_back(s_.invalidated
+                            ? "The modem's E2 is marked invalid until a programming run "
+                              "completes: program it again, or restore " +
+                                  std::string(r.backupPath.empty() ? "a" : "the") + " backup."
+                            : "Nothing was written to the modem: its E2 is as it was.");
         lines.push_back("");
         if (s_.writes && s_.planned) {
             const auto verify =

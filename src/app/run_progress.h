@@ -105,6 +105,8 @@ private:
     } s_;
 };
 
+// "1 byte", "12 bytes".
+std::string bytesText(int n);
 // "41 s", "1 min 5 s", "1 h 2 min".
 std::string durationText(std::chrono::seconds s);
 

@@ -71,12 +71,15 @@ RunPanel::RunPanel(app::RunProgress& progress, QProgressBar* bar, QWidget* paren
     auto* steps = new QVBoxLayout(stepsArea_);
     steps->setContentsMargins(0, 0, 0, 0);
     steps->setSpacing(1);
-    columns->addWidget(stepsArea_, 3);
+    // The columns keep their shares whatever their texts, so that nothing moves as they change.
+    stepsArea_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    columns->addWidget(stepsArea_, 5);
     figuresArea_ = new QWidget(box_);
     auto* figures = new QFormLayout(figuresArea_);
     figures->setContentsMargins(0, 0, 0, 0);
     figures->setVerticalSpacing(3);
-    columns->addWidget(figuresArea_, 2, Qt::AlignTop);
+    figuresArea_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    columns->addWidget(figuresArea_, 4, Qt::AlignTop);
     done_ = addFigure(QStringLiteral("Progress"));
     toWrite_ = addFigure(QStringLiteral("Bytes to write"));
     written_ = addFigure(QStringLiteral("Bytes written"));
@@ -171,10 +174,12 @@ void RunPanel::refreshSteps() {
 }
 
 void RunPanel::refreshFigures() {
-    done_->setText(progress_.busy() ? QStringLiteral("connecting...")
-                                    : QStringLiteral("%1 %").arg(progress_.percent()));
+    const bool connecting =
+        !progress_.steps().empty() && progress_.steps().front().state == StepState::Current;
+    done_->setText(connecting ? QStringLiteral("connecting...")
+                              : QStringLiteral("%1 %").arg(progress_.percent()));
     const std::optional<int> planned = progress_.bytesToWrite();
-    toWrite_->setText(planned ? QString::number(*planned) : QStringLiteral("known after reading"));
+    toWrite_->setText(planned ? QString::number(*planned) : QStringLiteral("after reading"));
     written_->setText(QString::number(progress_.bytesWritten()));
     elapsed_->setText(timeText(progress_.elapsed()));
     bool atLeast = false;
@@ -182,7 +187,7 @@ void RunPanel::refreshFigures() {
     if (progress_.outcomeKnown())
         left_->setText(QStringLiteral("\u2013"));
     else if (!left)
-        left_->setText(QStringLiteral("estimated after the first block"));
+        left_->setText(QStringLiteral("estimating..."));
     else
         left_->setText((atLeast ? QStringLiteral("at least ") : QStringLiteral("about ")) +
                        timeText(*left));
