@@ -164,7 +164,8 @@ void FormView::refreshStatus() {
         // The last result is read in full where it can be; the path gives way (it is shortened
         // in the middle).
         if (i == 3)
-            l->setMinimumWidth(std::min(l->fontMetrics().horizontalAdvance(t) + 10, width() / 2));
+            l->setMinimumWidth(
+                std::min(l->fontMetrics().horizontalAdvance(t) + 10, width() * 3 / 5));
     }
 }
 
