@@ -222,9 +222,9 @@ std::string RunProgress::summary(bool aborted) const {
     std::vector<std::string> lines;
     if (r.completed) {
         if (!s_.writes)
-            lines.push_back("All 32 blocks read.");
+            lines.emplace_back("All 32 blocks read.");
         else if (r.bytesWritten == 0)
-            lines.push_back("No byte differed: only the validity mark was written.");
+            lines.emplace_back("No byte differed: only the validity mark was written.");
         else
             lines.push_back(bytesText(r.bytesWritten) + " written and verified.");
     } else {
@@ -234,7 +234,7 @@ std::string RunProgress::summary(bool aborted) const {
                               "completes: program it again, or restore " +
                                   std::string(r.backupPath.empty() ? "a" : "the") + " backup."
                             : "Nothing was written to the modem: its E2 is as it was.");
-        lines.push_back("");
+        lines.emplace_back();
         if (s_.writes && s_.planned) {
             const auto verify =
                 std::find_if(s_.steps.begin(), s_.steps.end(),
