@@ -109,12 +109,18 @@ void RunPanel::refresh() {
         const bool busy = progress_.busy();
         if (busy && bar_->maximum() != 0) bar_->setRange(0, 0);
         if (!busy && bar_->maximum() == 0) bar_->setRange(0, 100);
+        // The window's bar counts the blocks of the three phases of a programming run; a read
+        // has one, so its bar shows the read's own share, as the panel does.
+        if (!busy && !progress_.writes()) bar_->setValue(progress_.percent());
     }
     box_->setTitle(progress_.writes() ? QStringLiteral("Programming the modem")
                                       : QStringLiteral("Reading the modem"));
+    // A read of the modem writes nothing: no byte counts.
     auto* figures = static_cast<QFormLayout*>(figuresArea_->layout());
-    figures->setRowVisible(toWrite_, progress_.writes());
-    figures->setRowVisible(written_, progress_.writes());
+    for (QLabel* value : {toWrite_, written_}) {
+        value->setVisible(progress_.writes());
+        figures->labelForField(value)->setVisible(progress_.writes());
+    }
     refreshSteps();
     refreshFigures();
     // Shown once filled in: the window takes the panel's size as it comes.
