@@ -2,6 +2,7 @@
 // main window of the product with its configuration window, port dialog, reserved-area
 // editor and About box. The windows are the same models the tests drive; FormView draws them.
 #include "app/main_form.h"
+#include "app/run_progress.h"
 #include "app/welcome_form.h"
 #include "config/band_plan.h"
 #include "modem/modem_module.h"
@@ -9,12 +10,16 @@
 #include "ui/widgets/band_strip.h"
 #include "ui/widgets/form_view.h"
 #include "ui/widgets/qt_platform.h"
+#include "ui/widgets/run_panel.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
 #include <QIcon>
+#include <QProgressBar>
 #include <QSettings>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -59,116 +64,147 @@ QString recentKey(const std::string& modeCode) {
     return QStringLiteral("recent/") + QString::fromStdString(modeCode);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    // The same data folder as the command line (backups). No display name: Qt would
-    // append it to every window caption.
+// The application's look and names, once.
+void setUpApplication() {
+    // The same data folder as the command line (backups). No display name: Qt would append
+    // it to every window caption.
     QApplication::setApplicationName(QStringLiteral("Romwright"));
     // The program ends through its windows' own rules (exit question, welcome closed), not
     // because no window happens to be visible between two of them.
     QApplication::setQuitOnLastWindowClosed(false);
     rw::ui::applyWindowStyle();
     QApplication::setWindowIcon(QIcon(rw::ui::modemPicture(64, 64)));
+}
 
-    // Qt has taken its own options out; the rest is the command line, joined by blanks.
+// Qt has taken its own options out; the rest is the command line, joined by blanks.
+std::string commandLineOfProcess() {
     std::vector<std::string> args;
     const QStringList qargs = QApplication::arguments();
     for (qsizetype i = 1; i < qargs.size(); ++i)
         args.push_back(qargs[i].toStdString());
-    const std::string commandLine =
-        rw::app::commandLineFromArgs(args, QDir::currentPath().toStdString());
+    return rw::app::commandLineFromArgs(args, QDir::currentPath().toStdString());
+}
 
-    rw::ui::QtPlatform platform(std::make_unique<rw::ui::QtSerialPort>());
-    bool running = false;
-    auto endProgram = [&] {
+// The windows of the program and their views. Views are declared after the windows they draw,
+// so that they go first.
+class GuiProgram {
+public:
+    GuiProgram()
+        : platform_(std::make_unique<rw::ui::QtSerialPort>()),
+          mainForm_(platform_, welcome_, [this](int mode, rw::config::FormContext& ctx) {
+              return makeConfigForm(mode, ctx);
+          }) {
+        mainForm_.wireProgramming();
+        mainForm_.onQuit = [this] { endProgram(); };
+        makeViews();
+        welcome_.onShowMain = [this] { showMain(); };
+    }
+    ~GuiProgram() {
+        // The configuration window's view goes before the window, which the main window owns.
+        stripConnections_.clear();
+        configView_.reset();
+    }
+    GuiProgram(const GuiProgram&) = delete;
+    GuiProgram& operator=(const GuiProgram&) = delete;
+
+    int run(const std::string& commandLine) {
+        welcome_.Form_Load(commandLine);
+        if (mainForm_.quitRequested()) return 0;
+        running_ = true;
+        const int rc = QApplication::exec();
+        running_ = false;
+        return rc;
+    }
+
+private:
+    void endProgram() {
         // Inside a long operation (a programming run, the port dialog's wait) the program
         // ends at once; the operation does not go on.
-        if (platform.loop().depth() > 0) {
+        if (platform_.loop().depth() > 0) {
             std::fflush(nullptr);
             std::_Exit(0);
         }
-        if (running) QCoreApplication::exit(0);
-    };
+        if (running_) QCoreApplication::exit(0);
+    }
 
     // The configuration window is made by the main window's start; its view with it, drawn
     // from the window's arrangement, opened beside the main window and remembered.
-    std::unique_ptr<rw::ui::FormView> configView;
-    std::vector<rw::ui::Connection> stripConnections;
-    QWidget* mainWindow = nullptr;
-    auto factory = [&configView, &stripConnections, &mainWindow,
-                    inner = rw::app::defaultConfigFactory()](int mode,
-                                                             rw::config::FormContext& ctx) {
-        auto form = inner(mode, ctx);
-        if (form) {
-            if (const rw::ui::LayoutPlan* plan = form->layoutPlan())
-                configView = std::make_unique<rw::ui::FormView>(*form, *plan);
-            else
-                configView = std::make_unique<rw::ui::FormView>(*form);
-            configView->onCloseByFrame = [f = form.get()] { f->hide(); };
-            configView->setAnchor(mainWindow);
-            configView->setRememberGeometry(true);
-            stripConnections = addBandStrip(*configView, *form);
-        }
+    std::unique_ptr<rw::config::ConfigForm> makeConfigForm(int mode, rw::config::FormContext& ctx) {
+        auto form = rw::app::defaultConfigFactory()(mode, ctx);
+        if (!form) return form;
+        if (const rw::ui::LayoutPlan* plan = form->layoutPlan())
+            configView_ = std::make_unique<rw::ui::FormView>(*form, *plan);
+        else
+            configView_ = std::make_unique<rw::ui::FormView>(*form);
+        configView_->onCloseByFrame = [f = form.get()] { f->hide(); };
+        configView_->setAnchor(mainView_.get());
+        configView_->setRememberGeometry(true);
+        stripConnections_ = addBandStrip(*configView_, *form);
         return form;
-    };
-
-    rw::app::WelcomeForm welcome;
-    rw::app::MainForm mainForm(platform, welcome, factory);
-    mainForm.wireProgramming();
-    mainForm.onQuit = endProgram;
-
-    {
-        rw::ui::FormView welcomeView(welcome);
-        welcomeView.onCloseByFrame = endProgram;
-        welcomeView.setDefaultButton(welcome.Continue);
-        rw::ui::FormView mainView(mainForm);
-        mainView.onCloseByFrame = [&] { mainForm.closedByFrame(); };
-        mainWindow = &mainView;
-        rw::ui::FormView userView(mainForm.userForm());
-        userView.onCloseByFrame = [&] { mainForm.userForm().closedByFrame(); };
-        rw::ui::FormView aboutView(mainForm.about());
-        aboutView.onCloseByFrame = [&] { mainForm.about().closedByFrame(); };
-        std::unique_ptr<rw::ui::FormView> portView;
-        if (rw::modem::ModemModule* modem = mainForm.modem()) {
-            portView = std::make_unique<rw::ui::FormView>(modem->comPortForm());
-            portView->onCloseByFrame = [modem] { modem->comPortForm().closedByFrame(); };
-            portView->setDefaultButton(modem->comPortForm().OKCommand);
-            portView->setFocusOnShow(modem->comPortForm().ComPort);
-        }
-
-        // Recent files are kept per product, across runs.
-        rw::ui::Connection recentSaver;
-        welcome.onShowMain = [&] {
-            const QString key = [&] {
-                const rw::image::Product* p = rw::image::productForMode(welcome.CurrentMode);
-                return recentKey(p ? p->modeCode : "");
-            }();
-            std::vector<std::string> files;
-            for (const QString& f : QSettings().value(key).toStringList())
-                files.push_back(f.toStdString());
-            mainForm.setRecentFiles(files);
-            recentSaver = mainForm.documentChanged.connect([&mainForm, key] {
-                QStringList list;
-                for (const std::string& f : mainForm.recentFiles())
-                    list << QString::fromStdString(f);
-                QSettings().setValue(key, list);
-            });
-            mainForm.Form_Load();
-        };
-        welcome.Form_Load(commandLine);
-        if (mainForm.quitRequested()) {
-            stripConnections.clear();
-            configView.reset();
-            return 0;
-        }
-        running = true;
-        const int rc = QApplication::exec();
-        running = false;
-        // Views go before the windows they draw.
-        stripConnections.clear();
-        configView.reset();
-        return rc;
     }
+
+    void makeViews() {
+        welcomeView_ = std::make_unique<rw::ui::FormView>(welcome_);
+        welcomeView_->onCloseByFrame = [this] { endProgram(); };
+        welcomeView_->setDefaultButton(welcome_.Continue);
+        mainView_ = std::make_unique<rw::ui::FormView>(mainForm_);
+        mainView_->onCloseByFrame = [this] { mainForm_.closedByFrame(); };
+        if (rw::app::RunProgress* progress = mainForm_.runProgress())
+            mainView_->addPanel(new rw::ui::RunPanel(
+                *progress,
+                qobject_cast<QProgressBar*>(mainView_->widgetFor(&mainForm_.ProgressBar))));
+        mainForm_.openFolder = [](const std::string& folder) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+        };
+        userView_ = std::make_unique<rw::ui::FormView>(mainForm_.userForm());
+        userView_->onCloseByFrame = [this] { mainForm_.userForm().closedByFrame(); };
+        aboutView_ = std::make_unique<rw::ui::FormView>(mainForm_.about());
+        aboutView_->onCloseByFrame = [this] { mainForm_.about().closedByFrame(); };
+        if (rw::modem::ModemModule* modem = mainForm_.modem()) {
+            portView_ = std::make_unique<rw::ui::FormView>(modem->comPortForm());
+            portView_->onCloseByFrame = [modem] { modem->comPortForm().closedByFrame(); };
+            portView_->setDefaultButton(modem->comPortForm().OKCommand);
+            portView_->setFocusOnShow(modem->comPortForm().ComPort);
+        }
+    }
+
+    // Recent files are kept per product, across runs.
+    void showMain() {
+        const rw::image::Product* p = rw::image::productForMode(welcome_.CurrentMode);
+        const QString key = recentKey(p ? p->modeCode : "");
+        std::vector<std::string> files;
+        for (const QString& f : QSettings().value(key).toStringList())
+            files.push_back(f.toStdString());
+        mainForm_.setRecentFiles(files);
+        recentSaver_ = mainForm_.documentChanged.connect([this, key] {
+            QStringList list;
+            for (const std::string& f : mainForm_.recentFiles())
+                list << QString::fromStdString(f);
+            QSettings().setValue(key, list);
+        });
+        mainForm_.Form_Load();
+    }
+
+    rw::ui::QtPlatform platform_;
+    rw::app::WelcomeForm welcome_;
+    rw::app::MainForm mainForm_;
+    bool running_ = false;
+    std::unique_ptr<rw::ui::FormView> welcomeView_;
+    std::unique_ptr<rw::ui::FormView> mainView_;
+    std::unique_ptr<rw::ui::FormView> userView_;
+    std::unique_ptr<rw::ui::FormView> aboutView_;
+    std::unique_ptr<rw::ui::FormView> portView_;
+    std::unique_ptr<rw::ui::FormView> configView_;
+    std::vector<rw::ui::Connection> stripConnections_;
+    rw::ui::Connection recentSaver_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    setUpApplication();
+    const std::string commandLine = commandLineOfProcess();
+    GuiProgram program;
+    return program.run(commandLine);
 }

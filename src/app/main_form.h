@@ -29,6 +29,8 @@ struct RunReport;
 
 namespace rw::app {
 
+class RunProgress;
+
 class MainForm : public ui::Form, public config::MainWindowHooks, public ui::DocumentWindow {
 public:
     using ConfigFactory =
@@ -70,7 +72,9 @@ public:
     void Dump_Click();
     void User_Click();
     void AboutCommand_Click();
-    void Abort_Click() { run.StopRunning = true; }
+    // Stops the run at its next step; a run still waiting for its port gives up as Cancel
+    // would.
+    void Abort_Click();
     // Exit button: false when the user cancelled and the program goes on.
     bool ExitCommand_Click();
     // The window closed by its frame: always ends the program.
@@ -94,8 +98,9 @@ public:
     // written to the modem. True when the file was written.
     bool ReadModemToFile();
     // "Restore backup...": a saved image opened as the Open command opens it, then written
-    // into the modem exactly as it is (no window overrides). True when the run completed.
-    bool RestoreBackup();
+    // into the modem exactly as it is (no window overrides). The dialog proposes `proposed`,
+    // or the backup folder. True when the run completed.
+    bool RestoreBackup(const std::string& proposed = {});
     // The Open command on a file given by the user outside the dialog (dropped, or picked
     // from the recent files): the dialog's filter and the command's own checks apply.
     // True when the file was loaded.
@@ -130,6 +135,9 @@ public:
     // (replaceable so that tests use their own folder).
     std::function<std::string()> currentDirectory;
     std::function<void(const std::string&)> setCurrentDirectory;
+    // Opens a folder in the desktop's file manager (the GUI sets it; the final message of a
+    // run then offers to open the backup's folder).
+    std::function<void(const std::string& folder)> openFolder;
     // Where the programming run keeps its backups (wireProgramming's default when empty:
     // the application's data folder).
     std::string backupDir;
@@ -140,6 +148,8 @@ public:
     // the Read and Restore tools with their options.
     modem::RunReport runModem(modem::RunOptions options);
     modem::ModemModule* modem() const { return modem_.get(); }
+    // What the window shows of the run under way (wireProgramming makes it).
+    RunProgress* runProgress() const { return progress_.get(); }
 
 private:
     void setLoading(bool on);
@@ -152,6 +162,10 @@ private:
     void setResult(const std::string& text);
     // A run of the modem link is under way (the progress display is up).
     bool modemBusy() const { return Status.visible(); }
+    // What the run's last message carries under its text.
+    ui::MessageExtras runSummary();
+    // The status bar's line for a programming run.
+    std::string programResult(const modem::RunReport& report) const;
 
     ui::Platform& platform_;
     WelcomeForm& welcome_;
@@ -173,6 +187,9 @@ private:
     std::shared_ptr<modem::DefaultPortStore> portStore_;
     std::shared_ptr<modem::ModemModule> modem_;
     std::shared_ptr<modem::ControlsDisplay> display_;
+    std::shared_ptr<RunProgress> progress_;
+    bool abortPressed_ = false;     // in the run under way
+    bool restoreRequested_ = false; // by the run's last message
 };
 
 // The configuration windows of the product (config::ConfigForm::create).

@@ -6,6 +6,7 @@
 #include "modem/programming_run.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace rw::app {
 
@@ -133,12 +134,12 @@ bool MainForm::ReadModemToFile() {
     return true;
 }
 
-bool MainForm::RestoreBackup() {
+bool MainForm::RestoreBackup(const std::string& proposed) {
     if (!modem_ || !configForm_ || modemBusy()) return false;
     const std::string& fb = run.FileBegining;
     const std::string folder = backupDir.empty() ? modem::defaultBackupDir() : backupDir;
     auto chosen = platform_.fileDialog().showOpen("Patch File (" + fb + "*.bin) |" + fb + "*.bin",
-                                                  folder + "/");
+                                                  proposed.empty() ? folder + "/" : proposed);
     if (!chosen || !openPath(*chosen)) return false;
     modem::RunOptions options;
     options.raw = true;
@@ -146,6 +147,9 @@ bool MainForm::RestoreBackup() {
     setResult(report.completed ? "Restored " + documentName() + ", " +
                                      std::to_string(report.bytesWritten) + " bytes written"
                                : "Restoring " + documentName() + " failed");
+    // Asked again by the failed run's message: the same file (this run's own backup holds
+    // the E2 as the failure left it).
+    if (std::exchange(restoreRequested_, false)) return RestoreBackup(*chosen);
     return report.completed;
 }
 

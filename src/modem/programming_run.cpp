@@ -542,12 +542,13 @@ void ProgrammingRun::reportOutcome() {
     RunReport& r = report_;
     r.completed = going();
     if (!r.completed) r.failure = failureReason();
+    if (writes()) r.detail = failureDetail();
+    observer_.outcomeDecided(r);
     if (!writes()) {
         // Nothing was programmed, so the message says what failed instead.
         if (!r.completed) platform_.msgBox(readFailureText(), ui::Icon::Critical, ui::Buttons::OK);
         return;
     }
-    r.detail = failureDetail();
     if (!r.completed)
         platform_.msgBox("An error occurred while programming the E2.", ui::Icon::Critical,
                          ui::Buttons::OK, kErrorTitle, r.detail);

@@ -28,12 +28,12 @@ void ControlsDisplay::phaseStarted(RunPhase phase, bool /*working*/) {
     switch (phase) {
     case RunPhase::Connect:
         dump_.setEnabled(false);
+        abort_.setVisible(true);
         if (showConnecting_) showConnecting_();
         break;
     case RunPhase::Read:
         bar_.setValue(4);
         status_.setCaption("Reading");
-        abort_.setVisible(true);
         break;
     case RunPhase::Write:
         status_.setCaption("Writing");
@@ -57,6 +57,8 @@ void ControlsDisplay::progressEnded() {
 }
 
 void ControlsDisplay::finished(const RunReport& /*report*/) {
+    // Also after a run that ended before its work (no port, a modem refused).
+    abort_.setVisible(false);
     dump_.setEnabled(true);
     if (hideProgress_) hideProgress_();
 }

@@ -44,14 +44,16 @@ public:
     virtual void byteWritten(int /*offset*/) {}
     // The run's work is over; its last message follows.
     virtual void progressEnded() {}
+    // What the last message will say is decided (the report but for the port's release).
+    virtual void outcomeDecided(const RunReport& /*report*/) {}
     // The port is released and the run is over.
     virtual void finished(const RunReport& /*report*/) {}
 };
 
 // The main window's controls as an observer: "&Program" disabled during the run, the phase
 // in the status line, the bar from 4 at the start of reading up by one for every block of
-// each of the three phases (exactly 100 on a complete run), and Abort shown while reading,
-// writing and checking.
+// each of the three phases (exactly 100 on a complete run), and Abort shown from the start
+// until the work is over.
 class ControlsDisplay : public RunObserver {
 public:
     ControlsDisplay(ui::Button& dump, ui::Button& abort, ui::Label& status, ui::ProgressBar& bar,
@@ -104,6 +106,10 @@ public:
     void progressEnded() override {
         for (auto* o : observers_)
             o->progressEnded();
+    }
+    void outcomeDecided(const RunReport& report) override {
+        for (auto* o : observers_)
+            o->outcomeDecided(report);
     }
     void finished(const RunReport& report) override {
         for (auto* o : observers_)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace rw::ui {
 
@@ -18,12 +19,26 @@ enum class Answer { OK, Cancel, Yes, No, Retry };
 // The program's own title, carried by every message without a title of its own.
 inline constexpr const char* kProgramTitle = "Romwright";
 
+// A command of the program's own offered in a message box beside its standard buttons.
+struct MessageAction {
+    std::string caption; // "Open backup folder"
+    std::function<void()> run;
+    bool closes = true; // the box closes after the command (the first standard button's answer)
+};
+
+// What a message may carry beyond its text: a summary shown under it, and commands.
+struct MessageExtras {
+    std::string summary;
+    std::vector<MessageAction> actions;
+};
+
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     // `detail` is extra text shown on request (failure reports); it never replaces `text`.
     virtual Answer show(const std::string& text, Icon icon, Buttons buttons,
-                        const std::string& title, const std::string& detail = {}) = 0;
+                        const std::string& title, const std::string& detail = {},
+                        const MessageExtras& extras = {}) = 0;
 };
 
 class FileDialogService {

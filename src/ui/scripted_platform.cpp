@@ -20,8 +20,9 @@ static Answer firstButton(Buttons b) {
 }
 
 Answer ScriptedMessageBox::show(const std::string& text, Icon icon, Buttons buttons,
-                                const std::string& title, const std::string& detail) {
-    shown.push_back({text, icon, buttons, title, detail});
+                                const std::string& title, const std::string& detail,
+                                const MessageExtras& extras) {
+    shown.push_back({text, icon, buttons, title, detail, extras});
     if (onShow) onShow(shown.back());
     if (!answers.empty()) {
         Answer a = answers.front();
@@ -50,9 +51,13 @@ std::optional<std::string> ScriptedFileDialog::showSave(const std::string& filte
     return a;
 }
 
-ScriptedTimer::ScriptedTimer(ScriptedEventLoop& loop) : loop_(loop) { loop_.timers_.push_back(this); }
+ScriptedTimer::ScriptedTimer(ScriptedEventLoop& loop) : loop_(loop) {
+    loop_.timers_.push_back(this);
+}
 
-ScriptedTimer::~ScriptedTimer() { std::erase(loop_.timers_, this); }
+ScriptedTimer::~ScriptedTimer() {
+    std::erase(loop_.timers_, this);
+}
 
 void ScriptedTimer::setEnabled(bool on) {
     enabled_ = on;
@@ -88,7 +93,9 @@ void ScriptedEventLoop::waitForEvents(int maxMs) {
     processEvents();
 }
 
-std::unique_ptr<Timer> ScriptedEventLoop::createTimer() { return std::make_unique<ScriptedTimer>(*this); }
+std::unique_ptr<Timer> ScriptedEventLoop::createTimer() {
+    return std::make_unique<ScriptedTimer>(*this);
+}
 
 ScriptedPlatform::ScriptedPlatform(bool manualClock)
     : clockPtr(manualClock ? static_cast<Clock*>(&manual) : static_cast<Clock*>(&system)),

@@ -15,12 +15,13 @@ struct RecordedBox {
     Buttons buttons;
     std::string title;
     std::string detail;
+    MessageExtras extras;
 };
 
 class ScriptedMessageBox : public MessageBoxService {
 public:
     Answer show(const std::string& text, Icon icon, Buttons buttons, const std::string& title,
-                const std::string& detail = {}) override;
+                const std::string& detail = {}, const MessageExtras& extras = {}) override;
     // Answers are taken in order; with none queued, `defaultAnswer` decides (or the first
     // button of the box when it is not set).
     std::deque<Answer> answers;
@@ -32,8 +33,10 @@ public:
 
 class ScriptedFileDialog : public FileDialogService {
 public:
-    std::optional<std::string> showOpen(const std::string& filter, const std::string& proposedName) override;
-    std::optional<std::string> showSave(const std::string& filter, const std::string& proposedName) override;
+    std::optional<std::string> showOpen(const std::string& filter,
+                                        const std::string& proposedName) override;
+    std::optional<std::string> showSave(const std::string& filter,
+                                        const std::string& proposedName) override;
     // Each entry: a path, or nothing for cancel. An empty queue cancels.
     std::deque<std::optional<std::string>> answers;
     struct Call {
@@ -46,7 +49,9 @@ public:
 
 class SystemClock : public Clock {
 public:
-    std::chrono::steady_clock::time_point now() override { return std::chrono::steady_clock::now(); }
+    std::chrono::steady_clock::time_point now() override {
+        return std::chrono::steady_clock::now();
+    }
 };
 
 // A clock that moves only when told (or when the event loop waits on it).
@@ -82,7 +87,8 @@ private:
 // sleeping, so tests of pauses take no time.
 class ScriptedEventLoop : public EventLoop {
 public:
-    explicit ScriptedEventLoop(Clock& clock, ManualClock* manual = nullptr) : clock_(clock), manual_(manual) {}
+    explicit ScriptedEventLoop(Clock& clock, ManualClock* manual = nullptr)
+        : clock_(clock), manual_(manual) {}
     void processEvents() override;
     void waitForEvents(int maxMs) override;
     std::unique_ptr<Timer> createTimer() override;

@@ -206,7 +206,8 @@ struct RealApp {
     TempDir dir;
     int quits = 0;
 
-    explicit RealApp(int mode) {
+    // `manualClock` false: the real clock, for runs against the simulated modem.
+    explicit RealApp(int mode, bool manualClock = true) : platform(manualClock) {
         welcome.onShowMain = [this] {
             main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
             main->onQuit = [this] { ++quits; };

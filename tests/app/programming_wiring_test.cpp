@@ -1,6 +1,12 @@
-// "&Program" wired to the real programming run, without a modem on the line.
+// "&Program" wired to the real programming run: without a modem on the line, and against the
+// simulated modem for what the run's last message offers.
+#include "app/run_progress.h"
 #include "app_fixture.h"
+#include "modem/backup.h"
 #include "modem/modem_module.h"
+#include "modem/test_env.h"
+#include "support/sim_process.h"
+#include "ui/qt_serial_port.h"
 
 using namespace rw;
 
@@ -8,7 +14,7 @@ namespace {
 
 // Product 3 with its sample opened and "&Program" wired to the real run.
 struct WiredApp : rw::testing::RealApp {
-    WiredApp() : RealApp(3) {
+    explicit WiredApp(bool manualClock = true) : RealApp(3, manualClock) {
         main->wireProgramming();
         open("E2MP_sample.bin", image::makeSampleImage(3));
     }
@@ -16,21 +22,35 @@ struct WiredApp : rw::testing::RealApp {
 
 } // namespace
 
-TEST(ProgramWiring, CancelledPortDialogEndsTheRunCleanly) {
-    WiredApp a;
-    ASSERT_NE(a.main->modem(), nullptr);
-    int waits = 0;
-    a.platform.loop->onProcessEvents = [&] {
-        auto& dlg = a.main->modem()->comPortForm();
-        if (dlg.visible() || ++waits > 1000) dlg.Cancel.click();
-    };
-    EXPECT_TRUE(a.main->Dump.userClick());
-    EXPECT_LT(waits, 1000);
-    EXPECT_TRUE(a.main->Dump.enabled());
-    EXPECT_FALSE(a.main->ProgressBar.visible());
-    EXPECT_FALSE(a.main->Status.visible());
-    EXPECT_FALSE(a.main->PortOpened);
-    EXPECT_EQ(a.main->about().LastBackup.caption(), "");
+TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort ? "Abort" : "Cancel");
+        WiredApp a;
+        ASSERT_NE(a.main->modem(), nullptr);
+        int waits = 0;
+        bool abortOffered = false;
+        a.platform.loop->onProcessEvents = [&] {
+            auto& dlg = a.main->modem()->comPortForm();
+            if (!dlg.visible() && ++waits <= 1000) return;
+            abortOffered = a.main->Abort.shown() && a.main->Abort.enabled();
+            if (abort)
+                a.main->Abort.userClick();
+            else
+                dlg.Cancel.click();
+        };
+        EXPECT_TRUE(a.main->Dump.userClick());
+        EXPECT_LT(waits, 1000);
+        EXPECT_TRUE(abortOffered);
+        EXPECT_FALSE(a.main->modem()->comPortForm().visible());
+        EXPECT_TRUE(a.main->Dump.enabled());
+        EXPECT_FALSE(a.main->Abort.visible());
+        EXPECT_FALSE(a.main->ProgressBar.visible());
+        EXPECT_FALSE(a.main->Status.visible());
+        EXPECT_FALSE(a.main->PortOpened);
+        EXPECT_EQ(a.main->about().LastBackup.caption(), "");
+        EXPECT_EQ(a.main->lastResult(), abort ? "Programming stopped by Abort after 0 s"
+                                              : "Programming failed: no modem answered");
+    }
 }
 
 TEST(ProgramWiring, ExitWhileThePortDialogWaitsEndsAtOnce) {
@@ -45,4 +65,56 @@ TEST(ProgramWiring, ExitWhileThePortDialogWaitsEndsAtOnce) {
     EXPECT_EQ(a.quits, 1);
     EXPECT_LT(waits, 1000);
     EXPECT_TRUE(a.main->run.StopRunning);
+}
+
+TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheModemBack) {
+    WiredApp a(false);
+    image::Image modemImage = image::makeSampleImage(3);
+    for (int k = 0; k < 400; ++k)
+        modemImage[static_cast<std::size_t>(0x400 + k)] ^= 0x5A;
+    const std::string start = a.dir.file("modem.bin"), after = a.dir.file("after.bin");
+    rw::testing::writeImage(start, modemImage);
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "MII MAC",
+                              "--image", start, "--write-back", after});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const rw::test::ComEnvironment com(
+        [&](int n) { return n == 1 ? sim.device() : a.dir.file("absent" + std::to_string(n)); });
+    a.platform.port = std::make_unique<ui::QtSerialPort>();
+    modem::ModemModule& m = *a.main->modem();
+    m.waitPromptLimit = m.readLimit = m.writeLimit = 1;
+    std::vector<std::string> folders;
+    a.main->openFolder = [&](const std::string& f) { folders.push_back(f); };
+
+    bool aborted = false;
+    a.platform.loop->onProcessEvents = [&] {
+        if (m.comPortForm().visible() && m.ComNumber == 0) {
+            m.comPortForm().ComPort.setText("COM1");
+            m.comPortForm().OKCommand.click();
+        }
+        if (!aborted && a.main->runProgress()->bytesWritten() == 10)
+            aborted = a.main->Abort.userClick();
+    };
+    std::string backup;
+    a.platform.boxes.onShow = [&](const ui::RecordedBox& box) {
+        if (box.title != "Progrming Error") return;
+        EXPECT_EQ(box.text, "An error occurred while programming the E2.");
+        EXPECT_NE(box.extras.summary.find("marked invalid"), std::string::npos);
+        ASSERT_EQ(box.extras.actions.size(), 2u);
+        backup = a.main->runProgress()->report().backupPath;
+        box.extras.actions[0].run(); // Open backup folder
+        a.platform.files.answers.push_back(backup);
+        box.extras.actions[1].run(); // Restore backup...
+    };
+    a.main->Dump.userClick();
+    sim.stop();
+
+    ASSERT_FALSE(backup.empty());
+    EXPECT_EQ(folders, std::vector<std::string>{modem::parentFolder(backup)});
+    EXPECT_EQ(a.platform.files.calls.back().proposedName, backup);
+    ASSERT_EQ(a.platform.boxes.last()->text, "Programming completed.");
+    EXPECT_EQ(a.main->lastResult().rfind("Restored E2MP_backup_", 0), 0u) << a.main->lastResult();
+    image::Image restored = modemImage;
+    restored[0] = 0x55;
+    EXPECT_EQ(rw::testing::readBytes(after),
+              std::vector<std::uint8_t>(restored.begin(), restored.end()));
 }

@@ -13,9 +13,12 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace rw::ui {
 
@@ -158,6 +161,11 @@ void FormView::refreshStatus() {
         l->setText(t);
         l->setToolTip(t);
         l->setVisible(!t.isEmpty());
+        // The last result is read in full where it can be; the path gives way (it is shortened
+        // in the middle).
+        if (i == 3)
+            l->setMinimumWidth(
+                std::min(l->fontMetrics().horizontalAdvance(t) + 10, width() * 3 / 5));
     }
 }
 
@@ -173,7 +181,22 @@ void FormView::addPanel(QWidget* panel) {
     // Under the controls, above the status bar.
     const int at = statusBar_ ? outer_->indexOf(statusBar_) : outer_->count();
     outer_->insertWidget(at, panel);
+    panels_.push_back(panel);
+    panel->installEventFilter(this);
     fixWindowSize();
+}
+
+bool FormView::panelShownOrHidden(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::ShowToParent && e->type() != QEvent::HideToParent) return false;
+    if (std::find(panels_.begin(), panels_.end(), watched) == panels_.end()) return false;
+    // The window grows by the panel and shrinks back; what grows stays on the screen.
+    fixWindowSize();
+    if (QScreen* s = screen(); s && isVisible()) {
+        const QRect avail = s->availableGeometry();
+        const int over = frameGeometry().bottom() - avail.bottom();
+        if (over > 0) move(x(), std::max(avail.top(), y() - over));
+    }
+    return true;
 }
 
 void FormView::dragEnterEvent(QDragEnterEvent* e) {

@@ -57,14 +57,66 @@ bool isField(const Control* c) {
     return c && c->kind() != ControlKind::Label;
 }
 
+// The longest text a widget shows, and the room it needs beside the text (frame, mark).
+QString shownText(QWidget* w, const QFontMetrics& fm, int& extra) {
+    QString text;
+    extra = 0;
+    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        text = withoutAccelerator(b->text());
+        extra = 10;
+    }
+    if (auto* g = qobject_cast<QGroupBox*>(w)) {
+        text = g->title();
+        extra = 12;
+    }
+    if (auto* cb = qobject_cast<QCheckBox*>(w)) {
+        text = cb->text();
+        extra = cb->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, cb) +
+                cb->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, cb);
+    }
+    if (auto* le = qobject_cast<QLineEdit*>(w)) {
+        text = le->text();
+        extra = 8;
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        for (int i = 0; i < combo->count(); ++i)
+            if (fm.horizontalAdvance(combo->itemText(i)) > fm.horizontalAdvance(text))
+                text = combo->itemText(i);
+        extra = 20;
+    }
+    return text;
+}
+
 QString tabKey(const QString& form) {
     return "windows/" + form + "/geometry";
 }
 
 } // namespace
 
+// Where the rows of a column go while it is built: the column, the body of the group or
+// sub-group that takes rows now, and the grid of captioned rows in it.
+struct FormView::PlanCursor {
+    Column& col;
+    QVBoxLayout* colLayout;
+    QWidget* container;           // a group's or sub-group's body, or the column itself
+    QWidget* groupBody = nullptr; // the body of the current heading's group
+    QGridLayout* grid = nullptr;
+    int row = -1;
+};
+
 void FormView::buildFromPlan(const LayoutPlan& plan) {
     entries_.reserve(form_.controls().size());
+    buildScrollArea();
+    for (std::size_t ci = 0; ci < kColumnCount; ++ci)
+        buildColumn(plan.columns[ci]);
+    buildBottomBar(plan);
+    placeUnplanned();
+    watchEntries();
+    setTabOrderFromPlan(plan);
+}
+
+void FormView::buildScrollArea() {
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
@@ -82,146 +134,141 @@ void FormView::buildFromPlan(const LayoutPlan& plan) {
     columnsRow_->addStretch(1);
     scroll_->setWidget(content_);
     outer_->addWidget(scroll_, 1);
+}
 
-    std::set<const Control*> placed;
-    auto place = [&](Control* c, QWidget* parent) {
-        addEntry(c, parent);
-        placed.insert(c);
-        return entries_.back().widget;
-    };
-    auto placeGroup = [&](Control* heading, QWidget* parent, bool bold) {
-        auto* g = new QGroupBox(parent);
-        g->setFocusPolicy(Qt::NoFocus);
-        g->setObjectName(qs(heading->fullName()));
-        QFont f = g->font();
-        f.setBold(bold);
-        g->setFont(f);
-        Entry e;
-        e.control = heading;
-        e.widget = g;
-        entries_.push_back(std::move(e));
-        placed.insert(heading);
-        groups_[heading] = g;
-        // What the group holds is drawn in the ordinary font.
-        auto* body = new QWidget(g);
-        QFont normal = body->font();
-        normal.setBold(false);
-        body->setFont(normal);
-        auto* gl = new QVBoxLayout(g);
-        gl->setContentsMargins(8, 4, 8, 8);
-        gl->addWidget(body);
-        auto* bl = new QVBoxLayout(body);
-        bl->setContentsMargins(0, 0, 0, 0);
-        bl->setSpacing(6);
-        return g;
-    };
+QWidget* FormView::placePlanned(Control* c, QWidget* parent) {
+    addEntry(c, parent);
+    return entries_.back().widget;
+}
+
+QGroupBox* FormView::addGroup(Control* heading, QWidget* parent, bool bold) {
+    auto* g = new QGroupBox(parent);
+    g->setFocusPolicy(Qt::NoFocus);
+    g->setObjectName(qs(heading->fullName()));
+    QFont f = g->font();
+    f.setBold(bold);
+    g->setFont(f);
+    Entry e;
+    e.control = heading;
+    e.widget = g;
+    entries_.push_back(std::move(e));
+    groups_[heading] = g;
+    // What the group holds is drawn in the ordinary font.
+    auto* body = new QWidget(g);
+    QFont normal = body->font();
+    normal.setBold(false);
+    body->setFont(normal);
+    auto* gl = new QVBoxLayout(g);
+    gl->setContentsMargins(8, 4, 8, 8);
+    gl->addWidget(body);
+    auto* bl = new QVBoxLayout(body);
+    bl->setContentsMargins(0, 0, 0, 0);
+    bl->setSpacing(6);
+    return g;
+}
+
+void FormView::buildColumn(const std::vector<LayoutRow>& rows) {
+    Column col;
+    col.widget = new QWidget(content_);
+    auto* colLayout = new QVBoxLayout(col.widget);
+    colLayout->setContentsMargins(0, 0, 0, 0);
+    colLayout->setSpacing(8);
+    PlanCursor at{col, colLayout, col.widget};
+    for (const LayoutRow& r : rows)
+        addPlannedRow(r, at);
+    colLayout->addStretch(1);
+    columns_.push_back(col);
+}
+
+void FormView::addPlannedRow(const LayoutRow& r, PlanCursor& at) {
     auto bodyOf = [](QGroupBox* g) {
         return g->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     };
-
-    for (std::size_t ci = 0; ci < kColumnCount; ++ci) {
-        Column col;
-        col.widget = new QWidget(content_);
-        auto* colLayout = new QVBoxLayout(col.widget);
-        colLayout->setContentsMargins(0, 0, 0, 0);
-        colLayout->setSpacing(8);
-        QWidget* container = col.widget; // where rows go: a group's or sub-group's body
-        QWidget* groupBody = nullptr;
-        QGridLayout* grid = nullptr;
-        int row = -1;
-        auto ensureGrid = [&] {
-            if (grid) return;
-            grid = new QGridLayout;
-            grid->setHorizontalSpacing(8);
-            grid->setVerticalSpacing(4);
-            grid->setColumnStretch(4, 1);
-            static_cast<QBoxLayout*>(container->layout())->addLayout(grid);
-            row = -1;
-        };
-        auto fieldsBox = [&](const std::vector<Control*>& fields, std::size_t from,
-                             std::size_t to) -> QLayout* {
-            auto* h = new QHBoxLayout;
-            h->setSpacing(3);
-            std::vector<Control*> boxes; // text boxes the next up-down pair steps
-            for (std::size_t i = from; i < to; ++i) {
-                Control* f = fields[i];
-                h->addWidget(place(f, container));
-                if (f->kind() == ControlKind::TextBox) boxes.push_back(f);
-                if (f->kind() == ControlKind::UpDown) {
-                    for (Control* b : boxes)
-                        steppers_[b] = static_cast<UpDown*>(f);
-                    boxes.clear();
-                }
-            }
-            h->addStretch(1);
-            return h;
-        };
-        auto buddy = [&](QWidget* captionWidget, const std::vector<Control*>& fields) {
-            auto* l = qobject_cast<QLabel*>(captionWidget);
-            if (!l) return;
-            for (Control* f : fields)
-                if (isField(f) && f->kind() != ControlKind::UpDown) {
-                    l->setBuddy(widgetFor(f));
-                    break;
-                }
-        };
-        for (const LayoutRow& r : plan.columns[ci]) {
-            switch (r.kind) {
-            case LayoutRow::Heading: {
-                QGroupBox* g = placeGroup(r.caption, col.widget, true);
-                colLayout->addWidget(g);
-                col.groups.push_back(g);
-                container = groupBody = bodyOf(g);
-                grid = nullptr;
-                break;
-            }
-            case LayoutRow::SubHeading: {
-                QWidget* parent = groupBody ? groupBody : col.widget;
-                QGroupBox* g = placeGroup(r.caption, parent, false);
-                g->setFlat(true);
-                static_cast<QBoxLayout*>(parent->layout())->addWidget(g);
-                if (!groupBody) col.groups.push_back(g);
-                container = bodyOf(g);
-                grid = nullptr;
-                break;
-            }
-            case LayoutRow::Gap:
-                container = groupBody ? groupBody : col.widget;
-                grid = nullptr;
-                break;
-            case LayoutRow::Row: {
-                ensureGrid();
-                const int at = r.half && row >= 0 ? row : ++row;
-                const int base = r.half ? 2 : 0;
-                QWidget* cap = r.caption ? place(r.caption, container) : nullptr;
-                if (cap) grid->addWidget(cap, at, base);
-                grid->addLayout(fieldsBox(r.fields, 0, r.fields.size()), at, base + 1);
-                buddy(cap, r.fields);
-                break;
-            }
-            case LayoutRow::Check: {
-                ensureGrid();
-                const int at = r.half && row >= 0 ? row : ++row;
-                grid->addWidget(place(r.caption, container), at, r.half ? 2 : 0, 1, 2);
-                break;
-            }
-            case LayoutRow::Grid: {
-                ensureGrid();
-                const int at = ++row;
-                QWidget* cap = r.caption ? place(r.caption, container) : nullptr;
-                if (cap) grid->addWidget(cap, at, 0);
-                const std::size_t half = r.fields.size() / 2;
-                grid->addLayout(fieldsBox(r.fields, 0, half), at, 1);
-                grid->addLayout(fieldsBox(r.fields, half, r.fields.size()), at, 2, 1, 2);
-                buddy(cap, r.fields);
-                break;
-            }
-            }
-        }
-        colLayout->addStretch(1);
-        columns_.push_back(col);
+    switch (r.kind) {
+    case LayoutRow::Heading: {
+        QGroupBox* g = addGroup(r.caption, at.col.widget, true);
+        at.colLayout->addWidget(g);
+        at.col.groups.push_back(g);
+        at.container = at.groupBody = bodyOf(g);
+        at.grid = nullptr;
+        break;
     }
+    case LayoutRow::SubHeading: {
+        QWidget* parent = at.groupBody ? at.groupBody : at.col.widget;
+        QGroupBox* g = addGroup(r.caption, parent, false);
+        g->setFlat(true);
+        static_cast<QBoxLayout*>(parent->layout())->addWidget(g);
+        if (!at.groupBody) at.col.groups.push_back(g);
+        at.container = bodyOf(g);
+        at.grid = nullptr;
+        break;
+    }
+    case LayoutRow::Gap:
+        at.container = at.groupBody ? at.groupBody : at.col.widget;
+        at.grid = nullptr;
+        break;
+    case LayoutRow::Row:
+    case LayoutRow::Check:
+    case LayoutRow::Grid:
+        addCaptionedRow(r, at);
+        break;
+    }
+}
 
+void FormView::addCaptionedRow(const LayoutRow& r, PlanCursor& at) {
+    if (!at.grid) {
+        at.grid = new QGridLayout;
+        at.grid->setHorizontalSpacing(8);
+        at.grid->setVerticalSpacing(4);
+        at.grid->setColumnStretch(4, 1);
+        static_cast<QBoxLayout*>(at.container->layout())->addLayout(at.grid);
+        at.row = -1;
+    }
+    // A half row stands beside the row before it.
+    const int row = r.kind != LayoutRow::Grid && r.half && at.row >= 0 ? at.row : ++at.row;
+    if (r.kind == LayoutRow::Check) {
+        at.grid->addWidget(placePlanned(r.caption, at.container), row, r.half ? 2 : 0, 1, 2);
+        return;
+    }
+    QWidget* cap = r.caption ? placePlanned(r.caption, at.container) : nullptr;
+    const int base = r.kind == LayoutRow::Row && r.half ? 2 : 0;
+    if (cap) at.grid->addWidget(cap, row, base);
+    if (r.kind == LayoutRow::Row) {
+        at.grid->addLayout(fieldsBox(r.fields, 0, r.fields.size(), at.container), row, base + 1);
+    } else {
+        const std::size_t half = r.fields.size() / 2;
+        at.grid->addLayout(fieldsBox(r.fields, 0, half, at.container), row, 1);
+        at.grid->addLayout(fieldsBox(r.fields, half, r.fields.size(), at.container), row, 2, 1, 2);
+    }
+    // The caption's accelerator focuses the first field it names.
+    if (auto* l = qobject_cast<QLabel*>(cap))
+        for (Control* f : r.fields)
+            if (isField(f) && f->kind() != ControlKind::UpDown) {
+                l->setBuddy(widgetFor(f));
+                break;
+            }
+}
+
+QLayout* FormView::fieldsBox(const std::vector<Control*>& fields, std::size_t from, std::size_t to,
+                             QWidget* container) {
+    auto* h = new QHBoxLayout;
+    h->setSpacing(3);
+    std::vector<Control*> boxes; // text boxes the next up-down pair steps
+    for (std::size_t i = from; i < to; ++i) {
+        Control* f = fields[i];
+        h->addWidget(placePlanned(f, container));
+        if (f->kind() == ControlKind::TextBox) boxes.push_back(f);
+        if (f->kind() == ControlKind::UpDown) {
+            for (Control* b : boxes)
+                steppers_[b] = static_cast<UpDown*>(f);
+            boxes.clear();
+        }
+    }
+    h->addStretch(1);
+    return h;
+}
+
+void FormView::buildBottomBar(const LayoutPlan& plan) {
     // Under the scroll area: notes on the left, the buttons bottom right.
     bottomBar_ = new QHBoxLayout;
     bottomBar_->setContentsMargins(10, 6, 10, 10);
@@ -229,30 +276,30 @@ void FormView::buildFromPlan(const LayoutPlan& plan) {
     auto* notes = new QVBoxLayout;
     notes->setSpacing(2);
     for (Control* n : plan.notes)
-        notes->addWidget(place(n, this));
+        notes->addWidget(placePlanned(n, this));
     bottomBar_->addLayout(notes);
     bottomBar_->addStretch(1);
     for (Control* b : plan.buttons) {
-        QWidget* w = place(b, this);
+        QWidget* w = placePlanned(b, this);
         w->setMinimumWidth(88);
         bottomBar_->addWidget(w);
     }
     outer_->addLayout(bottomBar_);
+}
 
+void FormView::placeUnplanned() {
     // Frames are drawn as the groups; they still decide what is shown.
     for (const auto& c : form_.controls()) {
         if (c->kind() == ControlKind::Frame) {
             frameConnections_.push_back(c->stateChanged.connect([this] { syncVisibilityAll(); }));
-        } else if (!placed.count(c.get())) {
+        } else if (!entryOf(c.get())) {
             // Nothing may go missing: a control the plan forgot is drawn at the end of the
             // last column, and the layout check names it.
             unplanned_.push_back(c.get());
             static_cast<QBoxLayout*>(columns_.back().widget->layout())
-                ->addWidget(place(c.get(), columns_.back().widget));
+                ->addWidget(placePlanned(c.get(), columns_.back().widget));
         }
     }
-    watchEntries();
-    setTabOrderFromPlan(plan);
 }
 
 void FormView::setTabOrderFromPlan(const LayoutPlan& plan) {
@@ -492,32 +539,8 @@ void FormView::planProblems(std::vector<std::string>& out) const {
         // scrolled away.
         drawn.push_back({&e, e.widget->visibleRegion().boundingRect().translated(r.topLeft())});
         const QFontMetrics fm(e.widget->font());
-        QString text;
         int extra = 0;
-        if (auto* l = qobject_cast<QLabel*>(e.widget)) text = l->text();
-        if (auto* b = qobject_cast<QPushButton*>(e.widget)) {
-            text = withoutAccelerator(b->text());
-            extra = 10;
-        }
-        if (auto* g = qobject_cast<QGroupBox*>(e.widget)) {
-            text = g->title();
-            extra = 12;
-        }
-        if (auto* cb = qobject_cast<QCheckBox*>(e.widget)) {
-            text = cb->text();
-            extra = cb->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, cb) +
-                    cb->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, cb);
-        }
-        if (auto* le = qobject_cast<QLineEdit*>(e.widget)) {
-            text = le->text();
-            extra = 8;
-        }
-        if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
-            for (int i = 0; i < combo->count(); ++i)
-                if (fm.horizontalAdvance(combo->itemText(i)) > fm.horizontalAdvance(text))
-                    text = combo->itemText(i);
-            extra = 20;
-        }
+        const QString text = shownText(e.widget, fm, extra);
         if (!text.isEmpty() && fm.horizontalAdvance(text) + extra > r.width())
             out.push_back(name + " \"" + text.toStdString() + "\": needs " +
                           std::to_string(fm.horizontalAdvance(text) + extra) + " px wide, has " +

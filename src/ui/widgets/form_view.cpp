@@ -277,110 +277,27 @@ void FormView::watchEntries() {
 QWidget* FormView::createWidget(Control& c, QWidget* parent) {
     QWidget* w = nullptr;
     switch (c.kind()) {
-    case ControlKind::TextBox: {
-        auto& box = static_cast<TextBox&>(c);
-        auto* le = new QLineEdit(parent);
-        // The model enforces the length limit on typing; Qt's limit would cut program texts.
-        le->setMaxLength(32767);
-        QObject::connect(le, &QLineEdit::textEdited, this, [this, &box, le](const QString& t) {
-            if (updating_) return;
-            const QString before = qs(box.text());
-            if (box.maxLength() > 0 && t.size() > box.maxLength() && t.size() > before.size()) {
-                // A paste beyond the limit: refused as typing would be.
-                ++updating_;
-                le->setText(before);
-                --updating_;
-                return;
-            }
-            box.setText(t.toStdString());
-            if (Entry* e = entryOf(&box)) syncControl(*e);
-        });
-        w = le;
+    case ControlKind::TextBox:
+        w = createTextBox(static_cast<TextBox&>(c), parent);
         break;
-    }
-    case ControlKind::ComboBox: {
-        auto& combo = static_cast<ComboBox&>(c);
-        auto* cb = new QComboBox(parent);
-        cb->setEditable(combo.editable());
-        cb->setInsertPolicy(QComboBox::NoInsert);
-        cb->setMaxVisibleItems(20);
-        // Every pick counts, even of the item already selected (activated, not changed).
-        QObject::connect(cb, &QComboBox::activated, this, [this, &combo](int i) {
-            if (updating_) return;
-            combo.userPick(i);
-            if (Entry* e = entryOf(&combo)) syncControl(*e);
-        });
-        if (cb->lineEdit()) {
-            // Inline completion would show more than the model holds.
-            cb->setCompleter(nullptr);
-            QObject::connect(cb->lineEdit(), &QLineEdit::textEdited, this,
-                             [this, &combo](const QString& t) {
-                                 if (updating_) return;
-                                 combo.userType(t.toStdString());
-                             });
-        }
-        w = cb;
+    case ControlKind::ComboBox:
+        w = createComboBox(static_cast<ComboBox&>(c), parent);
         break;
-    }
-    case ControlKind::CheckBox: {
-        auto& check = static_cast<CheckBox&>(c);
-        auto* box = new WholeCheckBox(parent);
-        QObject::connect(box, &QCheckBox::clicked, this, [this, &check] {
-            if (updating_) return;
-            if (suppressClickOf_ == &check) {
-                suppressClickOf_ = nullptr;
-            } else {
-                check.userClick();
-            }
-            // The model decides the value (a refused click leaves it as it was).
-            if (Entry* e = entryOf(&check)) syncControl(*e);
-        });
-        w = box;
+    case ControlKind::CheckBox:
+        w = createCheckBox(static_cast<CheckBox&>(c), parent);
         break;
-    }
     case ControlKind::Label: {
         auto* l = new QLabel(parent);
         l->setTextFormat(Qt::PlainText);
         w = l;
         break;
     }
-    case ControlKind::Button: {
-        auto& button = static_cast<Button&>(c);
-        auto* b = new QPushButton(parent);
-        // Enter presses the focused button, as in the windows' own toolkit.
-        b->setAutoDefault(true);
-        QObject::connect(b, &QPushButton::clicked, this, [this, &button] {
-            if (updating_) return;
-            if (suppressClickOf_ == &button) {
-                suppressClickOf_ = nullptr;
-                return;
-            }
-            button.userClick();
-        });
-        w = b;
+    case ControlKind::Button:
+        w = createButton(static_cast<Button&>(c), parent);
         break;
-    }
-    case ControlKind::UpDown: {
-        auto& ud = static_cast<UpDown&>(c);
-        auto* pair = new QWidget(parent);
-        auto* up = new QToolButton(pair);
-        auto* down = new QToolButton(pair);
-        // The arrows are worked by the mouse, the wheel and the Up/Down keys of the boxes
-        // they step; they are no Tab stops.
-        for (auto* t : {up, down}) {
-            t->setFocusPolicy(Qt::NoFocus);
-            t->setAutoRaise(false);
-        }
-        pair->setFocusProxy(up);
-        QObject::connect(up, &QToolButton::clicked, this, [this, &ud] {
-            if (!updating_) ud.userUp();
-        });
-        QObject::connect(down, &QToolButton::clicked, this, [this, &ud] {
-            if (!updating_) ud.userDown();
-        });
-        w = pair;
+    case ControlKind::UpDown:
+        w = createUpDown(static_cast<UpDown&>(c), parent);
         break;
-    }
     case ControlKind::Frame: {
         auto* g = new QGroupBox(parent);
         g->setFocusPolicy(Qt::NoFocus);
@@ -404,6 +321,102 @@ QWidget* FormView::createWidget(Control& c, QWidget* parent) {
     w->setObjectName(qs(c.fullName()));
     w->setAccessibleName(qs(c.fullName()));
     return w;
+}
+
+QWidget* FormView::createTextBox(TextBox& box, QWidget* parent) {
+    auto* le = new QLineEdit(parent);
+    // The model enforces the length limit on typing; Qt's limit would cut program texts.
+    le->setMaxLength(32767);
+    QObject::connect(le, &QLineEdit::textEdited, this, [this, &box, le](const QString& t) {
+        if (updating_) return;
+        const QString before = qs(box.text());
+        if (box.maxLength() > 0 && t.size() > box.maxLength() && t.size() > before.size()) {
+            // A paste beyond the limit: refused as typing would be.
+            ++updating_;
+            le->setText(before);
+            --updating_;
+            return;
+        }
+        box.setText(t.toStdString());
+        if (Entry* e = entryOf(&box)) syncControl(*e);
+    });
+    return le;
+}
+
+QWidget* FormView::createComboBox(ComboBox& combo, QWidget* parent) {
+    auto* cb = new QComboBox(parent);
+    cb->setEditable(combo.editable());
+    cb->setInsertPolicy(QComboBox::NoInsert);
+    cb->setMaxVisibleItems(20);
+    // Every pick counts, even of the item already selected (activated, not changed).
+    QObject::connect(cb, &QComboBox::activated, this, [this, &combo](int i) {
+        if (updating_) return;
+        combo.userPick(i);
+        if (Entry* e = entryOf(&combo)) syncControl(*e);
+    });
+    connectComboEdit(combo, cb);
+    return cb;
+}
+
+void FormView::connectComboEdit(ComboBox& combo, QComboBox* cb) {
+    if (!cb->lineEdit()) return;
+    // Inline completion would show more than the model holds.
+    cb->setCompleter(nullptr);
+    QObject::connect(cb->lineEdit(), &QLineEdit::textEdited, this,
+                     [this, &combo](const QString& t) {
+                         if (updating_) return;
+                         combo.userType(t.toStdString());
+                     });
+}
+
+QWidget* FormView::createCheckBox(CheckBox& check, QWidget* parent) {
+    auto* box = new WholeCheckBox(parent);
+    QObject::connect(box, &QCheckBox::clicked, this, [this, &check] {
+        if (updating_) return;
+        if (suppressClickOf_ == &check) {
+            suppressClickOf_ = nullptr;
+        } else {
+            check.userClick();
+        }
+        // The model decides the value (a refused click leaves it as it was).
+        if (Entry* e = entryOf(&check)) syncControl(*e);
+    });
+    return box;
+}
+
+QWidget* FormView::createButton(Button& button, QWidget* parent) {
+    auto* b = new QPushButton(parent);
+    // Enter presses the focused button, as in the windows' own toolkit.
+    b->setAutoDefault(true);
+    QObject::connect(b, &QPushButton::clicked, this, [this, &button] {
+        if (updating_) return;
+        if (suppressClickOf_ == &button) {
+            suppressClickOf_ = nullptr;
+            return;
+        }
+        button.userClick();
+    });
+    return b;
+}
+
+QWidget* FormView::createUpDown(UpDown& ud, QWidget* parent) {
+    auto* pair = new QWidget(parent);
+    auto* up = new QToolButton(pair);
+    auto* down = new QToolButton(pair);
+    // The arrows are worked by the mouse, the wheel and the Up/Down keys of the boxes they
+    // step; they are no Tab stops.
+    for (auto* t : {up, down}) {
+        t->setFocusPolicy(Qt::NoFocus);
+        t->setAutoRaise(false);
+    }
+    pair->setFocusProxy(up);
+    QObject::connect(up, &QToolButton::clicked, this, [this, &ud] {
+        if (!updating_) ud.userUp();
+    });
+    QObject::connect(down, &QToolButton::clicked, this, [this, &ud] {
+        if (!updating_) ud.userDown();
+    });
+    return pair;
 }
 
 void FormView::watch(QWidget* w, Control* c) {
@@ -488,150 +501,26 @@ void FormView::syncControl(Entry& e) {
     const Geometry& g = c.geometry();
     bool placed = false;
     switch (c.kind()) {
-    case ControlKind::TextBox: {
-        auto& box = static_cast<TextBox&>(c);
-        auto* le = static_cast<QLineEdit*>(w);
-        const QString t = qs(box.text());
-        if (le->text() != t) {
-            const int pos = le->cursorPosition();
-            le->setText(t);
-            le->setCursorPosition(std::min<int>(pos, static_cast<int>(t.size())));
-        }
-        le->setReadOnly(box.readOnly());
-        // Read-only boxes can be clicked into (to copy) but are no Tab stops.
-        le->setFocusPolicy(box.readOnly() ? Qt::ClickFocus : Qt::StrongFocus);
-        if (plan_) {
-            // As wide as the longest text the box takes, or shows.
-            const QFontMetrics fm(le->font());
-            const int chars = std::max(box.maxLength() > 0 ? box.maxLength() : 8, 2);
-            const int text = std::max(fm.horizontalAdvance(QString(chars, QLatin1Char('D'))),
-                                      fm.horizontalAdvance(t));
-            le->setFixedWidth(text + 14);
-        }
-        QPalette pal = le->palette();
-        pal.setColor(QPalette::Base, qtColour(box.backColour(), QApplication::palette()));
-        pal.setColor(QPalette::Text, Qt::black);
-        le->setPalette(pal);
+    case ControlKind::TextBox:
+        syncTextBox(static_cast<TextBox&>(c), static_cast<QLineEdit*>(w));
         break;
-    }
-    case ControlKind::ComboBox: {
-        auto& combo = static_cast<ComboBox&>(c);
-        auto* cb = static_cast<QComboBox*>(w);
-        if (cb->isEditable() != combo.editable()) {
-            cb->setEditable(combo.editable());
-            if (cb->lineEdit()) {
-                cb->setCompleter(nullptr);
-                QObject::connect(cb->lineEdit(), &QLineEdit::textEdited, this,
-                                 [this, &combo](const QString& t) {
-                                     if (updating_) return;
-                                     combo.userType(t.toStdString());
-                                 });
-            }
-            watch(cb, &c);
-        }
-        QStringList items;
-        for (auto& i : combo.items())
-            items << qs(i);
-        QStringList shown;
-        for (int i = 0; i < cb->count(); ++i)
-            shown << cb->itemText(i);
-        if (items != shown) {
-            cb->clear();
-            cb->addItems(items);
-        }
-        if (cb->currentIndex() != combo.listIndex()) cb->setCurrentIndex(combo.listIndex());
-        const QString t = qs(combo.text());
-        if (combo.editable()) {
-            if (cb->currentText() != t) cb->setEditText(t);
-        } else {
-            // A text that is no item shows with no selection.
-            cb->setPlaceholderText(combo.listIndex() < 0 ? t : QString());
-        }
-        QPalette pal = cb->palette();
-        const QColor back = qtColour(combo.backColour(), QApplication::palette());
-        pal.setColor(QPalette::Base, back);
-        if (combo.backColour() != kWindowWhite)
-            pal.setColor(QPalette::Button, back);
-        else
-            pal.setColor(QPalette::Button, QApplication::palette().color(QPalette::Button));
-        pal.setColor(QPalette::Text, Qt::black);
-        pal.setColor(QPalette::PlaceholderText, pal.color(QPalette::Text));
-        cb->setPalette(pal);
+    case ControlKind::ComboBox:
+        syncComboBox(static_cast<ComboBox&>(c), static_cast<QComboBox*>(w));
         break;
-    }
-    case ControlKind::CheckBox: {
-        auto& check = static_cast<CheckBox&>(c);
-        auto* box = static_cast<QCheckBox*>(w);
-        box->setText(qs(check.caption()));
-        box->setTristate(check.value() == 2);
-        box->setCheckState(check.value() == 1   ? Qt::Checked
-                           : check.value() == 2 ? Qt::PartiallyChecked
-                                                : Qt::Unchecked);
-        if (plan_) break;
-        const int indicator =
-            box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
-            box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
-        placeText(e, withoutAccelerator(box->text()), indicator);
-        placed = true;
+    case ControlKind::CheckBox:
+        placed = syncCheckBox(e);
         break;
-    }
-    case ControlKind::Label: {
-        auto& label = static_cast<Label&>(c);
-        if (auto* group = qobject_cast<QGroupBox*>(w)) {
-            // A heading drawn as the title of its group.
-            group->setTitle(qs(label.caption()));
-            break;
-        }
-        auto* l = static_cast<QLabel*>(w);
-        if (plan_) {
-            QFont f = l->font();
-            f.setBold(label.bold());
-            l->setFont(f);
-            l->setText(labelText(label.caption()));
-            break;
-        }
-        QFont f = font();
-        f.setBold(label.bold());
-        l->setFont(f);
-        l->setText(labelText(label.caption()));
-        placeText(e, l->text(), 0);
-        placed = true;
+    case ControlKind::Label:
+        placed = syncLabel(e);
         break;
-    }
     case ControlKind::Button: {
         auto& button = static_cast<Button&>(c);
         static_cast<QPushButton*>(w)->setText(qs(button.caption()));
         break;
     }
-    case ControlKind::UpDown: {
-        const auto parts = upDownParts(w);
-        if (parts.up && plan_) {
-            // Stacked, as tall as the box beside it.
-            const int h = QLineEdit().sizeHint().height();
-            w->setFixedSize(std::max(18, h * 3 / 4), h);
-            parts.up->setArrowType(Qt::UpArrow);
-            parts.down->setArrowType(Qt::DownArrow);
-            parts.up->setGeometry(0, 0, w->width(), h / 2);
-            parts.down->setGeometry(0, h / 2, w->width(), h - h / 2);
-            parts.up->setEnabled(c.enabled());
-            parts.down->setEnabled(c.enabled());
-        } else if (parts.up) {
-            // Side by side when the pair is wider than tall.
-            const bool across = g.w > g.h;
-            parts.up->setArrowType(across ? Qt::RightArrow : Qt::UpArrow);
-            parts.down->setArrowType(across ? Qt::LeftArrow : Qt::DownArrow);
-            if (across) {
-                parts.down->setGeometry(0, 0, g.w / 2, g.h);
-                parts.up->setGeometry(g.w / 2, 0, g.w - g.w / 2, g.h);
-            } else {
-                parts.up->setGeometry(0, 0, g.w, g.h / 2);
-                parts.down->setGeometry(0, g.h / 2, g.w, g.h - g.h / 2);
-            }
-            parts.up->setEnabled(c.enabled());
-            parts.down->setEnabled(c.enabled());
-        }
+    case ControlKind::UpDown:
+        syncUpDown(c, w);
         break;
-    }
     case ControlKind::Frame: {
         static_cast<QGroupBox*>(w)->setTitle(qs(static_cast<Frame&>(c).caption()));
         break;
@@ -652,6 +541,127 @@ void FormView::syncControl(Entry& e) {
     w->setVisible(c.shown());
     syncOutline(e);
     --updating_;
+}
+
+void FormView::syncTextBox(TextBox& box, QLineEdit* le) {
+    const QString t = qs(box.text());
+    if (le->text() != t) {
+        const int pos = le->cursorPosition();
+        le->setText(t);
+        le->setCursorPosition(std::min<int>(pos, static_cast<int>(t.size())));
+    }
+    le->setReadOnly(box.readOnly());
+    // Read-only boxes can be clicked into (to copy) but are no Tab stops.
+    le->setFocusPolicy(box.readOnly() ? Qt::ClickFocus : Qt::StrongFocus);
+    if (plan_) {
+        // As wide as the longest text the box takes, or shows.
+        const QFontMetrics fm(le->font());
+        const int chars = std::max(box.maxLength() > 0 ? box.maxLength() : 8, 2);
+        const int text = std::max(fm.horizontalAdvance(QString(chars, QLatin1Char('D'))),
+                                  fm.horizontalAdvance(t));
+        le->setFixedWidth(text + 14);
+    }
+    QPalette pal = le->palette();
+    pal.setColor(QPalette::Base, qtColour(box.backColour(), QApplication::palette()));
+    pal.setColor(QPalette::Text, Qt::black);
+    le->setPalette(pal);
+}
+
+void FormView::syncComboBox(ComboBox& combo, QComboBox* cb) {
+    if (cb->isEditable() != combo.editable()) {
+        cb->setEditable(combo.editable());
+        connectComboEdit(combo, cb);
+        watch(cb, &combo);
+    }
+    QStringList items;
+    for (auto& i : combo.items())
+        items << qs(i);
+    QStringList shown;
+    for (int i = 0; i < cb->count(); ++i)
+        shown << cb->itemText(i);
+    if (items != shown) {
+        cb->clear();
+        cb->addItems(items);
+    }
+    if (cb->currentIndex() != combo.listIndex()) cb->setCurrentIndex(combo.listIndex());
+    const QString t = qs(combo.text());
+    if (combo.editable()) {
+        if (cb->currentText() != t) cb->setEditText(t);
+    } else {
+        // A text that is no item shows with no selection.
+        cb->setPlaceholderText(combo.listIndex() < 0 ? t : QString());
+    }
+    QPalette pal = cb->palette();
+    const QColor back = qtColour(combo.backColour(), QApplication::palette());
+    pal.setColor(QPalette::Base, back);
+    if (combo.backColour() != kWindowWhite)
+        pal.setColor(QPalette::Button, back);
+    else
+        pal.setColor(QPalette::Button, QApplication::palette().color(QPalette::Button));
+    pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::PlaceholderText, pal.color(QPalette::Text));
+    cb->setPalette(pal);
+}
+
+bool FormView::syncCheckBox(Entry& e) {
+    auto& check = static_cast<CheckBox&>(*e.control);
+    auto* box = static_cast<QCheckBox*>(e.widget);
+    box->setText(qs(check.caption()));
+    box->setTristate(check.value() == 2);
+    box->setCheckState(check.value() == 1   ? Qt::Checked
+                       : check.value() == 2 ? Qt::PartiallyChecked
+                                            : Qt::Unchecked);
+    if (plan_) return false;
+    const int indicator = box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+                          box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+    placeText(e, withoutAccelerator(box->text()), indicator);
+    return true;
+}
+
+bool FormView::syncLabel(Entry& e) {
+    auto& label = static_cast<Label&>(*e.control);
+    if (auto* group = qobject_cast<QGroupBox*>(e.widget)) {
+        // A heading drawn as the title of its group.
+        group->setTitle(qs(label.caption()));
+        return false;
+    }
+    auto* l = static_cast<QLabel*>(e.widget);
+    QFont f = plan_ ? l->font() : font();
+    f.setBold(label.bold());
+    l->setFont(f);
+    l->setText(labelText(label.caption()));
+    if (plan_) return false;
+    placeText(e, l->text(), 0);
+    return true;
+}
+
+void FormView::syncUpDown(const Control& c, QWidget* w) {
+    const auto parts = upDownParts(w);
+    if (!parts.up) return;
+    const Geometry& g = c.geometry();
+    if (plan_) {
+        // Stacked, as tall as the box beside it.
+        const int h = QLineEdit().sizeHint().height();
+        w->setFixedSize(std::max(18, h * 3 / 4), h);
+        parts.up->setArrowType(Qt::UpArrow);
+        parts.down->setArrowType(Qt::DownArrow);
+        parts.up->setGeometry(0, 0, w->width(), h / 2);
+        parts.down->setGeometry(0, h / 2, w->width(), h - h / 2);
+    } else {
+        // Side by side when the pair is wider than tall.
+        const bool across = g.w > g.h;
+        parts.up->setArrowType(across ? Qt::RightArrow : Qt::UpArrow);
+        parts.down->setArrowType(across ? Qt::LeftArrow : Qt::DownArrow);
+        if (across) {
+            parts.down->setGeometry(0, 0, g.w / 2, g.h);
+            parts.up->setGeometry(g.w / 2, 0, g.w - g.w / 2, g.h);
+        } else {
+            parts.up->setGeometry(0, 0, g.w, g.h / 2);
+            parts.down->setGeometry(0, g.h / 2, g.w, g.h - g.h / 2);
+        }
+    }
+    parts.up->setEnabled(c.enabled());
+    parts.down->setEnabled(c.enabled());
 }
 
 void FormView::syncVisibilityAll() {
@@ -760,52 +770,18 @@ bool FormView::handleKeyPress(TextBox& box, QWidget* w, QKeyEvent* ke) {
 
 bool FormView::eventFilter(QObject* watched, QEvent* e) {
     Control* c = controlOf(watched);
-    if (!c) return QWidget::eventFilter(watched, e);
+    if (!c) {
+        panelShownOrHidden(watched, e);
+        return QWidget::eventFilter(watched, e);
+    }
     switch (e->type()) {
-    case QEvent::FocusIn: {
-        const auto reason = static_cast<QFocusEvent*>(e)->reason();
-        TRACE("FocusIn "
-              << c->fullName().c_str() << " reason " << reason << " updating " << updating_
-              << " sync " << focusSync_ << " model "
-              << (form_.focused() ? form_.focused()->fullName() : std::string("-")).c_str());
-        if (updating_ || focusSync_ || form_.focused() == c || !c->canTakeFocus()) break;
-        // Focus moves the handlers make meanwhile are carried out once Qt is done.
-        const bool outer = !inFocusIn_;
-        inFocusIn_ = true;
-        if ((reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) &&
-            form_.focused()) {
-            // Qt gives back the focus it remembers; the model's own focus is the one that
-            // counts.
-            syncFocus();
-        } else if (!form_.setFocus(c)) {
-            // Validation kept the focus where it was: the click that asked for it is void.
-            if (reason == Qt::MouseFocusReason) swallowPress_ = true;
-            if (reason == Qt::ShortcutFocusReason) suppressClickOf_ = c;
-            TRACE("  refused; swallow " << swallowPress_);
-        }
-        if (form_.focused() != c) syncFocus();
-        if (outer) inFocusIn_ = false;
+    case QEvent::FocusIn:
+        focusIn(c, static_cast<QFocusEvent*>(e)->reason());
         break;
-    }
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-        TRACE("Press " << c->fullName().c_str() << " swallow " << swallowPress_);
-        bool refuse = swallowPress_;
-        swallowPress_ = false;
-        // Qt may believe the control has the focus already (it sends no focus-in then), or
-        // the control takes no focus by clicking (the up-down arrows): the model is asked
-        // here, and a refusal voids the click.
-        if (!refuse && form_.focused() != c && c->canTakeFocus() && c->enabled()) {
-            const bool outer = !inFocusIn_;
-            inFocusIn_ = true;
-            refuse = !form_.setFocus(c);
-            if (outer) inFocusIn_ = false;
-            if (!refuse) syncFocus();
-        }
-        swallowRelease_ = refuse;
-        if (refuse) return true;
+    case QEvent::MouseButtonDblClick:
+        if (mousePress(c)) return true;
         break;
-    }
     case QEvent::MouseButtonRelease:
         if (swallowRelease_) {
             swallowRelease_ = false;
@@ -826,46 +802,90 @@ bool FormView::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::Hide:
         if (Entry* en = entryOf(c); en && en->widget == watched && en->outline) syncOutline(*en);
         break;
-    case QEvent::KeyPress: {
-        auto* ke = static_cast<QKeyEvent*>(e);
-        const bool plain = (ke->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (plain && (ke->key() == Qt::Key_Up || ke->key() == Qt::Key_Down) &&
-            stepCarrier(c, ke->key() == Qt::Key_Up))
-            return true;
-        if (plain && (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) &&
-            defaultButton_ && c->kind() != ControlKind::Button &&
-            c->kind() != ControlKind::TextBox) {
-            auto* cb = qobject_cast<QComboBox*>(widgetFor(c));
-            if (!cb || !cb->view()->isVisible()) {
-                clickButton(*defaultButton_);
-                return true;
-            }
-        }
-        TRACE("KeyPress " << c->fullName().c_str() << " key " << typedKey(ke));
-        swallowPress_ = false;
-        // Only keys that type come up in the model (not Ctrl, arrows or Tab).
-        if (const int k = typedKey(ke); k >= 0) pressedKeys_[ke->key()] = k;
-        if (c->kind() == ControlKind::TextBox && qobject_cast<QLineEdit*>(watched))
-            return handleKeyPress(static_cast<TextBox&>(*c), static_cast<QWidget*>(watched), ke);
+    case QEvent::KeyPress:
+        if (keyPress(c, watched, static_cast<QKeyEvent*>(e))) return true;
         break;
-    }
-    case QEvent::KeyRelease: {
-        auto* ke = static_cast<QKeyEvent*>(e);
-        // Only keys that went down in this window come up in it (not the Enter that
-        // closed a message box).
-        const auto it = pressedKeys_.find(ke->key());
-        if (it == pressedKeys_.end()) break;
-        const int key = it->second;
-        if (!ke->isAutoRepeat()) pressedKeys_.erase(it);
-        // To the box that has the focus now, which after a focus move is the new one.
-        if (auto* box = dynamic_cast<TextBox*>(form_.focused()); box && box->onKeyRelease)
-            box->onKeyRelease(key);
+    case QEvent::KeyRelease:
+        keyRelease(static_cast<QKeyEvent*>(e));
         break;
-    }
     default:
         break;
     }
     return QWidget::eventFilter(watched, e);
+}
+
+void FormView::focusIn(Control* c, Qt::FocusReason reason) {
+    TRACE("FocusIn " << c->fullName().c_str() << " reason " << reason << " updating " << updating_
+                     << " sync " << focusSync_ << " model "
+                     << (form_.focused() ? form_.focused()->fullName() : std::string("-")).c_str());
+    if (updating_ || focusSync_ || form_.focused() == c || !c->canTakeFocus()) return;
+    // Focus moves the handlers make meanwhile are carried out once Qt is done.
+    const bool outer = !inFocusIn_;
+    inFocusIn_ = true;
+    if ((reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) &&
+        form_.focused()) {
+        // Qt gives back the focus it remembers; the model's own focus is the one that counts.
+        syncFocus();
+    } else if (!form_.setFocus(c)) {
+        // Validation kept the focus where it was: the click that asked for it is void.
+        if (reason == Qt::MouseFocusReason) swallowPress_ = true;
+        if (reason == Qt::ShortcutFocusReason) suppressClickOf_ = c;
+        TRACE("  refused; swallow " << swallowPress_);
+    }
+    if (form_.focused() != c) syncFocus();
+    if (outer) inFocusIn_ = false;
+}
+
+bool FormView::mousePress(Control* c) {
+    TRACE("Press " << c->fullName().c_str() << " swallow " << swallowPress_);
+    bool refuse = swallowPress_;
+    swallowPress_ = false;
+    // Qt may believe the control has the focus already (it sends no focus-in then), or the
+    // control takes no focus by clicking (the up-down arrows): the model is asked here, and
+    // a refusal voids the click.
+    if (!refuse && form_.focused() != c && c->canTakeFocus() && c->enabled()) {
+        const bool outer = !inFocusIn_;
+        inFocusIn_ = true;
+        refuse = !form_.setFocus(c);
+        if (outer) inFocusIn_ = false;
+        if (!refuse) syncFocus();
+    }
+    swallowRelease_ = refuse;
+    return refuse;
+}
+
+bool FormView::keyPress(Control* c, QObject* watched, QKeyEvent* ke) {
+    const bool plain = (ke->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (ke->key() == Qt::Key_Up || ke->key() == Qt::Key_Down) &&
+        stepCarrier(c, ke->key() == Qt::Key_Up))
+        return true;
+    if (plain && (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && defaultButton_ &&
+        c->kind() != ControlKind::Button && c->kind() != ControlKind::TextBox) {
+        auto* cb = qobject_cast<QComboBox*>(widgetFor(c));
+        if (!cb || !cb->view()->isVisible()) {
+            clickButton(*defaultButton_);
+            return true;
+        }
+    }
+    TRACE("KeyPress " << c->fullName().c_str() << " key " << typedKey(ke));
+    swallowPress_ = false;
+    // Only keys that type come up in the model (not Ctrl, arrows or Tab).
+    if (const int k = typedKey(ke); k >= 0) pressedKeys_[ke->key()] = k;
+    if (c->kind() == ControlKind::TextBox && qobject_cast<QLineEdit*>(watched))
+        return handleKeyPress(static_cast<TextBox&>(*c), static_cast<QWidget*>(watched), ke);
+    return false;
+}
+
+void FormView::keyRelease(QKeyEvent* ke) {
+    // Only keys that went down in this window come up in it (not the Enter that closed a
+    // message box).
+    const auto it = pressedKeys_.find(ke->key());
+    if (it == pressedKeys_.end()) return;
+    const int key = it->second;
+    if (!ke->isAutoRepeat()) pressedKeys_.erase(it);
+    // To the box that has the focus now, which after a focus move is the new one.
+    if (auto* box = dynamic_cast<TextBox*>(form_.focused()); box && box->onKeyRelease)
+        box->onKeyRelease(key);
 }
 
 bool FormView::stepCarrier(Control* c, bool up) {

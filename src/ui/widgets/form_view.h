@@ -19,6 +19,8 @@
 #include <vector>
 
 class QAction;
+class QComboBox;
+class QLineEdit;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -28,6 +30,7 @@ class QGridLayout;
 class QHBoxLayout;
 class QGroupBox;
 class QKeyEvent;
+class QLayout;
 class QMenuBar;
 class QMoveEvent;
 class QScrollArea;
@@ -107,9 +110,26 @@ private:
     void fixWindowSize();
     void build();
     void buildFromPlan(const LayoutPlan& plan);
+    struct PlanCursor;
+    void buildScrollArea();
+    QWidget* placePlanned(Control* c, QWidget* parent);
+    QGroupBox* addGroup(Control* heading, QWidget* parent, bool bold);
+    void buildColumn(const std::vector<LayoutRow>& rows);
+    void addPlannedRow(const LayoutRow& r, PlanCursor& at);
+    void addCaptionedRow(const LayoutRow& r, PlanCursor& at);
+    QLayout* fieldsBox(const std::vector<Control*>& fields, std::size_t from, std::size_t to,
+                       QWidget* container);
+    void buildBottomBar(const LayoutPlan& plan);
+    void placeUnplanned();
     void addEntry(Control* c, QWidget* parent);
     void connectEntries();
     QWidget* createWidget(Control& c, QWidget* parent);
+    QWidget* createTextBox(TextBox& box, QWidget* parent);
+    QWidget* createComboBox(ComboBox& combo, QWidget* parent);
+    void connectComboEdit(ComboBox& combo, QComboBox* cb);
+    QWidget* createCheckBox(CheckBox& check, QWidget* parent);
+    QWidget* createButton(Button& button, QWidget* parent);
+    QWidget* createUpDown(UpDown& ud, QWidget* parent);
     void syncPlanned(Entry& e);
     void syncOutline(Entry& e);
     void arrangeColumns(int width);
@@ -119,6 +139,8 @@ private:
     void planProblems(std::vector<std::string>& out) const;
     bool stepCarrier(Control* c, bool up);
     void setupDocument(DocumentWindow& doc);
+    // A panel came or went: the window takes its size. False for other events.
+    bool panelShownOrHidden(QObject* watched, QEvent* e);
     void refreshTitle();
     void refreshStatus();
     void refreshMenus();
@@ -127,6 +149,13 @@ private:
     void watchEntries();
     void syncForm();
     void syncControl(Entry& e);
+    void syncTextBox(TextBox& box, QLineEdit* le);
+    void syncComboBox(ComboBox& combo, QComboBox* cb);
+    // Check boxes and labels of a window placed in pixels get the room their text needs:
+    // true when placed so.
+    bool syncCheckBox(Entry& e);
+    bool syncLabel(Entry& e);
+    void syncUpDown(const Control& c, QWidget* w);
     void syncVisibilityAll();
     void syncFocus();
     void placeText(Entry& e, const QString& text, int extra);
@@ -134,6 +163,11 @@ private:
     Entry* entryOf(const Control* c);
     const Entry* entryOf(const Control* c) const;
     bool handleKeyPress(TextBox& box, QWidget* w, QKeyEvent* ke);
+    // Parts of the event filter; true when the event is swallowed.
+    void focusIn(Control* c, Qt::FocusReason reason);
+    bool mousePress(Control* c);
+    bool keyPress(Control* c, QObject* watched, QKeyEvent* ke);
+    void keyRelease(QKeyEvent* ke);
 
     Form& form_;
     const LayoutPlan* plan_ = nullptr;
@@ -162,6 +196,7 @@ private:
     QMenuBar* menuBar_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::vector<QWidget*> statusLabels_;
+    std::vector<QObject*> panels_;
     struct MenuAction {
         MenuCommand command;
         QAction* action = nullptr;

@@ -18,7 +18,7 @@ namespace rw::ui {
 class QtMessageBox : public MessageBoxService {
 public:
     Answer show(const std::string& text, Icon icon, Buttons buttons, const std::string& title,
-                const std::string& detail = {}) override;
+                const std::string& detail = {}, const MessageExtras& extras = {}) override;
 };
 
 class QtFileDialog : public FileDialogService {
@@ -62,6 +62,9 @@ public:
     std::unique_ptr<Timer> createTimer() override;
     // How many long operations are processing events right now (0 in the main loop).
     int depth() const { return depth_; }
+    // Handles what keeps the windows drawn (painting, timers), not the user's input, which
+    // waits for the next processEvents().
+    void keepDrawn();
 
 private:
     int depth_ = 0;
@@ -69,7 +72,8 @@ private:
 
 class QtPlatform : public Platform {
 public:
-    // `port`: the serial port to use; null gives a port on which nothing exists.
+    // `port`: the serial port to use; null gives a port on which nothing exists. While it
+    // waits for data the windows stay drawn.
     explicit QtPlatform(std::unique_ptr<SerialPort> port = nullptr);
     MessageBoxService& messageBox() override { return boxes_; }
     FileDialogService& fileDialog() override { return files_; }

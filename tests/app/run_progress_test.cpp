@@ -1,0 +1,210 @@
+// What the main window shows of a run follows the run's events: steps, share done, bytes,
+// time left from the pace so far; and the summary under the last message says what the
+// modem's E2 holds.
+#include "app/run_progress.h"
+#include "ui/scripted_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+using namespace rw;
+using modem::RunPhase;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Scripted {
+    ui::ManualClock clock;
+    app::RunProgress p{clock};
+    void blocks(RunPhase phase, int from, int to, std::chrono::milliseconds each) {
+        for (int b = from; b < to; ++b) {
+            clock.advance(each);
+            p.blockDone(phase, b);
+        }
+    }
+    std::string current() const {
+        for (const app::RunStep& s : p.steps())
+            if (s.state == app::StepState::Current)
+                return s.text + (s.count.empty() ? "" : " " + s.count);
+        return "";
+    }
+};
+
+modem::RunReport reportOf(bool completed, int written, std::string failure = {}) {
+    modem::RunReport r;
+    r.completed = completed;
+    r.bytesWritten = written;
+    r.failure = std::move(failure);
+    r.backupPath = "/b/E2MP_backup_1.bin";
+    return r;
+}
+
+} // namespace
+
+TEST(RunProgress, FollowsAScriptedRun) {
+    Scripted s;
+    s.p.prepare(true);
+    // Reading takes 2 s a block, a write 20 ms; the check reads back blocks 0, 1 and 5.
+    const struct {
+        const char* what;
+        std::function<void()> event;
+        std::string current;
+        int percent;
+        std::optional<int> toWrite;
+        int written;
+        std::optional<long long> left; // seconds
+        bool atLeast;
+    } rows[] = {
+        {"connect",
+         [&] { s.p.phaseStarted(RunPhase::Connect, true); },
+         "Connect",
+         0,
+         {},
+         0,
+         {},
+         false},
+        {"identified",
+         [&] {
+             s.clock.advance(5s);
+             s.p.phaseStarted(RunPhase::Identify, true);
+             s.p.modemIdentified("MII MAC", "B+");
+         },
+         "Identify: MII MAC, B+",
+         0,
+         {},
+         0,
+         {},
+         false},
+        {"8 blocks read",
+         [&] {
+             s.p.phaseStarted(RunPhase::Invalidate, true);
+             s.p.phaseStarted(RunPhase::Read, true);
+             s.blocks(RunPhase::Read, 0, 8, 2s);
+         },
+         "Read 32 blocks 8 of 32",
+         12,
+         {},
+         0,
+         24 * 2 + 2,
+         true},
+        {"half a block later",
+         [&] { s.clock.advance(1s); },
+         "Read 32 blocks 8 of 32",
+         12,
+         {},
+         0,
+         24 * 2 + 1,
+         true},
+        // Left: 12 bytes at a hundredth of a block each, and at least block 0 to check back
+        // (the blocks the bytes fall in are known as they are written).
+        {"read and planned",
+         [&] {
+             s.blocks(RunPhase::Read, 8, 9, 1s);
+             s.blocks(RunPhase::Read, 9, 32, 2s);
+             s.p.phaseStarted(RunPhase::Backup, true);
+             s.p.bytesPlanned(12);
+         },
+         "Read 32 blocks 32 of 32", 36, 12, 0, 3, true},
+        {"6 bytes in block 1",
+         [&] {
+             s.p.phaseStarted(RunPhase::Write, true);
+             for (int k = 0; k < 6; ++k) {
+                 s.clock.advance(20ms);
+                 s.p.byteWritten(0x100 + k);
+             }
+         },
+         "Write 12 bytes 6 of 12", 36, 12, 6, 5, true},
+        {"written",
+         [&] {
+             for (int k = 0; k < 6; ++k) {
+                 s.clock.advance(20ms);
+                 s.p.byteWritten(0x500 + k);
+             }
+             s.blocks(RunPhase::Write, 0, 32, 0ms);
+         },
+         "Write 12 bytes 12 of 12", 68, 12, 12, 6, false},
+        {"blocks 0 and 1 checked",
+         [&] {
+             s.p.phaseStarted(RunPhase::Verify, true);
+             s.blocks(RunPhase::Verify, 0, 2, 2s);
+         },
+         "Verify 2 of 32", 70, 12, 12, 2, false},
+        {"checked, marked valid",
+         [&] {
+             s.blocks(RunPhase::Verify, 2, 32, 0ms);
+             s.p.phaseStarted(RunPhase::Validate, true);
+         },
+         "Mark valid", 100, 12, 12, 0, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        r.event();
+        EXPECT_EQ(s.current(), r.current);
+        EXPECT_EQ(s.p.percent(), r.percent);
+        EXPECT_EQ(s.p.bytesToWrite(), r.toWrite);
+        EXPECT_EQ(s.p.bytesWritten(), r.written);
+        bool atLeast = false;
+        const auto left = s.p.remaining(&atLeast);
+        EXPECT_EQ(left ? std::optional<long long>(left->count()) : std::nullopt, r.left);
+        EXPECT_EQ(atLeast, r.atLeast);
+        EXPECT_EQ(s.p.busy(), r.percent == 0);
+    }
+    s.clock.advance(1s);
+    s.p.outcomeDecided(reportOf(true, 12));
+    s.clock.advance(30s); // the message is up: the time taken stays
+    for (const app::RunStep& step : s.p.steps())
+        EXPECT_EQ(step.state, app::StepState::Done) << step.text;
+    EXPECT_EQ(s.p.elapsed(), 74s);
+    EXPECT_FALSE(s.p.leftInvalid());
+    EXPECT_EQ(s.p.summary(false), "12 bytes written and verified.\nTime taken: 1 min 14 s.\n"
+                                  "Backup: /b/E2MP_backup_1.bin");
+    s.p.finished(s.p.report());
+    EXPECT_FALSE(s.p.active());
+}
+
+TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
+    const struct {
+        const char* what;
+        bool writes;
+        bool aborted;
+        std::string summaryStart; // what happened, then what the E2 holds
+        bool invalid;
+    } rows[] = {
+        {"abort while writing", true, true,
+         "The run was stopped by Abort during \"Write 12 bytes\".\nThe modem's E2 is marked "
+         "invalid until a programming run completes: program it again, or restore the "
+         "backup.\n\n5 of 12 bytes written, not verified.\n",
+         true},
+        {"read failed", false, false,
+         "The run failed during \"Read 32 blocks\": no proper answer to RD C100,100.\nNothing "
+         "was written to the modem: its E2 is as it was.\n\nTime taken",
+         false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Scripted s;
+        s.p.prepare(r.writes);
+        s.p.phaseStarted(RunPhase::Connect, true);
+        s.p.phaseStarted(RunPhase::Identify, true);
+        s.p.phaseStarted(RunPhase::Invalidate, r.writes);
+        s.p.phaseStarted(RunPhase::Read, true);
+        s.blocks(RunPhase::Read, 0, r.writes ? 32 : 1, 2s);
+        if (r.writes) {
+            s.p.bytesPlanned(12);
+            s.p.phaseStarted(RunPhase::Write, true);
+            for (int k = 1; k <= 5; ++k)
+                s.p.byteWritten(k);
+            s.p.phaseStarted(RunPhase::Verify, false);
+        }
+        s.p.outcomeDecided(
+            reportOf(false, r.writes ? 5 : 0,
+                     r.writes ? "the run was stopped" : "no proper answer to RD C100,100"));
+        const std::string summary = s.p.summary(r.aborted);
+        EXPECT_EQ(summary.rfind(r.summaryStart, 0), 0u) << summary;
+        EXPECT_EQ(s.p.leftInvalid(), r.invalid);
+        for (const app::RunStep& step : s.p.steps())
+            EXPECT_NE(step.state, app::StepState::Current) << step.text;
+    }
+}
