@@ -1,46 +1,18 @@
 #include "image/config_module.h"
 #include "image/hex.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 using namespace rw::image;
+using rw::test::readBytes;
+using rw::test::TempDir;
+using rw::test::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> n{0};
-        path_ = fs::temp_directory_path() /
-                ("romwright_image_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 Image pattern() {
     Image img;
