@@ -40,62 +40,41 @@ TEST(ImageGeometry, PositionsAndSlotOffsets) {
         EXPECT_EQ(slotOffset(c.slot, c.bplus), c.offset) << c.slot << (c.bplus ? " B+" : " B");
 }
 
-TEST(ImageStructures, ClearOverridesAndReservedArea) {
+TEST(ImageStructures, OverridesApplyBelowOffset256Only) {
     ConfigModule cm;
-    EXPECT_EQ(cm.OverrideTable[5], 0);
-    cm.ClearOverrides();
-    for (auto v : cm.OverrideTable)
-        EXPECT_EQ(v, -1);
     cm.FillReservedArea();
     for (auto v : cm.ReservedArea)
         EXPECT_EQ(v, 0xFF);
-}
-
-TEST(ImageStructures, WantedByteUsesOverridesBelow256Only) {
-    ConfigModule cm;
+    EXPECT_EQ(cm.OverrideTable[5], 0);
     cm.ClearOverrides();
-    Image file = pattern();
+    for (auto v : cm.OverrideTable)
+        EXPECT_EQ(v, kNoOverride);
+    const Image file = pattern();
+    EXPECT_EQ(wantedByte(cm, file, 10), file[10]);
     cm.OverrideTable[11] = 0x42; // position 11 = offset 10
-    EXPECT_EQ(wantedByte(cm, file, 10), 0x42);
-    EXPECT_EQ(wantedByte(cm, file, 11), file[11]);
     cm.OverrideTable[256] = 0x99;
-    EXPECT_EQ(wantedByte(cm, file, 255), 0x99);
-    EXPECT_EQ(wantedByte(cm, file, 256), file[256]);
+    const std::pair<int, int> wanted[] = {
+        {10, 0x42}, {11, file[11]}, {255, 0x99}, {256, file[256]}};
+    for (auto [offset, v] : wanted)
+        EXPECT_EQ(wantedByte(cm, file, offset), v) << offset;
 }
 
-TEST(PatchFileRead, WholeShortEmptyLong) {
+TEST(PatchFile, ReadsUpTo8192BytesShortFilesFilledWithFF) {
     TempDir d;
     const Image img = pattern();
-    writeBytes(d.file("full.bin"), std::vector<std::uint8_t>(img.begin(), img.end()));
-    auto f = readPatchFile(d.file("full.bin"));
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->bytes, img);
-    EXPECT_EQ(f->fileSize, 8192u);
-
-    writeBytes(d.file("short.bin"), {1, 2, 3});
-    auto s = readPatchFile(d.file("short.bin"));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->bytes[2], 3);
-    EXPECT_EQ(s->bytes[3], 0xFF);
-    EXPECT_EQ(s->bytes[8191], 0xFF);
-    EXPECT_EQ(s->fileSize, 3u);
-
-    writeBytes(d.file("empty.bin"), {});
-    auto e = readPatchFile(d.file("empty.bin"));
-    ASSERT_TRUE(e);
-    for (auto b : e->bytes)
-        EXPECT_EQ(b, 0xFF);
-
-    std::vector<std::uint8_t> big(img.begin(), img.end());
-    big.resize(9000, 0);
-    writeBytes(d.file("long.bin"), big);
-    auto l = readPatchFile(d.file("long.bin"));
-    ASSERT_TRUE(l);
-    EXPECT_EQ(l->bytes, img);
-    EXPECT_EQ(l->fileSize, 9000u);
+    for (std::size_t size : {8192u, 3u, 0u, 9000u}) {
+        std::vector<std::uint8_t> bytes(img.begin(), img.end());
+        bytes.resize(size, 0);
+        writeBytes(d.file("p.bin"), bytes);
+        const auto f = readPatchFile(d.file("p.bin"));
+        ASSERT_TRUE(f) << size;
+        EXPECT_EQ(f->fileSize, size);
+        for (std::size_t i = 0; i < img.size(); ++i)
+            ASSERT_EQ(f->bytes[i], i < size ? img[i] : 0xFF) << size << " at " << i;
+    }
 }
 
-TEST(PatchFileWrite, ExactlyOneImageAtomically) {
+TEST(PatchFile, WritesExactlyOneImageAtomically) {
     TempDir d;
     const Image img = pattern();
     const auto path = d.file("E2MB_w.bin");
@@ -103,12 +82,7 @@ TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     ASSERT_TRUE(writePatchFile(path, img));
     EXPECT_EQ(readBytes(path), std::vector<std::uint8_t>(img.begin(), img.end()));
     // No temporary file is left beside it.
-    int files = 0;
-    for (auto& e : fs::directory_iterator(fs::path(path).parent_path())) {
-        (void)e;
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
 }
 
 TEST(PatchFile, ReadAndWriteFailuresGiveAReasonAndLeaveTargetsAlone) {
@@ -126,31 +100,23 @@ TEST(PatchFile, ReadAndWriteFailuresGiveAReasonAndLeaveTargetsAlone) {
     EXPECT_TRUE(fs::is_directory(d.file("E2MB_dir.bin")));
 }
 
-TEST(PatchBytesFill, SlotsPerProduct) {
+TEST(PatchBytesFill, SlotsPerProductAndUnreadSlotsKept) {
     const Image img = pattern();
+    const std::size_t slotCounts[] = {31, 30, 41, 30};
     for (int mode = 1; mode <= 4; ++mode) {
         ConfigModule cm;
+        cm.PatchBytes[mode == 3 ? 30 : 32] = 0x77; // a slot the product does not read
         fillPatchBytes(cm, img, mode);
-        const bool bplus = mode >= 3;
-        for (int slot : slotsForMode(mode))
+        const auto read = slotsForMode(mode);
+        EXPECT_EQ(read.size(), slotCounts[mode - 1]) << mode;
+        for (int slot : read)
             EXPECT_EQ(cm.PatchBytes[static_cast<std::size_t>(slot)],
-                      img[static_cast<std::size_t>(slotOffset(slot, bplus))])
+                      img[static_cast<std::size_t>(slotOffset(slot, mode >= 3))])
                 << mode << "/" << slot;
         EXPECT_EQ(cm.PatchBytes[29], img[1]);
         EXPECT_EQ(cm.PatchVersion, img[1]);
+        EXPECT_EQ(cm.PatchBytes[mode == 3 ? 30 : 32], 0x77) << mode;
     }
-    const std::size_t slotCounts[] = {31, 30, 41, 30};
-    for (int mode = 1; mode <= 4; ++mode)
-        EXPECT_EQ(slotsForMode(mode).size(), slotCounts[mode - 1]) << mode;
-}
-
-TEST(PatchBytesFill, UnreadSlotsKeepTheirContents) {
-    ConfigModule cm;
-    cm.PatchBytes[44] = 0x77;
-    cm.PatchBytes[30] = 0x66;
-    fillPatchBytes(cm, pattern(), 3);
-    EXPECT_EQ(cm.PatchBytes[44], 0x77);
-    EXPECT_EQ(cm.PatchBytes[30], 0x66);
 }
 
 TEST(Hex, UpperCaseWithoutLeadingZerosUnlessAWidthAsks) {
