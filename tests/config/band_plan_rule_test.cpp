@@ -21,6 +21,8 @@ TEST(BandPlanRule, OverlapAndRangeOnSeveralPlans) {
          "band reaches below 0 MHz."},
         // Bands that touch do not overlap: 1.62-4.86 and 4.86-8.1.
         {25.92, 3.24, 8, 6.48, 8, false, false, false, ""},
+        // Bands may reach 0 and Fsample/2 exactly: 0-4 and 12-16 at 32 MHz.
+        {32, 2, 8, 14, 8, false, false, false, ""},
         // An upstream band past Fsample/2 (12.5 MHz).
         {25.0, 3.0, 8, 12.0, 16, false, false, true,
          "The upstream band reaches above 12.5 MHz (Fsample/2)."},

@@ -1,5 +1,4 @@
 #include "image/sample_image.h"
-#include "support/window_bench.h"
 
 #include <gtest/gtest.h>
 
@@ -26,19 +25,4 @@ TEST(SampleImage, MarksVersionFillerAndReservedArea) {
         EXPECT_EQ(sampleFileName(mode), "");
     }
     EXPECT_EQ(sampleFileName(3), "E2MP_sample.bin");
-}
-
-// The sample holds the factory values as the product's window stores them: loaded, set to
-// the defaults and saved over itself, it comes back unchanged, PHY bytes included.
-TEST(SampleImage, HoldsTheFactoryValuesAsTheWindowStoresThem) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        SCOPED_TRACE(mode);
-        const Image img = makeSampleImage(mode);
-        rw::test::Bench b(mode);
-        ASSERT_TRUE(b.load(img));
-        b.form->SetDefaults();
-        const Image out = b.saved(img);
-        for (std::size_t i = 0; i < out.size(); ++i)
-            EXPECT_EQ(out[i], img[i]) << "offset " << i;
-    }
 }

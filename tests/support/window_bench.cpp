@@ -1,5 +1,7 @@
 #include "support/window_bench.h"
 
+#include "config/general_module.h"
+
 #include <algorithm>
 
 namespace rw::test {
@@ -100,6 +102,111 @@ bool Bench::press(const std::string& button) {
     auto* b = dynamic_cast<ui::Button*>(find(button));
     EXPECT_NE(b, nullptr) << button;
     return b && b->userClick();
+}
+
+std::vector<std::pair<const config::BitField*, ui::Control*>> boundFields(Bench& b) {
+    std::vector<std::pair<const config::BitField*, ui::Control*>> out;
+    for (const config::BitField& f : config::commonFields())
+        out.emplace_back(&f, b.find(f.name, f.index));
+    for (const config::BitField& f : b.w().traits().fields)
+        out.emplace_back(&f, b.find(f.name, f.index));
+    return out;
+}
+
+void editEveryField(Bench& b) {
+    using config::FieldKind;
+    for (const auto& [f, c] : boundFields(b)) {
+        if (auto* box = dynamic_cast<ui::CheckBox*>(c)) {
+            box->userClick();
+        } else if (auto* list = dynamic_cast<ui::ComboBox*>(c)) {
+            const auto& items = list->items();
+            const auto other = std::find_if(items.rbegin(), items.rend(),
+                                            [&](const auto& i) { return i != list->text(); });
+            if (other != items.rend()) list->userPick(*other);
+        } else if (f->kind == FieldKind::Hex || f->kind == FieldKind::Level) {
+            static_cast<ui::TextBox*>(c)->setText("5A");
+        } else if (f->kind == FieldKind::Decimal) {
+            static_cast<ui::TextBox*>(c)->setText("30");
+        }
+    }
+}
+
+namespace {
+
+// The value a step's expectation names.
+std::string observed(Bench& b, const std::string& name, bool ok) {
+    const auto flag = [](bool v) { return std::string(v ? "1" : "0"); };
+    if (name == "ok") return flag(ok);
+    if (name == "changed") return flag(b.changed());
+    if (name == "boxes") return std::to_string(b.boxes());
+    if (name == "Fsample") return config::FormatDecimal(b.form->Fsample);
+    if (name == "focus") return b.form->focused() ? b.form->focused()->fullName() : "";
+    if (name.starts_with("why:")) return flag(!b.named(name.substr(4)).problem().empty());
+    if (name.starts_with("red:")) {
+        const ui::Control& c = b.named(name.substr(4));
+        if (auto* t = dynamic_cast<const ui::TextBox*>(&c))
+            return flag(t->backColour() == ui::kRed);
+        return flag(dynamic_cast<const ui::ComboBox&>(c).backColour() == ui::kRed);
+    }
+    return b.text(name);
+}
+
+bool act(Bench& b, const std::string& verb, const std::string& name, const std::string& arg) {
+    ui::Control* c = name.empty() ? nullptr : &b.named(name);
+    if (verb == "type") return b.form->typeText(dynamic_cast<ui::TextBox&>(*c), arg);
+    if (verb == "set") {
+        if (auto* t = dynamic_cast<ui::TextBox*>(c))
+            t->setText(arg);
+        else if (auto* k = dynamic_cast<ui::CheckBox*>(c))
+            k->setValue(std::stoi(arg));
+        else
+            dynamic_cast<ui::ComboBox&>(*c).setText(arg);
+        return true;
+    }
+    if (verb == "pick") return dynamic_cast<ui::ComboBox&>(*c).userPick(arg);
+    if (verb == "click") {
+        if (auto* k = dynamic_cast<ui::CheckBox*>(c)) {
+            k->userClick();
+            return true;
+        }
+        return dynamic_cast<ui::Button&>(*c).userClick();
+    }
+    if (verb == "up") return dynamic_cast<ui::UpDown&>(*c).userUp();
+    if (verb == "down") return dynamic_cast<ui::UpDown&>(*c).userDown();
+    if (verb == "key") {
+        b.form->keyStroke(dynamic_cast<ui::TextBox&>(*c), std::stoi(arg));
+        return true;
+    }
+    if (verb == "focus") return b.form->setFocus(c);
+    if (verb == "leave") return b.form->leave(c);
+    if (verb == "loading") {
+        b.form->Loading = name == "1";
+        return true;
+    }
+    if (verb == "default") return b.press("Default");
+    if (verb == "done") return b.form->Done();
+    EXPECT_TRUE(verb.empty()) << "unknown action " << verb;
+    return true;
+}
+
+} // namespace
+
+void run(Bench& b, std::initializer_list<Step> steps) {
+    for (const Step& s : steps) {
+        const std::string& action = s.action;
+        SCOPED_TRACE("step '" + action + "' in mode " + std::to_string(b.mode));
+        const std::size_t sp1 = std::min(action.find(' '), action.size());
+        const std::size_t sp2 = std::min(action.find(' ', sp1 + 1), action.size());
+        const std::string name = sp1 < action.size() ? action.substr(sp1 + 1, sp2 - sp1 - 1) : "";
+        const bool ok =
+            act(b, action.substr(0, sp1), name, sp2 < action.size() ? action.substr(sp2 + 1) : "");
+        for (const std::string& pair : split(s.expected, ';')) {
+            if (pair.empty()) continue;
+            const std::size_t eq = pair.find('=');
+            ASSERT_NE(eq, std::string::npos) << pair;
+            EXPECT_EQ(observed(b, pair.substr(0, eq), ok), pair.substr(eq + 1)) << pair;
+        }
+    }
 }
 
 void forEachMode(const std::function<void(Bench&)>& body, std::initializer_list<int> modes,

@@ -106,10 +106,30 @@ struct Bench {
     const ui::RecordedBox* lastBox() const { return platform.boxes.last(); }
 };
 
+// A scripted session on a window: one row a step, an action and what holds after it.
+//   actions: "type NAME TEXT" (key by key, as a user), "set NAME TEXT|VALUE" (by the program),
+//            "pick NAME ITEM", "click NAME" (check box or button), "up NAME", "down NAME",
+//            "key NAME CODE" (one key stroke), "focus NAME", "leave [NAME]" (the focus goes to
+//            NAME, or nowhere), "loading 0|1", "default", "done", "" (nothing)
+//   expected: "NAME=TEXT;..." field texts, and pseudo names: ok (the action's result, 0|1),
+//            changed (FormChange, read and cleared), focus, boxes (message boxes so far),
+//            Fsample, why:NAME (the field carries a reason, 0|1), red:NAME (red background)
+struct Step {
+    std::string action;
+    std::string expected = {};
+};
+void run(Bench& b, std::initializer_list<Step> steps);
+
 // A window loaded with the reference bytes.
 struct Loaded : Bench {
     explicit Loaded(int m) : Bench(m) { EXPECT_TRUE(loadReference()) << "mode " << m; }
 };
+
+// Changes every field a user picks, ticks or types a number into: check boxes clicked, lists
+// set to another item, byte boxes given "5A", the sampling frequency boxes "30". The bound
+// fields of the window, in window order.
+std::vector<std::pair<const config::BitField*, ui::Control*>> boundFields(Bench& b);
+void editEveryField(Bench& b);
 
 // Runs `body` on a fresh window of each product in `modes`, loaded with the reference bytes
 // unless `load` is false; failures name the product.
