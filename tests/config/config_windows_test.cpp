@@ -10,7 +10,7 @@ namespace {
 
 using namespace rw::test;
 
-TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedAndEmpty) {
+TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedEmptyAndLimited) {
     const char* names[] = {"MII_B", "ATM_B", "MII_BP", "ATM_BP"};
     forEachMode(
         [&](Bench& b) {
@@ -28,6 +28,18 @@ TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedAndEmpty) {
             EXPECT_EQ(b.form->Fsample, 0.0);
             EXPECT_FALSE(b.form->AfeUpdating);
             EXPECT_FALSE(b.form->FieldText("NoSuchField").has_value());
+            // The length limits the entry rules rest on; the carrier words only the window
+            // writes.
+            const std::pair<const char*, int> limits[] = {
+                {"FText(0)", 2},         {"FText(1)", 2},     {"DwCarrierText(0)", 3},
+                {"UsCarrierText(1)", 2}, {"Max_PSD", 5},      {"Min_PSD", 5},
+                {"Max_psdL", 2},         {"AFEControl", 2},   {"TransmitePreambleL", 2},
+                {"SleepCounterH", 2},    {"UTOPIAAddress", 2}};
+            for (auto [name, limit] : limits)
+                EXPECT_EQ(static_cast<ui::TextBox&>(b.named(name)).maxLength(), limit) << name;
+            for (const char* n : {"Next_DownstreamL", "Next_DownstreamH", "Next_UpstreamL",
+                                  "Next_UpstreamH", "DwCarrierText(0)"})
+                EXPECT_EQ(static_cast<ui::TextBox&>(b.named(n)).readOnly(), n[0] == 'N') << n;
         },
         {1, 2, 3, 4}, false);
     app::RunState run;
@@ -40,25 +52,6 @@ TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedAndEmpty) {
     const auto f = ConfigForm::create(3, ctx);
     EXPECT_FALSE(run.FormChange); // creating the window clears it
     EXPECT_FALSE(f->Loading);
-}
-
-// Length limits the entry rules rest on, and the carrier words only the window writes.
-TEST(ConfigWindows, TypingStopsAtEachBoxsLimit) {
-    forEachMode(
-        [](Bench& b) {
-            const std::pair<const char*, int> limits[] = {
-                {"FText(0)", 2},         {"FText(1)", 2},     {"DwCarrierText(0)", 3},
-                {"UsCarrierText(1)", 2}, {"Max_PSD", 5},      {"Min_PSD", 5},
-                {"Max_psdL", 2},         {"AFEControl", 2},   {"TransmitePreambleL", 2},
-                {"SleepCounterH", 2},    {"UTOPIAAddress", 2}};
-            for (auto [name, limit] : limits)
-                EXPECT_EQ(static_cast<ui::TextBox&>(b.named(name)).maxLength(), limit) << name;
-            for (const char* n :
-                 {"Next_DownstreamL", "Next_DownstreamH", "Next_UpstreamL", "Next_UpstreamH"})
-                EXPECT_TRUE(b.box(n).readOnly()) << n;
-            EXPECT_FALSE(b.box("DwCarrierText", 0).readOnly());
-        },
-        {1, 2, 3, 4}, false);
 }
 
 TEST(ConfigWindowsLayout, StartUpLayoutsExpertAndWatchdog) {

@@ -293,31 +293,22 @@ TEST_F(Psd, BytesGiveTheLevelInDecibels) {
     }
 }
 
+// Level 1023 would read back as 59.94: the guard keeps the typed text. -6.59 is just inside
+// the open window; 65535 (92.833 at 128) is the largest level; 65536 and 92537 (95.83 at 128)
+// are beyond 16 bits. Typed key by key, "-6" converts and "-6.6" then stops converting.
 TEST_F(Psd, TypedLevelsGiveTheirBytesAndKeepTheTypedText) {
     const struct {
         const char *cons, *text;
         bool keyByKey;
         const char *low, *high; // AA/BB: nothing written
-    } cases[] = {// Level 1023 would read back as 59.94: the guard keeps the typed text.
-                 {"256", "59.95", true, "FF", "3"},
-                 {"256", "23.83", true, "10", "0"},
-                 {"32", "0", false, "1", "0"},
-                 {"32", "-6.5", false, "0", "0"},
-                 {"32", "-6.59", false, "0", "0"}, // just inside the open window
-                 {"256", "95.83", false, "A6", "F8"},
-                 // Outside the open window, empty or beyond 16 bits (92537 = 16979h): nothing.
-                 {"32", "-6.6", false, "AA", "BB"},
-                 {"32", "95.84", false, "AA", "BB"},
-                 {"32", "-7", false, "AA", "BB"},
-                 {"32", "100", false, "AA", "BB"},
-                 {"32", "-", false, "AA", "BB"},
-                 {"32", "", false, "AA", "BB"},
-                 {"128", "95.83", false, "AA", "BB"},
-                 {"128", "92.8331", false, "AA", "BB"}, // 65536
-                 {"128", "92.833", false, "FF",
-                  "FF"}, // 65535: the largest level
-                         // Typed key by key, "-6" converts and "-6.6" then stops converting.
-                 {"32", "-6.6", true, "1", "0"}};
+    } cases[] = {{"256", "59.95", true, "FF", "3"},    {"256", "23.83", true, "10", "0"},
+                 {"32", "0", false, "1", "0"},         {"32", "-6.5", false, "0", "0"},
+                 {"32", "-6.59", false, "0", "0"},     {"256", "95.83", false, "A6", "F8"},
+                 {"32", "-6.6", false, "AA", "BB"},    {"32", "95.84", false, "AA", "BB"},
+                 {"32", "-7", false, "AA", "BB"},      {"32", "100", false, "AA", "BB"},
+                 {"32", "-", false, "AA", "BB"},       {"32", "", false, "AA", "BB"},
+                 {"128", "95.83", false, "AA", "BB"},  {"128", "92.8331", false, "AA", "BB"},
+                 {"128", "92.833", false, "FF", "FF"}, {"32", "-6.6", true, "1", "0"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.cons) + " '" + c.text + "'" + (c.keyByKey ? " typed" : ""));
         set(c.cons, "0", "5", "AA", "BB");

@@ -98,6 +98,12 @@ void Bench::expectTexts(const std::string& pairs) const {
     }
 }
 
+ui::Control& Bench::named(const std::string& fullName) const {
+    ui::Control* c = form->findByFullName(fullName);
+    if (!c) throw std::logic_error("no control " + fullName + " in " + form->name());
+    return *c;
+}
+
 bool Bench::press(const std::string& button) {
     auto* b = dynamic_cast<ui::Button*>(find(button));
     EXPECT_NE(b, nullptr) << button;
@@ -152,6 +158,10 @@ std::string observed(Bench& b, const std::string& name, bool ok) {
 }
 
 bool act(Bench& b, const std::string& verb, const std::string& name, const std::string& arg) {
+    if (verb == "loading") {
+        b.form->Loading = name == "1";
+        return true;
+    }
     ui::Control* c = name.empty() ? nullptr : &b.named(name);
     if (verb == "type") return b.form->typeText(dynamic_cast<ui::TextBox&>(*c), arg);
     if (verb == "set") {
@@ -179,10 +189,6 @@ bool act(Bench& b, const std::string& verb, const std::string& name, const std::
     }
     if (verb == "focus") return b.form->setFocus(c);
     if (verb == "leave") return b.form->leave(c);
-    if (verb == "loading") {
-        b.form->Loading = name == "1";
-        return true;
-    }
     if (verb == "default") return b.press("Default");
     if (verb == "done") return b.form->Done();
     EXPECT_TRUE(verb.empty()) << "unknown action " << verb;

@@ -13,7 +13,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
-#include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,19 +78,12 @@ struct Bench {
     void type(const std::string& name, int index, const std::string& value) {
         form->typeText(box(name, index), value);
     }
-    // Focus on the control, then leave it for `next` (nullptr: for no control).
-    bool leave(ui::Control& from, ui::Control* next = nullptr) {
-        form->setFocus(&from);
-        return form->leave(next);
-    }
     ui::Control* find(const std::string& name, int index = -1) const {
         return form->find(name, index);
     }
-    ui::Control& named(const std::string& fullName) const {
-        return *form->findByFullName(fullName);
-    }
+    // A control by its full name ("FText(0)"); throws (failing the test) when there is none.
+    ui::Control& named(const std::string& fullName) const;
     bool press(const std::string& button);
-    ui::UpDown& arrows(const std::string& name) { return dynamic_cast<ui::UpDown&>(*find(name)); }
     ui::TextBox& box(const std::string& name, int index = -1) { return w().textBox(name, index); }
     ui::ComboBox& combo(const std::string& name) { return w().comboBox(name); }
     ui::CheckBox& check(const std::string& name, int index = -1) {
@@ -125,10 +118,10 @@ struct Loaded : Bench {
     explicit Loaded(int m) : Bench(m) { EXPECT_TRUE(loadReference()) << "mode " << m; }
 };
 
-// Changes every field a user picks, ticks or types a number into: check boxes clicked, lists
-// set to another item, byte boxes given "5A", the sampling frequency boxes "30". The bound
-// fields of the window, in window order.
+// The bound fields of the window with their controls, in window order.
 std::vector<std::pair<const config::BitField*, ui::Control*>> boundFields(Bench& b);
+// Changes every field a user picks, ticks or types a number into: check boxes clicked, lists
+// set to another item, byte boxes given "5A", the sampling frequency boxes "30".
 void editEveryField(Bench& b);
 
 // Runs `body` on a fresh window of each product in `modes`, loaded with the reference bytes
