@@ -38,7 +38,9 @@ TEST(BandPlanRule, OverlapAndRangeOnSeveralPlans) {
         EXPECT_EQ(p.bands[1].outside, c.upOutside) << c.up;
         EXPECT_EQ(p.warning, c.warning);
     }
-    // A direction without interpolation draws no band and warns of nothing.
+    // No band without a sampling frequency; a direction without interpolation draws none and
+    // warns of nothing.
+    EXPECT_TRUE(computeBandPlan(0, {2.07, 12, 16}, {5.99, 6, 16}).bands.empty());
     const BandPlan partial = computeBandPlan(25.92, {2.07, std::nullopt, 16}, {5.99, 4, 16});
     ASSERT_EQ(partial.bands.size(), 1u);
     EXPECT_FALSE(partial.bands[0].downstream);

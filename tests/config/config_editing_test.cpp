@@ -102,6 +102,9 @@ TEST(ConfigCarriers, ArrowsStepByOneHundredthAndStopAtZero) {
             {"down DownCarrierScroll", "DwCarrierText(1)=09"},
             {"set DwCarrierText(1) 9"}, // a single 9 is no carry
             {"up DownCarrierScroll", "DwCarrierText(1)=10;DwCarrierText(0)=005"},
+            {"set DwCarrierText(1) 1.5"}, // no whole number: no step
+            {"up DownCarrierScroll", "DwCarrierText(1)=1.5;DwCarrierText(0)=005"},
+            {"set DwCarrierText(1) 10"},
             {"up UpCarrierScroll", "UsCarrierText(1)=08;DwCarrierText(1)=10"},
             {"set DwCarrierText(0) 000"},
             {"set DwCarrierText(1) 01"},
@@ -116,6 +119,8 @@ TEST(ConfigCarriersDecisions, NoResultKeepsTheDerivedText) {
             {"up DownCarrierScroll", "DwCarrierText(0)=ab"},
             {"type DwCarrierText(1) 50", "Next_DownstreamL=ED"},
             {"leave", "Next_DownstreamL=ED"},
+            {"set DwCarrierText(0) "}, // an empty box reads as 0: 0.5 x 1024 / 25.92 = 19.75
+            {"type DwCarrierText(1) 50", "Next_DownstreamL=14"},
             {"set Up_Stram_Inter 0"}, // a text without value, as a stored code 12
             {"type FText(1) 50", "UpBitrate=8.64;DownBitrate=8.5"}}); // 25.5 / 12 x 4
     Bench z(1); // a B window at 0 MHz derives nothing

@@ -251,6 +251,12 @@ TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
             {"type DwCarrierText(1) 99", "Next_DownstreamH=31F"}});
     EXPECT_EQ(c.form->StoreProblem(), "Next_DownstreamH does not fit in one byte.");
     c.expectSaved({{3, 0x00}});
+    run(c, {{"set UsCarrierText(0) -5"}, // -4.93 MHz: N = -10097
+            {"focus UsCarrierText(0)"},
+            {"leave Baund", "Next_UpstreamL=71;Next_UpstreamH=-27"}});
+    EXPECT_EQ(c.form->StoreProblem(), "Next_DownstreamH does not fit in one byte.");
+    c.type("DwCarrierText", 0, "0"); // a negative index is refused as well
+    EXPECT_EQ(c.form->StoreProblem(), "Next_UpstreamH does not fit in one byte.");
 
     Loaded d(2);
     d.box("FText", 0).setText("-5");
