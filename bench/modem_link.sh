@@ -1,7 +1,7 @@
 #!/bin/sh
 # Measures the modem link against romwright-sim: the CPU share of timed-out exchanges (they
 # must sleep, not spin) and the wall time of a 256-byte read at 9600-baud pacing beside its
-# floor (the 1800 ms pause plus the dump's transfer).
+# floor (the dump's transfer at 960 characters a second).
 #
 #   bench/modem_link.sh [BUILD_DIR]      (default: build)
 #

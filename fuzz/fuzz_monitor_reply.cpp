@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)modem.WaitPrompt("L");
         break;
     case 2:
-        (void)modem.WaitPrompt("M");
+        (void)modem.ProbePrompt();
         break;
     default:
         (void)modem.WriteModem(address, static_cast<std::uint8_t>(data[3]));

@@ -163,6 +163,7 @@ bool MainForm::openPath(const std::string& path) {
 
 bool MainForm::openFile(const std::optional<std::string>& given) {
     setLoading(true);
+    openWarning_.clear();
     const std::string& fb = run.FileBegining;
     dialogFilter_ = "Patch File (" + fb + "*.bin) |" + fb + "*.bin";
 
@@ -207,14 +208,17 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
     DigitalCommand.setEnabled(true);
     Dump.setEnabled(true);
 
-    // The file is read completely once; positions beyond a short file read FF.
-    auto file = image::readPatchFile(run.PathOfFile);
+    // The file is read completely once. One shorter than an image is refused: its missing
+    // bytes would otherwise be made up and programmed.
+    std::string why;
+    auto file = image::readPatchFile(run.PathOfFile, &why);
     if (!file) {
-        showError("Error Loading Patch File : \r" + run.PathOfFile);
+        showError("Error Loading Patch File : \r" + run.PathOfFile + "\r" + why);
         setLoading(false);
         setResult("Could not load " + documentName());
         return false;
     }
+    openWarning_ = image::extraBytesWarning(*file);
     userForm_.fileOpened(file->bytes);
     const std::uint8_t version = file->bytes[image::kVersionOffset];
     about_.EEPROMversion.setCaption(config::Hex(version));
@@ -222,7 +226,8 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
     const bool loaded = !configForm_ || configForm_->LoadFromPatch();
     setLoading(false);
     if (loaded) addRecent(path);
-    setResult((loaded ? "Opened " : "Could not load ") + documentName());
+    setResult((loaded ? "Opened " : "Could not load ") + documentName() +
+              (openWarning_.empty() ? "" : ": it " + openWarning_));
     return loaded;
 }
 

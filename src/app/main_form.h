@@ -107,6 +107,9 @@ public:
     void setRecentFiles(std::vector<std::string> files);
     // The last command's outcome for the status bar ("Saved E2MP_line7.bin").
     const std::string& lastResult() const { return lastResult_; }
+    // What the last Open found worth a warning about the file it loaded, as a phrase that
+    // follows the file's name ("is 9000 bytes; only its first 8192 are used"); else empty.
+    const std::string& openWarning() const { return openWarning_; }
 
     // ui::DocumentWindow
     std::string documentName() const override;
@@ -165,6 +168,7 @@ private:
     bool quitRequested_ = false;
     std::vector<std::string> recentFiles_;
     std::string lastResult_;
+    std::string openWarning_;
     // Shared so that this file needs no definition of the modem module to destroy it.
     std::shared_ptr<modem::DefaultPortStore> portStore_;
     std::shared_ptr<modem::ModemModule> modem_;

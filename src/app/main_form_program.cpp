@@ -2,10 +2,9 @@
 // its tests link without the modem link.
 #include "app/main_form.h"
 #include "app/startup_ini.h"
+#include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
-
-#include <QStandardPaths>
 
 namespace rw::app {
 
@@ -31,14 +30,11 @@ modem::RunReport MainForm::runModem(modem::RunOptions options) {
     const image::Product* product = image::productForMode(run.CurrentMode);
     if (!configForm_ || !modem_ || !product) return {};
     if (options.backupDir.empty()) options.backupDir = backupDir;
-    if (options.backupDir.empty())
-        options.backupDir =
-            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() +
-            "/backups";
-    modem::ProgrammingRun programmingRun(platform_,
-                                         {*product, run.PathOfFile, run.WatchdogEnabled,
-                                          run.StopRunning, PortOpened, PortSelected},
-                                         cm, *modem_, *configForm_, *display_);
+    if (options.backupDir.empty()) options.backupDir = modem::defaultBackupDir();
+    modem::ProgrammingRun programmingRun(
+        platform_,
+        {*product, run.PathOfFile, run.WatchdogEnabled, run.StopRunning, PortOpened, PortSelected},
+        cm, *modem_, *configForm_, *display_);
     return programmingRun.run(options);
 }
 

@@ -1,13 +1,9 @@
 #include "app/startup_ini.h"
 
 #include "app/run_state.h"
+#include "image/file_io.h"
 
-#include <QSaveFile>
-
-#include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace rw::app {
@@ -15,7 +11,7 @@ namespace rw::app {
 namespace {
 
 // Far more than four short lines: a huge or endless file costs nothing.
-constexpr std::streamsize kMaxIniBytes = 4096;
+constexpr std::size_t kMaxIniBytes = 4096;
 
 std::string lower(std::string v) {
     for (auto& c : v)
@@ -37,15 +33,11 @@ std::string startupIniPath(const std::string& dir) {
 }
 
 std::optional<std::vector<std::string>> readIniFields(const std::string& path, std::size_t max) {
-    // A FIFO or device would block the open or never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text(static_cast<std::size_t>(kMaxIniBytes), '\0');
-    in.read(text.data(), kMaxIniBytes);
-    if (in.bad()) return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    // Only a regular file is opened, and only its start read: a FIFO, a device or a huge
+    // file costs nothing.
+    const auto start = image::readFileStart(path, kMaxIniBytes);
+    if (!start) return std::nullopt;
+    const std::string& text = start->bytes;
 
     std::vector<std::string> fields;
     std::istringstream lines(text);
@@ -97,15 +89,7 @@ bool StartupIniPortStore::save(const std::string& name) {
     std::string text = (*fields)[0] + "\r\n" + "defaultcom = \"" + name + "\"\r\n";
     for (std::size_t i = 2; i < fields->size(); ++i)
         text += (*fields)[i] + "\r\n";
-    // Written aside and renamed over the old file, so a failure never leaves half a file.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-        static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return image::writeFileWhole(path, text);
 }
 
 } // namespace rw::app

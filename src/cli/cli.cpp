@@ -3,10 +3,13 @@
 #include "cli/cli_args.h"
 #include "cli/cli_interrupt.h"
 #include "cli/cli_output.h"
+#include "cli/cli_progress.h"
 #include "cli/cli_session.h"
+#include "cli/cli_summary.h"
 #include "config/band_plan.h"
 #include "image/config_module.h"
 #include "image/hex.h"
+#include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 
@@ -15,9 +18,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -42,64 +44,29 @@ std::optional<int> comNumber(const std::string& port) {
     return digits.size() == 1 && digits[0] >= '1' && digits[0] <= '6' ? digits[0] - '0' : 0;
 }
 
-// The pause before each dump, from ROMWRIGHT_READ_PAUSE_MS (empty or unset: the window's).
-// Anything but a whole number of milliseconds from 1 to 1800 is refused.
-std::optional<int> readPauseSetting() {
-    const char* text = std::getenv("ROMWRIGHT_READ_PAUSE_MS");
-    if (!text || !*text) return std::nullopt;
-    const std::string_view v(text);
-    int ms = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), ms);
-    if (ec != std::errc() || end != v.data() + v.size() || ms < 1 || ms > 1800)
-        throw CommandFailure{2, "ROMWRIGHT_READ_PAUSE_MS=" + std::string(v) +
-                                    ": give whole milliseconds from 1 to 1800"};
-    return ms;
-}
-
-// edit and read alike: an existing OUT (a dangling link too) is kept unless --force.
-void refuseExistingOutput(const Arguments& args) {
+// edit's and read's OUT, program's and restore's --backup FILE alike: an existing file (a
+// dangling link too) is kept unless --force.
+void refuseExisting(const std::string& given, bool force) {
     std::error_code ec;
-    if (!args.force && fs::exists(fs::symlink_status(absolutePath(args.output), ec)))
-        throw CommandFailure{2, "'" + args.output + "' exists; give --force to overwrite it"};
+    if (!force && fs::exists(fs::symlink_status(absolutePath(given), ec)))
+        throw CommandFailure{2, "'" + given + "' exists; give --force to overwrite it"};
 }
 
-// The run's progress on stderr: the phase the main window's status line would show and the
-// percentage its bar would, from the same events.
-class ProgressLine : public modem::RunObserver {
-public:
-    explicit ProgressLine(Console& console) : console_(console) {}
-    void phaseStarted(modem::RunPhase phase, bool) override {
-        switch (phase) {
-        case modem::RunPhase::Connect:
-            show("Connecting", 0);
-            break;
-        case modem::RunPhase::Read:
-            show("Reading", 4);
-            break;
-        case modem::RunPhase::Write:
-            show("Writing", percent_);
-            break;
-        case modem::RunPhase::Verify:
-            show("Checking", percent_);
-            break;
-        default:
-            break;
-        }
-    }
-    void blockDone(modem::RunPhase, int) override { show(phase_, percent_ + 1); }
-    void progressEnded() override { console_.endProgress(); }
-    void finished(const modem::RunReport&) override { console_.endProgress(); }
-
-private:
-    void show(const std::string& phase, int percent) {
-        phase_ = phase;
-        percent_ = percent;
-        console_.progress(phase_, percent_);
-    }
-    Console& console_;
-    std::string phase_;
-    int percent_ = 0;
-};
+// --backup FILE, before the port opens: never the file being programmed (whatever --force
+// says), no folder, and a folder of its own that takes a file.
+void checkBackupFile(const Arguments& args, const std::string& input) {
+    if (args.backupFile.empty()) return;
+    const std::string what = "--backup " + args.backupFile;
+    const std::string backup = absolutePath(args.backupFile);
+    std::error_code ec;
+    if (fs::equivalent(backup, absolutePath(input), ec))
+        throw CommandFailure{2, what + ": that is the file being programmed"};
+    if (fs::is_directory(backup, ec)) throw CommandFailure{2, what + ": is a folder"};
+    refuseExisting(args.backupFile, args.force);
+    std::string why;
+    if (!modem::backupFolderWritable(modem::parentFolder(backup), &why))
+        throw CommandFailure{2, what + ": its folder cannot be written (" + why + ")"};
+}
 
 class Runner {
 public:
@@ -117,6 +84,8 @@ public:
             return program(true);
         case Command::Read:
             return read();
+        case Command::Verify:
+            return verify();
         case Command::Diff:
             return diff();
         case Command::None:
@@ -126,6 +95,8 @@ public:
     }
 
     bool modemWorkStarted() const { return modemWorkStarted_; }
+    // Set for the commands that talk to a modem.
+    const std::optional<RunSummary>& summary() const { return summary_; }
 
 private:
     int show() {
@@ -166,7 +137,7 @@ private:
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
         checkReservedArguments(mode);
-        refuseExistingOutput(args_);
+        refuseExisting(args_.output, args_.force);
         Session s(console_, mode);
         s.open(file);
         if (args_.defaults) s.pressDefault();
@@ -196,16 +167,20 @@ private:
         std::string dev = deviceForPort(port);
         if (dev.empty()) throw CommandFailure{2, "--port " + port + ": COM ports are COM1..COM6"};
         port_ = port;
+        summary_->port = port;
+        summary_->device = dev;
         return dev;
     }
 
-    int program(bool raw) {
+    // program, restore and verify: FILE as the window holds it after the edits, then the
+    // run on the port.
+    modem::RunReport runFile(bool raw, modem::RunOptions options) {
         const std::string& file = args_.files.at(0);
         const int mode = productFor(args_, {file});
-        readPause_ = readPauseSetting();
+        summary_->product = mode;
         Session s(console_, mode);
         s.main().wireProgramming();
-        const std::string dev = device(s);
+        options.device = device(s);
         s.open(file);
         if (!raw) {
             if (!args_.edits.empty()) {
@@ -215,33 +190,57 @@ private:
             }
             s.confirmStorable();
         }
-        modem::RunOptions options;
-        options.device = dev;
+        checkBackupFile(args_, file);
         options.portText = portText();
         options.raw = raw;
+        return runModem(s, options);
+    }
+
+    // OFFSET MODEM -> WANTED lines and a count, unless the JSON object carries them.
+    void listBytes(const std::vector<modem::ByteMismatch>& list, const char* countText) {
+        if (args_.json) return;
+        std::ostream& out = console_.out();
+        for (const modem::ByteMismatch& m : list)
+            out << image::hex(static_cast<unsigned>(m.offset), 4) << ' ' << image::hex(m.found, 2)
+                << " -> " << image::hex(m.wanted, 2) << '\n';
+        out << list.size() << (list.size() == 1 ? " byte " : " bytes ") << countText << ".\n";
+        out.flush();
+    }
+
+    int program(bool raw) {
+        summary_.emplace().command = raw ? "restore" : "program";
+        summary_->dryRun = args_.dryRun;
+        modem::RunOptions options;
         options.dryRun = args_.dryRun;
         options.backupFile =
             args_.backupFile.empty() ? std::string() : absolutePath(args_.backupFile);
         options.backup = !args_.dryRun;
-        const modem::RunReport report = runModem(s, options);
-        if (args_.dryRun && report.completed) {
-            std::ostream& out = console_.out();
-            for (const modem::ByteMismatch& m : report.planned)
-                out << image::hex(static_cast<unsigned>(m.offset), 4) << ' '
-                    << image::hex(m.found, 2) << " -> " << image::hex(m.wanted, 2) << '\n';
-            out << report.planned.size() << (report.planned.size() == 1 ? " byte" : " bytes")
-                << " would be written.\n";
-            out.flush();
-        }
+        const modem::RunReport report = runFile(raw, options);
+        if (args_.dryRun && report.completed) listBytes(report.planned, "would be written");
         if (!report.completed && !report.failure.empty()) console_.error(report.failure);
         return report.completed ? 0 : 1;
     }
 
+    int verify() {
+        summary_.emplace().command = "verify";
+        modem::RunOptions options;
+        options.verifyOnly = true;
+        options.backup = false;
+        const modem::RunReport report = runFile(false, options);
+        // Compared: the differing offsets are the answer; otherwise say why there is none.
+        if (report.bytesVerified > 0)
+            listBytes(report.mismatches, "differ");
+        else if (!report.failure.empty())
+            console_.error(report.failure);
+        return report.completed ? 0 : 1;
+    }
+
     int read() {
+        summary_.emplace().command = "read";
         const std::string out = absolutePath(args_.output);
         const int mode = productFor(args_, {args_.output});
-        refuseExistingOutput(args_);
-        readPause_ = readPauseSetting();
+        summary_->product = mode;
+        refuseExisting(args_.output, args_.force);
         std::error_code ec;
         if (fs::is_directory(out, ec))
             throw CommandFailure{2, "'" + args_.output + "' is a folder"};
@@ -263,6 +262,7 @@ private:
         std::string why;
         if (!image::writePatchFile(out, report.modemImage, &why))
             throw CommandFailure{2, "'" + args_.output + "' could not be written: " + why};
+        summary_->output = out;
         console_.note("E2PROM read into " + out);
         return 0;
     }
@@ -313,8 +313,6 @@ private:
     modem::RunReport runModem(Session& s, const modem::RunOptions& options) {
         app::MainForm& m = s.main();
         modem::ModemModule* modem = m.modem();
-        // A simulated modem at full speed needs no pause before its dumps.
-        if (readPause_) modem->ReadingTimer().setInterval(*readPause_);
         ProgressLine progress(console_);
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
@@ -330,14 +328,15 @@ private:
         modem::RunReport report = programmingRun.run(options);
         s.platform().loop->onProcessEvents = nullptr;
         if (InterruptGuard::count() > 0) report.completed = false;
+        summary_->report = report;
         return report;
     }
 
     Console& console_;
     const Arguments& args_;
     std::string port_; // as given (COM3) or taken from startup.ini
-    std::optional<int> readPause_;
     bool modemWorkStarted_ = false;
+    std::optional<RunSummary> summary_;
 };
 
 } // namespace
@@ -369,16 +368,31 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         out.flush();
         return 0;
     }
+    console.setQuiet(args.quiet);
     Runner runner(console, args);
+    const auto start = std::chrono::steady_clock::now();
+    int status = 2;
+    std::string failure;
     try {
-        return runner.dispatch();
+        status = runner.dispatch();
     } catch (const CommandFailure& f) {
         if (!f.message.empty()) console.error(f.message);
-        return f.exitCode;
+        failure = f.message;
+        status = f.exitCode;
     } catch (const std::exception& e) {
-        console.error(std::string("internal error: ") + e.what());
-        return runner.modemWorkStarted() ? 1 : 2;
+        failure = std::string("internal error: ") + e.what();
+        console.error(failure);
+        status = runner.modemWorkStarted() ? 1 : 2;
     }
+    if (args.json && runner.summary()) {
+        const auto& summary = *runner.summary();
+        if (failure.empty() && status != 0 && summary.report) failure = summary.report->failure;
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        out << summaryJson(summary, status, failure, seconds, console.messages());
+        out.flush();
+    }
+    return status;
 }
 
 } // namespace rw::cli

@@ -27,6 +27,7 @@ const OptionInfo kOptions[] = {
     {"backup", "", "FILE", nullptr, &Arguments::backupFile},
     {"reserved", "", "A=V"},
     {"json", "", "", &Arguments::json},
+    {"quiet", "q", "", &Arguments::quiet},
     {"defaults", "", "", &Arguments::defaults},
     {"dry-run", "", "", &Arguments::dryRun},
     {"force", "", "", &Arguments::force},
@@ -47,9 +48,13 @@ const std::vector<CommandInfo>& commands() {
         {Command::Show, "show", {"product", "json"}, 1, false, false},
         {Command::Edit, "edit", {"output", "force", "product", "defaults", "reserved"},
          1, true, true},
-        {Command::Program, "program", {"port", "product", "dry-run", "backup"}, 1, true, false},
-        {Command::Restore, "restore", {"port", "product", "backup"}, 1, false, false},
-        {Command::Read, "read", {"port", "product", "output", "force"}, 0, false, true},
+        {Command::Program, "program",
+         {"port", "product", "dry-run", "backup", "force", "quiet", "json"}, 1, true, false},
+        {Command::Restore, "restore", {"port", "product", "backup", "force", "quiet", "json"}, 1,
+         false, false},
+        {Command::Read, "read", {"port", "product", "output", "force", "quiet", "json"}, 0, false,
+         true},
+        {Command::Verify, "verify", {"port", "product", "quiet", "json"}, 1, true, false},
         {Command::Diff, "diff", {"product"}, 2, false, false},
     };
     // clang-format on
@@ -202,9 +207,11 @@ std::string usageText() {
            "  show FILE [--product N] [--json]\n"
            "  edit FILE -o OUT [--force] [--product N] [--defaults] [--reserved A=V]...\n"
            "                   [NAME=VALUE]...\n"
-           "  program FILE --port PORT [--product N] [--dry-run] [--backup FILE] [NAME=VALUE]...\n"
-           "  restore FILE --port PORT [--product N] [--backup FILE]\n"
+           "  program FILE --port PORT [--product N] [--dry-run] [--backup FILE [--force]]\n"
+           "                           [NAME=VALUE]...\n"
+           "  restore FILE --port PORT [--product N] [--backup FILE [--force]]\n"
            "  read --port PORT --product N -o OUT [--force]\n"
+           "  verify FILE --port PORT [--product N] [NAME=VALUE]...\n"
            "  diff A B [--product N]\n"
            "\n"
            "  romwright-cli COMMAND --help   describes a command and every option of it\n"
@@ -217,9 +224,11 @@ std::string usageText() {
            "/dev/ttyS<n-1> unless the environment variable ROMWRIGHT_COMn names another\n"
            "device. Without --port the default port of startup.ini is used.\n"
            "startup.ini is read from the current directory (expert layout, watchdog, port).\n"
+           "program, restore, read and verify take -q/--quiet and --json as well.\n"
            "\n"
            "Every message the window would show is printed on stderr as TITLE: TEXT.\n"
-           "edit and read keep an existing OUT (exit 2) unless --force is given.\n"
+           "edit and read keep an existing OUT, program and restore an existing --backup\n"
+           "FILE (exit 2), unless --force is given.\n"
            "Exit status: 0 success; 1 the modem work failed (programming or communication\n"
            "error, mismatch, abort); 2 bad usage or bad input (nothing is written then).\n";
 }
@@ -230,6 +239,12 @@ std::string helpText(Command c) {
         "                     default: the file name's third and fourth characters\n";
     const std::string port =
         "  --port PORT        COM1..COM6 or a device path; default: startup.ini's port\n";
+    const std::string run =
+        "  -q, --quiet        no progress: only the messages and the result\n"
+        "  --json             print one JSON object on stdout at the end: result, exit\n"
+        "                     status, product, port and device, interface and generation\n"
+        "                     found, bytes read, written and verified, offsets that failed\n"
+        "                     (wanted and found), backup path, seconds, messages shown\n";
     const std::string edits =
         "  NAME=VALUE         a field edit, applied in order as a user makes it: a text\n"
         "                     box is emptied, VALUE typed key by key, then left; a\n"
@@ -265,24 +280,29 @@ std::string helpText(Command c) {
                edits;
     case Command::Program:
         return "Usage: romwright-cli program FILE --port PORT [--product N] [--dry-run]\n"
-               "                            [--backup FILE] [NAME=VALUE]...\n"
+               "                            [--backup FILE [--force]] [NAME=VALUE]...\n"
                "Loads FILE, applies the edits (then the \"Done\" check), and programs the\n"
                "modem on PORT: checks its interface and generation, backs up its E2PROM,\n"
                "writes only the bytes that differ and verifies them. Progress is shown on\n"
-               "stderr; Ctrl-C aborts the run as the Abort button does (the third Ctrl-C\n"
-               "ends the program at once). Exit 0 only after \"Programming completed.\".\n"
+               "stderr: on a terminal one line with the phase, a bar, the percentage, the\n"
+               "bytes done and to do and the time left; otherwise a line per phase. Ctrl-C,\n"
+               "SIGTERM and SIGHUP abort the run as the Abort button does (the third ends\n"
+               "the program at once). Exit 0 only after \"Programming completed.\".\n"
                "\n"
                "Options:\n" +
-               port + common +
+               port + common + run +
                "  --dry-run          read the modem and print each byte that would be\n"
                "                     written as OFFSET MODEM -> WANTED (hex), then a count;\n"
                "                     nothing is written to the modem (and no backup made)\n"
-               "  --backup FILE      save the E2PROM as read, before the first write, to\n"
+               "  --backup FILE      save the E2PROM as it was, before the first write, to\n"
                "                     FILE (default: a new file in the backups folder of the\n"
-               "                     application's data folder; its path is printed)\n" +
+               "                     application's data folder; its path is printed). FILE\n"
+               "                     must not be the file being programmed\n"
+               "  --force            overwrite the --backup FILE when it exists\n" +
                edits;
     case Command::Restore:
-        return "Usage: romwright-cli restore FILE --port PORT [--product N] [--backup FILE]\n"
+        return "Usage: romwright-cli restore FILE --port PORT [--product N]\n"
+               "                            [--backup FILE [--force]]\n"
                "Programs FILE into the modem on PORT byte for byte: no configuration\n"
                "window overrides, no watchdog or PHY byte rules; the modem gets exactly\n"
                "the file's bytes 1..8191 and the validity mark. Use it with a backup to\n"
@@ -290,18 +310,32 @@ std::string helpText(Command c) {
                "\n"
                "Options:\n" +
                port + common +
-               "  --backup FILE      save the E2PROM as read before writing, to FILE\n";
+               "  --backup FILE      save the E2PROM as it was before writing, to FILE (not\n"
+               "                     the file being restored)\n"
+               "  --force            overwrite the --backup FILE when it exists\n" + run;
     case Command::Read:
         return "Usage: romwright-cli read --port PORT --product N -o OUT [--force]\n"
                "Reads the whole E2PROM of the modem on PORT (after the interface and\n"
-               "generation checks) into OUT, 8192 bytes. Writes nothing to the modem.\n"
+               "generation checks) into OUT, 8192 bytes. Writes nothing to the modem, not\n"
+               "even to switch its watchdog off.\n"
                "\n"
                "Options:\n" +
                port +
                "  --product N        product 1..4 (default: OUT's file name)\n"
                "  -o, --output OUT   the file to write; an existing one is kept (exit 2)\n"
                "                     unless --force is given\n"
-               "  --force            overwrite OUT when it exists\n";
+               "  --force            overwrite OUT when it exists\n" +
+               run;
+    case Command::Verify:
+        return "Usage: romwright-cli verify FILE --port PORT [--product N] [NAME=VALUE]...\n"
+               "Reads the E2PROM of the modem on PORT and compares it with the bytes that\n"
+               "programming FILE with these edits would leave there (the window's values,\n"
+               "the watchdog and PHY byte rules, offset 0 as 55h). Exit 0 when the modem\n"
+               "holds them; 1 otherwise, with each differing offset printed as\n"
+               "OFFSET MODEM -> WANTED (hex), then a count. Writes nothing to the modem.\n"
+               "\n"
+               "Options:\n" +
+               port + common + run + edits;
     case Command::Diff:
         return "Usage: romwright-cli diff A B [--product N]\n"
                "Compares two patch files: prints each differing offset as\n"

@@ -7,7 +7,7 @@
 
 namespace rw::cli {
 
-enum class Command { None, Show, Edit, Program, Restore, Read, Diff };
+enum class Command { None, Show, Edit, Program, Restore, Read, Verify, Diff };
 
 struct FieldEdit {
     std::string name;
@@ -28,6 +28,7 @@ struct Arguments {
     std::string output;             // -o OUT
     bool force = false;
     bool json = false;
+    bool quiet = false;
     bool defaults = false;
     bool dryRun = false;
     std::string port;

@@ -1,8 +1,6 @@
 #include "cli/cli_output.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <sstream>
 
 namespace rw::cli {
 
@@ -71,13 +69,15 @@ std::string messageLine(const std::string& title, const std::string& text) {
 }
 
 void Console::clearBar() {
-    if (!barShown_) return;
-    err_ << '\r' << std::string(60, ' ') << '\r';
-    barShown_ = false;
+    if (barWidth_ == 0) return;
+    err_ << '\r' << std::string(barWidth_, ' ') << '\r';
+    barWidth_ = 0;
+    line_.clear();
 }
 
 void Console::message(const std::string& title, const std::string& text,
                       const std::string& detail) {
+    messages_.push_back({title, text, detail});
     clearBar();
     err_ << messageLine(title, text) << '\n';
     if (!detail.empty()) {
@@ -107,42 +107,34 @@ void Console::note(const std::string& text) {
     err_.flush();
 }
 
-void Console::progress(const std::string& phase, int percent) {
-    percent = std::clamp(percent, 0, 100);
+void Console::progress(const std::string& phase, const std::string& line) {
+    // Nobody reads a stream that failed (its reader went away): the run goes on without it.
+    if (quiet_ || !err_) return;
     if (!terminal_) {
         if (!phase.empty() && phase != phase_) {
             err_ << phase << '\n';
             err_.flush();
         }
         phase_ = phase;
-        percent_ = percent;
         return;
     }
-    if (phase == phase_ && percent == percent_ && barShown_) return;
-    phase_ = phase;
-    percent_ = percent;
-    constexpr int kWidth = 30;
-    const int filled = percent * kWidth / 100;
-    std::ostringstream line;
-    line << '\r' << phase << std::string(phase.size() < 11 ? 11 - phase.size() : 1, ' ') << '['
-         << std::string(static_cast<std::size_t>(filled), '#')
-         << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] ";
-    char pct[8];
-    std::snprintf(pct, sizeof pct, "%3d%%", percent);
-    line << pct;
-    err_ << line.str();
+    if (line == line_ && barWidth_ > 0) return;
+    // A shorter line overwrites the end of the longer one before it.
+    const std::size_t pad = line.size() < barWidth_ ? barWidth_ - line.size() : 0;
+    err_ << '\r' << line << std::string(pad, ' ');
     err_.flush();
-    barShown_ = true;
+    line_ = line;
+    barWidth_ = std::max<std::size_t>(line.size() + pad, 1);
 }
 
 void Console::endProgress() {
-    if (terminal_ && barShown_) {
+    if (terminal_ && barWidth_ > 0) {
         err_ << '\n';
         err_.flush();
-        barShown_ = false;
+        barWidth_ = 0;
     }
     phase_.clear();
-    percent_ = -1;
+    line_.clear();
 }
 
 } // namespace rw::cli

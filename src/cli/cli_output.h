@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rw::cli {
 
@@ -15,12 +16,21 @@ std::string printable(std::string_view text);
 // A message box as one line: "TITLE: TEXT", each CR, CR LF or LF inside TEXT as one blank.
 std::string messageLine(const std::string& title, const std::string& text);
 
+// A message box as the command line showed it.
+struct ShownMessage {
+    std::string title;
+    std::string text;
+    std::string detail;
+};
+
 class Console {
 public:
     Console(std::ostream& out, std::ostream& err, bool errIsTerminal)
         : out_(out), err_(err), terminal_(errIsTerminal) {}
 
     std::ostream& out() { return out_; }
+    // --quiet: no progress.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
     // A message box the window would show, with its detail on the following lines.
     void message(const std::string& title, const std::string& text, const std::string& detail);
     // An error of the command line itself: "romwright-cli: TEXT".
@@ -28,18 +38,24 @@ public:
     // A plain line on stderr.
     void note(const std::string& text);
 
-    // Progress of a programming run: a redrawn bar on a terminal, else a line per phase.
-    void progress(const std::string& phase, int percent);
+    // Progress of a modem run: on a terminal `line` replaces the one progress line;
+    // otherwise each new `phase` is printed once on a line of its own.
+    void progress(const std::string& phase, const std::string& line);
     void endProgress();
+
+    // Every message box shown so far, in order.
+    const std::vector<ShownMessage>& messages() const { return messages_; }
 
 private:
     void clearBar();
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;
-    bool barShown_ = false;
+    bool quiet_ = false;
+    std::size_t barWidth_ = 0; // the progress line on the terminal; 0: none shown
     std::string phase_;
-    int percent_ = -1;
+    std::string line_;
+    std::vector<ShownMessage> messages_;
 };
 
 } // namespace rw::cli

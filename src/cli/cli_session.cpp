@@ -122,6 +122,8 @@ void Session::open(const std::string& path) {
         image::readPatchFile(full, &why);
         throw CommandFailure{2, "'" + path + "' was not loaded" + (why.empty() ? "" : ": " + why)};
     }
+    if (!main_->openWarning().empty())
+        console_.error("warning: '" + path + "' " + main_->openWarning());
     // The configuration window as "&Configurations" shows it, ready for the edits.
     main_->DigitalCommand.userClick();
 }

@@ -1,5 +1,6 @@
 // romwright-cli: Romwright without a display.
 #include "cli/cli.h"
+#include "cli/cli_interrupt.h"
 
 #include <cstdio>
 #include <iostream>
@@ -17,6 +18,7 @@
 #endif
 
 int main(int argc, char** argv) {
+    rw::cli::ignoreBrokenPipes();
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool errIsTerminal = RW_ISATTY(RW_FILENO(stderr)) != 0;
     return rw::cli::run(args, std::cout, std::cerr, errIsTerminal);

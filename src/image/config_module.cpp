@@ -1,10 +1,10 @@
 #include "image/config_module.h"
 
+#include "image/file_io.h"
 #include "image/product.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <algorithm>
+#include <string_view>
 
 namespace rw::image {
 
@@ -52,43 +52,29 @@ void fillPatchBytes(ConfigModule& cm, const Image& img, int mode) {
 }
 
 std::optional<LoadedFile> readPatchFile(const std::string& path, std::string* error) {
-    QFile f(QString::fromStdString(path));
-    QFileInfo info(f);
-    if (info.isDir()) {
-        if (error) *error = "is a directory";
-        return std::nullopt;
-    }
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = f.errorString().toStdString();
+    // One byte more than an image tells a longer file even where its size is not known.
+    auto start = readFileStart(path, kImageSize + 1, error);
+    if (!start) return std::nullopt;
+    const std::size_t got = start->bytes.size();
+    if (got < static_cast<std::size_t>(kImageSize)) {
+        // Missing bytes are never made up: a modem must not be programmed with them.
+        if (error) *error = "is " + std::to_string(got) + " bytes, an image is 8192";
         return std::nullopt;
     }
     LoadedFile lf;
-    lf.bytes.fill(0xFF);
-    const qint64 n = f.read(reinterpret_cast<char*>(lf.bytes.data()), kImageSize);
-    if (n < 0) {
-        if (error) *error = f.errorString().toStdString();
-        return std::nullopt;
-    }
-    lf.fileSize = static_cast<std::size_t>(f.size());
+    std::copy_n(start->bytes.begin(), kImageSize, lf.bytes.begin());
+    lf.fileSize = std::max<std::size_t>(got, static_cast<std::size_t>(start->size));
     return lf;
 }
 
+std::string extraBytesWarning(const LoadedFile& file) {
+    if (file.fileSize <= static_cast<std::size_t>(kImageSize)) return {};
+    return "is " + std::to_string(file.fileSize) + " bytes; only its first 8192 are used";
+}
+
 bool writePatchFile(const std::string& path, const Image& bytes, std::string* error) {
-    QSaveFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error) *error = f.errorString().toStdString();
-        return false;
-    }
-    if (f.write(reinterpret_cast<const char*>(bytes.data()), kImageSize) != kImageSize) {
-        if (error) *error = f.errorString().toStdString();
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        if (error) *error = f.errorString().toStdString();
-        return false;
-    }
-    return true;
+    return writeFileWhole(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
 }
 
 std::uint8_t wantedByte(const ConfigModule& cm, const Image& file, int offset) {

@@ -50,16 +50,19 @@ std::vector<int> slotsForMode(int mode);
 // Fill PatchBytes from an image for the product (slot 29 = version byte).
 void fillPatchBytes(ConfigModule& cm, const Image& img, int mode);
 
-// Reading a patch file: the whole file is read at once. Positions beyond the end of a short
-// file read as FF; bytes past 8192 are ignored. `error` gets a reason on failure.
+// Reading a patch file: a regular file of at least 8192 bytes, read at once; bytes past
+// 8192 are ignored. A shorter file, or anything but a regular file, is refused and `error`
+// says why as a phrase that follows the file's name ("is 100 bytes, an image is 8192").
 struct LoadedFile {
     Image bytes{};
     std::size_t fileSize = 0;
 };
 std::optional<LoadedFile> readPatchFile(const std::string& path, std::string* error = nullptr);
+// For a file longer than an image, the phrase that says so ("is 9000 bytes; only its first
+// 8192 are used"); empty otherwise.
+std::string extraBytesWarning(const LoadedFile& file);
 
-// Writes exactly 8192 bytes atomically (temporary file in the target folder, then rename),
-// so a failure never destroys an existing file.
+// Writes exactly 8192 bytes: the file is replaced whole or not at all.
 bool writePatchFile(const std::string& path, const Image& bytes, std::string* error = nullptr);
 
 // The byte the programming run wants at an offset: the file's byte, or the override for

@@ -1,6 +1,7 @@
 #include "modem/backup.h"
 
-#include <QCoreApplication>
+#include "image/file_io.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <charconv>
 #include <regex>
 #include <vector>
 
@@ -33,15 +35,11 @@ QString folderOf(const std::string& path) {
 } // namespace
 
 std::string defaultBackupDir() {
-    QString base;
-    // Without an application name the location would be shared by every program.
-    if (!QCoreApplication::applicationName().isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (base.isEmpty()) {
-        const QString generic =
-            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        base = generic.isEmpty() ? QDir::homePath() + "/.romwright" : generic + "/Romwright";
-    }
+    // Named here, not by the application object: the window and the command line name
+    // theirs differently, yet keep their backups in one place.
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString base =
+        generic.isEmpty() ? QDir::homePath() + "/.romwright" : generic + "/" + kDataFolderName;
     return (base + "/backups").toStdString();
 }
 
@@ -73,7 +71,7 @@ std::string parentFolder(const std::string& path) {
     return folderOf(path).toStdString();
 }
 
-bool backupFolderWritable(const std::string& folder, std::string* error) {
+bool backupFolderWritable(const std::string& folder, std::string* error, std::size_t room) {
     const QString dir = QString::fromStdString(folder);
     if (!ensureFolder(dir, error)) return false;
     QTemporaryFile probe(dir + "/.romwright-probe-XXXXXX");
@@ -81,7 +79,10 @@ bool backupFolderWritable(const std::string& folder, std::string* error) {
         if (error) *error = probe.errorString().toStdString();
         return false;
     }
-    return true;
+    probe.close(); // the name stays taken until the probe goes
+    // Written as the backup will be, so a full disk fails here with the same reason.
+    return room == 0 ||
+           image::writeFileWhole(probe.fileName().toStdString(), std::string(room, '\xFF'), error);
 }
 
 bool saveBackup(const std::string& path, const image::Image& bytes, std::string* error) {
@@ -89,23 +90,35 @@ bool saveBackup(const std::string& path, const image::Image& bytes, std::string*
     return image::writePatchFile(path, bytes, error);
 }
 
-int pruneBackups(const std::string& dir, int keep) {
+int pruneBackups(const std::string& dir, int keep, const std::string& justWritten) {
     if (keep <= 0) return 0;
     struct Entry {
         std::string stamp;
-        long long serial;
+        unsigned long long serial;
         QString path;
     };
+    const QString spared = QFileInfo(QString::fromStdString(justWritten)).absoluteFilePath();
     std::vector<Entry> found;
     const QDir d(QString::fromStdString(dir));
     for (const QFileInfo& fi : d.entryInfoList(QDir::Files)) {
         const std::string name = fi.fileName().toStdString();
         std::smatch m;
-        if (!std::regex_match(name, m, backupPattern())) continue;
-        const long long serial = m[2].matched ? std::stoll(m[2].str()) : 1;
+        if (!std::regex_match(name, m, backupPattern()) || fi.absoluteFilePath() == spared)
+            continue;
+        unsigned long long serial = 1;
+        if (m[2].matched) {
+            // A name whose number does not fit is no backup of ours: left alone.
+            const std::string digits = m[2].str();
+            const auto [end, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), serial);
+            if (ec != std::errc() || end != digits.data() + digits.size()) continue;
+        }
         found.push_back({m[1].str(), serial, fi.absoluteFilePath()});
     }
-    if (found.size() <= static_cast<std::size_t>(keep)) return 0;
+    // The backup just written counts among those kept, whatever its name says of its age: a
+    // clock that was once wrong must not make it the first to go.
+    const std::size_t others = static_cast<std::size_t>(keep) - (justWritten.empty() ? 0 : 1);
+    if (found.size() <= others) return 0;
     // Newest first: by the stamp in the name, then by the same-second serial.
     std::sort(found.begin(), found.end(), [](const Entry& a, const Entry& b) {
         if (a.stamp != b.stamp) return a.stamp > b.stamp;
@@ -113,7 +126,7 @@ int pruneBackups(const std::string& dir, int keep) {
         return a.path > b.path;
     });
     int removed = 0;
-    for (std::size_t i = static_cast<std::size_t>(keep); i < found.size(); ++i)
+    for (std::size_t i = others; i < found.size(); ++i)
         if (QFile::remove(found[i].path)) ++removed;
     return removed;
 }

@@ -8,8 +8,11 @@
 
 namespace rw::modem {
 
-// The application's data folder + "/backups" (a folder in the home directory when the
-// platform names none).
+// The name of the application's data folder, the same for the window and the command line.
+inline constexpr const char* kDataFolderName = "Romwright";
+
+// The platform's data folder + "/Romwright/backups" (~/.local/share/Romwright/backups on
+// Linux; a folder in the home directory when the platform names none).
 std::string defaultBackupDir();
 
 // Local time now as yyyyMMdd-hhmmss (24-hour).
@@ -28,14 +31,16 @@ std::string newBackupPath(const std::string& dir, const std::string& modeCode);
 // The folder a file path lies in.
 std::string parentFolder(const std::string& path);
 
-// Whether a file can be created in `folder` (creating the folder if needed).
-bool backupFolderWritable(const std::string& folder, std::string* error = nullptr);
+// Whether a file of `room` bytes can be written in `folder` (creating the folder if needed).
+bool backupFolderWritable(const std::string& folder, std::string* error = nullptr,
+                          std::size_t room = 0);
 
 // Creates the folder if needed and writes the image atomically.
 bool saveBackup(const std::string& path, const image::Image& bytes, std::string* error = nullptr);
 
-// Deletes all but the newest `keep` backups in `dir` (keep <= 0 keeps all). Returns how
-// many were deleted.
-int pruneBackups(const std::string& dir, int keep);
+// Deletes all but `keep` backups in `dir` (keep <= 0 keeps all): `justWritten` (when given)
+// and the newest of the others by the stamps in their names. Names that do not parse are
+// left alone. Returns how many were deleted.
+int pruneBackups(const std::string& dir, int keep, const std::string& justWritten = {});
 
 } // namespace rw::modem

@@ -3,7 +3,10 @@
 #include "image/hex.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace rw::modem {
@@ -11,31 +14,24 @@ namespace rw::modem {
 namespace {
 
 constexpr char kEsc = '\x1B';
-constexpr int kReadingTimerInterval = 1800;
 
 using Millis = std::chrono::milliseconds;
+
+// While a read waits, the window's events are handled at least this often.
+constexpr Millis kEventSlice(50);
+
+// Characters a second on the line: 9600 baud, ten bits a character.
+constexpr double kLineRate = 960.0;
+
+// The dump's layout: each row its four-digit address and " : " (7 characters), up to eight
+// entries of two digits and a blank, and a two-character line end; a full row is 33.
+constexpr std::size_t kHeadLength = 7;
+constexpr std::size_t kRowLength = 33;
+constexpr std::size_t kRowEntries = 8;
 
 // An exchange fails N + 0.5 s after it starts: always between N and N + 1 s.
 Millis limitOf(int seconds) {
     return Millis(seconds * 1000 + 500);
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Two reply characters as a byte: the leading hexadecimal digits count; none reads as 0.
-std::uint8_t readTwoHex(const std::string& s, std::size_t pos) {
-    int value = 0;
-    for (std::size_t k = pos; k < pos + 2 && k < s.size(); ++k) {
-        const int d = hexDigit(s[k]);
-        if (d < 0) break;
-        value = value * 16 + d;
-    }
-    return static_cast<std::uint8_t>(value);
 }
 
 std::size_t findPrompt(const std::string& s, std::size_t from = 0) {
@@ -48,13 +44,80 @@ bool hasPrompt(const std::string& s) {
     return findPrompt(s) != std::string::npos;
 }
 
+// Where entry i lies, counted from the start of the first row's address.
+std::size_t entryPos(std::size_t i) {
+    return kHeadLength + 3 * i + 9 * (i / kRowEntries);
+}
+
+// The reply to a read of n entries has come: the address head, room for every entry and the
+// blank after the last, and a prompt after that. A prompt before (left from an earlier
+// exchange, or sent before the dump) does not count.
+bool dumpComplete(const std::string& s, const std::string& head, std::size_t n) {
+    const std::size_t p = s.find(head);
+    if (p == std::string::npos) return false;
+    const std::size_t end = p + entryPos(n - 1) + 3;
+    return end <= s.size() && findPrompt(s, end) != std::string::npos;
+}
+
+// Characters the reply must still bring before its dump can be complete: at the least the
+// rest of the rows from the head (or from where a head could still begin), the last line end
+// and the prompt.
+std::size_t dumpStillToCome(const std::string& s, const std::string& head, std::size_t n) {
+    std::size_t p = s.find(head);
+    if (p == std::string::npos) p = s.size() > head.size() ? s.size() - head.size() + 1 : 0;
+    const std::size_t total = p + entryPos(n - 1) + 3 + 4;
+    return total > s.size() ? total - s.size() : 0;
+}
+
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// Reads the n entries of the rows that begin at p into `bytes`, checking each row as the
+// monitor prints it: its own address head, its entries as two hexadecimal digits and a blank,
+// its two-character line end. A noisy line shows as a deviation; false at the first one (the
+// entries read before it stay, the rest are 0).
+bool readRows(const std::string& s, std::size_t p, std::uint16_t address, std::size_t n,
+              std::array<std::uint8_t, 256>& bytes) {
+    for (std::size_t row = 0; row * kRowEntries < n; ++row) {
+        const std::size_t at = p + row * kRowLength;
+        const std::size_t entries = std::min(kRowEntries, n - row * kRowEntries);
+        const std::size_t lineEnd = at + kHeadLength + 3 * entries;
+        if (lineEnd + 2 > s.size()) return false;
+        const std::string head = image::hex(address + row * kRowEntries, 4) + " : ";
+        if (s.compare(at, kHeadLength, head) != 0) return false;
+        for (std::size_t j = 0; j < entries; ++j) {
+            const std::size_t e = at + kHeadLength + 3 * j;
+            const auto value = image::parseHex(std::string_view(s).substr(e, 2), 2);
+            if (!value || s[e + 2] != ' ') return false;
+            bytes[row * kRowEntries + j] = static_cast<std::uint8_t>(*value);
+        }
+        if (!isLineEnd(s[lineEnd]) || !isLineEnd(s[lineEnd + 1])) return false;
+    }
+    return true;
+}
+
+// How a read waits: the window's events handled meanwhile, and a lower bound of the
+// characters its reply still needs.
+struct ReadWait {
+    ui::EventLoop& events;
+    std::function<std::size_t(const std::string&)> stillToCome;
+};
+
+// The time `count` characters take at the least on the line, halved: waiting that long
+// cannot delay a reply, and saves waking for every character of a long one.
+Millis gatherTime(std::size_t count) {
+    const auto ms = static_cast<long long>(static_cast<double>(count) * 500.0 / kLineRate);
+    return ms < 5 ? Millis(0) : std::min(Millis(ms), kEventSlice);
+}
+
 // Appends what arrives to `buffer` until `found` holds or the limit has passed; false on
-// time-out. Each poll sleeps in the port until data comes or the time is up. A prompt that
-// comes in the poll where the limit passes is too late.
+// time-out. Each poll sleeps in the port until data comes or the time is up; a read cuts
+// that sleep into slices between which the window's events are handled. A reply that
+// completes in the poll where the limit passes is too late.
 template <class Found>
-bool pollReply(ui::SerialPort& port, ui::Clock& clock, std::string& buffer, int limitSeconds,
-               Found found) {
-    const Millis limit = limitOf(limitSeconds);
+bool pollReply(ui::SerialPort& port, ui::Clock& clock, std::string& buffer, Millis limit,
+               Found found, const ReadWait* read = nullptr) {
     buffer.clear();
     const auto start = clock.now();
     int idlePolls = 0;
@@ -69,7 +132,16 @@ bool pollReply(ui::SerialPort& port, ui::Clock& clock, std::string& buffer, int 
         // A port with nothing behind it that returns at once would otherwise make this loop
         // spin, or never end on a clock that only moves when told.
         if (got.empty() && shortWait && ++idlePolls >= 100) return false;
-        const Millis wait = limit - elapsed + Millis(1);
+        Millis wait = limit - elapsed + Millis(1);
+        if (read) {
+            const Millis gather = got.empty() ? Millis(0) : gatherTime(read->stillToCome(buffer));
+            if (gather.count() > 0) {
+                read->events.waitForEvents(static_cast<int>(gather.count()));
+                continue;
+            }
+            read->events.processEvents();
+            wait = std::min(wait, kEventSlice);
+        }
         const auto before = clock.now();
         port.waitForData(wait);
         shortWait = clock.now() - before < wait;
@@ -89,16 +161,7 @@ std::string comDeviceName(int n) {
 }
 
 ModemModule::ModemModule(ui::Platform& platform, DefaultPortStore* store)
-    : platform_(platform), store_(store), readingTimer_(platform.events().createTimer()),
-      comPortForm_(std::make_unique<ComPortForm>(ComNumber)) {
-    readingTimer_->setInterval(kReadingTimerInterval);
-    readingTimer_->setEnabled(false);
-    readingTimer_->onTick = [this] { ReadingTimer_Timer(); };
-}
-
-ModemModule::~ModemModule() {
-    readingTimer_->onTick = nullptr;
-}
+    : platform_(platform), store_(store), comPortForm_(std::make_unique<ComPortForm>(ComNumber)) {}
 
 // ---- monitor protocol --------------------------------------------------------------------
 
@@ -108,60 +171,50 @@ bool ModemModule::WaitPrompt(const std::string& letter) {
     const std::string prompt = letter + ">";
     std::string buffer;
     const bool found =
-        pollReply(port(), platform_.clock(), buffer, waitPromptLimit,
+        pollReply(port(), platform_.clock(), buffer, limitOf(waitPromptLimit),
                   [&](const std::string& b) { return b.find(prompt) != std::string::npos; });
     if (!found) lastFailedCommand_ = "<ESC>";
     return found;
 }
 
+std::string ModemModule::ProbePrompt() {
+    port().takeReceived();
+    port().send(std::string(1, kEsc));
+    std::string buffer;
+    if (!pollReply(port(), platform_.clock(), buffer, 2 * limitOf(waitPromptLimit), hasPrompt)) {
+        lastFailedCommand_ = "<ESC>";
+        return {};
+    }
+    return buffer.substr(findPrompt(buffer), 1);
+}
+
 ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
     ReadReply reply;
-    auto& result = reply.bytes;
     int n = count;
     if (n % 8 == 1 && n != 1) n = n + 1;
     // Outside 1..256 the result could not hold the reply; keep the request within it.
     n = std::clamp(n, 1, 256);
+    const auto entries = static_cast<std::size_t>(n);
 
     const std::string command =
         "RD " + image::hex(address) + "," + image::hex(static_cast<unsigned>(n));
     port().send(command + "\r");
 
-    if (count > 10) {
-        // Let a long dump collect before the wait, which stops at the first prompt seen.
-        WaitingForTimer = true;
-        readingTimer_->setEnabled(true);
-        ui::Clock& clock = platform_.clock();
-        const auto pauseStart = clock.now();
-        // A timer that never ticks must not hold the program forever.
-        const auto pauseBound = Millis(readingTimer_->interval()) + Millis(5000);
-        while (WaitingForTimer) {
-            platform_.events().waitForEvents(50);
-            if (WaitingForTimer && clock.now() - pauseStart > pauseBound) ReadingTimer_Timer();
-        }
-    }
-
-    std::string buffer;
-    const bool answered = pollReply(port(), platform_.clock(), buffer, readLimit, hasPrompt);
+    // The wait ends when the dump is complete, so a long one needs no pause before it; it
+    // keeps the time that pause gave it.
+    Millis limit = limitOf(readLimit);
+    if (count > 10) limit += Millis(longReadExtraMs);
     const std::string head = image::hex(address) + " : ";
-    const std::size_t p = buffer.find(head); // 0-based; the entries are counted from it
-    bool complete = answered && p != std::string::npos;
-    std::size_t end = buffer.size();
-    if (p != std::string::npos) {
-        // The dump ends where its prompt begins; nothing after it belongs to this reply.
-        end = std::min(end, findPrompt(buffer, p));
-        const auto last = static_cast<std::size_t>(n - 1);
-        const std::size_t lastPos = p + 7 + 3 * last + 9 * (last / 8);
-        // The last byte must come with the blank that follows it, or the row was cut short
-        // and its line end would be read as a byte.
-        if (lastPos + 3 > end) complete = false;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-            const std::size_t pos = p + 7 + 3 * i + 9 * (i / 8);
-            if (pos + 2 > end) break;
-            result[i] = readTwoHex(buffer, pos);
-        }
-    }
-    if (!complete) lastFailedCommand_ = command;
-    reply.ok = complete;
+    const ReadWait wait{platform_.events(),
+                        [&](const std::string& b) { return dumpStillToCome(b, head, entries); }};
+    std::string buffer;
+    const bool answered = pollReply(
+        port(), platform_.clock(), buffer, limit,
+        [&](const std::string& b) { return dumpComplete(b, head, entries); }, &wait);
+    const std::size_t p = buffer.find(head);
+    const bool rows = p != std::string::npos && readRows(buffer, p, address, entries, reply.bytes);
+    reply.ok = answered && rows;
+    if (!reply.ok) lastFailedCommand_ = command;
     platform_.events().processEvents();
     return reply;
 }
@@ -171,14 +224,9 @@ bool ModemModule::WriteModem(std::uint16_t address, std::uint8_t value) {
     const std::string command = "WR " + image::hex(address) + " " + image::hex(value);
     port().send(command + "\r");
     std::string buffer;
-    if (pollReply(port(), platform_.clock(), buffer, writeLimit, hasPrompt)) return true;
+    if (pollReply(port(), platform_.clock(), buffer, limitOf(writeLimit), hasPrompt)) return true;
     lastFailedCommand_ = command;
     return false;
-}
-
-void ModemModule::ReadingTimer_Timer() {
-    WaitingForTimer = false;
-    readingTimer_->setEnabled(false);
 }
 
 // ---- port selection ----------------------------------------------------------------------
@@ -231,10 +279,8 @@ OpenOutcome ModemModule::probeModem(ui::OpenResult r, const std::string& portTex
             "Com " + portText + " is " + "Invalid" + ". Would you like to try different port ?  ";
         title = "Port Unavailable";
     } else {
-        // Both probes always run: a monitor in its normal state answers the second one.
-        const bool m = WaitPrompt("M");
-        const bool l = WaitPrompt("L");
-        if (m || l) {
+        // One wake-up: a monitor answers it with the prompt of whichever state it is in.
+        if (!ProbePrompt().empty()) {
             if (fromDialog && comPortForm_->SaveAsDefault.checked() &&
                 comPortForm_->ComPort.text() != defaultCom)
                 SaveDefaultCom(comPortForm_->ComPort.text());

@@ -66,16 +66,17 @@ class ModemModule {
 public:
     // `store` may be null: no default port then, and none is saved.
     ModemModule(ui::Platform& platform, DefaultPortStore* store = nullptr);
-    ~ModemModule();
 
     // ---- monitor protocol: failures are reported to the caller, never shown here ----
     bool WaitPrompt(const std::string& letter);
+    // Wakes the monitor with one ESC and takes whichever prompt comes back: "L" or "M", or
+    // empty when none came within two prompt limits (the time a probe for each once took).
+    std::string ProbePrompt();
+    // Waits until the whole dump and a prompt after it have come, processing the window's
+    // events meanwhile; a reply whose rows are not laid out as the monitor prints them fails.
     ReadReply ReadModem(std::uint16_t address, int count);
     // False when no prompt came back in time.
     bool WriteModem(std::uint16_t address, std::uint8_t value);
-    void ReadingTimer_Timer(); // tick of the 1800 ms pause timer
-    bool WaitingForTimer = false;
-    ui::Timer& ReadingTimer() { return *readingTimer_; }
 
     // ---- port selection ----
     ui::OpenResult OpenPort(int n);
@@ -99,6 +100,9 @@ public:
     int waitPromptLimit = 3;
     int readLimit = 5;
     int writeLimit = 5;
+    // A read of more than 10 bytes has this much longer, milliseconds: the pause its dump
+    // once had to collect in before the wait began.
+    int longReadExtraMs = 1800;
 
 private:
     // Opens a device at the line settings; only "no such port" and "already open" count as
@@ -110,7 +114,6 @@ private:
 
     ui::Platform& platform_;
     DefaultPortStore* store_;
-    std::unique_ptr<ui::Timer> readingTimer_;
     std::unique_ptr<ComPortForm> comPortForm_;
     std::string lastFailedCommand_;
 };

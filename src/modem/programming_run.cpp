@@ -164,10 +164,17 @@ bool ProgrammingRun::refuse(const std::string& text, const std::string& title,
 }
 
 void ProgrammingRun::backupFailed(const std::string& where, const std::string& why) {
+    const bool invalidated = report_.started;
     platform_.msgBox("The backup of the E2PROM could not be saved to " + where + " (" + why +
-                         "). Nothing was written to the modem.",
+                         (invalidated ? "). No byte of the image was written; the E2PROM stays "
+                                        "marked invalid."
+                                      : "). Nothing was written to the modem."),
                      ui::Icon::Critical, ui::Buttons::OK);
-    fail("the backup could not be saved to " + where + ": " + why);
+    const std::string reason = "the backup could not be saved to " + where + ": " + why;
+    if (invalidated)
+        fail(reason);
+    else
+        report_.failure = reason;
 }
 
 std::string ProgrammingRun::backupDir() const {
@@ -180,6 +187,7 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
     errorCount_ = 0;
     failure_.clear();
     readComplete_ = false;
+    markBefore_ = 0;
     blockChanged_.fill(false);
     writeList_.assign(image::kImageSize + 1, -1);
     link_.forgetFailures();
@@ -198,8 +206,11 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
         report_.failure = form_.StoreProblem();
         return report_;
     }
+    // What can be found out without the modem is, before its port opens: nothing on the
+    // modem is touched for a file that cannot be read or a backup that cannot be written.
+    if (!checkPatchFile()) return report_;
+    if (writes() && options_.backup && !checkBackupFolder()) return report_;
     if (!connect() || !checkModem()) return report_;
-    if (!ctx_.stopRunning && writes() && options_.backup) checkBackupFolder();
     invalidate();
     readAndPlan();
     backUp();
@@ -259,6 +270,10 @@ bool ProgrammingRun::checkModem() {
         return refuse(kMismatchText, "Modem type mismatch",
                       "the modem's generation (" + generation + ") does not match the product");
     observer_.modemIdentified(name, generation);
+    report_.interfaceName = name;
+    report_.generation = generation;
+    // A run that only reads leaves the modem as it found it, its watchdog included.
+    if (!writes()) return true;
 
     // The watchdog of the one revision that has it running.
     const std::uint8_t revision = link_.read(kRevisionReg, 1)[0];
@@ -269,12 +284,22 @@ bool ProgrammingRun::checkModem() {
     return true;
 }
 
+bool ProgrammingRun::checkPatchFile() {
+    if (options_.readOnly) return true;
+    std::string why;
+    if (image::readPatchFile(ctx_.patchPath, &why)) return true;
+    platform_.msgBox("Error Loading Patch File : \r" + ctx_.patchPath + "\r" + why,
+                     ui::Icon::Critical, ui::Buttons::OK, ui::kProgramTitle);
+    report_.failure = "the patch file " + ctx_.patchPath + " could not be read: " + why;
+    return false;
+}
+
 bool ProgrammingRun::checkBackupFolder() {
-    // A backup folder that cannot take the file stops the run before anything is written.
+    // The folder must take a whole image: a full disk is found before the modem is touched.
     const std::string folder =
         options_.backupFile.empty() ? backupDir() : parentFolder(options_.backupFile);
     std::string why;
-    if (backupFolderWritable(folder, &why)) return true;
+    if (backupFolderWritable(folder, &why, image::kImageSize)) return true;
     backupFailed(options_.backupFile.empty() ? folder : options_.backupFile, why);
     return false;
 }
@@ -283,6 +308,11 @@ void ProgrammingRun::invalidate() {
     const bool working = writes() && going();
     observer_.phaseStarted(RunPhase::Invalidate, working);
     if (!working) return;
+    // The validity mark as the modem holds it, for the backup: it is cleared next.
+    if (options_.backup) {
+        markBefore_ = link_.read(address(0), 1)[0];
+        if (ctx_.stopRunning) return;
+    }
     link_.EnterPromptM();
     if (link_.waitPrompt("M")) {
         link_.write(address(0), kInvalidMark);
@@ -349,10 +379,18 @@ void ProgrammingRun::readAndPlan() {
             events();
         }
         observer_.blockDone(RunPhase::Read, b);
-        ++blocksRead;
+        if (modemBlock.ok) ++blocksRead;
     }
+    report_.bytesRead = blocksRead * kBlockSize;
     readComplete_ = blocksRead == kBlockCount && going();
     if (!readComplete_ || options_.readOnly) return;
+    if (options_.verifyOnly)
+        compareWithModem();
+    else
+        plan();
+}
+
+void ProgrammingRun::plan() {
     int planned = 0;
     for (int k = 1; k < kImageSize; ++k) {
         const auto at = static_cast<std::size_t>(k);
@@ -363,22 +401,44 @@ void ProgrammingRun::readAndPlan() {
                 {k, static_cast<std::uint8_t>(writeList_[at]), report_.modemImage[at]});
     }
     observer_.bytesPlanned(planned);
+    if (!writes()) return;
+    std::vector<int> check;
+    for (int b = 0; b < kBlockCount; ++b)
+        if (blockChanged_[static_cast<std::size_t>(b)]) check.push_back(b);
+    observer_.checkPlanned(check);
+}
+
+void ProgrammingRun::compareWithModem() {
+    // What a run would leave there: the bytes it decides, and the validity mark.
+    for (int k = 0; k < kImageSize; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        const std::uint8_t wanted = k == 0 ? kValidMark : decided_[at];
+        if (report_.modemImage[at] != wanted)
+            report_.mismatches.push_back({k, wanted, report_.modemImage[at]});
+    }
+    report_.bytesVerified = kImageSize;
+    if (!report_.mismatches.empty())
+        fail(std::to_string(report_.mismatches.size()) +
+             " byte(s) differ from what programming the file would leave");
 }
 
 void ProgrammingRun::backUp() {
-    // The E2PROM as read, saved before the first byte is written.
+    // The E2PROM as it was, saved before the first byte of the image is written.
     if (!writes() || !readComplete_ || !options_.backup) return;
     observer_.phaseStarted(RunPhase::Backup, true);
     const std::string path = options_.backupFile.empty()
                                  ? newBackupPath(backupDir(), ctx_.product.modeCode)
                                  : options_.backupFile;
+    // The modem's content as it was before the run: offset 0 from before the invalidation.
+    image::Image content = report_.modemImage;
+    content[0] = markBefore_;
     std::string why;
-    if (!saveBackup(path, report_.modemImage, &why)) {
+    if (!saveBackup(path, content, &why)) {
         backupFailed(path, why);
         return;
     }
     report_.backupPath = path;
-    if (options_.backupFile.empty()) pruneBackups(backupDir(), options_.keepBackups);
+    if (options_.backupFile.empty()) pruneBackups(backupDir(), options_.keepBackups, path);
 }
 
 void ProgrammingRun::writeBytes() {
@@ -410,6 +470,7 @@ void ProgrammingRun::verify() {
         const int block = kBlockSize * b;
         if (blockChanged_[static_cast<std::size_t>(b)]) {
             const ReadReply modemBlock = link_.read(address(block), kBlockSize);
+            if (modemBlock.ok) report_.bytesVerified += kBlockSize;
             // A reply that failed holds nothing worth comparing; the run fails anyway.
             for (int i = 0; i < kBlockSize && !ctx_.stopRunning; ++i) {
                 const int k = block + i;
@@ -441,39 +502,56 @@ void ProgrammingRun::validate() {
     }
 }
 
-void ProgrammingRun::reportOutcome() {
-    observer_.progressEnded();
-    RunReport& r = report_;
-    r.completed = !ctx_.stopRunning && errorCount_ == 0;
-    const std::string& failedCommand = link_.firstFailure();
-    if (!r.completed) {
-        if (!failure_.empty())
-            r.failure = failure_;
-        else if (!r.mismatches.empty())
-            r.failure =
-                std::to_string(r.mismatches.size()) + " byte(s) did not read back as written";
-        else if (!failedCommand.empty())
-            r.failure = "no proper answer to " + failedCommand;
-        else
-            r.failure = "the run was stopped";
-    }
+std::string ProgrammingRun::failureReason() const {
+    if (!failure_.empty()) return failure_;
+    if (!report_.mismatches.empty())
+        return std::to_string(report_.mismatches.size()) + " byte(s) did not read back as written";
+    if (!link_.firstFailure().empty()) return "no proper answer to " + link_.firstFailure();
+    return "the run was stopped";
+}
+
+std::string ProgrammingRun::failureDetail() const {
+    const RunReport& r = report_;
     std::vector<std::string> lines;
     if (!r.completed) {
         if (!r.mismatches.empty())
             lines = mismatchLines(r.mismatches);
-        else if (!failedCommand.empty() && failure_.empty())
-            lines.push_back("No proper answer to: " + failedCommand);
+        else if (!link_.firstFailure().empty() && failure_.empty())
+            lines.push_back("No proper answer to: " + link_.firstFailure());
         else
             lines.push_back(r.failure);
     }
     if (!r.backupPath.empty()) lines.push_back("Backup of the E2PROM as read: " + r.backupPath);
+    std::string detail;
     for (const std::string& line : lines)
-        r.detail += (r.detail.empty() ? "" : "\n") + line;
+        detail += (detail.empty() ? "" : "\n") + line;
+    return detail;
+}
 
+std::string ProgrammingRun::readFailureText() const {
+    if (options_.verifyOnly && readComplete_ && !report_.mismatches.empty())
+        return "The modem's E2PROM differs at " + std::to_string(report_.mismatches.size()) +
+               " offset(s) from what programming the file would leave there.";
+    if (report_.bytesRead == 0 && !failure_.empty())
+        return "Nothing was read from the modem: " + failure_ + ".";
+    return "Reading the modem's E2PROM failed: " + report_.failure + ".";
+}
+
+void ProgrammingRun::reportOutcome() {
+    observer_.progressEnded();
+    RunReport& r = report_;
+    r.completed = going();
+    if (!r.completed) r.failure = failureReason();
+    if (!writes()) {
+        // Nothing was programmed, so the message says what failed instead.
+        if (!r.completed) platform_.msgBox(readFailureText(), ui::Icon::Critical, ui::Buttons::OK);
+        return;
+    }
+    r.detail = failureDetail();
     if (!r.completed)
         platform_.msgBox("An error occurred while programming the E2.", ui::Icon::Critical,
                          ui::Buttons::OK, kErrorTitle, r.detail);
-    else if (writes())
+    else
         platform_.msgBox("Programming completed.", ui::Icon::Information, ui::Buttons::OK,
                          "Programming completed", r.detail);
 }

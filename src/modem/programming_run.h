@@ -20,10 +20,10 @@ namespace rw::modem {
 // What the run reads of the main window, and the flags it shares with it.
 struct RunContext {
     const image::Product& product;
-    std::string patchPath;      // the current patch file
+    std::string patchPath; // the current patch file
     bool watchdogEnabled = true;
-    bool& stopRunning; // set by Abort and by every failed exchange; cleared when a run starts
-    bool& portOpened;  // the run holds the port open
+    bool& stopRunning;  // set by Abort and by every failed exchange; cleared when a run starts
+    bool& portOpened;   // the run holds the port open
     bool& portSelected; // a port was chosen; later runs reuse it without asking
 };
 
@@ -38,6 +38,8 @@ struct RunOptions {
     bool raw = false;
     // Read the whole E2PROM only (command line "read"); no writes.
     bool readOnly = false;
+    // Read and compare with what a run would leave there (offset 0 as 55h); no writes.
+    bool verifyOnly = false;
     // Backup of the E2PROM as read, before the first write. Empty file: a name in backupDir.
     bool backup = true;
     std::string backupFile;
@@ -52,14 +54,18 @@ struct ByteMismatch {
 };
 
 struct RunReport {
-    bool completed = false; // "Programming completed."
-    bool started = false;   // the port was opened
-    std::string failure;    // why it did not complete (for the command line)
-    std::vector<ByteMismatch> mismatches;
-    std::vector<ByteMismatch> planned; // dry run: offset, modem (found) -> wanted
+    bool completed = false;               // "Programming completed."
+    bool started = false;                 // the port was opened
+    std::string failure;                  // why it did not complete (for the command line)
+    std::vector<ByteMismatch> mismatches; // also what a verify-only run found different
+    std::vector<ByteMismatch> planned;    // dry run: offset, modem (found) -> wanted
+    std::string interfaceName;            // as the modem reported them
+    std::string generation;
+    int bytesRead = 0; // E2PROM bytes read in the read phase
     int bytesWritten = 0;
-    std::string backupPath;
-    image::Image modemImage{}; // as read in the read phase
+    int bytesVerified = 0;     // bytes compared with what they must be
+    std::string backupPath;    // the backup: the E2PROM as it was before the run
+    image::Image modemImage{}; // as read in the read phase (offset 0 already invalidated)
     std::string detail;        // detail of the final message box
 };
 
@@ -102,19 +108,22 @@ public:
 
 private:
     // One function per phase; false ends the run there.
+    bool checkPatchFile();
+    bool checkBackupFolder();
     bool connect();
     bool checkModem();
-    bool checkBackupFolder();
     void invalidate();
     void decideWanted();
     void readAndPlan();
+    void plan();
+    void compareWithModem();
     void backUp();
     void writeBytes();
     void verify();
     void validate();
     void reportOutcome();
 
-    bool writes() const { return !options_.dryRun && !options_.readOnly; }
+    bool writes() const { return !options_.dryRun && !options_.readOnly && !options_.verifyOnly; }
     bool rules() const { return !options_.raw; }
     bool going() const { return !ctx_.stopRunning && errorCount_ == 0; }
     std::uint16_t address(int offset) const {
@@ -125,6 +134,10 @@ private:
     // A check of the modem failed: its message, then the port is released.
     bool refuse(const std::string& text, const std::string& title, const std::string& why);
     void backupFailed(const std::string& where, const std::string& why);
+    std::string failureReason() const;
+    std::string failureDetail() const;
+    // What a run that writes nothing says when it fails: what failed, not "programming".
+    std::string readFailureText() const;
     std::string backupDir() const;
 
     ui::Platform& platform_;
@@ -141,6 +154,7 @@ private:
     std::string failure_;
     bool readComplete_ = false;
     image::Image file_{};
+    std::uint8_t markBefore_ = 0; // offset 0 before the invalidation
     // The byte the modem must hold at each offset once the run is through; the check
     // compares against it, so every byte the rules decide is also verified.
     image::Image decided_{};

@@ -39,6 +39,8 @@ public:
     virtual void blockDone(RunPhase /*phase*/, int /*block*/) {}
     // The read phase has decided how many bytes to write.
     virtual void bytesPlanned(int /*count*/) {}
+    // ... and which blocks the check phase reads back.
+    virtual void checkPlanned(const std::vector<int>& /*blocks*/) {}
     virtual void byteWritten(int /*offset*/) {}
     // The run's work is over; its last message follows.
     virtual void progressEnded() {}
@@ -90,6 +92,10 @@ public:
     void bytesPlanned(int count) override {
         for (auto* o : observers_)
             o->bytesPlanned(count);
+    }
+    void checkPlanned(const std::vector<int>& blocks) override {
+        for (auto* o : observers_)
+            o->checkPlanned(blocks);
     }
     void byteWritten(int offset) override {
         for (auto* o : observers_)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -65,6 +66,17 @@ static QSerialPort::StopBits qtStopBits(double s) {
     return QSerialPort::OneStop;
 }
 
+// Whether a device of that name is there. Windows' port names (COM3) are no paths to test.
+static bool deviceExists(const std::string& name) {
+#ifdef _WIN32
+    (void)name;
+    return true;
+#else
+    std::error_code ec;
+    return std::filesystem::exists(name, ec);
+#endif
+}
+
 // Qt's port watches its descriptor through the thread's event dispatcher, which only an
 // application object provides. The command line and the tests have none and need no event
 // loop, so one is made here and kept for the life of the process.
@@ -114,8 +126,10 @@ OpenResult QtSerialPort::open() {
     case QSerialPort::DeviceNotFoundError:
         return OpenResult::NoSuchPort;
     case QSerialPort::PermissionError:
-        // Qt reports a port locked or held exclusively by another process this way.
-        return OpenResult::AlreadyOpen;
+        // Qt reports a port locked or held exclusively by another process this way, and
+        // also a name it cannot make a lock file for (one too long to be a file's): only a
+        // device that is there can be in use.
+        return deviceExists(name_) ? OpenResult::AlreadyOpen : OpenResult::NoSuchPort;
     default:
         // Reported as opened; nothing can go through it, so no modem is found on it.
         open_ = true;

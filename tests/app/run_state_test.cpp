@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace rw;
 using rw::testing::TempDir;
 using rw::testing::writeText;
@@ -138,10 +140,16 @@ TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
         EXPECT_EQ(s.ExpertMode, c.expert);
         EXPECT_EQ(s.WatchdogEnabled, c.watchdog);
     }
-    // Missing file, missing folder, startup.ini a folder: defaults, not fatal.
+    // Missing file, missing folder, startup.ini a folder, a FIFO nobody writes to, an
+    // endless device: defaults, at once.
     TempDir dir;
     std::filesystem::create_directories(dir.file("d/startup.ini"));
-    for (const auto& path : {dir.str(), dir.file("no/such/folder"), dir.file("d")}) {
+    std::filesystem::create_directories(dir.file("fifo"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo/startup.ini").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir.file("zero"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero/startup.ini"));
+    for (const auto& path : {dir.str(), dir.file("no/such/folder"), dir.file("d"), dir.file("fifo"),
+                             dir.file("zero")}) {
         const auto s = app::ReadStartupIni(path);
         EXPECT_FALSE(s.ExpertMode) << path;
         EXPECT_TRUE(s.WatchdogEnabled) << path;

@@ -194,20 +194,6 @@ TEST(SaveCommand, OverTheOpenedFileItselfAndOverALongerFile) {
     }
 }
 
-TEST(SaveCommand, ShortSourceSavesFFBeyondItsEnd) {
-    Opened h(2);
-    writeBytes(h.src, std::vector<std::uint8_t>(64, 0x01));
-    h.platform.files.answers.push_back(h.src);
-    h.main->OpenCommand.userClick();
-    const auto out = h.save("E2UB_out.bin");
-    ASSERT_TRUE(h.main->Create_Click());
-    const auto bytes = readBytes(out);
-    ASSERT_EQ(bytes.size(), 8192u);
-    EXPECT_EQ(bytes[60], 0x01);
-    EXPECT_EQ(bytes[64], 0xFF);
-    EXPECT_EQ(bytes[8191], 0xFF);
-}
-
 TEST(SaveCommand, UnwritableTargetKeepsOldFileAndFlags) {
     Opened h(4);
     // A folder that does not exist, and a target that is an existing folder.

@@ -83,25 +83,43 @@ TEST(CliShowRefusals, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessag
     const std::string bplus = writeSample(dir, 3, "E2MP_sample.bin");
     const std::string folder = dir / "E2MB_folder.bin";
     fs::create_directory(folder);
+    const std::string shortFile = dir / "E2MB_short.bin";
+    std::ofstream(shortFile) << std::string(100, 'x');
+    const std::string longFile = writeSample(dir, 1, "E2MB_long.bin");
+    std::ofstream(longFile, std::ios::app) << std::string(808, 'x');
     const struct {
         std::vector<std::string> args;
-        std::string box, why; // why: how the command line's own last line begins
+        int exitCode;
+        std::string box, last; // last: how the command line's own last line begins
     } cases[] = {
         {{"show", bplus, "--product", "1"},
+         2,
          "Invalid patch version: This patch does not match this application",
          "romwright-cli: '" + bplus + "' was not loaded"},
         {{"show", folder},
-         "Romwright: Error Loading Patch File :  " + folder,
-         "romwright-cli: '" + folder + "' was not loaded: "},
+         2,
+         "Romwright: Error Loading Patch File :  " + folder + " is a directory",
+         "romwright-cli: '" + folder + "' was not loaded: is a directory"},
+        {{"show", shortFile},
+         2,
+         "Romwright: Error Loading Patch File :  " + shortFile + " is 100 bytes, an image is 8192",
+         "romwright-cli: '" + shortFile + "' was not loaded: is 100 bytes, an image is 8192"},
+        // A longer file loads its first 8192 bytes, with a word about the rest.
+        {{"show", longFile},
+         0,
+         "",
+         "romwright-cli: warning: '" + longFile + "' is 9000 bytes; only its first 8192 are used"},
     };
     for (const auto& c : cases) {
         const auto r = runIn(dir, c.args);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(r.errHasLine(c.box)) << r.err;
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        if (!c.box.empty()) {
+            EXPECT_TRUE(r.errHasLine(c.box)) << r.err;
+        }
         ASSERT_FALSE(r.errLines().empty());
         const std::string last = r.errLines().back();
-        EXPECT_EQ(last.rfind(c.why, 0), 0u) << r.err;
-        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(last.rfind(c.last, 0), 0u) << r.err;
+        EXPECT_EQ(r.out.empty(), c.exitCode != 0);
     }
 }
 

@@ -1,8 +1,11 @@
-// program, read, restore and the dry run against romwright-sim over a pseudo-terminal.
-// Each full read of the E2PROM takes about a minute (32 pauses of 1.8 s before the block
-// reads), so every test here does at most two of them.
+// program, read, restore, verify and the dry run against romwright-sim over a
+// pseudo-terminal. The simulator runs unthrottled unless a test needs a run that lasts.
 #include "cli_test_support.h"
 #include "support/sim_process.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace rw::clitest {
 namespace {
@@ -73,9 +76,8 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     ASSERT_TRUE(sim.ok()) << sim.error();
 
     const std::string backup = dir / "E2MP_backup_test.bin";
-    // This run keeps the real 1800 ms pause before each dump.
-    const auto r = runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup},
-                         kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}});
+    const auto r =
+        runIn(dir, {"program", file, "--port", sim.device(), "--backup", backup}, kRunLimit);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.errHasLine("Programming completed: Programming completed.")) << r.err;
     // Plain phase lines when stderr is no terminal.
@@ -86,42 +88,65 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     image::Image expected = wanted;
     expected[0] = 0x55;
     EXPECT_EQ(readBytes(dir / "after.bin"), toVector(expected));
-    // The backup is the E2PROM as read: before the run, with offset 0 as cleared.
-    image::Image asRead = before;
-    asRead[0] = 0x00;
-    EXPECT_EQ(readBytes(backup), toVector(asRead));
+    // The backup is the E2PROM as it was before the run, offset 0 included.
+    EXPECT_EQ(readBytes(backup), toVector(before));
 }
 
-// Refusals after connecting: nothing is written to the E2PROM.
-TEST(CliProgram, InterfaceMismatchOrUnwritableBackupIsExit1BeforeAnyWrite) {
+// A refusal after connecting: nothing is written to the E2PROM.
+TEST(CliProgram, InterfaceMismatchIsExit1BeforeAnyWrite) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "Utopia Phy",
+                              "--write-back", dir / "after.bin", "--trace", dir / "trace.txt"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r = runIn(dir, {"program", file, "--port", sim.device()}, kRunLimit);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(
+        r.errHasLine("Modem interface type mismatch: The modem you have selected (Utopia Phy) "
+                     "does not match this application.Please switch modem or exit and change to "
+                     "ATM mode."))
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "after.bin"));
+    EXPECT_EQ(e2Writes(dir / "trace.txt", true), 0);
+}
+
+// A --backup FILE that would overwrite the master image, an older file or a folder, or that
+// has no folder to go to, is refused before the port opens (no port is there to open: a
+// refusal that came later would be exit 1, "no modem answered").
+TEST(CliProgram, BackupFileRefusalsAreExit2BeforeThePortOpens) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_job.bin");
+    const auto master = readBytes(file);
+    std::ofstream(dir / "E2MP_old.bin") << "an older backup";
+    std::ofstream(dir / "blocker") << "a file where a folder should be";
+    fs::create_directory(dir / "folder");
     const struct {
-        const char* interface; // "" : the simulator's default, which matches
-        const char* backup;    // "" : none given
-        std::string line;
-    } cases[] = {{"Utopia Phy", "",
-                  "Modem interface type mismatch: The modem you have selected (Utopia Phy) does "
-                  "not match this application.Please switch modem or exit and change to ATM mode."},
-                 {"", "blocker/E2MP_backup.bin",
-                  "Progrming Error: An error occurred while programming the E2."}};
+        const char* command;
+        std::string backup;
+        bool force;
+        std::string refusal;
+    } cases[] = {
+        {"program", "E2MP_job.bin", true,
+         "--backup E2MP_job.bin: that is the file being programmed"},
+        {"restore", "./E2MP_job.bin", false,
+         "--backup ./E2MP_job.bin: that is the file being programmed"},
+        {"program", "E2MP_old.bin", false, "'E2MP_old.bin' exists; give --force to overwrite it"},
+        {"restore", "folder", true, "--backup folder: is a folder"},
+        {"program", "blocker/E2MP_bk.bin", false,
+         "--backup blocker/E2MP_bk.bin: its folder cannot"},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        ScratchDir dir;
-        const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
-        std::ofstream(dir / "blocker") << "a file where a folder should be";
-        std::vector<std::string> simArgs = {"--no-throttle",  "--generation",    "B+",
-                                            "--write-back",   dir / "after.bin", "--trace",
-                                            dir / "trace.txt"};
-        if (*c.interface) simArgs.insert(simArgs.end(), {"--interface", c.interface});
-        rw::test::SimProcess sim(simArgs);
-        ASSERT_TRUE(sim.ok()) << sim.error();
-        std::vector<std::string> args = {"program", file, "--port", sim.device()};
-        if (*c.backup) args.insert(args.end(), {"--backup", dir / c.backup});
-        const auto r = runIn(dir, args, kRunLimit);
-        EXPECT_EQ(r.exitCode, 1) << r.err;
-        EXPECT_TRUE(r.errHasLine(c.line)) << r.err;
-        EXPECT_FALSE(fs::exists(dir / "after.bin"));
-        EXPECT_EQ(e2Writes(dir / "trace.txt", true), 0);
+        SCOPED_TRACE(c.backup);
+        std::vector<std::string> args = {c.command,           file,       "--port",
+                                         dir / "no-such-tty", "--backup", c.backup};
+        if (c.force) args.emplace_back("--force");
+        const auto r = runIn(dir, args, 20s);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        ASSERT_FALSE(r.errLines().empty());
+        EXPECT_EQ(r.errLines().back().rfind("romwright-cli: " + c.refusal, 0), 0u) << r.err;
     }
+    EXPECT_EQ(readBytes(file), master);
+    EXPECT_EQ(readBytes(dir / "E2MP_old.bin").size(), 15u);
 }
 
 TEST(CliProgram, NoModemOnThePortIsExit1NamingThePort) {
@@ -152,7 +177,21 @@ TEST(CliProgram, EditsThatFailTheDoneCheckSendNothing) {
     EXPECT_TRUE(traceLines(dir / "trace.txt").empty()) << "nothing was sent to the modem";
 }
 
-TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
+// Where Qt keeps the lock file of a port (the first of these folders it may write to).
+bool portLockFileExists(const std::string& device) {
+    std::string name = device.substr(std::string("/dev/").size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    for (const fs::path& folder :
+         {fs::path("/var/lock"), fs::path("/run/lock"), fs::temp_directory_path()})
+        if (fs::exists(folder / ("LCK.." + name))) return true;
+    return false;
+}
+
+// Ctrl-C, and the signals that mean the same to a run (`timeout` and supervisors send
+// SIGTERM, a closed terminal SIGHUP), abort it as the Abort button does.
+class CliSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliSignal, DuringTheWritePhaseAbortsLeavesMAndReleasesThePort) {
     ScratchDir dir;
     const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
     // A modem whose every byte differs, so the write phase is long.
@@ -165,11 +204,13 @@ TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
     ASSERT_TRUE(sim.ok()) << sim.error();
 
     bool sent = false;
-    const auto onStderr = [&sent](pid_t pid, const std::string& err) {
+    bool locked = false;
+    const auto onStderr = [&](pid_t pid, const std::string& err) {
         if (!sent && err.find("\nWriting\n") != std::string::npos) {
             // Let a few bytes go out first.
             std::this_thread::sleep_for(300ms);
-            ::kill(pid, SIGINT);
+            locked = portLockFileExists(sim.device());
+            ::kill(pid, GetParam());
             sent = true;
         }
     };
@@ -180,6 +221,9 @@ TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_TRUE(r.errHasLine("Progrming Error: An error occurred while programming the E2."))
         << r.err;
+    if (locked) {
+        EXPECT_FALSE(portLockFileExists(sim.device())) << "the port's lock was released";
+    }
 
     const auto after = readBytes(dir / "after.bin");
     ASSERT_EQ(after.size(), 8192u);
@@ -203,6 +247,9 @@ TEST(CliProgram, CtrlCDuringTheWritePhaseAbortsAndLeavesTheModemInvalid) {
     EXPECT_TRUE(left);
 }
 
+INSTANTIATE_TEST_SUITE_P(SigintSigtermSighup, CliSignal,
+                         ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+
 // Ctrl-C pressed `presses` times as soon as the read phase has begun.
 CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device, int presses) {
     const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
@@ -215,17 +262,17 @@ CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device
         }
         sent = true;
     };
-    // The presses must land while a dump pause is still running.
+    // The presses must land while the first block is still on its way (a paced line).
     const auto r =
         runIn(dir, {"program", file, "--port", device, "--backup", dir / "E2MB_backup.bin"},
-              kRunLimit, {{"ROMWRIGHT_READ_PAUSE_MS", "1800"}}, onStderr);
+              kRunLimit, {}, onStderr);
     EXPECT_TRUE(sent) << r.err;
     return r;
 }
 
 TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
     ScratchDir dir;
-    rw::test::SimProcess sim({"--no-throttle", "--trace", dir / "trace.txt"});
+    rw::test::SimProcess sim({"--trace", dir / "trace.txt"});
     ASSERT_TRUE(sim.ok()) << sim.error();
     const auto r = interruptWhileReading(dir, sim.device(), 2);
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -238,7 +285,7 @@ TEST(CliProgram, SecondCtrlCWhileEndingIsIgnored) {
 
 TEST(CliProgram, ThirdCtrlCEndsTheProgramAtOnce) {
     ScratchDir dir;
-    rw::test::SimProcess sim({"--no-throttle"});
+    rw::test::SimProcess sim({});
     ASSERT_TRUE(sim.ok()) << sim.error();
     const auto r = interruptWhileReading(dir, sim.device(), 3);
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -303,6 +350,80 @@ TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {
     EXPECT_EQ(readBytes(out), toVector(img));
 }
 
+TEST(CliRead, ProgressIsOneLineOnATerminal) {
+    ScratchDir dir;
+    rw::test::SimProcess sim({"--no-throttle"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto r =
+        runIn(dir, {"read", "--port", sim.device(), "--product", "1", "-o", dir / "E2MB_r.bin"},
+              kRunLimit, {}, {}, true);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Redrawn in place: the phase, the bar, the percentage, the bytes, the time left.
+    EXPECT_NE(r.err.find("\rReading   [##############################] 100%  8192/8192 bytes  "
+                         "0:00 left"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("\nReading"), std::string::npos) << r.err;
+}
+
+TEST(CliVerify, MatchingAndDifferingModemAsTextAndAsJson) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 2, "E2UB_sample.bin");
+    image::Image modem = windowImage(dir, file, "E2UB");
+    modem[0] = 0x55;
+    const struct {
+        const char* name;
+        std::vector<int> wrong;
+    } cases[] = {{"matching", {}}, {"differing", {0, 0x2A, 0x1FFF}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        image::Image held = modem;
+        std::vector<std::string> listing;
+        for (int k : c.wrong) {
+            held[static_cast<std::size_t>(k)] ^= 0x11;
+            char line[32];
+            std::snprintf(line, sizeof line, "%04X %02X -> %02X", k,
+                          held[static_cast<std::size_t>(k)], modem[static_cast<std::size_t>(k)]);
+            listing.emplace_back(line);
+        }
+        listing.push_back(std::to_string(c.wrong.size()) + " bytes differ.");
+        const std::string modemFile = writeImage(dir, held, "modem.bin");
+        rw::test::SimProcess sim({"--no-throttle", "--interface", "Utopia Phy", "--image",
+                                  modemFile, "--trace", dir / "trace.txt"});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const int status = c.wrong.empty() ? 0 : 1;
+
+        const auto text = runIn(dir, {"verify", file, "--port", sim.device()}, kRunLimit);
+        EXPECT_EQ(text.exitCode, status) << text.err;
+        EXPECT_EQ(text.outLines(), listing);
+
+        const auto json =
+            runIn(dir, {"verify", file, "--port", sim.device(), "--json", "-q"}, kRunLimit);
+        EXPECT_EQ(json.exitCode, status) << json.err;
+        EXPECT_EQ(json.err.find("Reading"), std::string::npos) << "quiet: no progress";
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+        EXPECT_EQ(o["result"].toString(), status ? "differs" : "completed") << json.out;
+        EXPECT_EQ(o["exitStatus"].toInt(), status);
+        EXPECT_EQ(o["product"].toInt(), 2);
+        EXPECT_EQ(o["device"].toString().toStdString(), sim.device());
+        EXPECT_EQ(o["interface"].toString(), "Utopia Phy");
+        EXPECT_EQ(o["generation"].toString(), "B");
+        EXPECT_EQ(o["bytesRead"].toInt(), 8192);
+        EXPECT_EQ(o["bytesWritten"].toInt(), 0);
+        EXPECT_EQ(o["bytesVerified"].toInt(), 8192);
+        EXPECT_EQ(o["backup"].isNull(), true);
+        const QJsonArray failed = o["failed"].toArray();
+        ASSERT_EQ(failed.size(), static_cast<qsizetype>(c.wrong.size()));
+        if (!c.wrong.empty()) {
+            EXPECT_EQ(failed[1].toObject()["offset"].toString(), "002A");
+            EXPECT_EQ(o["messages"].toArray().size(), 1);
+            EXPECT_NE(o["failure"].toString().toStdString().find("3 byte(s) differ"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(countTrace(dir / "trace.txt", [](auto& l) { return l.rfind("WR", 0) == 0; }), 0);
+    }
+}
+
 TEST(CliRestore, BringsTheFilesBytesBackExactly) {
     ScratchDir dir;
     // A backup whose watchdog byte has bit 2 clear while startup.ini disables the watchdog:
@@ -329,15 +450,39 @@ TEST(CliRestore, BringsTheFilesBytesBackExactly) {
     expected[0] = 0x55;
     EXPECT_EQ(readBytes(dir / "after.bin"), toVector(expected));
 
+    // In the data folder the window uses too, and what the modem held before.
     std::vector<std::string> backups;
     for (const auto& e : fs::recursive_directory_iterator(dir / "data"))
         if (e.is_regular_file() && e.path().filename().string().rfind("E2MP_backup_", 0) == 0)
             backups.push_back(e.path().string());
     ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(fs::path(backups[0]).parent_path(), fs::path(dir / "data/Romwright/backups"));
     EXPECT_NE(r.err.find(backups[0]), std::string::npos) << r.err;
-    image::Image asRead = modem;
-    asRead[0] = 0x00;
-    EXPECT_EQ(readBytes(backups[0]), toVector(asRead));
+    EXPECT_EQ(readBytes(backups[0]), toVector(modem));
+}
+
+// A reader that goes away (`program ... 2>&1 | head -2`) does not end the run: its output is
+// dropped and the modem is programmed to the end.
+TEST(CliRestore, ClosedOutputDoesNotCutTheRunShort) {
+    ScratchDir dir;
+    image::Image file = image::makeSampleImage(1);
+    image::Image modem = file;
+    for (std::size_t i = 1; i < modem.size(); i += 301)
+        modem[i] ^= 0x5A;
+    const std::string path = writeImage(dir, file, "E2MB_image.bin");
+    const std::string modemFile = writeImage(dir, modem, "modem.bin");
+    rw::test::SimProcess sim(
+        {"--no-throttle", "--image", modemFile, "--write-back", dir / "after.bin"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    CliRun run;
+    run.args = {"restore", path, "--port", sim.device(), "--backup", dir / "E2MB_bk.bin"};
+    run.cwd = dir.path();
+    run.limit = kRunLimit;
+    run.closeStderrEarly = true;
+    const auto r = runCli(run);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    file[0] = 0x55;
+    EXPECT_EQ(readBytes(dir / "after.bin"), toVector(file));
 }
 
 TEST(CliProgram, BytesThatDoNotReadBackAreListedWithWantedAndFound) {

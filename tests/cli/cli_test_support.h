@@ -87,12 +87,25 @@ struct CliRun {
     std::chrono::milliseconds limit = 60s;
     // Called whenever stderr grew; send Ctrl-C and the like through `pid`.
     std::function<void(pid_t pid, const std::string& errSoFar)> onStderr;
+    // Standard error on a pseudo-terminal, as a user at a terminal sees it.
+    bool errOnTerminal = false;
+    // Stop reading stderr after its first output, as a reader does that goes away.
+    bool closeStderrEarly = false;
 };
+
+// Where stderr goes: a pipe, or a pseudo-terminal (its master to read, its slave to write).
+inline bool openErr(bool terminal, int fds[2]) {
+    if (!terminal) return ::pipe(fds) == 0;
+    fds[0] = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (fds[0] < 0 || ::grantpt(fds[0]) != 0 || ::unlockpt(fds[0]) != 0) return false;
+    fds[1] = ::open(::ptsname(fds[0]), O_RDWR | O_NOCTTY);
+    return fds[1] >= 0;
+}
 
 inline CliResult runCli(const CliRun& r) {
     CliResult result;
     int outPipe[2], errPipe[2];
-    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) {
+    if (::pipe(outPipe) != 0 || !openErr(r.errOnTerminal, errPipe)) {
         ADD_FAILURE() << "pipe failed";
         return result;
     }
@@ -109,9 +122,6 @@ inline CliResult runCli(const CliRun& r) {
         const auto eq = kv.find('=');
         if (eq != std::string::npos) envMap[kv.substr(0, eq)] = kv.substr(eq + 1);
     }
-    // The simulator runs unthrottled: the 1800 ms pause before each dump would only cost
-    // a minute per run. One test keeps it (it sets the variable to 1800).
-    envMap["ROMWRIGHT_READ_PAUSE_MS"] = "20";
     for (const auto& [k, v] : r.env)
         envMap[k] = v;
     std::vector<std::string> envStrings;
@@ -172,10 +182,15 @@ inline CliResult runCli(const CliRun& r) {
             }
             (i == 0 ? result.out : result.err).append(buf.data(), static_cast<std::size_t>(k));
             if (i == 1 && r.onStderr) r.onStderr(pid, result.err);
+            if (i == 1 && r.closeStderrEarly) {
+                ::close(errPipe[0]);
+                errPipe[0] = -1;
+                open = false;
+            }
         }
     }
     ::close(outPipe[0]);
-    ::close(errPipe[0]);
+    if (errPipe[0] >= 0) ::close(errPipe[0]);
     int status = 0;
     // The pipes are closed once the process ends; reap it, within bounds.
     const auto reapDeadline = std::chrono::steady_clock::now() + 10s;
@@ -198,8 +213,10 @@ inline CliResult runCli(const CliRun& r) {
 inline CliResult runIn(const ScratchDir& dir, std::vector<std::string> args,
                        std::chrono::milliseconds limit = 60s,
                        std::map<std::string, std::string> env = {},
-                       std::function<void(pid_t, const std::string&)> onStderr = {}) {
-    CliRun r{std::move(args), dir.path(), std::move(env), limit, std::move(onStderr)};
+                       std::function<void(pid_t, const std::string&)> onStderr = {},
+                       bool errOnTerminal = false) {
+    CliRun r{std::move(args), dir.path(),          std::move(env),
+             limit,           std::move(onStderr), errOnTerminal};
     r.env["XDG_DATA_HOME"] = dir / "data";
     r.env["HOME"] = dir.path();
     return runCli(r);

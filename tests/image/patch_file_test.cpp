@@ -1,10 +1,16 @@
 #include "image/config_module.h"
 #include "image/hex.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace rw::image;
 using rw::test::readBytes;
@@ -59,22 +65,57 @@ TEST(ImageStructures, OverridesApplyBelowOffset256Only) {
         EXPECT_EQ(wantedByte(cm, file, offset), v) << offset;
 }
 
-TEST(PatchFile, ReadsUpTo8192BytesShortFilesFilledWithFF) {
+// Only a regular file of at least an image is read; the reason otherwise follows the name.
+TEST(PatchFileRead, RegularFilesOfAnImageOrMore) {
     TempDir d;
     const Image img = pattern();
-    for (std::size_t size : {8192u, 3u, 0u, 9000u}) {
-        std::vector<std::uint8_t> bytes(img.begin(), img.end());
-        bytes.resize(size, 0);
-        writeBytes(d.file("p.bin"), bytes);
-        const auto f = readPatchFile(d.file("p.bin"));
-        ASSERT_TRUE(f) << size;
-        EXPECT_EQ(f->fileSize, size);
-        for (std::size_t i = 0; i < img.size(); ++i)
-            ASSERT_EQ(f->bytes[i], i < size ? img[i] : 0xFF) << size << " at " << i;
+    std::vector<std::uint8_t> bytes(img.begin(), img.end());
+    writeBytes(d.file("full.bin"), bytes);
+    writeBytes(d.file("short.bin"), {1, 2, 3});
+    writeBytes(d.file("empty.bin"), {});
+    bytes.resize(9000, 0);
+    writeBytes(d.file("long.bin"), bytes);
+    fs::create_directories(d.file("dir.bin"));
+    ASSERT_EQ(::mkfifo(d.file("fifo.bin").c_str(), 0600), 0);
+    // A writer holds the FIFO open with a whole image in it, so that opening and reading it
+    // would not block: only the refusal keeps it from being taken.
+    const int writer = ::open(d.file("fifo.bin").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, img.data(), img.size()), static_cast<ssize_t>(img.size()));
+    const struct {
+        const char* name;
+        std::size_t size;    // 0: refused
+        const char* warning; // for a file longer than an image
+        const char* why;     // the reason of a refusal (empty: the system's, not checked)
+    } cases[] = {
+        {"full.bin", 8192, "", ""},
+        {"long.bin", 9000, "is 9000 bytes; only its first 8192 are used", ""},
+        {"short.bin", 0, "", "is 3 bytes, an image is 8192"},
+        {"empty.bin", 0, "", "is 0 bytes, an image is 8192"},
+        {"dir.bin", 0, "", "is a directory"},
+        {"fifo.bin", 0, "", "is a FIFO"},
+        {"missing.bin", 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        const auto f = readPatchFile(d.file(c.name), &why);
+        ASSERT_EQ(f.has_value(), c.size > 0) << why;
+        if (f) {
+            EXPECT_EQ(f->bytes, img);
+            EXPECT_EQ(f->fileSize, c.size);
+            EXPECT_EQ(extraBytesWarning(*f), c.warning);
+        } else if (*c.why) {
+            EXPECT_EQ(why, c.why);
+        } else {
+            EXPECT_FALSE(why.empty());
+        }
     }
+    ::close(writer);
+    EXPECT_FALSE(readPatchFile(""));
 }
 
-TEST(PatchFile, WritesExactlyOneImageAtomically) {
+TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     TempDir d;
     const Image img = pattern();
     const auto path = d.file("E2MB_w.bin");
@@ -85,19 +126,37 @@ TEST(PatchFile, WritesExactlyOneImageAtomically) {
     EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
 }
 
-TEST(PatchFile, ReadAndWriteFailuresGiveAReasonAndLeaveTargetsAlone) {
+// Writing fails when there is no folder, when the name is a folder, and when the disk fills
+// up halfway; the old file is left whole and nothing is left beside it.
+TEST(PatchFileWrite, FailuresGiveAReasonAndLeaveTheOldFile) {
     TempDir d;
+    const std::vector<std::uint8_t> old(8192, 0x5A);
+    writeBytes(d.file("E2MB_old.bin"), old);
     fs::create_directories(d.file("E2MB_dir.bin"));
-    for (const auto& path : {d.file("missing/E2MB.bin"), d.file("E2MB_dir.bin")}) {
+    const struct {
+        std::string path;
+        bool fullDisk;
+    } cases[] = {{d.file("missing/E2MB.bin"), false},
+                 {d.file("E2MB_dir.bin"), false},
+                 {d.file("E2MB_old.bin"), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         std::string why;
-        EXPECT_FALSE(readPatchFile(path, &why)) << path;
-        EXPECT_FALSE(why.empty()) << path;
-        why.clear();
-        EXPECT_FALSE(writePatchFile(path, pattern(), &why)) << path;
-        EXPECT_FALSE(why.empty()) << path;
+        bool written = true;
+        {
+            std::optional<rw::test::FileSizeLimit> full;
+            if (c.fullDisk) full.emplace(4096);
+            written = writePatchFile(c.path, pattern(), &why);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_FALSE(why.empty());
     }
-    EXPECT_FALSE(readPatchFile(""));
     EXPECT_TRUE(fs::is_directory(d.file("E2MB_dir.bin")));
+    EXPECT_EQ(readBytes(d.file("E2MB_old.bin")), old);
+    std::set<std::string> names;
+    for (auto& e : fs::directory_iterator(d.path()))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"E2MB_dir.bin", "E2MB_old.bin"}));
 }
 
 TEST(PatchBytesFill, SlotsPerProductAndUnreadSlotsKept) {

@@ -1,5 +1,7 @@
 // The monitor exchanges against a scripted line: command texts, the count rule, the dump
-// parser, time-outs on an injected clock, and the pause before long reads.
+// parser, time-outs on an injected clock, the wait that ends with a complete dump, and the
+// single wake-up probe.
+#include "image/hex.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
 #include "modem/protocol_fake_port.h"
@@ -109,31 +111,30 @@ TEST_F(Protocol, FullBlockReadRoundTrips) {
     EXPECT_FALSE(stop);
 }
 
-TEST_F(Protocol, GarbledBytesReadLeniently) {
-    answerWith("9000 : 0G Z1 1Z 7f  5 \r\nL>");
-    const auto r = link.read(0x9000, 5);
-    // A blank first (the fifth): no digits lead.
-    EXPECT_EQ((std::vector<int>{r[0], r[1], r[2], r[3], r[4]}),
-              (std::vector<int>{0x0, 0x0, 0x1, 0x7F, 0x0}));
-    EXPECT_TRUE(platform.boxes.shown.empty());
-    EXPECT_FALSE(stop);
-}
-
-TEST_F(Protocol, DumpThatDoesNotCoverTheCountFails) {
+TEST_F(Protocol, ReplyThatIsNoWholeWellFormedDumpFails) {
+    // Two rows as the monitor prints them, then one character changed in each way a noisy
+    // line changes it; and replies that never cover the count.
+    const std::string good =
+        "9000 : 01 02 03 04 05 06 07 08 \r\n9008 : 09 0A 0B 0C 0D 0E 0F 10 \r\nL>";
+    ASSERT_EQ(good.substr(19, 3), "05 ");
     const struct {
         const char* name;
-        const char* reply;
+        std::string reply;
         int count;
-        const char* command;
-        int good; // entries taken before the failure; the rest stay zero
+        int good; // entries read before the fault; the rest stay zero
     } cases[] = {
-        {"no address head", "RD 9000,A\r\n?Read error\r\nL>", 10, "RD 9000,A", 0},
+        {"inserted digit", good.substr(0, 20) + "5" + good.substr(20), 16, 4},
+        {"dropped digit", good.substr(0, 20) + good.substr(21), 16, 4},
+        {"replaced by a non-hex character", good.substr(0, 20) + "G" + good.substr(21), 16, 4},
+        {"blank missing after an entry", good.substr(0, 9) + "X" + good.substr(10), 16, 0},
+        {"line end replaced", good.substr(0, 31) + "\r." + good.substr(33), 16, 8},
+        {"second row's head wrong", good.substr(0, 33) + "9009" + good.substr(37), 16, 8},
+        {"no address head", "RD 9000,A\r\n?Read error\r\nL>", 10, 0},
         // Sixteen asked for, one row of eight came: nothing is read beyond it.
-        {"too short", "9000 : 01 02 03 04 05 06 07 08 \r\nL>", 16, "RD 9000,10", 8},
+        {"too short", good.substr(0, 33) + "L>", 16, 8},
         // Two asked for, one came: the second entry's position holds the line end.
-        {"row cut short", "9000 : 01 \r\nL>", 2, "RD 9000,2", -1},
-        {"rows after the prompt", "9000 : 01 02 03 04 05 06 07 08 \r\nL>9008 : 09 0A \r\n", 10,
-         "RD 9000,A", -1},
+        {"row cut short", "9000 : 01 \r\nL>", 2, 0},
+        {"rows after the prompt", good.substr(0, 33) + "L>9008 : 09 0A \r\n", 10, 8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -141,13 +142,18 @@ TEST_F(Protocol, DumpThatDoesNotCoverTheCountFails) {
         answerWith(c.reply);
         const auto r = link.read(0x9000, c.count);
         expectFailure(kReadFailure);
-        EXPECT_EQ(modem.lastFailedCommand(), c.command);
-        if (c.good == 8) {
-            EXPECT_EQ(r[7], 0x08);
-        }
-        for (int i = std::max(c.good, 0); c.good >= 0 && i < 256; ++i)
-            EXPECT_EQ(r[i], 0) << i;
+        EXPECT_EQ(modem.lastFailedCommand(), "RD 9000," + rw::image::hex(c.count));
+        for (int i = 0; i < 256; ++i)
+            EXPECT_EQ(r[i], i < c.good ? i + 1 : 0) << i;
     }
+    // Digits in lower case are digits all the same.
+    stop = false;
+    platform.boxes.shown.clear();
+    answerWith("9000 : 0a fF \r\nL>");
+    const auto r = link.read(0x9000, 2);
+    EXPECT_EQ(r[0], 0x0A);
+    EXPECT_EQ(r[1], 0xFF);
+    EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Protocol, OnlyAReadKeepsWhatWasAlreadyReceived) {
@@ -215,76 +221,111 @@ TEST_F(Protocol, SilentExchangeFailsBetweenFiveAndSixSeconds) {
             timed([&] { read ? (void)link.read(0x8C73, 1) : (void)link.write(0x8D00, 0xB2); });
         EXPECT_GT(ms, 5000);
         EXPECT_LT(ms, 6000);
-        EXPECT_LE(port->waits - waits, 4);
+        // The waits sleep in the port: a write in one go, a read in slices of 50 ms between
+        // which the window is served; neither spins.
+        EXPECT_LE(port->waits - waits, read ? 120 : 4);
         expectFailure(read ? kReadFailure : kWriteFailure);
         EXPECT_EQ(modem.lastFailedCommand(), read ? "RD 8C73,1" : "WR 8D00 B2");
     }
 }
 
-TEST_F(Protocol, SlowDumpWithinTheLimitIsRead) {
-    port->onSend = [&](const std::string&) {
-        port->reply("9000 : 11 22 ", 1000ms);
-        port->reply("33 \r\nL>", 4900ms);
+// ---- the wait that ends with the dump -----------------------------------------------------
+
+TEST_F(Protocol, LongReadEndsWhenItsDumpIsCompleteOrFailsAfterPauseAndLimit) {
+    FakeMonitor mon(*port);
+    for (unsigned i = 0; i < 256; ++i)
+        mon.memory[static_cast<std::uint16_t>(0x9000 + i)] = static_cast<std::uint8_t>(i * 3);
+    const std::string dump = "RD 9000,100\r\n" + mon.dump(0x9000, 256);
+    const std::size_t half = dump.size() / 2;
+    using Piece = std::pair<std::string, std::chrono::milliseconds>;
+    const struct {
+        const char* name;
+        std::string stale; // already received before the command
+        std::vector<Piece> pieces;
+        bool ok;
+        long long ms; // when the read returns
+    } cases[] = {
+        {"stale prompt in the buffer", "\r\nL>", {{dump + "L>", 1100ms}}, true, 1100},
+        {"prompt before the dump", "", {{"\r\nL>", 10ms}, {dump + "M>", 1100ms}}, true, 1100},
+        {"dump in slow pieces",
+         "",
+         {{dump.substr(0, 300), 1000ms},
+          {dump.substr(300, 300), 3000ms},
+          {dump.substr(600) + "L>", 7000ms}},
+         true,
+         7000},
+        {"stops half-way", "", {{dump.substr(0, half), 500ms}}, false, 7300},
+        {"never prompts", "", {{dump, 1100ms}}, false, 7300},
     };
-    EXPECT_EQ(link.read(0x9000, 3)[2], 0x33);
-    EXPECT_TRUE(platform.boxes.shown.empty());
-}
-
-// ---- the pause before long reads -----------------------------------------------------------
-
-TEST_F(Protocol, TenBytesAreAwaitedAtOnceElevenAfterOneTimerTick) {
-    FakeMonitor mon(*port);
-    mon.delay = 10ms;
-    EXPECT_LT(timed([&] { link.read(0x9000, 10); }), 100);
-    EXPECT_FALSE(modem.ReadingTimer().enabled());
-
-    const int before = port->waits;
-    const auto ms = timed([&] { link.read(0x9000, 11); });
-    EXPECT_GE(ms, 1800);
-    EXPECT_LT(ms, 1900);
-    EXPECT_EQ(modem.ReadingTimer().interval(), 1800);
-    EXPECT_FALSE(modem.WaitingForTimer);
-    EXPECT_FALSE(modem.ReadingTimer().enabled());
-    EXPECT_TRUE(platform.boxes.shown.empty());
-    // The dump was complete before the wait began: no wait in the port was needed.
-    EXPECT_EQ(port->waits, before);
-}
-
-TEST_F(Protocol, ThePauseLetsTheWindowHandleButtons) {
-    FakeMonitor mon(*port);
-    int pressedDuringPause = 0;
-    platform.loop->onProcessEvents = [&] {
-        if (modem.WaitingForTimer) {
-            ++pressedDuringPause;
-            stop = true; // Abort pressed
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stop = false;
+        platform.boxes.shown.clear();
+        if (!c.stale.empty()) port->reply(c.stale);
+        port->onSend = [&](const std::string&) {
+            for (const auto& [text, at] : c.pieces)
+                port->reply(text, at);
+        };
+        rw::modem::ReadReply r;
+        const auto ms = timed([&] { r = link.read(0x9000, 256); });
+        EXPECT_EQ(r.ok, c.ok);
+        EXPECT_GE(ms, c.ms);
+        EXPECT_LT(ms, c.ms + (c.ok ? 60 : 100));
+        if (c.ok) {
+            EXPECT_TRUE(platform.boxes.shown.empty());
+            for (int i = 0; i < 256; ++i)
+                ASSERT_EQ(r[i], (i * 3) & 0xFF) << i;
+        } else {
+            expectFailure(kReadFailure);
         }
-    };
-    link.read(0x9000, 256);
-    EXPECT_GT(pressedDuringPause, 0);
-    EXPECT_TRUE(stop);
+    }
 }
 
-TEST_F(Protocol, EveryReadProcessesEventsOnceAtTheEnd) {
+TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     FakeMonitor mon(*port);
+    mon.delay = 1100ms; // a whole block's transfer
+    int pressedDuringRead = 0;
+    platform.loop->onProcessEvents = [&] {
+        ++pressedDuringRead;
+        stop = true; // Abort pressed
+    };
+    const auto r = link.read(0x9000, 256);
+    // The window was served every slice of the wait; the read itself still completes, and
+    // the run stops at its next checkpoint.
+    EXPECT_GE(pressedDuringRead, 20);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(stop);
+    EXPECT_TRUE(platform.boxes.shown.empty());
+    // Writes and wake-ups keep their tight waits.
     const int before = platform.loop->processCount;
-    link.read(0x9000, 4);
-    EXPECT_EQ(platform.loop->processCount, before + 1);
     link.write(0x9000, 4);
     modem.WaitPrompt("L");
-    EXPECT_EQ(platform.loop->processCount, before + 1);
+    modem.ProbePrompt();
+    EXPECT_EQ(platform.loop->processCount, before);
 }
 
-TEST_F(Protocol, TimerTickEndsThePauseAndABrokenTimerDoesNotHoldTheRead) {
-    modem.WaitingForTimer = true;
-    modem.ReadingTimer().setEnabled(true);
-    modem.ReadingTimer_Timer();
-    EXPECT_FALSE(modem.WaitingForTimer);
-    EXPECT_FALSE(modem.ReadingTimer().enabled());
+// ---- the wake-up probe ---------------------------------------------------------------------
 
-    FakeMonitor mon(*port);
-    modem.ReadingTimer().onTick = nullptr; // a timer that never ticks
-    EXPECT_LT(timed([&] { link.read(0x9000, 16); }), 10000);
-    EXPECT_FALSE(modem.WaitingForTimer);
+TEST_F(Protocol, OneEscapeTakesEitherPromptOrFailsAfterTwoPromptLimits) {
+    const struct {
+        const char* prompt; // nullptr: a silent line
+        const char* found;
+        long long minMs, maxMs;
+    } cases[] = {{"L>", "L", 0, 100}, {"M>", "M", 0, 100}, {nullptr, "", 6000, 8000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.found);
+        port->sent.clear();
+        if (c.prompt)
+            answerWith(std::string("\r\n") + c.prompt, 20ms);
+        else
+            port->onSend = nullptr;
+        std::string found = "?";
+        const auto ms = timed([&] { found = modem.ProbePrompt(); });
+        EXPECT_EQ(found, c.found);
+        EXPECT_GE(ms, c.minMs);
+        EXPECT_LT(ms, c.maxMs);
+        EXPECT_EQ(port->sent, Lines{"\x1B"});
+    }
 }
 
 TEST(ProtocolWithoutAPort, APortThatNeverWaitsEndsTheExchangeInsteadOfHanging) {

@@ -6,22 +6,21 @@
 #include "modem/backup.h"
 #include "modem/programming_run.h"
 #include "modem/test_env.h"
+#include "support/file_size_limit.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -212,7 +211,7 @@ protected:
         modem = std::make_unique<ModemModule>(*platform);
         if (!throttle) {
             // The simulator answers at once: keep the waits short so failures cost little.
-            modem->ReadingTimer().setInterval(20);
+            modem->longReadExtraMs = 0;
             modem->waitPromptLimit = modem->readLimit = modem->writeLimit = 1;
         }
         Abort.setVisible(false);
@@ -382,14 +381,15 @@ TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
     EXPECT_EQ(countLine(t, "WR 9000 0"), 1);
     EXPECT_EQ(countLine(t, "WR 9000 55"), 1);
 
-    // The backup is the E2PROM as read: the modem's image with offset 0 already cleared.
+    // The backup is the E2PROM as it was, offset 0 from before the invalidation; the read
+    // phase saw offset 0 cleared.
     const fs::path backup = report.backupPath;
     EXPECT_EQ(backup.parent_path(), backupDir);
     EXPECT_TRUE(isBackupFileName(backup.filename().string()));
     EXPECT_TRUE(startsWith(backup.filename().string(), "E2MB_backup_"));
+    EXPECT_TRUE(readImage(backup) == modemImage);
     image::Image asRead = modemImage;
     asRead[0] = 0x00;
-    EXPECT_TRUE(readImage(backup) == asRead);
     EXPECT_TRUE(report.modemImage == asRead);
     EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
     std::set<std::string> kept;
@@ -417,22 +417,6 @@ TEST_F(ProgrammingRunSim, IdenticalImageWritesOnlyTheMark) {
     EXPECT_EQ(countLine(t, "RD 9100,100"), 1);
     EXPECT_EQ(countLine(t, "RD 9F00,100"), 1);
     EXPECT_TRUE(after() == modemImage);
-}
-
-TEST_F(ProgrammingRunSim, ShortPatchFileReadsFFBeyondItsEnd) {
-    image::Image modemImage{};
-    modemImage.fill(0xFF);
-    modemImage[200] = 0x00;
-    modemImage[5000] = 0x12;
-    const image::Image file = randomImage(4);
-    startSim(1, modemImage);
-    setPatch(file, 100);
-    ASSERT_TRUE(finishRun(std::nullopt).completed);
-    image::Image want{};
-    want.fill(0xFF);
-    std::copy(file.begin(), file.begin() + 100, want.begin());
-    want[0] = 0x55;
-    EXPECT_TRUE(after() == want);
 }
 
 TEST_F(ProgrammingRunSim, RealWindowLoadedFromTheFileChangesNothing) {
@@ -671,15 +655,34 @@ TEST_F(ProgrammingRunSim, NoMPromptStopsBeforeTheEPROM) {
     EXPECT_EQ(countLine(trace(), "RD 9000,100"), 0);
 }
 
-TEST_F(ProgrammingRunSim, MissingPatchFileEndsWithTheErrorMessage) {
-    startSim(1, randomImage(27));
-    run.PathOfFile = (dir / "gone.bin").string();
-    EXPECT_FALSE(finishRun(std::nullopt).completed);
-    expectFinalError();
-    EXPECT_NE(boxes().back().detail.find("gone.bin"), std::string::npos);
-    EXPECT_TRUE(e2Writes(trace(), 0x9000).empty());
-    EXPECT_EQ(countLine(trace(), "RD 9000,100"), 0);
-    expectReleased();
+// A patch file gone or cut short since it was opened: no byte is made up for it, and the
+// modem is not touched, not even invalidated.
+TEST_F(ProgrammingRunSim, PatchFileThatCannotBeReadStopsBeforeThePortOpens) {
+    const struct {
+        const char* name;
+        int size; // written with this many bytes; -1: not there
+        const char* why;
+    } cases[] = {{"gone.bin", -1, ""},
+                 {"short.bin", 100, "is 100 bytes, an image is 8192"},
+                 {"empty.bin", 0, "is 0 bytes, an image is 8192"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startSim(1, randomImage(27));
+        run.PathOfFile = (dir / c.name).string();
+        if (c.size >= 0) writeImage(dir / c.name, randomImage(4), static_cast<std::size_t>(c.size));
+        const RunReport report = finishRun(std::nullopt);
+        EXPECT_FALSE(report.started);
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].title, "Romwright");
+        EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
+        const std::string text = "Error Loading Patch File : \r" + run.PathOfFile + "\r";
+        EXPECT_TRUE(startsWith(boxes()[0].text, text)) << boxes()[0].text;
+        if (*c.why) {
+            EXPECT_EQ(boxes()[0].text, text + c.why);
+        }
+        EXPECT_TRUE(trace().empty());
+        expectReleased();
+    }
 }
 
 TEST_F(ProgrammingRunSim, UnstorableValueSendsNothing) {
@@ -697,38 +700,47 @@ TEST_F(ProgrammingRunSim, UnstorableValueSendsNothing) {
 // ---- backup, dry run, raw restore, read --------------------------------------------------------
 
 TEST_F(ProgrammingRunSim, BackupThatCannotBeMadeWritesNothing) {
-    // A folder under a plain file stops the run before anything is read; a backup file that
-    // is a folder stops it after the reading, with the E2PROM only invalidated.
-    for (bool folder : {true, false}) {
-        SCOPED_TRACE(folder ? "folder" : "file");
+    // A folder under a plain file, or one on a full disk, stops the run before the port
+    // opens; a backup file that is a folder stops it after the reading, with the E2PROM
+    // only invalidated.
+    enum class Case { Folder, FullDisk, File };
+    for (Case c : {Case::Folder, Case::FullDisk, Case::File}) {
+        SCOPED_TRACE(static_cast<int>(c));
         const image::Image modemImage = randomImage(30);
         startSim(1, modemImage);
         std::ofstream(dir / "plain") << "x";
         fs::create_directories(dir / "taken");
         RunOptions options;
-        if (folder)
-            options.backupDir = (dir / "plain" / "backups").string();
-        else
-            options.backupFile = (dir / "taken").string();
-        const RunReport report = finishRun(changed(modemImage, 10, 31), options);
+        if (c == Case::Folder) options.backupDir = (dir / "plain" / "backups").string();
+        if (c == Case::File) options.backupFile = (dir / "taken").string();
+        setPatch(changed(modemImage, 10, 31));
+        RunReport report;
+        {
+            std::optional<rw::test::FileSizeLimit> full;
+            if (c == Case::FullDisk) full.emplace(4096);
+            report = go(options);
+        }
+        finish();
         EXPECT_FALSE(report.completed);
         EXPECT_TRUE(report.backupPath.empty());
-        ASSERT_EQ(boxes().size(), 2u);
+        EXPECT_EQ(report.started, c == Case::File);
+        ASSERT_EQ(boxes().size(), c == Case::File ? 2u : 1u);
         EXPECT_EQ(boxes()[0].title, "Romwright");
         EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-        EXPECT_NE(boxes()[0].text.find(folder ? options.backupDir : options.backupFile),
-                  std::string::npos)
-            << boxes()[0].text;
-        expectFinalError();
+        const std::string named = c == Case::File     ? options.backupFile
+                                  : c == Case::Folder ? options.backupDir
+                                                      : backupDir.string();
+        EXPECT_NE(boxes()[0].text.find(named), std::string::npos) << boxes()[0].text;
         expectReleased();
         const auto t = trace();
-        EXPECT_TRUE(e2Writes(t, 0x9000).empty());
-        if (folder) {
-            EXPECT_TRUE(writeLines(t).empty());
-            EXPECT_FALSE(fs::exists(dir / "after.bin"));
-        } else {
+        if (c == Case::File) {
+            expectFinalError();
+            EXPECT_TRUE(e2Writes(t, 0x9000).empty());
             EXPECT_EQ(countLine(t, "RD 9F00,100"), 1); // all blocks were read
             EXPECT_EQ(markAfter(), 0x00);              // invalidated, nothing else
+        } else {
+            EXPECT_TRUE(t.empty());
+            EXPECT_FALSE(fs::exists(dir / "after.bin"));
         }
     }
 }
@@ -794,17 +806,90 @@ TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
 }
 
 TEST_F(ProgrammingRunSim, ReadOnlyReadsEverythingAndWritesNothing) {
-    // A Utopia product accepts a repeater.
+    // A Utopia product accepts a repeater; the revision whose watchdog a run switches off
+    // keeps it running: a read sends no WR at all.
     const image::Image modemImage = randomImage(38);
-    startSim(2, modemImage, {"--interface", "T1/E1 repeater"});
+    startSim(4, modemImage, {"--interface", "T1/E1 repeater", "--revision", "50"});
     RunOptions options;
     options.readOnly = true;
     const RunReport report = finishRun(std::nullopt, options);
     ASSERT_TRUE(report.completed) << report.failure;
     EXPECT_TRUE(report.modemImage == modemImage);
+    EXPECT_EQ(report.bytesRead, image::kImageSize);
+    EXPECT_EQ(report.interfaceName, "T1/E1 repeater");
+    EXPECT_EQ(report.generation, "B+");
     EXPECT_TRUE(writeLines(trace()).empty());
     EXPECT_EQ(form->sends, 0);
     EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(ProgrammingRunSim, VerifyComparesWithWhatARunWouldLeaveAndWritesNothing) {
+    // What a run leaves: the file with the window's override, the watchdog bit, the PHY
+    // bytes, and 55h at offset 0.
+    const image::Image file = randomImage(40);
+    const struct {
+        const char* name;
+        std::vector<int> wrong; // offsets where the modem differs from what a run leaves
+    } cases[] = {{"matching", {}}, {"differing", {0, 5, 597, 614, 0x1FFF}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::array<std::uint8_t, 5> phy{0x01, 0x02, 0x03, 0x04, 0x05};
+        const auto override5 = static_cast<std::uint8_t>(file[5] ^ 0x0F);
+        mode = 3;
+        run.WatchdogEnabled = false;
+        cm.ClearOverrides();
+        cm.OverrideTable[6] = override5;
+        cm.PhyBytes = phy;
+        image::Image modemImage = decided(file);
+        modemImage[0] = 0x55;
+        for (int k : c.wrong)
+            modemImage[static_cast<std::size_t>(k)] ^= 0x40;
+        startSim(3, modemImage);
+        run.WatchdogEnabled = false;
+        form->phy = phy;
+        form->overrides[6] = override5;
+        RunOptions options;
+        options.verifyOnly = true;
+        const RunReport report = finishRun(file, options);
+        EXPECT_EQ(report.completed, c.wrong.empty()) << report.failure;
+        std::vector<int> found;
+        for (const ByteMismatch& m : report.mismatches) {
+            found.push_back(m.offset);
+            EXPECT_EQ(m.found, m.wanted ^ 0x40) << m.offset;
+        }
+        EXPECT_EQ(found, c.wrong);
+        EXPECT_EQ(report.bytesVerified, image::kImageSize);
+        EXPECT_TRUE(writeLines(trace()).empty());
+        if (c.wrong.empty()) {
+            EXPECT_TRUE(boxes().empty());
+        } else {
+            ASSERT_EQ(boxes().size(), 1u);
+            expectBox(0,
+                      "The modem's E2PROM differs at 5 offset(s) from what programming the "
+                      "file would leave there.",
+                      "Romwright");
+        }
+        expectReleased();
+    }
+}
+
+TEST_F(ProgrammingRunSim, GarbledDumpFailsTheReadInsteadOfGivingAWrongByte) {
+    // One character inserted, dropped or replaced in the tenth block's dump.
+    for (const char* kind : {"insert,10", "drop,10", "replace,10"}) {
+        SCOPED_TRACE(kind);
+        startSim(1, randomImage(41), {"--garble", kind});
+        RunOptions options;
+        options.readOnly = true;
+        const RunReport report = finishRun(std::nullopt, options);
+        EXPECT_FALSE(report.completed);
+        EXPECT_EQ(report.bytesRead, 9 * image::kBlockSize);
+        // What failed is said, not "programming": nothing was programmed.
+        ASSERT_EQ(boxes().size(), 2u);
+        expectBox(0, "Could not communicate with local modem properly.", "Communication Error");
+        expectBox(1, "Reading the modem's E2PROM failed: no proper answer to RD 9900,100.",
+                  "Romwright");
+        EXPECT_TRUE(writeLines(trace()).empty());
+    }
 }
 
 // ---- the port as the main window opens it ----------------------------------------------------
@@ -836,64 +921,4 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     EXPECT_TRUE(second.completed) << second.failure;
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(PortOpened);
-}
-
-// ---- benchmark driver (bench/program_run.sh) ----------------------------------------------------
-
-namespace {
-
-// Line time the protocol cannot avoid at 960 characters/s, from the commands the modem got:
-// each 256-byte read costs its 1800 ms pause (the dump arrives within it); every other
-// exchange costs the characters the monitor sends back (echo, line end, reply, prompt).
-double protocolFloor(const Lines& trace, double probeSeconds) {
-    double seconds = probeSeconds;
-    for (const auto& line : trace) {
-        if (line == "<ESC>") {
-            seconds += 4 / 960.0;
-            continue;
-        }
-        unsigned a = 0, n = 0;
-        if (std::sscanf(line.c_str(), "RD %X,%X", &a, &n) == 2) {
-            const double dump = (7.0 * ((n + 7) / 8) + 3.0 * n + 2.0 * ((n + 7) / 8));
-            const double chars = static_cast<double>(line.size()) + 2 + dump + 2;
-            seconds += n > 10 ? std::max(1.8, chars / 960.0) : chars / 960.0;
-            continue;
-        }
-        seconds += (static_cast<double>(line.size()) + 4) / 960.0;
-    }
-    return seconds;
-}
-
-} // namespace
-
-TEST_F(ProgrammingRunSim, DISABLED_BenchThrottled) {
-    const char* env = std::getenv("ROMWRIGHT_BENCH_DIFFS");
-    const int diffs = env ? std::atoi(env) : 0;
-    image::Image modemImage = randomImage(100);
-    modemImage[0] = 0x55;
-    image::Image file = changed(modemImage, diffs, 101);
-    file[0] = 0x00; // block 0 is reread only when something in it changed
-    startSim(1, modemImage, {}, true);
-    setPatch(file);
-    const double cpu0 = rw::test::cpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    const RunReport report = go();
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const double cpu = rw::test::cpuSeconds() - cpu0;
-    finish();
-    ASSERT_TRUE(report.completed) << report.failure;
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    const auto t = trace();
-    // The first probe waits for an "M>" that a monitor in its normal state never sends;
-    // 3 s is the least the protocol allows for it.
-    const double floor = protocolFloor(t, 3.0);
-    long reads = 0;
-    for (const auto& l : t)
-        if (l.size() > 4 && l.compare(l.size() - 4, 4, ",100") == 0) ++reads;
-    std::printf("BENCH diffs=%d written=%d reads256=%ld wall=%.2f floor=%.2f ratio=%.3f "
-                "cpu=%.3f cpu_pct=%.2f maxrss_kb=%ld\n",
-                diffs, report.bytesWritten, reads, wall, floor, wall / floor, cpu,
-                100.0 * cpu / wall, u.ru_maxrss);
 }

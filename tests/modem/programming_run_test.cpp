@@ -3,8 +3,11 @@
 #include "modem/backup.h"
 #include "modem/programming_run.h"
 #include "sim/sim_options.h"
+#include "support/file_size_limit.h"
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include <cstdlib>
 #include <filesystem>
@@ -134,6 +137,21 @@ TEST_F(BackupFiles, PruneKeepsTheNewest) {
     EXPECT_EQ(names().size(), 5u);
 }
 
+// Backups dated in the future (a clock that was wrong once) do not push out the one just
+// written, and a name whose number does not fit is left alone instead of stopping the run.
+TEST_F(BackupFiles, PruneNeverTakesTheBackupJustWritten) {
+    const std::string huge = "E2MB_backup_20200101-000000-99999999999999999999.bin";
+    for (const char* name : {"E2MB_backup_20990101-000000.bin", "E2MB_backup_20990102-000000.bin",
+                             "E2MB_backup_20990103-000000.bin"})
+        touch(name);
+    touch(huge);
+    const std::string just = "E2MB_backup_20240101-000000.bin";
+    touch(just);
+    EXPECT_EQ(pruneBackups(dir.string(), 3, (dir / just).string()), 1);
+    EXPECT_EQ(names(), (std::set<std::string>{just, "E2MB_backup_20990102-000000.bin",
+                                              "E2MB_backup_20990103-000000.bin", huge}));
+}
+
 TEST_F(BackupFiles, SaveCreatesTheFolderAndWritesTheImage) {
     rw::image::Image img{};
     for (std::size_t i = 0; i < img.size(); ++i)
@@ -151,20 +169,33 @@ TEST_F(BackupFiles, UnwritableFolderIsReported) {
     std::string why;
     EXPECT_FALSE(backupFolderWritable((dir / "plain" / "sub").string(), &why));
     EXPECT_FALSE(why.empty());
-    EXPECT_TRUE(backupFolderWritable((dir / "new" / "sub").string(), &why)) << why;
+    EXPECT_TRUE(backupFolderWritable((dir / "new" / "sub").string(), &why, 8192)) << why;
     // The probe leaves nothing behind.
     EXPECT_TRUE(fs::is_empty(dir / "new" / "sub"));
+    // A folder without room for an image: a file can be made there, the image cannot.
+    why.clear();
+    const rw::test::FileSizeLimit full(4096);
+    EXPECT_TRUE(backupFolderWritable((dir / "new").string()));
+    EXPECT_FALSE(backupFolderWritable((dir / "new").string(), &why, 8192));
+    EXPECT_FALSE(why.empty());
 }
 
-TEST_F(BackupFiles, DefaultFolderIsUnderTheDataFolder) {
+TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgramsName) {
     const char* old = std::getenv("XDG_DATA_HOME");
     const std::string saved = old ? old : "";
     ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
-    const std::string folder = defaultBackupDir();
+    const QString name = QCoreApplication::applicationName();
+    std::vector<std::string> folders;
+    // The window's name and the command line's.
+    for (const char* program : {"Romwright", "romwright"}) {
+        QCoreApplication::setApplicationName(program);
+        folders.push_back(defaultBackupDir());
+    }
+    QCoreApplication::setApplicationName(name);
     if (saved.empty())
         ::unsetenv("XDG_DATA_HOME");
     else
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    EXPECT_EQ(folder.rfind(dir.string(), 0), 0u) << folder;
-    EXPECT_EQ(fs::path(folder).filename(), "backups");
+    for (const std::string& folder : folders)
+        EXPECT_EQ(folder, (dir / "Romwright" / "backups").string());
 }

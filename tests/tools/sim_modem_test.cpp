@@ -323,6 +323,29 @@ TEST(SimModemFaults, FlippedOffsetsStoreTheWrongValue) {
     }
 }
 
+TEST(SimModemFaults, GarbleChangesOneCharacterOfTheNthLongDump) {
+    SimModem clean(config(Generation::B));
+    const std::string dump = command(clean, "RD 9000,100");
+    ASSERT_EQ(dump.substr(2 + 16 * 33, 9), "9080 : FF");
+    const struct {
+        GarbleKind kind;
+        std::string garbled; // the dump as it arrives
+    } cases[] = {
+        {GarbleKind::Insert, dump.substr(0, 2 + 16 * 33 + 8) + "5" + dump.substr(2 + 16 * 33 + 8)},
+        {GarbleKind::Drop, dump.substr(0, 2 + 16 * 33 + 8) + dump.substr(2 + 16 * 33 + 9)},
+        {GarbleKind::Replace,
+         dump.substr(0, 2 + 16 * 33 + 8) + "G" + dump.substr(2 + 16 * 33 + 9)}};
+    for (const auto& c : cases) {
+        ModemConfig cfg = config(Generation::B);
+        cfg.garble = DumpGarble{c.kind, 2};
+        SimModem m(cfg);
+        EXPECT_EQ(command(m, "RD 9000,1"), command(clean, "RD 9000,1")) << "short dumps count not";
+        EXPECT_EQ(command(m, "RD 9000,100"), dump) << "the first long dump is whole";
+        EXPECT_EQ(command(m, "RD 9000,100"), c.garbled);
+        EXPECT_EQ(command(m, "RD 9000,100"), dump) << "and so is the third";
+    }
+}
+
 // --- Trace ---------------------------------------------------------------------------------------
 
 TEST(SimModemTrace, RecordsCommandLinesAndEscapes) {

@@ -82,13 +82,16 @@ TEST(SimOptions, InterfaceByNameOrByte) {
 }
 
 TEST(SimOptions, FaultsFlagsAndPaths) {
-    const SimOptions o =
-        parseOk({"--silent-after", "3", "--no-data", "--flip", "10,1fff", "--never-m",
-                 "--stuck-watchdog", "--no-echo", "--no-throttle", "--m-key", "6E", "--image",
-                 "a.bin", "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"});
+    const SimOptions o = parseOk({"--silent-after", "3", "--no-data", "--flip", "10,1fff",
+                                  "--never-m", "--garble=drop,3", "--stuck-watchdog", "--no-echo",
+                                  "--no-throttle", "--m-key", "6E", "--image", "a.bin",
+                                  "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"});
     EXPECT_EQ(o.modem.silentAfter, 3u);
     EXPECT_TRUE(o.modem.noData && o.modem.neverM && o.modem.stuckWatchdog);
     EXPECT_EQ(o.modem.flipOffsets, (std::set<std::uint16_t>{0x10, 0x1FFF}));
+    ASSERT_TRUE(o.modem.garble);
+    EXPECT_EQ(o.modem.garble->kind, GarbleKind::Drop);
+    EXPECT_EQ(o.modem.garble->dump, 3u);
     EXPECT_FALSE(o.modem.echo || o.throttle);
     EXPECT_EQ(o.modem.modeKey, 0x6E);
     EXPECT_EQ(o.imagePath + " " + o.writeBackPath + " " + o.tracePath + " " + o.linkPath,
@@ -100,7 +103,8 @@ TEST(SimOptions, BadInputIsRejectedWithAReason) {
         {"--bogus"},           {"--generation", "C"},   {"--revision", "4x"},
         {"--revision", "300"}, {"--flip", "2000"},      {"--flip", "10,"},
         {"--m-key", "00"},     {"--watchdog", "maybe"}, {"--silent-after", "-1"},
-        {"--image"},           {"--no-echo=1"}};
+        {"--image"},           {"--no-echo=1"},         {"--garble", "swap"},
+        {"--garble", "drop,0"}};
     for (const auto& args : bad)
         EXPECT_FALSE(parseError(args).empty()) << args.front() << " " << args.back();
     EXPECT_TRUE(parseOk({"--help"}).help);

@@ -179,7 +179,7 @@ void SimModem::execute(std::string_view line, std::string& out) {
 }
 
 // "RD addr,count": rows of eight bytes, each row "AAAA : " then "BB " per byte, then CR LF.
-void SimModem::commandRead(std::string_view args, std::string& out) const {
+void SimModem::commandRead(std::string_view args, std::string& out) {
     const std::size_t comma = args.find(',');
     if (comma == std::string_view::npos) {
         out += kSyntaxError;
@@ -199,15 +199,38 @@ void SimModem::commandRead(std::string_view args, std::string& out) const {
         out += kReadError;
         return;
     }
+    std::string dump;
     for (std::uint32_t i = 0; i < *count; ++i) {
         const auto at = static_cast<std::uint16_t>(*addr + i);
         if (i % kBytesPerLine == 0) {
-            out += image::hex(at, 4);
-            out += " : ";
+            dump += image::hex(at, 4);
+            dump += " : ";
         }
-        out += image::hex(read(at), 2);
-        out += ' ';
-        if (i % kBytesPerLine == kBytesPerLine - 1 || i + 1 == *count) out += kNewLine;
+        dump += image::hex(read(at), 2);
+        dump += ' ';
+        if (i % kBytesPerLine == kBytesPerLine - 1 || i + 1 == *count) dump += kNewLine;
+    }
+    if (*count > kBytesPerLine) garble(dump);
+    out += dump;
+}
+
+// The garbled character sits in the middle row, in its first entry's second digit.
+void SimModem::garble(std::string& dump) {
+    ++longDumps_;
+    if (!config_.garble || config_.garble->dump != longDumps_) return;
+    constexpr std::size_t kRowLength = 33;
+    const std::size_t rows = (dump.size() + kRowLength - 1) / kRowLength;
+    const std::size_t at = rows / 2 * kRowLength + 8;
+    switch (config_.garble->kind) {
+    case GarbleKind::Insert:
+        dump.insert(at, 1, '5');
+        break;
+    case GarbleKind::Drop:
+        dump.erase(at, 1);
+        break;
+    case GarbleKind::Replace:
+        dump[at] = 'G';
+        break;
     }
 }
 

@@ -40,6 +40,13 @@ inline constexpr char kEsc = '\x1B';
 
 using E2Image = std::array<std::uint8_t, kE2Size>;
 
+// A noisy line's mark on one dump: a character inserted, dropped or replaced.
+enum class GarbleKind { Insert, Drop, Replace };
+struct DumpGarble {
+    GarbleKind kind = GarbleKind::Replace;
+    std::uint64_t dump = 1; // the Nth dump of more than one row, counted from 1
+};
+
 struct ModemConfig {
     Generation generation = Generation::B;
     int revision = 44;
@@ -54,6 +61,7 @@ struct ModemConfig {
     bool noData = false;                      // RD answers with an error instead of a dump
     std::set<std::uint16_t> flipOffsets;      // E2PROM offsets that store value ^ 01h
     bool neverM = false;                      // the mode register never opens "M>"
+    std::optional<DumpGarble> garble;         // one dump arrives with one character wrong
 
     std::optional<E2Image> image; // initial E2PROM; erased (all FFh) when absent
 };
@@ -86,7 +94,8 @@ private:
     void onEscape(std::string& out);
     void onLineEnd(std::string& out);
     void execute(std::string_view line, std::string& out);
-    void commandRead(std::string_view args, std::string& out) const;
+    void commandRead(std::string_view args, std::string& out);
+    void garble(std::string& dump);
     void commandWrite(std::string_view args, std::string& out);
     bool inE2(std::uint16_t addr) const;
     bool countCommand();
@@ -102,6 +111,7 @@ private:
     bool silent_ = false;
     std::uint64_t commands_ = 0;
     std::uint64_t e2Writes_ = 0;
+    std::uint64_t longDumps_ = 0;
 };
 
 } // namespace rw::sim

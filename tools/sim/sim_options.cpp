@@ -124,119 +124,197 @@ std::string usageText() {
            "  --flip OFF[,OFF...]      E2PROM offsets (hex) that store value XOR 01\n"
            "  --never-m                the mode register never opens M>\n"
            "  --stuck-watchdog         the watchdog cannot be stopped\n"
+           "  --garble KIND[,N]        one character inside the Nth dump of more than one\n"
+           "                           row (default the first): KIND insert (an extra digit),\n"
+           "                           drop (one missing) or replace (by a non-hex one)\n"
            "\n"
            "  --help                   this text\n";
 }
 
-ParseResult parseOptions(const std::vector<std::string>& args) {
+namespace {
+
+// What the options say, before the defaults that depend on each other are settled.
+struct Parsed {
     SimOptions opts;
     std::optional<Generation> generation;
     std::optional<int> revision;
     std::optional<std::uint8_t> iface;
     std::optional<bool> watchdog;
+};
 
+// An option's work on its value (empty for a flag); returns an error text, empty when fine.
+using Handler = std::string (*)(Parsed&, const std::string& value);
+
+struct OptionRow {
+    std::string_view name;
+    bool takesValue;
+    Handler handle;
+};
+
+std::string setFlag(bool& flag, bool value) {
+    flag = value;
+    return {};
+}
+
+std::string parseFlips(Parsed& p, const std::string& v) {
+    std::string_view rest = v;
+    while (true) {
+        const auto comma = rest.find(',');
+        auto off = parseNumber<unsigned>(rest.substr(0, comma), 16);
+        if (!off || *off >= kE2Size) return "--flip: offsets are hex, below 2000 (" + v + ")";
+        p.opts.modem.flipOffsets.insert(static_cast<std::uint16_t>(*off));
+        if (comma == std::string_view::npos) return {};
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+std::string parseGarble(Parsed& p, const std::string& v) {
+    const std::string error = "--garble takes insert, drop or replace, then ,N for the Nth dump";
+    const auto comma = v.find(',');
+    const std::string kind = v.substr(0, comma);
+    DumpGarble g;
+    if (kind == "insert")
+        g.kind = GarbleKind::Insert;
+    else if (kind == "drop")
+        g.kind = GarbleKind::Drop;
+    else if (kind == "replace")
+        g.kind = GarbleKind::Replace;
+    else
+        return error;
+    if (comma != std::string::npos) {
+        const auto n = parseNumber<std::uint64_t>(std::string_view(v).substr(comma + 1), 10);
+        if (!n || *n == 0) return error;
+        g.dump = *n;
+    }
+    p.opts.modem.garble = g;
+    return {};
+}
+
+std::string parseGeneration(Parsed& p, const std::string& v) {
+    if (v == "B" || v == "b")
+        p.generation = Generation::B;
+    else if (v == "B+" || v == "b+")
+        p.generation = Generation::BPlus;
+    else
+        return "--generation takes B or B+";
+    return {};
+}
+
+std::string parseRevision(Parsed& p, const std::string& v) {
+    const auto n = parseNumber<int>(v, 10);
+    if (!n || *n < 0 || *n > 0xFF) return "--revision takes a number 0..255";
+    p.revision = *n;
+    return {};
+}
+
+std::string parseModeKey(Parsed& p, const std::string& v) {
+    const auto key = parseByte(v);
+    // 00 leaves M>, so it cannot also be the key that opens it.
+    if (!key || *key == kModeLeave) return "--m-key takes a hex byte 01..FF";
+    p.opts.modem.modeKey = *key;
+    return {};
+}
+
+std::string parseWatchdog(Parsed& p, const std::string& v) {
+    if (v != "on" && v != "off") return "--watchdog takes on or off";
+    p.watchdog = v == "on";
+    return {};
+}
+
+std::string setPath(std::string& path, const char* name, const std::string& v) {
+    if (v.empty()) return std::string(name) + " takes a path";
+    path = v;
+    return {};
+}
+
+const OptionRow kOptionRows[] = {
+    {"--help", false, [](Parsed& p, const std::string&) { return setFlag(p.opts.help, true); }},
+    {"-h", false, [](Parsed& p, const std::string&) { return setFlag(p.opts.help, true); }},
+    {"--no-echo", false,
+     [](Parsed& p, const std::string&) { return setFlag(p.opts.modem.echo, false); }},
+    {"--no-throttle", false,
+     [](Parsed& p, const std::string&) { return setFlag(p.opts.throttle, false); }},
+    {"--stuck-watchdog", false,
+     [](Parsed& p, const std::string&) { return setFlag(p.opts.modem.stuckWatchdog, true); }},
+    {"--no-data", false,
+     [](Parsed& p, const std::string&) { return setFlag(p.opts.modem.noData, true); }},
+    {"--never-m", false,
+     [](Parsed& p, const std::string&) { return setFlag(p.opts.modem.neverM, true); }},
+    {"--generation", true, parseGeneration},
+    {"--revision", true, parseRevision},
+    {"--interface", true,
+     [](Parsed& p, const std::string& v) {
+         p.iface = interfaceByteForName(v);
+         return p.iface ? std::string() : "--interface: unknown interface name '" + v + "'";
+     }},
+    {"--interface-byte", true,
+     [](Parsed& p, const std::string& v) {
+         p.iface = parseByte(v);
+         return p.iface ? std::string() : std::string("--interface-byte takes a hex byte");
+     }},
+    {"--m-key", true, parseModeKey},
+    {"--watchdog", true, parseWatchdog},
+    {"--silent-after", true,
+     [](Parsed& p, const std::string& v) {
+         const auto n = parseNumber<std::uint64_t>(v, 10);
+         if (n) p.opts.modem.silentAfter = *n;
+         return n ? std::string() : std::string("--silent-after takes a number");
+     }},
+    {"--flip", true, parseFlips},
+    {"--garble", true, parseGarble},
+    {"--image", true,
+     [](Parsed& p, const std::string& v) { return setPath(p.opts.imagePath, "--image", v); }},
+    {"--write-back", true,
+     [](Parsed& p, const std::string& v) {
+         return setPath(p.opts.writeBackPath, "--write-back", v);
+     }},
+    {"--trace", true,
+     [](Parsed& p, const std::string& v) { return setPath(p.opts.tracePath, "--trace", v); }},
+    {"--link", true,
+     [](Parsed& p, const std::string& v) { return setPath(p.opts.linkPath, "--link", v); }},
+};
+
+const OptionRow* findRow(std::string_view name) {
+    for (const OptionRow& row : kOptionRows)
+        if (row.name == name) return &row;
+    return nullptr;
+}
+
+// The defaults that depend on other options: generation from revision and the reverse,
+// the interface and the watchdog from the generation and revision.
+SimOptions settle(Parsed& p) {
+    SimOptions& opts = p.opts;
+    if (!p.generation)
+        p.generation = p.revision ? generationForRevision(*p.revision) : std::nullopt;
+    opts.modem.generation = p.generation.value_or(Generation::B);
+    const bool b = opts.modem.generation == Generation::B;
+    opts.modem.revision = p.revision.value_or(b ? kDefaultRevisionB : kDefaultRevisionBPlus);
+    opts.modem.interfaceByte = p.iface.value_or(*interfaceByteForName(b ? "MII MAC" : "RMII MAC"));
+    opts.modem.watchdogOn = p.watchdog.value_or(opts.modem.revision == kRevisionWatchdogOn);
+    return opts;
+}
+
+} // namespace
+
+ParseResult parseOptions(const std::vector<std::string>& args) {
+    Parsed parsed;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
-
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
-        std::optional<std::string> inlineValue;
+        std::optional<std::string> value;
         if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
+            value = name.substr(eq + 1);
             name.resize(eq);
         }
-        auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue) return inlineValue;
-            if (i + 1 < args.size()) return args[++i];
-            return std::nullopt;
-        };
-        auto noValue = [&]() { return !inlineValue; };
-
-        if (name == "--help" || name == "-h") {
-            opts.help = true;
-        } else if (name == "--no-echo" && noValue()) {
-            opts.modem.echo = false;
-        } else if (name == "--no-throttle" && noValue()) {
-            opts.throttle = false;
-        } else if (name == "--stuck-watchdog" && noValue()) {
-            opts.modem.stuckWatchdog = true;
-        } else if (name == "--no-data" && noValue()) {
-            opts.modem.noData = true;
-        } else if (name == "--never-m" && noValue()) {
-            opts.modem.neverM = true;
-        } else if (name == "--generation") {
-            auto v = value();
-            if (v == "B" || v == "b")
-                generation = Generation::B;
-            else if (v == "B+" || v == "b+")
-                generation = Generation::BPlus;
-            else
-                return fail("--generation takes B or B+");
-        } else if (name == "--revision") {
-            auto v = value();
-            auto n = v ? parseNumber<int>(*v, 10) : std::nullopt;
-            if (!n || *n < 0 || *n > 0xFF) return fail("--revision takes a number 0..255");
-            revision = *n;
-        } else if (name == "--interface") {
-            auto v = value();
-            iface = v ? interfaceByteForName(*v) : std::nullopt;
-            if (!iface) return fail("--interface: unknown interface name '" + v.value_or("") + "'");
-        } else if (name == "--interface-byte") {
-            auto v = value();
-            iface = v ? parseByte(*v) : std::nullopt;
-            if (!iface) return fail("--interface-byte takes a hex byte");
-        } else if (name == "--m-key") {
-            auto v = value();
-            auto key = v ? parseByte(*v) : std::nullopt;
-            // 00 leaves M>, so it cannot also be the key that opens it.
-            if (!key || *key == kModeLeave) return fail("--m-key takes a hex byte 01..FF");
-            opts.modem.modeKey = *key;
-        } else if (name == "--watchdog") {
-            auto v = value();
-            if (v == "on")
-                watchdog = true;
-            else if (v == "off")
-                watchdog = false;
-            else
-                return fail("--watchdog takes on or off");
-        } else if (name == "--silent-after") {
-            auto v = value();
-            auto n = v ? parseNumber<std::uint64_t>(*v, 10) : std::nullopt;
-            if (!n) return fail("--silent-after takes a number");
-            opts.modem.silentAfter = *n;
-        } else if (name == "--flip") {
-            auto v = value();
-            if (!v) return fail("--flip takes hex offsets separated by commas");
-            std::string_view rest = *v;
-            while (true) {
-                const auto comma = rest.find(',');
-                auto off = parseNumber<unsigned>(rest.substr(0, comma), 16);
-                if (!off || *off >= kE2Size)
-                    return fail("--flip: offsets are hex, below 2000 (" + *v + ")");
-                opts.modem.flipOffsets.insert(static_cast<std::uint16_t>(*off));
-                if (comma == std::string_view::npos) break;
-                rest.remove_prefix(comma + 1);
-            }
-        } else if (name == "--image" || name == "--write-back" || name == "--trace" ||
-                   name == "--link") {
-            auto v = value();
-            if (!v || v->empty()) return fail(name + " takes a path");
-            (name == "--image"        ? opts.imagePath
-             : name == "--write-back" ? opts.writeBackPath
-             : name == "--trace"      ? opts.tracePath
-                                      : opts.linkPath) = *v;
-        } else {
-            return fail("unknown option '" + args[i] + "'");
-        }
+        const OptionRow* row = findRow(name);
+        // A flag given a value is no option of ours.
+        if (!row || (!row->takesValue && value)) return fail("unknown option '" + args[i] + "'");
+        if (row->takesValue && !value && i + 1 < args.size()) value = args[++i];
+        if (row->takesValue && !value) return fail(name + " needs a value");
+        const std::string error = row->handle(parsed, value.value_or(std::string()));
+        if (!error.empty()) return fail(error);
     }
-
-    if (!generation) generation = revision ? generationForRevision(*revision) : std::nullopt;
-    opts.modem.generation = generation.value_or(Generation::B);
-    opts.modem.revision = revision.value_or(
-        opts.modem.generation == Generation::B ? kDefaultRevisionB : kDefaultRevisionBPlus);
-    opts.modem.interfaceByte = iface.value_or(
-        *interfaceByteForName(opts.modem.generation == Generation::B ? "MII MAC" : "RMII MAC"));
-    opts.modem.watchdogOn = watchdog.value_or(opts.modem.revision == kRevisionWatchdogOn);
-    return ParseResult{opts, {}};
+    return ParseResult{settle(parsed), {}};
 }
 
 } // namespace rw::sim
