@@ -28,7 +28,7 @@ const char* const kInterfaceReferenceTexts[] = {
     "MultiPHY=with polling;RxClv=48;Dric=1;Drec=1;BufferLimit=154",
     "ADDFILT=1;PacketSize=1536;ClockDivision=8;MDIO=1;BackSignaling=0;CRCEN=1;ABP_FC(1)=0;"
     "ABP_FC(0)=1;TruncateRetries=4;BPM=Insert IPG;RXlevelStop=64;RXlevelStart=12288;"
-    "BackPressure=1;IPG=96;BP_IPG=32;PATTERN_LENGTH=53;BACK_SIGNALING=1536;FC_HISTER=4096;"
+    "BackPressure=1;IPG=96;BP_IPG=48;PATTERN_LENGTH=53;BACK_SIGNALING=1536;FC_HISTER=4096;"
     "FC_TRES_HI=4096;FPP=Discard;FLWENB=1;AUTOAGE=1;PHY_StatusRegAddr=1C;PHY_SpeedBitNum=1;"
     "PHY_DuplexBitNum=0;PHY_SpeedPolarity=F;PHY_DuplexPolarity=A5",
     "MultiPHY=with polling;RxClv=48;Dric=1;Drec=1;BufferLimit=154"};

@@ -18,7 +18,7 @@ Slots referenceSlots(int mode) {
                {24, 92},   {25, 25},   {26, 2},    {27, 5},    {28, 0x50}};
     if (mode == 1) s.insert({{30, 0x66}, {31, 0xB5}});
     if (mode % 2 == 0) s[44] = 0x9A;
-    const std::uint8_t miiBP[] = {0xBD, 0xB5, 0xE9, 0xCE, 0xCD, 0xAD,
+    const std::uint8_t miiBP[] = {0xBD, 0xB5, 0xE9, 0xCE, 0xD5, 0xAD,
                                   0x95, 0x1C, 0x01, 0x00, 0x0F, 0xA5};
     for (int i = 0; mode == 3 && i < 12; ++i)
         s[32 + i] = miiBP[i];
