@@ -7,6 +7,7 @@
 #include "config/config_form.h"
 #include "image/config_module.h"
 #include "image/sample_image.h"
+#include "support/temp_dir.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
@@ -22,25 +23,7 @@ namespace rw::testing {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("romwright_app_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string str() const { return path_.string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
+using TempDir = rw::test::TempDir;
 
 inline void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -21,6 +21,8 @@ TEST(BandPlanRule, OverlapAndRangeOnSeveralPlans) {
          "band reaches below 0 MHz."},
         // Bands that touch do not overlap: 1.62-4.86 and 4.86-8.1.
         {25.92, 3.24, 8, 6.48, 8, false, false, false, ""},
+        // Bands may reach 0 and Fsample/2 exactly: 0-4 and 12-16 at 32 MHz.
+        {32, 2, 8, 14, 8, false, false, false, ""},
         // An upstream band past Fsample/2 (12.5 MHz).
         {25.0, 3.0, 8, 12.0, 16, false, false, true,
          "The upstream band reaches above 12.5 MHz (Fsample/2)."},
@@ -36,7 +38,9 @@ TEST(BandPlanRule, OverlapAndRangeOnSeveralPlans) {
         EXPECT_EQ(p.bands[1].outside, c.upOutside) << c.up;
         EXPECT_EQ(p.warning, c.warning);
     }
-    // A direction without interpolation draws no band and warns of nothing.
+    // No band without a sampling frequency; a direction without interpolation draws none and
+    // warns of nothing.
+    EXPECT_TRUE(computeBandPlan(0, {2.07, 12, 16}, {5.99, 6, 16}).bands.empty());
     const BandPlan partial = computeBandPlan(25.92, {2.07, std::nullopt, 16}, {5.99, 4, 16});
     ASSERT_EQ(partial.bands.size(), 1u);
     EXPECT_FALSE(partial.bands[0].downstream);

@@ -1,52 +1,24 @@
 #include "image/config_module.h"
 #include "image/hex.h"
+#include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include "support/file_size_limit.h"
-
-#include <atomic>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rw::image;
+using rw::test::readBytes;
+using rw::test::TempDir;
+using rw::test::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> n{0};
-        path_ = fs::temp_directory_path() /
-                ("romwright_image_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 Image pattern() {
     Image img;
@@ -74,27 +46,23 @@ TEST(ImageGeometry, PositionsAndSlotOffsets) {
         EXPECT_EQ(slotOffset(c.slot, c.bplus), c.offset) << c.slot << (c.bplus ? " B+" : " B");
 }
 
-TEST(ImageStructures, ClearOverridesAndReservedArea) {
+TEST(ImageStructures, OverridesApplyBelowOffset256Only) {
     ConfigModule cm;
-    EXPECT_EQ(cm.OverrideTable[5], 0);
-    cm.ClearOverrides();
-    for (auto v : cm.OverrideTable)
-        EXPECT_EQ(v, -1);
     cm.FillReservedArea();
     for (auto v : cm.ReservedArea)
         EXPECT_EQ(v, 0xFF);
-}
-
-TEST(ImageStructures, WantedByteUsesOverridesBelow256Only) {
-    ConfigModule cm;
+    EXPECT_EQ(cm.OverrideTable[5], 0);
     cm.ClearOverrides();
-    Image file = pattern();
+    for (auto v : cm.OverrideTable)
+        EXPECT_EQ(v, kNoOverride);
+    const Image file = pattern();
+    EXPECT_EQ(wantedByte(cm, file, 10), file[10]);
     cm.OverrideTable[11] = 0x42; // position 11 = offset 10
-    EXPECT_EQ(wantedByte(cm, file, 10), 0x42);
-    EXPECT_EQ(wantedByte(cm, file, 11), file[11]);
     cm.OverrideTable[256] = 0x99;
-    EXPECT_EQ(wantedByte(cm, file, 255), 0x99);
-    EXPECT_EQ(wantedByte(cm, file, 256), file[256]);
+    const std::pair<int, int> wanted[] = {
+        {10, 0x42}, {11, file[11]}, {255, 0x99}, {256, file[256]}};
+    for (auto [offset, v] : wanted)
+        EXPECT_EQ(wantedByte(cm, file, offset), v) << offset;
 }
 
 // Only a regular file of at least an image is read; the reason otherwise follows the name.
@@ -155,12 +123,7 @@ TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     ASSERT_TRUE(writePatchFile(path, img));
     EXPECT_EQ(readBytes(path), std::vector<std::uint8_t>(img.begin(), img.end()));
     // No temporary file is left beside it.
-    int files = 0;
-    for (auto& e : fs::directory_iterator(fs::path(path).parent_path())) {
-        (void)e;
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
 }
 
 // Writing fails when there is no folder, when the name is a folder, and when the disk fills
@@ -191,36 +154,28 @@ TEST(PatchFileWrite, FailuresGiveAReasonAndLeaveTheOldFile) {
     EXPECT_TRUE(fs::is_directory(d.file("E2MB_dir.bin")));
     EXPECT_EQ(readBytes(d.file("E2MB_old.bin")), old);
     std::set<std::string> names;
-    for (auto& e : fs::directory_iterator(d.file("")))
+    for (auto& e : fs::directory_iterator(d.path()))
         names.insert(e.path().filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"E2MB_dir.bin", "E2MB_old.bin"}));
 }
 
-TEST(PatchBytesFill, SlotsPerProduct) {
+TEST(PatchBytesFill, SlotsPerProductAndUnreadSlotsKept) {
     const Image img = pattern();
+    const std::size_t slotCounts[] = {31, 30, 41, 30};
     for (int mode = 1; mode <= 4; ++mode) {
         ConfigModule cm;
+        cm.PatchBytes[mode == 3 ? 30 : 32] = 0x77; // a slot the product does not read
         fillPatchBytes(cm, img, mode);
-        const bool bplus = mode >= 3;
-        for (int slot : slotsForMode(mode))
+        const auto read = slotsForMode(mode);
+        EXPECT_EQ(read.size(), slotCounts[mode - 1]) << mode;
+        for (int slot : read)
             EXPECT_EQ(cm.PatchBytes[static_cast<std::size_t>(slot)],
-                      img[static_cast<std::size_t>(slotOffset(slot, bplus))])
+                      img[static_cast<std::size_t>(slotOffset(slot, mode >= 3))])
                 << mode << "/" << slot;
         EXPECT_EQ(cm.PatchBytes[29], img[1]);
         EXPECT_EQ(cm.PatchVersion, img[1]);
+        EXPECT_EQ(cm.PatchBytes[mode == 3 ? 30 : 32], 0x77) << mode;
     }
-    const std::size_t slotCounts[] = {31, 30, 41, 30};
-    for (int mode = 1; mode <= 4; ++mode)
-        EXPECT_EQ(slotsForMode(mode).size(), slotCounts[mode - 1]) << mode;
-}
-
-TEST(PatchBytesFill, UnreadSlotsKeepTheirContents) {
-    ConfigModule cm;
-    cm.PatchBytes[44] = 0x77;
-    cm.PatchBytes[30] = 0x66;
-    fillPatchBytes(cm, pattern(), 3);
-    EXPECT_EQ(cm.PatchBytes[44], 0x77);
-    EXPECT_EQ(cm.PatchBytes[30], 0x66);
 }
 
 TEST(Hex, UpperCaseWithoutLeadingZerosUnlessAWidthAsks) {
