@@ -5,6 +5,7 @@
 #include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
+#include "modem/run_log.h"
 
 namespace rw::app {
 
@@ -35,7 +36,9 @@ modem::RunReport MainForm::runModem(modem::RunOptions options) {
         platform_,
         {*product, run.PathOfFile, run.WatchdogEnabled, run.StopRunning, PortOpened, PortSelected},
         cm, *modem_, *configForm_, *display_);
-    return programmingRun.run(options);
+    const modem::RunReport report = programmingRun.run(options);
+    modem::logRun(options, *product, run.PathOfFile, report);
+    return report;
 }
 
 } // namespace rw::app

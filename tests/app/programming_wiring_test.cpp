@@ -1,6 +1,7 @@
 // "&Program" wired to the real programming run, without a modem on the line.
 #include "app_fixture.h"
 #include "modem/modem_module.h"
+#include "modem/run_log.h"
 
 using namespace rw;
 
@@ -31,6 +32,11 @@ TEST(ProgramWiring, CancelledPortDialogEndsTheRunCleanly) {
     EXPECT_FALSE(a.main->Status.visible());
     EXPECT_FALSE(a.main->PortOpened);
     EXPECT_EQ(a.main->about().LastBackup.caption(), "");
+    // Logged as every run is, beside the window's backups.
+    const auto log = modem::readRunLog(a.dir.file("runs.jsonl"));
+    ASSERT_TRUE(log && log->entries.size() == 1u);
+    EXPECT_EQ(log->entries[0]["command"].toString(), "program");
+    EXPECT_EQ(log->entries[0]["result"].toString(), "failed");
 }
 
 TEST(ProgramWiring, ExitWhileThePortDialogWaitsEndsAtOnce) {
