@@ -472,7 +472,7 @@ TEST(CliProgram, DryRunListsExactlyTheDifferingOffsetsAndWritesNothing) {
     EXPECT_EQ(r.outLines(), expected);
     EXPECT_EQ(countTrace(dir / "trace.txt", [](auto& l) { return l.rfind("WR", 0) == 0; }), 0);
     EXPECT_FALSE(fs::exists(dir / "after.bin"));
-    EXPECT_FALSE(fs::exists(dir / "data")) << "no backup without writes";
+    EXPECT_FALSE(fs::exists(dir / "data/Romwright/backups")) << "no backup without writes";
 }
 
 TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {
