@@ -198,25 +198,32 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
     ctx_.stopRunning = false;
     observer_.phaseStarted(RunPhase::Connect, true);
     const auto start = std::chrono::steady_clock::now();
-    // Whatever ends the run releases the port: nothing may keep it, or "&Program" disabled.
-    const ScopeExit release([this, start] {
-        modem_.closePort();
-        ctx_.portOpened = false;
-        report_.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        observer_.finished(report_);
-    });
+    {
+        // Whatever ends the run releases the port: nothing may keep it, or "&Program"
+        // disabled. Its time is taken once the port is released.
+        const ScopeExit release([this, start] {
+            modem_.closePort();
+            ctx_.portOpened = false;
+            report_.seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            observer_.finished(report_);
+        });
+        runPhases();
+    }
+    return report_;
+}
 
+void ProgrammingRun::runPhases() {
     // Values the window cannot store would be programmed as something else: stop first.
     if (rules() && !options_.readOnly && !form_.ConfirmStorable()) {
         report_.failure = form_.StoreProblem();
-        return report_;
+        return;
     }
     // What can be found out without the modem is, before its port opens: nothing on the
     // modem is touched for a file that cannot be read or a backup that cannot be written.
-    if (!checkPatchFile()) return report_;
-    if (writes() && options_.backup && !checkBackupFolder()) return report_;
-    if (!connect() || !checkModem()) return report_;
+    if (!checkPatchFile()) return;
+    if (writes() && options_.backup && !checkBackupFolder()) return;
+    if (!connect() || !checkModem()) return;
     invalidate();
     readAndPlan();
     backUp();
@@ -224,7 +231,6 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
     verify();
     validate();
     reportOutcome();
-    return report_;
 }
 
 bool ProgrammingRun::connect() {

@@ -118,6 +118,8 @@ public:
     RunReport run(const RunOptions& options = {});
 
 private:
+    // The phases in order, until one ends the run.
+    void runPhases();
     // One function per phase; false ends the run there.
     bool checkPatchFile();
     bool checkBackupFolder();
