@@ -1,13 +1,21 @@
-// Whole programming runs of romwright-cli against romwright-sim paced at 9600 baud, for
-// 0, 100 and 1000 differing bytes: the wall time of the romwright-cli process, the wire
-// floor (every character the monitor sends in answer to the run's own commands, at 960 a
-// second, counted from the simulator's trace), their ratio, its CPU seconds and its peak
-// resident memory. Prints one Markdown table row per run.
+// Whole programming runs of romwright-cli against romwright-sim paced at 9600 baud.
 //
 //   program_bench CLI SIM [DIFFS...]
 //
-// A restore of a file that differs from the modem's E2PROM in DIFFS bytes (offset 0 aside)
-// writes exactly those bytes. POSIX only; each run takes a minute or two.
+// For 0, 100 and 1000 differing bytes: the wall time of the romwright-cli process, the wire
+// floor (every character the monitor sends in answer to the run's own commands, at 960 a
+// second, counted from the simulator's trace), their ratio, its CPU seconds and its peak
+// resident memory. A restore of a file that differs from the modem's E2PROM in DIFFS bytes
+// (offset 0 aside) writes exactly those bytes.
+//
+//   program_bench CLI SIM --modems [COUNTS...]
+//
+// A production bench: the same restore of 100 differing bytes into 1, 2, 4 and 8 modems of
+// one simulator (--count) at once, through one romwright-cli with a --port for each (one
+// modem: the single run). The wall time of the whole bench against the single run, the CPU
+// seconds of all its processes, per modem, and the peak resident memory of the largest one.
+//
+// Prints one Markdown table row per measurement. POSIX only; each row takes a minute or two.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -98,18 +106,6 @@ pid_t spawn(const std::vector<std::string>& args, int outFd) {
     ::_exit(127);
 }
 
-// Starts the simulator; its first line of output is the device.
-pid_t startSim(const std::vector<std::string>& args, std::string& device) {
-    int fds[2];
-    if (::pipe(fds) != 0) return -1;
-    const pid_t pid = spawn(args, fds[1]);
-    ::close(fds[1]);
-    for (char c = 0; ::read(fds[0], &c, 1) == 1 && c != '\n';)
-        device += c;
-    ::close(fds[0]);
-    return pid;
-}
-
 struct Run {
     int status = -1;
     double wall = 0;
@@ -132,38 +128,101 @@ Run runCli(const std::vector<std::string>& args) {
     return r;
 }
 
-bool measure(const std::string& cli, const std::string& sim, int diffs) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("romwright-bench-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+// A scratch folder with the modem's image and a file that differs from it in `diffs` bytes.
+struct Setup {
+    fs::path dir;
+    Image expected; // what the modem holds after a restore of the file
+};
+
+Setup prepare(int diffs) {
+    Setup s;
+    s.dir = fs::temp_directory_path() / ("romwright-bench-" + std::to_string(::getpid()));
+    fs::remove_all(s.dir);
+    fs::create_directories(s.dir);
     Image modem = randomImage(100);
     modem[0] = 0x55;
     Image file = changed(modem, diffs, 101);
     file[0] = 0x00; // block 0 is read back only when something in it changed
-    writeImage(dir / "modem.bin", modem);
-    writeImage(dir / "E2MB_bench.bin", file);
-    std::string device;
-    const pid_t simPid =
-        startSim({sim, "--generation", "B", "--image", (dir / "modem.bin").string(), "--trace",
-                  (dir / "trace.txt").string(), "--write-back", (dir / "after.bin").string()},
-                 device);
-    ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
-    ::unsetenv("ROMWRIGHT_READ_PAUSE_MS");
-    const Run r = runCli({cli, "restore", (dir / "E2MB_bench.bin").string(), "--port", device,
-                          "--product", "1", "--backup", (dir / "backup.bin").string()});
-    ::kill(simPid, SIGTERM);
-    ::waitpid(simPid, nullptr, 0);
-    Image expected = file;
-    expected[0] = 0x55;
-    const std::string after = readText(dir / "after.bin");
-    const bool ok = r.status == 0 && after == std::string(expected.begin(), expected.end());
-    const double floor = wireFloor(dir / "trace.txt");
+    writeImage(s.dir / "modem.bin", modem);
+    writeImage(s.dir / "E2MB_bench.bin", file);
+    s.expected = file;
+    s.expected[0] = 0x55;
+    ::setenv("XDG_DATA_HOME", s.dir.c_str(), 1);
+    return s;
+}
+
+// The simulator of `count` modems; their devices, one a line.
+pid_t startBench(const std::string& sim, const Setup& s, int count,
+                 std::vector<std::string>& devices) {
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t pid =
+        spawn({sim, "--count", std::to_string(count), "--generation", "B", "--image",
+               (s.dir / "modem.bin").string(), "--trace", (s.dir / "trace.txt").string(),
+               "--write-back", (s.dir / "after.bin").string()},
+              fds[1]);
+    ::close(fds[1]);
+    std::string line;
+    for (char c = 0; static_cast<int>(devices.size()) < count && ::read(fds[0], &c, 1) == 1;) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        devices.push_back(line);
+        line.clear();
+    }
+    ::close(fds[0]);
+    return pid;
+}
+
+void stop(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+}
+
+bool holds(const fs::path& file, const Image& expected) {
+    return readText(file) == std::string(expected.begin(), expected.end());
+}
+
+bool measure(const std::string& cli, const std::string& sim, int diffs) {
+    const Setup s = prepare(diffs);
+    std::vector<std::string> devices;
+    const pid_t simPid = startBench(sim, s, 1, devices);
+    const Run r =
+        runCli({cli, "restore", (s.dir / "E2MB_bench.bin").string(), "--port", devices.at(0),
+                "--product", "1", "--backup", (s.dir / "backup.bin").string()});
+    stop(simPid);
+    const bool ok = r.status == 0 && holds(s.dir / "after.bin", s.expected);
+    const double floor = wireFloor(s.dir / "trace.txt");
     std::printf("| %d | %.1f s | %.1f s | %.3f | %.2f s | %.1f MB |%s\n", diffs, r.wall, floor,
                 r.wall / floor, r.cpu, static_cast<double>(r.maxRssKb) / 1024.0,
                 ok ? "" : " (the run failed)");
     std::fflush(stdout);
-    fs::remove_all(dir);
+    fs::remove_all(s.dir);
+    return ok;
+}
+
+// `count` modems programmed at once; `single` is the wall time of one (0: this is the one).
+bool measureBench(const std::string& cli, const std::string& sim, int count, double& single) {
+    const Setup s = prepare(100);
+    std::vector<std::string> devices;
+    const pid_t simPid = startBench(sim, s, count, devices);
+    std::vector<std::string> args = {cli, "restore", (s.dir / "E2MB_bench.bin").string(),
+                                     "--product", "1"};
+    for (const std::string& d : devices)
+        args.insert(args.end(), {"--port", d});
+    const Run r = runCli(args);
+    stop(simPid);
+    bool ok = r.status == 0 && static_cast<int>(devices.size()) == count;
+    for (int k = 1; k <= count && ok; ++k)
+        ok = holds(s.dir / (count == 1 ? "after.bin" : "after-" + std::to_string(k) + ".bin"),
+                   s.expected);
+    if (single == 0) single = r.wall;
+    std::printf("| %d | %.1f s | %.3f | %.2f s | %.2f s | %.1f MB |%s\n", count, r.wall,
+                r.wall / single, r.cpu, r.cpu / count, static_cast<double>(r.maxRssKb) / 1024.0,
+                ok ? "" : " (a run failed)");
+    std::fflush(stdout);
+    fs::remove_all(s.dir);
     return ok;
 }
 
@@ -171,17 +230,28 @@ bool measure(const std::string& cli, const std::string& sim, int diffs) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: program_bench CLI SIM [DIFFS...]\n");
+        std::fprintf(stderr, "usage: program_bench CLI SIM [DIFFS...]\n"
+                             "       program_bench CLI SIM --modems [COUNTS...]\n");
         return 2;
     }
-    std::vector<int> diffs;
-    for (int i = 3; i < argc; ++i)
-        diffs.push_back(std::atoi(argv[i]));
-    if (diffs.empty()) diffs = {0, 100, 1000};
+    const bool modems = argc > 3 && std::string(argv[3]) == "--modems";
+    std::vector<int> values;
+    for (int i = modems ? 4 : 3; i < argc; ++i)
+        values.push_back(std::atoi(argv[i]));
+    bool ok = true;
+    if (modems) {
+        if (values.empty()) values = {1, 2, 4, 8};
+        std::printf("| Modems | Wall | Against one | CPU, all processes | CPU per modem | Peak "
+                    "RSS |\n|---|---|---|---|---|---|\n");
+        double single = 0;
+        for (int n : values)
+            ok = measureBench(argv[1], argv[2], n, single) && ok;
+        return ok ? 0 : 1;
+    }
+    if (values.empty()) values = {0, 100, 1000};
     std::printf("| Differing bytes | Wall | Wire floor | Ratio | CPU | Peak RSS |\n"
                 "|---|---|---|---|---|---|\n");
-    bool ok = true;
-    for (int n : diffs)
+    for (int n : values)
         ok = measure(argv[1], argv[2], n) && ok;
     return ok ? 0 : 1;
 }

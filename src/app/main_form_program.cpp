@@ -6,6 +6,7 @@
 #include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
+#include "modem/run_log.h"
 
 #include <utility>
 
@@ -89,7 +90,9 @@ modem::RunReport MainForm::runModem(modem::RunOptions options) {
         runPlatform,
         {*product, run.PathOfFile, run.WatchdogEnabled, run.StopRunning, PortOpened, PortSelected},
         cm, *modem_, *configForm_, observers);
-    return programmingRun.run(options);
+    const modem::RunReport report = programmingRun.run(options);
+    modem::logRun(options, *product, run.PathOfFile, report);
+    return report;
 }
 
 ui::MessageExtras MainForm::runSummary() {

@@ -1,8 +1,10 @@
 #include "cli/cli.h"
 
 #include "cli/cli_args.h"
+#include "cli/cli_events.h"
 #include "cli/cli_interrupt.h"
 #include "cli/cli_output.h"
+#include "cli/cli_ports.h"
 #include "cli/cli_progress.h"
 #include "cli/cli_session.h"
 #include "cli/cli_summary.h"
@@ -12,6 +14,7 @@
 #include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
+#include "modem/run_log.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +26,7 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string_view>
 
 namespace rw::cli {
@@ -88,10 +92,28 @@ public:
             return verify();
         case Command::Diff:
             return diff();
+        case Command::Log:
+            return showLog();
         case Command::None:
             break;
         }
         return 2;
+    }
+
+    // Several ports: what every run would refuse before its port opens is found here, once.
+    void checkPorts() {
+        std::vector<std::string> devices;
+        for (const std::string& port : args_.ports) {
+            const std::string dev = deviceForPort(port);
+            if (dev.empty())
+                throw CommandFailure{2, "--port " + port + ": COM ports are COM1..COM6"};
+            if (std::find(devices.begin(), devices.end(), dev) != devices.end())
+                throw CommandFailure{2, "--port " + port + ": its device is given twice"};
+            devices.push_back(dev);
+        }
+        Session s(console_, productFor(args_, {args_.files.at(0)}));
+        s.main().wireProgramming();
+        prepareFile(s, args_.command == Command::Restore);
     }
 
     bool modemWorkStarted() const { return modemWorkStarted_; }
@@ -158,7 +180,7 @@ private:
 
     // The device of --port, or of startup.ini's default port.
     std::string device(Session& s) {
-        std::string port = args_.port;
+        std::string port = args_.ports.empty() ? std::string() : args_.ports.front();
         if (port.empty()) {
             port = s.main().modem()->ReadDefaultCom();
             if (comNumber(port).value_or(0) == 0)
@@ -172,15 +194,10 @@ private:
         return dev;
     }
 
-    // program, restore and verify: FILE as the window holds it after the edits, then the
-    // run on the port.
-    modem::RunReport runFile(bool raw, modem::RunOptions options) {
+    // FILE as the window holds it after the edits, and the backup file checked: all that
+    // program, restore and verify find out before the port opens.
+    void prepareFile(Session& s, bool raw) {
         const std::string& file = args_.files.at(0);
-        const int mode = productFor(args_, {file});
-        summary_->product = mode;
-        Session s(console_, mode);
-        s.main().wireProgramming();
-        options.device = device(s);
         s.open(file);
         if (!raw) {
             if (!args_.edits.empty()) {
@@ -191,7 +208,18 @@ private:
             s.confirmStorable();
         }
         checkBackupFile(args_, file);
+    }
+
+    // program, restore and verify: the prepared file, then the run on the port.
+    modem::RunReport runFile(bool raw, modem::RunOptions options) {
+        const int mode = productFor(args_, {args_.files.at(0)});
+        summary_->product = mode;
+        Session s(console_, mode);
+        s.main().wireProgramming();
+        options.device = device(s);
+        prepareFile(s, raw);
         options.portText = portText();
+        options.portName = port_;
         options.raw = raw;
         return runModem(s, options);
     }
@@ -252,6 +280,7 @@ private:
         modem::RunOptions options;
         options.device = device(s);
         options.portText = portText();
+        options.portName = port_;
         options.readOnly = true;
         options.backup = false;
         const modem::RunReport report = runModem(s, options);
@@ -313,7 +342,10 @@ private:
     modem::RunReport runModem(Session& s, const modem::RunOptions& options) {
         app::MainForm& m = s.main();
         modem::ModemModule* modem = m.modem();
-        ProgressLine progress(console_);
+        ProgressLine progressLine(console_);
+        EventWriter eventLines(console_.err());
+        modem::RunObserver& progress =
+            args_.eventLines ? static_cast<modem::RunObserver&>(eventLines) : progressLine;
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
         s.platform().loop->onProcessEvents = [&m] {
@@ -329,7 +361,36 @@ private:
         s.platform().loop->onProcessEvents = nullptr;
         if (InterruptGuard::count() > 0) report.completed = false;
         summary_->report = report;
+        std::string why;
+        if (!modem::logRun(options, *image::productForMode(s.mode()), m.run.PathOfFile, report,
+                           &why))
+            console_.error("the run could not be logged in " + modem::runLogPath() + ": " + why);
         return report;
+    }
+
+    int showLog() {
+        const std::string path = modem::runLogPath();
+        std::string why;
+        const auto log = modem::readRunLog(path, &why);
+        if (!log) throw CommandFailure{2, "the run log " + path + " cannot be read: " + why};
+        const std::size_t count = log->lines.size();
+        const std::size_t from =
+            args_.last > 0 && count > static_cast<std::size_t>(args_.last) ? count - args_.last : 0;
+        std::ostream& out = console_.out();
+        if (args_.json) {
+            for (std::size_t i = from; i < count; ++i)
+                out << log->lines[i] << '\n';
+        } else if (count == 0) {
+            console_.note("No run has been logged yet (" + path + ").");
+        } else {
+            out << runLogTable(
+                {log->entries.begin() + static_cast<std::ptrdiff_t>(from), log->entries.end()});
+        }
+        out.flush();
+        if (log->unreadable > 0)
+            console_.error(std::to_string(log->unreadable) + " line(s) of " + path +
+                           " are no JSON object and were left out");
+        return 0;
     }
 
     Console& console_;
@@ -338,6 +399,32 @@ private:
     bool modemWorkStarted_ = false;
     std::optional<RunSummary> summary_;
 };
+
+// Several ports: the checks, then a run on each port.
+int runOnSeveralPorts(const Arguments& args, std::ostream& out, std::ostream& err,
+                      bool errIsTerminal) {
+    // The checks' own messages are shown only when they refuse: each run shows them again.
+    std::ostringstream checks;
+    Console checking(out, checks, false);
+    std::string failure;
+    int status = 0;
+    try {
+        Runner(checking, args).checkPorts();
+    } catch (const CommandFailure& f) {
+        failure = f.message;
+        status = f.exitCode;
+    } catch (const std::exception& e) {
+        failure = std::string("internal error: ") + e.what();
+        status = 2;
+    }
+    if (status == 0) return runOnPorts(args, out, err, errIsTerminal);
+    err << checks.str();
+    Console console(out, err, errIsTerminal);
+    if (!failure.empty()) console.error(failure);
+    if (args.json) out << severalRunsJson(commandName(args.command), status, 0, {}, failure);
+    out.flush();
+    return status;
+}
 
 } // namespace
 
@@ -368,7 +455,9 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
         out.flush();
         return 0;
     }
+    if (args.ports.size() > 1) return runOnSeveralPorts(args, out, err, errIsTerminal);
     console.setQuiet(args.quiet);
+    console.setEventLines(args.eventLines);
     Runner runner(console, args);
     const auto start = std::chrono::steady_clock::now();
     int status = 2;

@@ -7,7 +7,7 @@
 
 namespace rw::cli {
 
-enum class Command { None, Show, Edit, Program, Restore, Read, Verify, Diff };
+enum class Command { None, Show, Edit, Program, Restore, Read, Verify, Diff, Log };
 
 struct FieldEdit {
     std::string name;
@@ -31,7 +31,12 @@ struct Arguments {
     bool quiet = false;
     bool defaults = false;
     bool dryRun = false;
-    std::string port;
+    std::vector<std::string> ports; // --port, in the order given; several: one run on each
+    int jobs = 0;                   // --jobs: runs at once (0: all)
+    int last = 0;                   // log --last: the newest N (0: all)
+    // A run started by another romwright-cli for one of several ports: its progress and
+    // messages go to stderr as JSON lines for that parent to show.
+    bool eventLines = false;
     std::string backupFile;
     std::vector<ReservedEdit> reserved;
     std::vector<FieldEdit> edits; // NAME=VALUE, in the order given
@@ -49,6 +54,9 @@ ParseOutcome parseArguments(const std::vector<std::string>& argv);
 // The general usage, or a command's own help with every option.
 std::string usageText();
 std::string helpText(Command c);
+
+// The command's name on the command line ("program"); empty for None.
+std::string commandName(Command c);
 
 // A byte given as one or two hexadecimal digits; nothing for anything else.
 std::optional<int> parseHexByte(const std::string& text);

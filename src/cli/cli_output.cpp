@@ -1,5 +1,8 @@
 #include "cli/cli_output.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 
 namespace rw::cli {
@@ -42,7 +45,44 @@ std::string withLineBreaks(std::string_view text, char lineBreak) {
     return r;
 }
 
+void writeEvent(std::ostream& err, const QJsonObject& event) {
+    err << QJsonDocument(event).toJson(QJsonDocument::Compact).toStdString() << '\n';
+    err.flush();
+}
+
+QString qtext(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
 } // namespace
+
+std::string formatTable(const std::vector<std::vector<std::string>>& rows,
+                        const std::vector<std::size_t>& rightAligned) {
+    std::vector<std::size_t> widths;
+    std::vector<std::vector<std::string>> shown;
+    for (const auto& row : rows) {
+        auto& cells = shown.emplace_back();
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            cells.push_back(printable(row[c]));
+            if (widths.size() <= c) widths.push_back(0);
+            widths[c] = std::max(widths[c], cells.back().size());
+        }
+    }
+    std::string table;
+    for (const auto& cells : shown) {
+        std::string line;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            const std::string pad(widths[c] - cells[c].size(), ' ');
+            const bool right =
+                std::find(rightAligned.begin(), rightAligned.end(), c) != rightAligned.end();
+            line += (c ? "  " : "") + (right ? pad + cells[c] : cells[c] + pad);
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        table += line + '\n';
+    }
+    return table;
+}
 
 std::string printable(std::string_view text) {
     std::string r;
@@ -68,6 +108,22 @@ std::string messageLine(const std::string& title, const std::string& text) {
     return printable(title + ": " + withLineBreaks(text, ' '));
 }
 
+std::vector<std::string> messageLines(const ShownMessage& m) {
+    std::vector<std::string> lines{messageLine(m.title, m.text)};
+    if (m.detail.empty()) return lines;
+    // Line ends of any platform become this stream's.
+    std::string detail = withLineBreaks(m.detail, '\n');
+    while (!detail.empty() && detail.back() == '\n')
+        detail.pop_back();
+    const std::string_view all(detail);
+    for (std::size_t start = 0; start <= all.size();) {
+        const std::size_t end = std::min(all.find('\n', start), all.size());
+        lines.push_back(printable(all.substr(start, end - start)));
+        start = end + 1;
+    }
+    return lines;
+}
+
 void Console::clearBar() {
     if (barWidth_ == 0) return;
     err_ << '\r' << std::string(barWidth_, ' ') << '\r';
@@ -78,30 +134,29 @@ void Console::clearBar() {
 void Console::message(const std::string& title, const std::string& text,
                       const std::string& detail) {
     messages_.push_back({title, text, detail});
-    clearBar();
-    err_ << messageLine(title, text) << '\n';
-    if (!detail.empty()) {
-        // Line ends of any platform become this stream's.
-        std::string lines = withLineBreaks(detail, '\n');
-        while (!lines.empty() && lines.back() == '\n')
-            lines.pop_back();
-        const std::string_view all(lines);
-        for (std::size_t start = 0; start <= all.size();) {
-            const std::size_t end = std::min(all.find('\n', start), all.size());
-            err_ << printable(all.substr(start, end - start)) << '\n';
-            start = end + 1;
-        }
+    if (eventLines_) {
+        writeEvent(err_, {{"event", "message"},
+                          {"title", qtext(title)},
+                          {"text", qtext(text)},
+                          {"detail", qtext(detail)}});
+        return;
     }
+    clearBar();
+    for (const std::string& line : messageLines({title, text, detail}))
+        err_ << line << '\n';
     err_.flush();
 }
 
 void Console::error(const std::string& text) {
+    if (eventLines_)
+        return writeEvent(err_, {{"event", "note"}, {"text", qtext("romwright-cli: " + text)}});
     clearBar();
     err_ << "romwright-cli: " << printable(text) << '\n';
     err_.flush();
 }
 
 void Console::note(const std::string& text) {
+    if (eventLines_) return writeEvent(err_, {{"event", "note"}, {"text", qtext(text)}});
     clearBar();
     err_ << printable(text) << '\n';
     err_.flush();
@@ -109,7 +164,7 @@ void Console::note(const std::string& text) {
 
 void Console::progress(const std::string& phase, const std::string& line) {
     // Nobody reads a stream that failed (its reader went away): the run goes on without it.
-    if (quiet_ || !err_) return;
+    if (quiet_ || eventLines_ || !err_) return;
     if (!terminal_) {
         if (!phase.empty() && phase != phase_) {
             err_ << phase << '\n';

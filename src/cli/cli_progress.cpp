@@ -10,8 +10,6 @@ namespace rw::cli {
 
 namespace {
 
-constexpr int kBarWidth = 30;
-
 double steadySeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -28,8 +26,8 @@ std::string minutes(double seconds) {
 
 } // namespace
 
-ProgressLine::ProgressLine(Console& console, std::function<double()> seconds)
-    : console_(console), seconds_(seconds ? std::move(seconds) : steadySeconds),
+ProgressLine::ProgressLine(ProgressSink& sink, std::function<double()> seconds, int barWidth)
+    : sink_(sink), seconds_(seconds ? std::move(seconds) : steadySeconds), barWidth_(barWidth),
       checked_(image::kBlockCount, false) {}
 
 void ProgressLine::start(const char* name, int total) {
@@ -37,13 +35,13 @@ void ProgressLine::start(const char* name, int total) {
     done_ = 0;
     total_ = total;
     started_ = seconds_();
-    console_.progress(phase_, line());
+    sink_.progress(phase_, line());
 }
 
 void ProgressLine::advance(int bytes) {
     if (phase_.empty()) return;
     done_ += bytes;
-    console_.progress(phase_, line());
+    sink_.progress(phase_, line());
 }
 
 void ProgressLine::phaseStarted(modem::RunPhase phase, bool working) {
@@ -83,7 +81,7 @@ void ProgressLine::byteWritten(int /*offset*/) {
 }
 
 void ProgressLine::progressEnded() {
-    console_.endProgress();
+    sink_.endProgress();
     phase_.clear();
 }
 
@@ -94,7 +92,7 @@ void ProgressLine::finished(const modem::RunReport& /*report*/) {
 std::string ProgressLine::line() const {
     if (phase_ == "Connecting") return phase_;
     const int percent = total_ > 0 ? std::clamp(done_ * 100 / total_, 0, 100) : 100;
-    const int filled = percent * kBarWidth / 100;
+    const int filled = percent * barWidth_ / 100;
     double left = -1;
     if (done_ >= total_)
         left = 0;
@@ -103,7 +101,7 @@ std::string ProgressLine::line() const {
     char buf[128];
     std::snprintf(buf, sizeof buf, "%-9s [%s%s] %3d%%  %d/%d bytes  %s left", phase_.c_str(),
                   std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                  std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(), percent,
+                  std::string(static_cast<std::size_t>(barWidth_ - filled), '.').c_str(), percent,
                   done_, total_, minutes(left).c_str());
     return buf;
 }

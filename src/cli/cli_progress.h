@@ -17,8 +17,10 @@ namespace rw::cli {
 // passes over after a failure is not shown.
 class ProgressLine : public modem::RunObserver {
 public:
-    // `seconds`: a steady clock in seconds (the tests give their own).
-    explicit ProgressLine(Console& console, std::function<double()> seconds = {});
+    // `seconds`: a steady clock in seconds (the tests give their own); `barWidth`: the bar's
+    // characters.
+    explicit ProgressLine(ProgressSink& sink, std::function<double()> seconds = {},
+                          int barWidth = 30);
 
     void phaseStarted(modem::RunPhase phase, bool working) override;
     void blockDone(modem::RunPhase phase, int block) override;
@@ -35,8 +37,9 @@ private:
     void start(const char* name, int total);
     void advance(int bytes);
 
-    Console& console_;
+    ProgressSink& sink_;
     std::function<double()> seconds_;
+    int barWidth_;
     std::string phase_; // empty: nothing shown
     modem::RunPhase current_ = modem::RunPhase::Connect;
     int done_ = 0;

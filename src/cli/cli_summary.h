@@ -4,6 +4,8 @@
 #include "cli/cli_output.h"
 #include "modem/programming_run.h"
 
+#include <QJsonObject>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,5 +27,19 @@ struct RunSummary {
 // it did not).
 std::string summaryJson(const RunSummary& summary, int exitStatus, const std::string& failure,
                         double seconds, const std::vector<ShownMessage>& messages);
+
+// Several ports: the table of the runs (each given as the final object of its run: port,
+// device, interface and generation found, result, bytes written and verified, seconds,
+// backup), a line for each run that did not complete saying why, then the bytes a dry run
+// would write or a verify found different, each line led by its port.
+std::string severalRunsText(const std::vector<QJsonObject>& runs);
+// The same as one JSON object: command, result, exitStatus, failure (why none ran), seconds
+// and the runs' objects.
+std::string severalRunsJson(const std::string& command, int exitStatus, double seconds,
+                            const std::vector<QJsonObject>& runs, const std::string& failure = {});
+
+// The run log as a table: time, command, port, result, bytes written, seconds, patch file
+// and the first digits of the modem image's SHA-256 after the run.
+std::string runLogTable(const std::vector<QJsonObject>& entries);
 
 } // namespace rw::cli

@@ -34,13 +34,17 @@ QString folderOf(const std::string& path) {
 
 } // namespace
 
-std::string defaultBackupDir() {
+std::string defaultDataDir() {
     // Named here, not by the application object: the window and the command line name
-    // theirs differently, yet keep their backups in one place.
+    // theirs differently, yet keep their backups and their log in one place.
     const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString base =
         generic.isEmpty() ? QDir::homePath() + "/.romwright" : generic + "/" + kDataFolderName;
-    return (base + "/backups").toStdString();
+    return base.toStdString();
+}
+
+std::string defaultBackupDir() {
+    return defaultDataDir() + "/backups";
 }
 
 std::string backupStamp() {
@@ -57,13 +61,16 @@ bool isBackupFileName(const std::string& name) {
 
 std::string newBackupPath(const std::string& dir, const std::string& modeCode) {
     const std::string stamp = backupStamp();
-    std::string first = dir + "/" + backupFileName(modeCode, stamp);
-    if (!QFileInfo::exists(QString::fromStdString(first))) return first;
-    for (int n = 2;; ++n) {
-        std::string next = dir;
-        next.append("/").append(modeCode).append("_backup_").append(stamp);
-        next.append("-").append(std::to_string(n)).append(".bin");
-        if (!QFileInfo::exists(QString::fromStdString(next))) return next;
+    for (int n = 1;; ++n) {
+        std::string path = dir + "/" + modeCode + "_backup_" + stamp;
+        if (n > 1) path.append("-").append(std::to_string(n));
+        path.append(".bin");
+        // Taken by creating it, which fails for a name that exists: runs on other ports that
+        // back up in the same second each get a name of their own.
+        QFile reserved(QString::fromStdString(path));
+        if (reserved.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return path;
+        // A folder that takes no file: the backup's own write will say why.
+        if (!reserved.exists()) return path;
     }
 }
 

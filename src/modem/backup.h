@@ -11,8 +11,12 @@ namespace rw::modem {
 // The name of the application's data folder, the same for the window and the command line.
 inline constexpr const char* kDataFolderName = "Romwright";
 
-// The platform's data folder + "/Romwright/backups" (~/.local/share/Romwright/backups on
-// Linux; a folder in the home directory when the platform names none).
+// The application's data folder: the platform's data folder + "/Romwright"
+// (~/.local/share/Romwright on Linux; a folder in the home directory when the platform names
+// none). The backups and the run log live there.
+std::string defaultDataDir();
+
+// defaultDataDir() + "/backups".
 std::string defaultBackupDir();
 
 // Local time now as yyyyMMdd-hhmmss (24-hour).
@@ -25,7 +29,8 @@ std::string backupFileName(const std::string& modeCode, const std::string& stamp
 // stamp, used when two backups fall into the same second).
 bool isBackupFileName(const std::string& name);
 
-// A path for a new backup in `dir` that does not name an existing file.
+// A path for a new backup in `dir` that named no file before: it is taken by creating it
+// empty, so runs that back up at the same moment never share a name.
 std::string newBackupPath(const std::string& dir, const std::string& modeCode);
 
 // The folder a file path lies in.

@@ -3,6 +3,9 @@
 #include "image/hex.h"
 #include "modem/backup.h"
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -194,23 +197,33 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
 
     ctx_.stopRunning = false;
     observer_.phaseStarted(RunPhase::Connect, true);
-    // Whatever ends the run releases the port: nothing may keep it, or "&Program" disabled.
-    const ScopeExit release([this] {
-        modem_.closePort();
-        ctx_.portOpened = false;
-        observer_.finished(report_);
-    });
+    const auto start = std::chrono::steady_clock::now();
+    {
+        // Whatever ends the run releases the port: nothing may keep it, or "&Program"
+        // disabled. Its time is taken once the port is released.
+        const ScopeExit release([this, start] {
+            modem_.closePort();
+            ctx_.portOpened = false;
+            report_.seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            observer_.finished(report_);
+        });
+        runPhases();
+    }
+    return report_;
+}
 
+void ProgrammingRun::runPhases() {
     // Values the window cannot store would be programmed as something else: stop first.
     if (rules() && !options_.readOnly && !form_.ConfirmStorable()) {
         report_.failure = form_.StoreProblem();
-        return report_;
+        return;
     }
     // What can be found out without the modem is, before its port opens: nothing on the
     // modem is touched for a file that cannot be read or a backup that cannot be written.
-    if (!checkPatchFile()) return report_;
-    if (writes() && options_.backup && !checkBackupFolder()) return report_;
-    if (!connect() || !checkModem()) return report_;
+    if (!checkPatchFile()) return;
+    if (writes() && options_.backup && !checkBackupFolder()) return;
+    if (!connect() || !checkModem()) return;
     invalidate();
     readAndPlan();
     backUp();
@@ -218,12 +231,13 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
     verify();
     validate();
     reportOutcome();
-    return report_;
 }
 
 bool ProgrammingRun::connect() {
     OpenOutcome r = OpenOutcome::Ready;
     if (!options_.device.empty()) {
+        report_.device = options_.device;
+        report_.port = options_.portName.empty() ? options_.device : options_.portName;
         do
             r = modem_.OpenModemDevice(options_.device, options_.portText);
         while (r == OpenOutcome::Retry);
@@ -245,6 +259,10 @@ bool ProgrammingRun::connect() {
     }
     ctx_.portOpened = true;
     report_.started = true;
+    if (options_.device.empty()) {
+        report_.device = comDeviceName(modem_.ComNumber);
+        report_.port = "COM" + std::to_string(modem_.ComNumber);
+    }
     return true;
 }
 
@@ -383,7 +401,13 @@ void ProgrammingRun::readAndPlan() {
     }
     report_.bytesRead = blocksRead * kBlockSize;
     readComplete_ = blocksRead == kBlockCount && going();
-    if (!readComplete_ || options_.readOnly) return;
+    if (!readComplete_) return;
+    report_.imagesKnown = true;
+    report_.imageBefore = report_.modemImage;
+    // The mark from before the invalidation, when it was read for the backup.
+    if (writes() && options_.backup) report_.imageBefore[0] = markBefore_;
+    report_.imageAfter = report_.modemImage;
+    if (options_.readOnly) return;
     if (options_.verifyOnly)
         compareWithModem();
     else
@@ -434,6 +458,9 @@ void ProgrammingRun::backUp() {
     content[0] = markBefore_;
     std::string why;
     if (!saveBackup(path, content, &why)) {
+        // No empty file that looks like a backup is left behind.
+        std::error_code ec;
+        if (options_.backupFile.empty()) std::filesystem::remove(path, ec);
         backupFailed(path, why);
         return;
     }
@@ -452,7 +479,8 @@ void ProgrammingRun::writeBytes() {
         if (ctx_.stopRunning) break;
         const std::int16_t v = writeList_[static_cast<std::size_t>(k)];
         if (k != 0 && v != -1) {
-            link_.write(address(k), static_cast<std::uint8_t>(v));
+            if (link_.write(address(k), static_cast<std::uint8_t>(v)))
+                report_.imageAfter[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(v);
             ++report_.bytesWritten;
             observer_.byteWritten(k);
         }
@@ -470,7 +498,11 @@ void ProgrammingRun::verify() {
         const int block = kBlockSize * b;
         if (blockChanged_[static_cast<std::size_t>(b)]) {
             const ReadReply modemBlock = link_.read(address(block), kBlockSize);
-            if (modemBlock.ok) report_.bytesVerified += kBlockSize;
+            if (modemBlock.ok) {
+                report_.bytesVerified += kBlockSize;
+                std::copy(modemBlock.bytes.begin(), modemBlock.bytes.end(),
+                          report_.imageAfter.begin() + block);
+            }
             // A reply that failed holds nothing worth comparing; the run fails anyway.
             for (int i = 0; i < kBlockSize && !ctx_.stopRunning; ++i) {
                 const int k = block + i;
@@ -495,7 +527,9 @@ void ProgrammingRun::validate() {
     link_.EnterPromptM();
     link_.write(address(0), kValidMark);
     link_.LeavePromptM();
-    const std::uint8_t b = link_.read(address(0), 1)[0];
+    const ReadReply mark = link_.read(address(0), 1);
+    const std::uint8_t b = mark[0];
+    if (mark.ok) report_.imageAfter[0] = b;
     if (b != kValidMark) {
         errorCount_ = 1;
         if (!ctx_.stopRunning) report_.mismatches.push_back({0, kValidMark, b});

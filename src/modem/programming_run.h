@@ -40,6 +40,8 @@ struct RunOptions {
     bool readOnly = false;
     // Read and compare with what a run would leave there (offset 0 as 55h); no writes.
     bool verifyOnly = false;
+    // How the user named the port, for the report (empty: the device, or COMn of the dialog).
+    std::string portName;
     // Backup of the E2PROM as read, before the first write. Empty file: a name in backupDir.
     bool backup = true;
     std::string backupFile;
@@ -67,6 +69,15 @@ struct RunReport {
     std::string backupPath;    // the backup: the E2PROM as it was before the run
     image::Image modemImage{}; // as read in the read phase (offset 0 already invalidated)
     std::string detail;        // detail of the final message box
+    std::string port;          // the port as the user named it ("COM3", a device path)
+    std::string device;        // the device opened
+    double seconds = 0;        // from the start of the run until the port was released
+    // The modem's E2PROM before the run (the backup's content) and after it, as far as the
+    // run saw it: after = before with every acknowledged write, then every block read back.
+    // Known once the read phase has read every block.
+    bool imagesKnown = false;
+    image::Image imageBefore{};
+    image::Image imageAfter{};
 };
 
 // The exchanges as a run makes them: a failed one shows its message and sets the abort flag,
@@ -107,6 +118,8 @@ public:
     RunReport run(const RunOptions& options = {});
 
 private:
+    // The phases in order, until one ends the run.
+    void runPhases();
     // One function per phase; false ends the run there.
     bool checkPatchFile();
     bool checkBackupFolder();

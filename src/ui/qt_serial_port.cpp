@@ -80,7 +80,7 @@ static bool deviceExists(const std::string& name) {
 // Qt's port watches its descriptor through the thread's event dispatcher, which only an
 // application object provides. The command line and the tests have none and need no event
 // loop, so one is made here and kept for the life of the process.
-static void ensureApplication() {
+void ensureApplication() {
     if (QCoreApplication::instance()) return;
     static int argc = 1;
     static char name[] = "romwright";

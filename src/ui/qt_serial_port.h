@@ -22,6 +22,10 @@ struct LineSettings {
 };
 LineSettings parseLineSettings(const std::string& text);
 
+// Makes a QCoreApplication, kept for the life of the process, when none exists yet: Qt's
+// ports and child processes need its event dispatcher.
+void ensureApplication();
+
 // Creates a QCoreApplication when none exists yet: a program that wants a QApplication makes
 // it before its first port.
 class QtSerialPort : public SerialPort {

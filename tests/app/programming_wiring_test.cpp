@@ -4,6 +4,7 @@
 #include "app_fixture.h"
 #include "modem/backup.h"
 #include "modem/modem_module.h"
+#include "modem/run_log.h"
 #include "modem/test_env.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
@@ -50,6 +51,11 @@ TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
         EXPECT_EQ(a.main->about().LastBackup.caption(), "");
         EXPECT_EQ(a.main->lastResult(), abort ? "Programming stopped by Abort after 0 s"
                                               : "Programming failed: no modem answered");
+        // Logged as every run is, beside the window's backups.
+        const auto log = modem::readRunLog(a.dir.file("runs.jsonl"));
+        ASSERT_TRUE(log && log->entries.size() == 1u);
+        EXPECT_EQ(log->entries[0]["command"].toString(), "program");
+        EXPECT_EQ(log->entries[0]["result"].toString(), "failed");
     }
 }
 

@@ -1,11 +1,14 @@
 // program, read, restore, verify and the dry run against romwright-sim over a
 // pseudo-terminal. The simulator runs unthrottled unless a test needs a run that lasts.
 #include "cli_test_support.h"
+#include "modem/run_log.h"
 #include "support/sim_process.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <optional>
 
 namespace rw::clitest {
 namespace {
@@ -187,6 +190,30 @@ bool portLockFileExists(const std::string& device) {
     return false;
 }
 
+// A B+ modem whose run was stopped in its write phase: offset 0 stays invalid, the writes
+// stopped early, and the run left the M> state after its last write and checked nothing.
+void expectStoppedWhileWriting(const std::string& afterFile, const std::string& traceFile) {
+    const auto after = readBytes(afterFile);
+    ASSERT_EQ(after.size(), 8192u);
+    EXPECT_EQ(after[0], 0x00) << "offset 0 stays invalid";
+    const auto trace = traceLines(traceFile);
+    int writes = 0;
+    std::size_t lastE2Write = 0;
+    for (std::size_t i = 0; i < trace.size(); ++i)
+        if (isE2Write(trace[i], true)) {
+            ++writes;
+            lastE2Write = i;
+        }
+    EXPECT_GT(writes, 1);
+    EXPECT_LT(writes, 8000) << "the write phase stopped early";
+    bool left = false;
+    for (std::size_t i = lastE2Write + 1; i < trace.size(); ++i) {
+        if (trace[i] == "WR 8D00 0") left = true;
+        EXPECT_FALSE(isBlockRead(trace[i])) << "the check phase reads nothing: " << trace[i];
+    }
+    EXPECT_TRUE(left);
+}
+
 // Ctrl-C, and the signals that mean the same to a run (`timeout` and supervisors send
 // SIGTERM, a closed terminal SIGHUP), abort it as the Abort button does.
 class CliSignal : public ::testing::TestWithParam<int> {};
@@ -225,30 +252,154 @@ TEST_P(CliSignal, DuringTheWritePhaseAbortsLeavesMAndReleasesThePort) {
         EXPECT_FALSE(portLockFileExists(sim.device())) << "the port's lock was released";
     }
 
-    const auto after = readBytes(dir / "after.bin");
-    ASSERT_EQ(after.size(), 8192u);
-    EXPECT_EQ(after[0], 0x00) << "offset 0 stays invalid";
-    const auto trace = traceLines(dir / "trace.txt");
-    int writes = 0;
-    std::size_t lastE2Write = 0;
-    for (std::size_t i = 0; i < trace.size(); ++i)
-        if (isE2Write(trace[i], true)) {
-            ++writes;
-            lastE2Write = i;
-        }
-    EXPECT_GT(writes, 1);
-    EXPECT_LT(writes, 8000) << "the write phase stopped early";
-    // The run left the M> state properly after its last write.
-    bool left = false;
-    for (std::size_t i = lastE2Write + 1; i < trace.size(); ++i) {
-        if (trace[i] == "WR 8D00 0") left = true;
-        EXPECT_FALSE(isBlockRead(trace[i])) << "the check phase reads nothing: " << trace[i];
-    }
-    EXPECT_TRUE(left);
+    expectStoppedWhileWriting(dir / "after.bin", dir / "trace.txt");
 }
 
 INSTANTIATE_TEST_SUITE_P(SigintSigtermSighup, CliSignal,
                          ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+// ---- several ports ----------------------------------------------------------------------
+
+// The ports of a bench served by one simulator started with --count and --link `link`.
+std::vector<std::string> benchPorts(const std::string& link, int count) {
+    std::vector<std::string> ports;
+    for (int k = 1; k <= count; ++k)
+        ports.push_back(link + "-" + std::to_string(k));
+    return ports;
+}
+
+std::vector<std::string> withPorts(std::vector<std::string> args,
+                                   const std::vector<std::string>& ports) {
+    for (const std::string& p : ports)
+        args.insert(args.end(), {"--port", p});
+    return args;
+}
+
+// The row of the end table that begins with `port`.
+std::string tableRow(const CliResult& r, const std::string& port) {
+    for (const std::string& line : r.outLines())
+        if (line.rfind(port + " ", 0) == 0) return line;
+    return {};
+}
+
+// A bench of four with one faulty modem: the other three complete, the faulty one fails
+// alone, and the table, the exit status, every modem's image and mark and the log say so.
+TEST(CliSeveralPorts, OneFaultyModemFailsAloneAndEveryRunIsLogged) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    const image::Image wanted = windowImage(dir, file, "E2MP");
+    image::Image before = wanted;
+    for (int k : {5, 0x123, 0x1F00})
+        before[static_cast<std::size_t>(k)] ^= 0x3C;
+    before[0] = 0x55;
+    const std::string modemFile = writeImage(dir, before, "modem.bin");
+    image::Image done = wanted;
+    done[0] = 0x55;
+    image::Image silent = before;
+    silent[0] = 0x00;
+    image::Image flipped = done;
+    flipped[0] = 0x00;
+    flipped[0x123] ^= 0x01;
+    const struct {
+        const char* fault;
+        std::vector<std::string> onModem2; // a fault of the bench's modem 2
+        std::vector<std::string> ownSim;   // modem 2 is a simulator of its own instead
+        std::optional<image::Image> left;  // what modem 2 holds after; none: never written
+    } cases[] = {
+        {"silent line", {"--fault-on", "2", "--silent-after", "40"}, {}, silent},
+        {"wrong generation", {}, {"--generation", "B"}, std::nullopt},
+        {"byte that does not store", {"--fault-on", "2", "--flip", "123"}, {}, flipped},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const std::string sub = dir / ("bench" + std::to_string(++n));
+        fs::create_directory(sub);
+        std::vector<std::string> simArgs = {"--no-throttle", "--count",      "4",
+                                            "--generation",  "B+",           "--image",
+                                            modemFile,       "--write-back", sub + "/after.bin",
+                                            "--link",        sub + "/modem"};
+        simArgs.insert(simArgs.end(), c.onModem2.begin(), c.onModem2.end());
+        rw::test::SimProcess bench(simArgs);
+        ASSERT_TRUE(bench.ok()) << bench.error();
+        std::vector<std::string> ports = benchPorts(sub + "/modem", 4);
+        std::vector<std::string> ownArgs = {"--no-throttle", "--image",        modemFile,
+                                            "--write-back",  sub + "/odd.bin", "--link",
+                                            sub + "/odd"};
+        ownArgs.insert(ownArgs.end(), c.ownSim.begin(), c.ownSim.end());
+        std::optional<rw::test::SimProcess> own;
+        if (!c.ownSim.empty()) {
+            own.emplace(ownArgs);
+            ASSERT_TRUE(own->ok()) << own->error();
+            ports[1] = sub + "/odd";
+        }
+
+        const auto r = runIn(dir, withPorts({"program", file}, ports), kRunLimit);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::string row = tableRow(r, ports[k]);
+            EXPECT_NE(row.find(k == 1 ? " failed " : " completed "), std::string::npos)
+                << ports[k] << "\n"
+                << r.out;
+            if (k != 1) {
+                EXPECT_EQ(readBytes(sub + "/after-" + std::to_string(k + 1) + ".bin"),
+                          toVector(done));
+            }
+        }
+        if (c.left)
+            EXPECT_EQ(readBytes(sub + "/after-2.bin"), toVector(*c.left));
+        else
+            EXPECT_FALSE(fs::exists(sub + "/odd.bin")) << "nothing written to modem 2";
+
+        // One line for each run, with the modem's image before and after.
+        const auto log = runIn(dir, {"log", "--last", "4", "--json"}, 20s);
+        ASSERT_EQ(log.outLines().size(), 4u) << log.out;
+        for (const std::string& line : log.outLines()) {
+            const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+            const bool faulty = o["port"].toString().toStdString() == ports[1];
+            EXPECT_EQ(o["result"].toString(), faulty ? "failed" : "completed") << line;
+            EXPECT_EQ(o["patchSha256"].toString().toStdString(),
+                      modem::sha256Hex(imageOf(readBytes(file))));
+            if (faulty) continue;
+            EXPECT_EQ(o["imageBefore"].toString().toStdString(), modem::sha256Hex(before));
+            EXPECT_EQ(o["imageAfter"].toString().toStdString(), modem::sha256Hex(done));
+        }
+    }
+}
+
+// Ctrl-C reaches every run, each ends its own way, and the command waits for them all.
+TEST(CliSeveralPorts, CtrlCInTheWritePhaseAbortsEveryRun) {
+    ScratchDir dir;
+    const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
+    image::Image blank{};
+    blank[0] = 0x55;
+    const std::string modemFile = writeImage(dir, blank, "modem.bin");
+    rw::test::SimProcess sim({"--no-throttle", "--count", "4", "--generation", "B+", "--image",
+                              modemFile, "--write-back", dir / "after.bin", "--trace",
+                              dir / "trace.txt", "--link", dir / "modem"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const auto ports = benchPorts(dir / "modem", 4);
+    bool sent = false;
+    const auto onStderr = [&](pid_t pid, const std::string& err) {
+        const auto lines = splitLines(err);
+        const auto writing = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.size() > 9 && l.substr(l.size() - 9) == ": Writing";
+        });
+        if (sent || writing < 4) return;
+        std::this_thread::sleep_for(300ms); // a few bytes go out first
+        ::kill(pid, SIGINT);
+        sent = true;
+    };
+    const auto r = runIn(dir, withPorts({"program", file}, ports), kRunLimit, {}, onStderr);
+    ASSERT_TRUE(sent) << r.err;
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    for (std::size_t k = 0; k < 4; ++k) {
+        SCOPED_TRACE(ports[k]);
+        EXPECT_NE(tableRow(r, ports[k]).find(" failed "), std::string::npos) << r.out;
+        const std::string n = std::to_string(k + 1);
+        expectStoppedWhileWriting(dir / ("after-" + n + ".bin"), dir / ("trace-" + n + ".txt"));
+    }
+}
 
 // Ctrl-C pressed `presses` times as soon as the read phase has begun.
 CliResult interruptWhileReading(const ScratchDir& dir, const std::string& device, int presses) {
@@ -321,7 +472,7 @@ TEST(CliProgram, DryRunListsExactlyTheDifferingOffsetsAndWritesNothing) {
     EXPECT_EQ(r.outLines(), expected);
     EXPECT_EQ(countTrace(dir / "trace.txt", [](auto& l) { return l.rfind("WR", 0) == 0; }), 0);
     EXPECT_FALSE(fs::exists(dir / "after.bin"));
-    EXPECT_FALSE(fs::exists(dir / "data")) << "no backup without writes";
+    EXPECT_FALSE(fs::exists(dir / "data/Romwright/backups")) << "no backup without writes";
 }
 
 TEST(CliRead, GivesTheModemsImageByteForByteThroughStartupIniPort) {

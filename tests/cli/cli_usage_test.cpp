@@ -39,9 +39,11 @@ TEST(CliArguments, EditTakesFileOutputOptionsAndEditsInOrder) {
 
 TEST(CliArguments, ValueAfterDoubleDashAndEmptyValues) {
     // A file name's bytes pass unchanged, whatever their encoding.
-    const auto p = parseArguments({"program", "--port=COM2", "--", "-odd\xE9.bin", "FText(1)="});
+    const auto p = parseArguments({"program", "--port=COM2", "--jobs", "2", "--port", "/dev/x",
+                                   "--", "-odd\xE9.bin", "FText(1)="});
     ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.args.port, "COM2");
+    EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM2", "/dev/x"}));
+    EXPECT_EQ(p.args.jobs, 2);
     EXPECT_EQ(p.args.files[0], "-odd\xE9.bin");
     ASSERT_EQ(p.args.edits.size(), 1u);
     EXPECT_EQ(p.args.edits[0].name, "FText(1)");
@@ -72,7 +74,11 @@ TEST(CliArguments, UsageErrors) {
         {"program", "a.bin", "--dry-run", "--backup", "b.bin"},
         {"verify", "--port", "COM1"},
         {"verify", "a.bin", "--backup", "b.bin"},
-        {"show", "a.bin", "--quiet"}};
+        {"show", "a.bin", "--quiet"},
+        {"read", "--port", "A", "--port", "B", "--product", "1", "-o", "x"},
+        {"program", "a.bin", "--port", "A", "--port", "B", "--backup", "b.bin"},
+        {"program", "a.bin", "--port", "A", "--jobs", "0"},
+        {"log", "--last", "-1"}};
     for (const auto& args : bad)
         EXPECT_NE(parseArguments(args).error, "") << ::testing::PrintToString(args);
 }

@@ -391,6 +391,10 @@ TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
     image::Image asRead = modemImage;
     asRead[0] = 0x00;
     EXPECT_TRUE(report.modemImage == asRead);
+    // What the log keeps of it: the modem before and after, and the time the run took.
+    EXPECT_TRUE(report.imagesKnown && report.imageBefore == modemImage &&
+                report.imageAfter == want);
+    EXPECT_GT(report.seconds, 0);
     EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
     std::set<std::string> kept;
     for (auto& e : fs::directory_iterator(backupDir))

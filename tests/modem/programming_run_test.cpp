@@ -1,7 +1,9 @@
 // The programming run's tables and helpers that need no modem: interface and generation
-// names, acceptance per product, E2PROM bases, failure lines and the backup files.
+// names, acceptance per product, E2PROM bases, failure lines, the backup files and the run
+// log beside them.
 #include "modem/backup.h"
 #include "modem/programming_run.h"
+#include "modem/run_log.h"
 #include "sim/sim_options.h"
 #include "support/file_size_limit.h"
 
@@ -12,8 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <latch>
 #include <regex>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -116,10 +120,12 @@ TEST(BackupFileNames, Pattern) {
     EXPECT_TRUE(std::regex_match(backupStamp(), std::regex("[0-9]{8}-[0-9]{6}")));
 }
 
-TEST_F(BackupFiles, NewPathNeverNamesAnExistingFile) {
+// Runs on several ports back up in the same second: the first name is taken as it is
+// given, so the next run gets another.
+TEST_F(BackupFiles, NewPathIsTakenSoRunsAtTheSameMomentNeverShareIt) {
     const std::string first = newBackupPath(dir.string(), "E2MB");
-    std::ofstream(first) << "x";
     const std::string second = newBackupPath(dir.string(), "E2MB");
+    EXPECT_TRUE(fs::exists(first));
     EXPECT_NE(first, second);
     EXPECT_TRUE(isBackupFileName(fs::path(second).filename().string()));
 }
@@ -198,4 +204,37 @@ TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgram
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     for (const std::string& folder : folders)
         EXPECT_EQ(folder, (dir / "Romwright" / "backups").string());
+}
+
+// Eight runs that end at the same moment append their lines at once: every line arrives
+// whole, none is lost, none is mixed into another.
+TEST_F(BackupFiles, RunLogKeepsEveryLineWholeWhenRunsEndAtOnce) {
+    const std::string path = runLogPath((dir / "backups").string());
+    EXPECT_EQ(path, (dir / "runs.jsonl").string()) << "beside the backups";
+    constexpr int kWriters = 8;
+    constexpr int kLines = 50;
+    std::latch start(kWriters);
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] {
+            start.arrive_and_wait();
+            // Longer than a pipe's atomic write, so only the one write per line keeps it whole.
+            const QString message(8000, QChar('a' + w));
+            for (int i = 0; i < kLines; ++i)
+                EXPECT_TRUE(appendRunLog(path, {{"writer", w}, {"n", i}, {"message", message}}));
+        });
+    for (auto& t : writers)
+        t.join();
+    std::string why;
+    const auto log = readRunLog(path, &why);
+    ASSERT_TRUE(log) << why;
+    EXPECT_EQ(log->unreadable, 0);
+    ASSERT_EQ(log->entries.size(), static_cast<std::size_t>(kWriters * kLines));
+    std::set<std::pair<int, int>> seen;
+    for (const QJsonObject& e : log->entries) {
+        const int w = e["writer"].toInt();
+        EXPECT_EQ(e["message"].toString(), QString(8000, QChar('a' + w)));
+        seen.insert({w, e["n"].toInt()});
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kWriters * kLines));
 }

@@ -99,12 +99,21 @@ TEST(SimOptions, FaultsFlagsAndPaths) {
 }
 
 TEST(SimOptions, BadInputIsRejectedWithAReason) {
-    const std::vector<std::vector<std::string>> bad{
-        {"--bogus"},           {"--generation", "C"},   {"--revision", "4x"},
-        {"--revision", "300"}, {"--flip", "2000"},      {"--flip", "10,"},
-        {"--m-key", "00"},     {"--watchdog", "maybe"}, {"--silent-after", "-1"},
-        {"--image"},           {"--no-echo=1"},         {"--garble", "swap"},
-        {"--garble", "drop,0"}};
+    const std::vector<std::vector<std::string>> bad{{"--bogus"},
+                                                    {"--generation", "C"},
+                                                    {"--revision", "4x"},
+                                                    {"--revision", "300"},
+                                                    {"--flip", "2000"},
+                                                    {"--flip", "10,"},
+                                                    {"--m-key", "00"},
+                                                    {"--watchdog", "maybe"},
+                                                    {"--silent-after", "-1"},
+                                                    {"--image"},
+                                                    {"--no-echo=1"},
+                                                    {"--garble", "swap"},
+                                                    {"--garble", "drop,0"},
+                                                    {"--count", "0"},
+                                                    {"--count", "2", "--fault-on", "3"}};
     for (const auto& args : bad)
         EXPECT_FALSE(parseError(args).empty()) << args.front() << " " << args.back();
     EXPECT_TRUE(parseOk({"--help"}).help);

@@ -6,6 +6,7 @@
 #include "sim/sim_pty.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,19 +33,33 @@ int main(int argc, char** argv) {
         }
     }
 
-    SimModem modem(opts.modem);
-    PtyServer server(modem, {opts.throttle, opts.writeBackPath, opts.tracePath, opts.linkPath});
-    if (!server.open(error)) {
-        std::fprintf(stderr, "romwright-sim: %s\n", error.c_str());
-        return 1;
+    // A bench of modems, each with its own E2PROM and files, served by one loop.
+    std::vector<std::unique_ptr<SimModem>> modems;
+    std::vector<std::unique_ptr<PtyServer>> servers;
+    std::vector<PtyServer*> serving;
+    for (int k = 1; k <= opts.count; ++k) {
+        modems.push_back(std::make_unique<SimModem>(modemConfig(opts, k)));
+        servers.push_back(std::make_unique<PtyServer>(
+            *modems.back(),
+            ServerSettings{opts.throttle, pathFor(opts.writeBackPath, k, opts.count),
+                           pathFor(opts.tracePath, k, opts.count),
+                           pathFor(opts.linkPath, k, opts.count)}));
+        if (!servers.back()->open(error)) {
+            std::fprintf(stderr, "romwright-sim: %s\n", error.c_str());
+            return 1;
+        }
+        serving.push_back(servers.back().get());
     }
-    // Clients read the device from the first line, so it goes out alone and at once.
-    std::printf("%s\n", server.devicePath().c_str());
+    // Clients read the devices from the first lines, so they go out alone and at once.
+    for (const PtyServer* server : serving)
+        std::printf("%s\n", server->devicePath().c_str());
     std::fflush(stdout);
     std::fprintf(
         stderr,
-        "romwright-sim: generation %s, revision %d, interface %s (%02Xh), E2PROM at %04Xh\n",
-        opts.modem.generation == Generation::B ? "B" : "B+", opts.modem.revision,
-        interfaceName(opts.modem.interfaceByte).c_str(), opts.modem.interfaceByte, modem.e2Base());
-    return server.run();
+        "romwright-sim: %d modem(s), generation %s, revision %d, interface %s (%02Xh), E2PROM "
+        "at %04Xh\n",
+        opts.count, opts.modem.generation == Generation::B ? "B" : "B+", opts.modem.revision,
+        interfaceName(opts.modem.interfaceByte).c_str(), opts.modem.interfaceByte,
+        modems.front()->e2Base());
+    return runServers(serving);
 }

@@ -11,6 +11,7 @@ namespace {
 constexpr int kDefaultRevisionB = 44;
 constexpr int kDefaultRevisionBPlus = 49;
 constexpr int kRevisionWatchdogOn = 50;
+constexpr int kMaxModems = 64;
 
 struct InterfaceEntry {
     unsigned type;
@@ -117,6 +118,12 @@ std::string usageText() {
            "  --trace FILE             append every received command line to FILE\n"
            "  --link PATH              symlink PATH to the terminal device while running\n"
            "  --no-throttle            send at full speed instead of 960 characters/s\n"
+           "\n"
+           "Bench:\n"
+           "  --count N                N modems, one device path per line; each has its own\n"
+           "                           E2PROM (from --image) and its own write-back, trace and\n"
+           "                           link names: -K before the extension (trace-2.txt)\n"
+           "  --fault-on K             the faults below apply to modem K only (default: all)\n"
            "\n"
            "Faults:\n"
            "  --silent-after N         stop answering after N commands (lines and ESCs)\n"
@@ -272,6 +279,20 @@ const OptionRow kOptionRows[] = {
      [](Parsed& p, const std::string& v) { return setPath(p.opts.tracePath, "--trace", v); }},
     {"--link", true,
      [](Parsed& p, const std::string& v) { return setPath(p.opts.linkPath, "--link", v); }},
+    {"--count", true,
+     [](Parsed& p, const std::string& v) {
+         const auto n = parseNumber<int>(v, 10);
+         if (!n || *n < 1 || *n > kMaxModems) return std::string("--count takes 1..64");
+         p.opts.count = *n;
+         return std::string();
+     }},
+    {"--fault-on", true,
+     [](Parsed& p, const std::string& v) {
+         const auto k = parseNumber<int>(v, 10);
+         if (!k || *k < 1) return std::string("--fault-on takes a modem 1..N");
+         p.opts.faultOn = *k;
+         return std::string();
+     }},
 };
 
 const OptionRow* findRow(std::string_view name) {
@@ -296,6 +317,29 @@ SimOptions settle(Parsed& p) {
 
 } // namespace
 
+ModemConfig modemConfig(const SimOptions& options, int k) {
+    ModemConfig c = options.modem;
+    if (options.faultOn == 0 || options.faultOn == k) return c;
+    const ModemConfig sound;
+    c.stuckWatchdog = sound.stuckWatchdog;
+    c.silentAfter = sound.silentAfter;
+    c.noData = sound.noData;
+    c.flipOffsets = sound.flipOffsets;
+    c.neverM = sound.neverM;
+    c.garble = sound.garble;
+    return c;
+}
+
+std::string pathFor(const std::string& path, int k, int count) {
+    if (count <= 1 || path.empty()) return path;
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    const bool extension =
+        dot != std::string::npos && dot > 0 && (slash == std::string::npos || dot > slash + 1);
+    const std::size_t at = extension ? dot : path.size();
+    return path.substr(0, at) + "-" + std::to_string(k) + path.substr(at);
+}
+
 ParseResult parseOptions(const std::vector<std::string>& args) {
     Parsed parsed;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
@@ -314,6 +358,9 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         const std::string error = row->handle(parsed, value.value_or(std::string()));
         if (!error.empty()) return fail(error);
     }
+    if (parsed.opts.faultOn > parsed.opts.count)
+        return fail("--fault-on " + std::to_string(parsed.opts.faultOn) + ": there are only " +
+                    std::to_string(parsed.opts.count) + " modems (--count)");
     return ParseResult{settle(parsed), {}};
 }
 

@@ -19,7 +19,15 @@ struct SimOptions {
     std::string writeBackPath;
     std::string tracePath;
     std::string linkPath;
+    int count = 1;   // --count: simulated modems, each on its own pseudo-terminal
+    int faultOn = 0; // --fault-on: the one modem (1..count) the faults apply to; 0: all
 };
+
+// Modem k (1..count) of a bench: the faults only where they apply.
+ModemConfig modemConfig(const SimOptions& options, int k);
+// A file or link name of modem k: with several modems "-k" before the extension
+// (trace.txt -> trace-2.txt); the name itself for one modem.
+std::string pathFor(const std::string& path, int k, int count);
 
 struct ParseResult {
     std::optional<SimOptions> options; // absent on error

@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 #ifdef __linux__
 #include <sys/inotify.h>
@@ -241,37 +242,54 @@ int PtyServer::pollTimeoutMs() {
     return static_cast<int>(std::min<decltype(ms)>(ms, kIdleTimeoutMs));
 }
 
-int PtyServer::run() {
-    while (true) {
-        sendDue();
+int PtyServer::prepare(pollfd* fds) {
+    sendDue();
+    const bool pending = output_.size() != outputPos_;
+    // While hung up the master is left out, else poll() would return at once.
+    fds[0] = {masterHungUp_ ? -1 : master_,
+              static_cast<short>(POLLIN | (pending && blocked_ ? POLLOUT : 0)), 0};
+    fds[1] = {watch_, POLLIN, 0};
+    const int timeout = pollTimeoutMs();
+    masterHungUp_ = false;
+    return timeout;
+}
 
-        const bool pending = output_.size() != outputPos_;
-        std::array<pollfd, 3> fds{{
-            {stopPipe[0], POLLIN, 0},
-            // While hung up the master is left out, else poll() would return at once.
-            {masterHungUp_ ? -1 : master_,
-             static_cast<short>(POLLIN | (pending && blocked_ ? POLLOUT : 0)), 0},
-            {watch_, POLLIN, 0},
-        }};
-        const int timeout = pollTimeoutMs();
-        masterHungUp_ = false;
+void PtyServer::handle(const pollfd* fds) {
+    // Closes before input: a client that reopens and types at once must not get old output.
+    if (fds[1].revents & POLLIN) watchClients();
+    if (fds[0].revents & POLLIN)
+        receive();
+    else if (fds[0].revents & (POLLHUP | POLLERR))
+        masterHungUp_ = true;
+    if (fds[0].revents & POLLOUT) blocked_ = false;
+}
+
+int PtyServer::run() {
+    return runServers({this});
+}
+
+int runServers(const std::vector<PtyServer*>& servers) {
+    std::vector<pollfd> fds(1 + 2 * servers.size());
+    int status = 0;
+    while (true) {
+        fds[0] = {stopPipe[0], POLLIN, 0};
+        int timeout = kIdleTimeoutMs;
+        for (std::size_t i = 0; i < servers.size(); ++i)
+            timeout = std::min(timeout, servers[i]->prepare(&fds[1 + 2 * i]));
         const int ready = ::poll(fds.data(), fds.size(), timeout);
         if (ready < 0) {
             if (errno == EINTR) continue;
             std::fprintf(stderr, "romwright-sim: %s\n", errnoText("poll").c_str());
-            return 1;
+            status = 1;
+            break;
         }
         if (fds[0].revents) break;
-        // Closes before input: a client that reopens and types at once must not get old output.
-        if (fds[2].revents & POLLIN) watchClients();
-        if (fds[1].revents & POLLIN)
-            receive();
-        else if (fds[1].revents & (POLLHUP | POLLERR))
-            masterHungUp_ = true;
-        if (fds[1].revents & POLLOUT) blocked_ = false;
+        for (std::size_t i = 0; i < servers.size(); ++i)
+            servers[i]->handle(&fds[1 + 2 * i]);
     }
-    removeLink();
-    return 0;
+    for (PtyServer* s : servers)
+        s->removeLink();
+    return status;
 }
 
 } // namespace rw::sim

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct pollfd;
 
 namespace rw::sim {
 
@@ -27,8 +30,15 @@ public:
     // Creates the terminal, the link and the trace file; the device can be opened afterwards.
     bool open(std::string& error);
     const std::string& devicePath() const { return devicePath_; }
-    // Returns the exit status.
+    // Serves until SIGINT, SIGTERM or SIGHUP; returns the exit status.
     int run();
+
+    // One turn of a loop that serves several: sends what is due and fills in the two
+    // descriptors to wait on; returns how long the wait may last at most (ms).
+    int prepare(pollfd* fds);
+    // What poll() found on those two descriptors.
+    void handle(const pollfd* fds);
+    void removeLink();
 
 private:
     void sendDue();
@@ -37,7 +47,6 @@ private:
     void dropOutput();
     void queue(const std::string& bytes);
     int pollTimeoutMs();
-    void removeLink();
 
     SimModem& modem_;
     ServerSettings settings_;
@@ -55,5 +64,8 @@ private:
     std::size_t outputPos_ = 0;
     std::uint64_t savedWrites_ = 0;
 };
+
+// Serves every server in one loop until SIGINT, SIGTERM or SIGHUP; returns the exit status.
+int runServers(const std::vector<PtyServer*>& servers);
 
 } // namespace rw::sim
