@@ -78,16 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rw::modem::ModemModule modem(platform);
     switch (op) {
     case 0:
-        (void)modem.ReadModem(address, count);
+        (void)modem.readModem(address, count);
         break;
     case 1:
-        (void)modem.WaitPrompt("L");
+        (void)modem.waitForPrompt("L");
         break;
     case 2:
-        (void)modem.ProbePrompt();
+        (void)modem.probePrompt();
         break;
     default:
-        (void)modem.WriteModem(address, static_cast<std::uint8_t>(data[3]));
+        (void)modem.writeModem(address, static_cast<std::uint8_t>(data[3]));
         break;
     }
     return 0;

@@ -16,10 +16,10 @@ namespace {
 // One window per product for the whole run, as in the program, where the windows live as
 // long as the main window and every Open refills them.
 struct ProductWindow {
-    explicit ProductWindow(int mode) : ctx{run.FormChange, cm, platform} {
-        run.CurrentMode = mode;
-        cm.ClearOverrides();
-        cm.FillReservedArea();
+    explicit ProductWindow(int mode) : ctx{run.formChanged, cm, platform} {
+        run.currentMode = mode;
+        cm.clearOverrides();
+        cm.fillReservedArea();
         form = rw::config::ConfigForm::create(mode, ctx);
         if (!form) __builtin_trap(); // every product has a window
     }
@@ -43,13 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ProductWindow& w = windows[mode - 1];
         w.platform.boxes.shown.clear();
         rw::image::fillPatchBytes(w.cm, img, mode);
-        if (!w.form->LoadFromPatch()) continue;
-        (void)w.form->CheckInputs();
+        if (!w.form->loadFromPatch()) continue;
+        (void)w.form->checkInputs();
         // The program stores only what can be stored (saving and programming ask first).
-        if (!w.form->StoreProblem().empty()) continue;
+        if (!w.form->storageProblem().empty()) continue;
         rw::image::Image copy = img;
-        w.form->SendDigToFile(copy);
-        w.form->SendDigToModem();
+        w.form->sendDigToFile(copy);
+        w.form->sendDigToModem();
     }
     return 0;
 }

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(rw::app::startupIniPath(dir), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    (void)rw::app::ReadStartupIni(dir);
+    (void)rw::app::readStartupIni(dir);
     (void)rw::app::iniValue(std::string(reinterpret_cast<const char*>(data), size));
-    (void)rw::app::Last_Dir(std::string(reinterpret_cast<const char*>(data), size));
+    (void)rw::app::lastSeparatorPosition(std::string(reinterpret_cast<const char*>(data), size));
     return 0;
 }

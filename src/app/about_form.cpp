@@ -33,7 +33,7 @@ AboutForm::AboutForm()
     LastBackup.setGeometry(96, 156, 348, 36);
     DoneCommand.setGeometry(344, 204, 100, 30);
 
-    DoneCommand.onClick = [this] { DoneCommand_Click(); };
+    DoneCommand.onClick = [this] { onDoneCommand(); };
 }
 
 void AboutForm::closedByFrame() {

@@ -25,7 +25,7 @@ public:
     ui::Label& LastBackup; // path of the last backup; empty until one exists
     ui::Button& DoneCommand;
 
-    void DoneCommand_Click() { hide(); }
+    void onDoneCommand() { hide(); }
     // Closed by the window frame: hidden, and the main window is told.
     void closedByFrame();
     void setLastBackup(const std::string& path) { LastBackup.setCaption(path); }

@@ -108,7 +108,7 @@ public:
     GuiProgram& operator=(const GuiProgram&) = delete;
 
     int run(const std::string& commandLine) {
-        welcome_.Form_Load(commandLine);
+        welcome_.onLoad(commandLine);
         if (mainForm_.quitRequested()) return 0;
         running_ = true;
         const int rc = QApplication::exec();
@@ -170,7 +170,7 @@ private:
 
     // Recent files are kept per product, across runs.
     void showMain() {
-        const rw::image::Product* p = rw::image::productForMode(welcome_.CurrentMode);
+        const rw::image::Product* p = rw::image::productForMode(welcome_.currentMode);
         const QString key = recentKey(p ? p->modeCode : "");
         std::vector<std::string> files;
         for (const QString& f : QSettings().value(key).toStringList())
@@ -182,7 +182,7 @@ private:
                 list << QString::fromStdString(f);
             QSettings().setValue(key, list);
         });
-        mainForm_.Form_Load();
+        mainForm_.onLoad();
     }
 
     rw::ui::QtPlatform platform_;

@@ -21,7 +21,7 @@ std::string processCurrentDirectory() {
 // What the Open dialog's filter lets through: the product's code at the start of the name
 // and ".bin" at its end, in any case (as the file dialogs of the windows' platform match).
 bool matchesPatchFilter(const std::string& path, const std::string& modeCode) {
-    const int p = Last_Dir(path);
+    const int p = lastSeparatorPosition(path);
     const std::string name = p < 0 ? path : path.substr(static_cast<std::size_t>(p));
     auto startsWithNoCase = [](const std::string& s, std::size_t at, const std::string& what) {
         if (s.size() < at + what.size()) return false;
@@ -50,8 +50,8 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
       ExitCommand(add<ui::Button>("ExitCommand")), MainLabel(add<ui::Label>("MainLabel")),
       Status(add<ui::Label>("Status")), ProgressBar(add<ui::ProgressBar>("ProgressBar")),
       Picture1(add<ui::Picture>("Picture1")), platform_(platform), welcome_(welcome),
-      factory_(std::move(factory)), ctx_{run.FormChange, cm, platform, this},
-      userForm_(cm, run.FormChange) {
+      factory_(std::move(factory)), ctx_{run.formChanged, cm, platform, this},
+      userForm_(cm, run.formChanged) {
     OpenCommand.setCaption("&Open File");
     Create.setCaption("&Save new file");
     Create.setEnabled(false);
@@ -80,14 +80,14 @@ MainForm::MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory f
     Abort.setGeometry(400, 243, 84, 30);
     layoutButtons();
 
-    OpenCommand.onClick = [this] { OpenCommand_Click(); };
-    Create.onClick = [this] { Create_Click(); };
-    DigitalCommand.onClick = [this] { DigitalCommand_Click(); };
-    Dump.onClick = [this] { Dump_Click(); };
-    User.onClick = [this] { User_Click(); };
-    AboutCommand.onClick = [this] { AboutCommand_Click(); };
-    Abort.onClick = [this] { Abort_Click(); };
-    ExitCommand.onClick = [this] { ExitCommand_Click(); };
+    OpenCommand.onClick = [this] { onOpenCommand(); };
+    Create.onClick = [this] { onCreateClick(); };
+    DigitalCommand.onClick = [this] { onDigitalCommand(); };
+    Dump.onClick = [this] { onDumpClick(); };
+    User.onClick = [this] { onUserClick(); };
+    AboutCommand.onClick = [this] { onAboutCommand(); };
+    Abort.onClick = [this] { onAbortClick(); };
+    ExitCommand.onClick = [this] { onExitCommand(); };
     about_.onUnload = [this] { show(); };
 
     currentDirectory = processCurrentDirectory;
@@ -107,24 +107,24 @@ void MainForm::layoutButtons() {
 }
 
 void MainForm::setLoading(bool on) {
-    if (configForm_) configForm_->Loading = on;
+    if (configForm_) configForm_->isLoading = on;
 }
 
 void MainForm::showError(const std::string& text) {
     platform_.msgBox(text, ui::Icon::Critical, ui::Buttons::OK, ui::kProgramTitle);
 }
 
-bool MainForm::Form_Load() {
+bool MainForm::onLoad() {
     move(welcome_.left(), welcome_.top());
     welcome_.hide();
-    run.CurrentMode = welcome_.CurrentMode;
-    const image::Product* product = image::productForMode(run.CurrentMode);
-    if (product && factory_) configForm_ = factory_(run.CurrentMode, ctx_);
+    run.currentMode = welcome_.currentMode;
+    const image::Product* product = image::productForMode(run.currentMode);
+    if (product && factory_) configForm_ = factory_(run.currentMode, ctx_);
     setLoading(true);
-    run.Dir = currentDirectory ? currentDirectory() : std::string();
-    const StartupSettings ini = ReadStartupIni(run.Dir);
-    run.ExpertMode = ini.ExpertMode;
-    run.WatchdogEnabled = ini.WatchdogEnabled;
+    run.workDir = currentDirectory ? currentDirectory() : std::string();
+    const StartupSettings ini = readStartupIni(run.workDir);
+    run.expertMode = ini.expertMode;
+    run.watchdogOn = ini.watchdogOn;
 
     if (!product) {
         platform_.msgBox("Unknown mode", ui::Icon::Critical, ui::Buttons::OK, ui::kProgramTitle);
@@ -137,23 +137,23 @@ bool MainForm::Form_Load() {
     User.setVisible(product->bplus);
     layoutButtons();
     if (configForm_) {
-        configForm_->SetExpertLayout(run.ExpertMode);
-        if (product->bplus) configForm_->ShowWatchdogLabels(!run.WatchdogEnabled);
+        configForm_->setExpertLayout(run.expertMode);
+        if (product->bplus) configForm_->showWatchdogLabels(!run.watchdogOn);
     }
-    run.FileBegining = product->modeCode;
+    run.fileModeCode = product->modeCode;
 
     about_.ModeLabel.setCaption(about_.ModeLabel.caption() + image::kSoftwareVersion);
-    cm.FillReservedArea();
-    HideProgress();
-    PortOpened = false;
-    PortSelected = false;
+    cm.fillReservedArea();
+    hideRunProgress();
+    portIsOpen = false;
+    portIsSelected = false;
     setLoading(false);
     show();
-    if (welcome_.Patch_Load_Mode) OpenCommand_Click();
+    if (welcome_.patchLoadMode) onOpenCommand();
     return true;
 }
 
-void MainForm::OpenCommand_Click() {
+void MainForm::onOpenCommand() {
     openFile(std::nullopt);
 }
 
@@ -164,15 +164,15 @@ bool MainForm::openPath(const std::string& path) {
 bool MainForm::openFile(const std::optional<std::string>& given) {
     setLoading(true);
     openWarning_.clear();
-    const std::string& fb = run.FileBegining;
+    const std::string& fb = run.fileModeCode;
     dialogFilter_ = "Patch File (" + fb + "*.bin) |" + fb + "*.bin";
 
     std::string path;
-    if (welcome_.Patch_Load_Mode) {
+    if (welcome_.patchLoadMode) {
         // A command-line start: no dialog, no generation check, no save question.
-        welcome_.Patch_Load_Mode = false;
-        run.FormChange = false;
-        path = welcome_.CommandLine;
+        welcome_.patchLoadMode = false;
+        run.formChanged = false;
+        path = welcome_.commandLineText;
     } else {
         std::optional<std::string> chosen = given;
         if (!chosen) chosen = platform_.fileDialog().showOpen(dialogFilter_, dialogFileName_);
@@ -183,26 +183,26 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
         path = *chosen;
         // The fourth character of the file name tells the generation. A file that did not
         // come through the dialog must also pass its filter: the product's code and ".bin".
-        const int p = Last_Dir(path);
+        const int p = lastSeparatorPosition(path);
         const std::size_t i4 = static_cast<std::size_t>(p + 3);
         const bool wrongGeneration = i4 < path.size() && (path[i4] == 'P' || path[i4] == 'p') &&
-                                     !image::isBPlus(run.CurrentMode);
+                                     !image::isBPlus(run.currentMode);
         if (wrongGeneration || (given && !matchesPatchFilter(path, fb))) {
             platform_.msgBox("This patch does not match this application", ui::Icon::Critical,
                              ui::Buttons::OK, "Invalid patch version");
             setLoading(false);
             return false;
         }
-        if (run.FormChange) {
+        if (run.formChanged) {
             if (platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNo,
                                  "Source file switch") == ui::Answer::Yes)
-                Create_Click();
-            run.FormChange = false;
+                onCreateClick();
+            run.formChanged = false;
         }
     }
 
-    run.PathOfFile = path;
-    run.SourceFile = path;
+    run.pathOfFile = path;
+    run.sourceFile = path;
     dialogFileName_ = fb;
     Create.setEnabled(true);
     DigitalCommand.setEnabled(true);
@@ -211,9 +211,9 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
     // The file is read completely once. One shorter than an image is refused: its missing
     // bytes would otherwise be made up and programmed.
     std::string why;
-    auto file = image::readPatchFile(run.PathOfFile, &why);
+    auto file = image::readPatchFile(run.pathOfFile, &why);
     if (!file) {
-        showError("Error Loading Patch File : \r" + run.PathOfFile + "\r" + why);
+        showError("Error Loading Patch File : \r" + run.pathOfFile + "\r" + why);
         setLoading(false);
         setResult("Could not load " + documentName());
         return false;
@@ -222,8 +222,8 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
     userForm_.fileOpened(file->bytes);
     const std::uint8_t version = file->bytes[image::kVersionOffset];
     about_.EEPROMversion.setCaption(config::Hex(version));
-    image::fillPatchBytes(cm, file->bytes, run.CurrentMode);
-    const bool loaded = !configForm_ || configForm_->LoadFromPatch();
+    image::fillPatchBytes(cm, file->bytes, run.currentMode);
+    const bool loaded = !configForm_ || configForm_->loadFromPatch();
     setLoading(false);
     if (loaded) addRecent(path);
     setResult((loaded ? "Opened " : "Could not load ") + documentName() +
@@ -231,8 +231,8 @@ bool MainForm::openFile(const std::optional<std::string>& given) {
     return loaded;
 }
 
-bool MainForm::Create_Click() {
-    const std::string& fb = run.FileBegining;
+bool MainForm::onCreateClick() {
+    const std::string& fb = run.fileModeCode;
     std::string path;
     for (;;) {
         auto chosen = platform_.fileDialog().showSave(dialogFilter_, dialogFileName_);
@@ -247,98 +247,98 @@ bool MainForm::Create_Click() {
     }
 
     // Nothing is written when a field cannot be stored as it is.
-    if (configForm_ && !configForm_->ConfirmStorable()) return false;
+    if (configForm_ && !configForm_->confirmStorable()) return false;
 
     // The source is read completely before anything is written, so saving over the opened
     // file itself works.
     std::string reason;
-    auto source = image::readPatchFile(run.SourceFile, &reason);
+    auto source = image::readPatchFile(run.sourceFile, &reason);
     if (!source) {
-        showError("Error Saving Patch File : \r" + path + "\rThe source file " + run.SourceFile +
+        showError("Error Saving Patch File : \r" + path + "\rThe source file " + run.sourceFile +
                   " cannot be read: " + reason);
         return false;
     }
     image::Image out = source->bytes;
     // Only the reserved bytes the user set; the others keep the source file's.
-    if (image::isBPlus(run.CurrentMode))
+    if (image::isBPlus(run.currentMode))
         for (int i = 0; i < image::kReservedSize; ++i)
             if (userForm_.userSet(i))
                 out[static_cast<std::size_t>(image::kReservedOffset + i)] =
-                    cm.ReservedArea[static_cast<std::size_t>(i)];
-    if (configForm_) configForm_->SendDigToFile(out);
+                    cm.reservedArea[static_cast<std::size_t>(i)];
+    if (configForm_) configForm_->sendDigToFile(out);
 
     if (!image::writePatchFile(path, out, &reason)) {
-        // PathOfFile and FormChange stay, so that leaving still offers to save.
+        // pathOfFile and formChanged stay, so that leaving still offers to save.
         platform_.msgBox("Error Saving Patch File : \r" + path, ui::Icon::Critical, ui::Buttons::OK,
                          ui::kProgramTitle, reason);
         return false;
     }
-    run.FormChange = false;
-    run.PathOfFile = path;
+    run.formChanged = false;
+    run.pathOfFile = path;
     addRecent(path);
     setResult("Saved " + documentName());
     return true;
 }
 
-void MainForm::DigitalCommand_Click() {
+void MainForm::onDigitalCommand() {
     if (configForm_) configForm_->show();
 }
 
-void MainForm::Dump_Click() {
+void MainForm::onDumpClick() {
     if (onProgram) onProgram();
     // The port may have been chosen meanwhile.
     documentChanged.emit();
 }
 
-void MainForm::User_Click() {
+void MainForm::onUserClick() {
     // A window that is not up loads afresh: address 0 and its byte.
-    if (!userForm_.visible()) userForm_.Form_Load();
+    if (!userForm_.visible()) userForm_.onLoad();
     userForm_.show();
 }
 
-void MainForm::AboutCommand_Click() {
+void MainForm::onAboutCommand() {
     about_.show();
 }
 
-bool MainForm::ExitCommand_Click() {
-    if (run.FormChange) {
+bool MainForm::onExitCommand() {
+    if (run.formChanged) {
         const auto a = platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNoCancel,
                                         "Program Exit");
         if (a == ui::Answer::Cancel) return false;
         // A failed or cancelled save does not stop the exit.
-        if (a == ui::Answer::Yes) Create_Click();
+        if (a == ui::Answer::Yes) onCreateClick();
     }
     quit();
     return true;
 }
 
 void MainForm::closedByFrame() {
-    if (run.FormChange && platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNo,
-                                           "Program Exit") == ui::Answer::Yes)
-        Create_Click();
+    if (run.formChanged && platform_.msgBox(kSaveQuestion, ui::Icon::Question, ui::Buttons::YesNo,
+                                            "Program Exit") == ui::Answer::Yes)
+        onCreateClick();
     quit();
 }
 
 void MainForm::quit() {
     // The folder the program started in (where startup.ini was read) is the process's
     // current directory again, whatever a file dialog made of it meanwhile.
-    if (setCurrentDirectory && !run.Dir.empty()) setCurrentDirectory(run.Dir);
+    if (setCurrentDirectory && !run.workDir.empty()) setCurrentDirectory(run.workDir);
     // A programming run that processes events when the program ends stops at its next
     // checkpoint instead of going on with a window that is gone.
-    run.StopRunning = true;
+    run.stopRequested = true;
     quitRequested_ = true;
     if (stopWaits_) stopWaits_();
     if (onQuit) onQuit();
 }
 
-void MainForm::ShowConnecting() {
+void MainForm::showRunConnecting() {
     ProgressBar.setVisible(true);
     Status.setCaption("Connecting");
     Status.setVisible(true);
     platform_.events().processEvents();
 }
 
-void MainForm::HideProgress() {
+void MainForm::hideRunProgress() {
     ProgressBar.setVisible(false);
     ProgressBar.setValue(0);
     Status.setVisible(false);

@@ -36,7 +36,7 @@ public:
     using ConfigFactory =
         std::function<std::unique_ptr<config::ConfigForm>(int mode, config::FormContext& ctx)>;
 
-    // The product comes from `welcome` (CurrentMode, Patch_Load_Mode, CommandLine). The
+    // The product comes from `welcome` (currentMode, patchLoadMode, commandLineText). The
     // factory creates the product's configuration window; see defaultConfigFactory().
     MainForm(ui::Platform& platform, WelcomeForm& welcome, ConfigFactory factory);
     ~MainForm() override;
@@ -56,33 +56,35 @@ public:
 
     RunState run;
     image::ConfigModule cm;
-    bool PortOpened = false;
-    bool PortSelected = false;
+    bool portIsOpen = false;
+    bool portIsSelected = false;
 
     // The window's start: the product's set-up, startup.ini, the layouts, then the Open
     // command for a command-line start. False for an invalid product: "Unknown mode" was
     // shown and onQuit was called.
-    bool Form_Load();
+    bool onLoad();
 
     // Command handlers.
-    void OpenCommand_Click();
+    void onOpenCommand();
     // The Save command; true when a file was written.
-    bool Create_Click();
-    void DigitalCommand_Click();
-    void Dump_Click();
-    void User_Click();
-    void AboutCommand_Click();
+    bool onCreateClick();
+    void onDigitalCommand();
+    void onDumpClick();
+    void onUserClick();
+    void onAboutCommand();
     // Stops the run at its next step; a run still waiting for its port gives up as Cancel
     // would.
-    void Abort_Click();
+    void onAbortClick();
     // Exit button: false when the user cancelled and the program goes on.
-    bool ExitCommand_Click();
+    bool onExitCommand();
     // The window closed by its frame: always ends the program.
     void closedByFrame();
 
-    void ShowConnecting();
-    void HideProgress();
-    static int Last_Dir(const std::string& path) { return app::Last_Dir(path); }
+    void showRunConnecting();
+    void hideRunProgress();
+    static int lastSeparatorPosition(const std::string& path) {
+        return app::lastSeparatorPosition(path);
+    }
 
     config::ConfigForm* configForm() const { return configForm_.get(); }
     UserForm& userForm() { return userForm_; }
@@ -96,11 +98,11 @@ public:
 
     // "Read modem to file...": the modem's whole E2PROM into a new patch file, nothing
     // written to the modem. True when the file was written.
-    bool ReadModemToFile();
+    bool readModemToFile();
     // "Restore backup...": a saved image opened as the Open command opens it, then written
     // into the modem exactly as it is (no window overrides). The dialog proposes `proposed`,
     // or the backup folder. True when the run completed.
-    bool RestoreBackup(const std::string& proposed = {});
+    bool restoreBackup(const std::string& proposed = {});
     // The Open command on a file given by the user outside the dialog (dropped, or picked
     // from the recent files): the dialog's filter and the command's own checks apply.
     // True when the file was loaded.
@@ -118,7 +120,7 @@ public:
 
     // ui::DocumentWindow
     std::string documentName() const override;
-    ui::Flag& documentModified() override { return run.FormChange; }
+    ui::Flag& documentModified() override { return run.formChanged; }
     std::vector<std::string> statusTexts() const override;
     std::vector<ui::MenuCommand> menuCommands() override;
     void openDropped(const std::string& path) override { openPath(path); }

@@ -49,11 +49,11 @@ private:
 
 void MainForm::wireProgramming() {
     if (!modem_) {
-        portStore_ = std::make_shared<StartupIniPortStore>(run.Dir);
+        portStore_ = std::make_shared<StartupIniPortStore>(run.workDir);
         modem_ = std::make_shared<modem::ModemModule>(platform_, portStore_.get());
         display_ = std::make_shared<modem::ControlsDisplay>(
-            Dump, Abort, Status, ProgressBar, [this] { ShowConnecting(); },
-            [this] { HideProgress(); });
+            Dump, Abort, Status, ProgressBar, [this] { showRunConnecting(); },
+            [this] { hideRunProgress(); });
         progress_ = std::make_shared<RunProgress>(platform_.clock());
     }
     // The port dialog's wait ends only with an answer: leaving the program gives it one.
@@ -64,18 +64,18 @@ void MainForm::wireProgramming() {
         const modem::RunReport report = runModem({});
         if (!report.backupPath.empty()) about_.setLastBackup(report.backupPath);
         setResult(programResult(report));
-        if (std::exchange(restoreRequested_, false)) RestoreBackup(report.backupPath);
+        if (std::exchange(restoreRequested_, false)) restoreBackup(report.backupPath);
     };
 }
 
-void MainForm::Abort_Click() {
-    run.StopRunning = true;
+void MainForm::onAbortClick() {
+    run.stopRequested = true;
     abortPressed_ = true;
     if (stopWaits_) stopWaits_();
 }
 
 modem::RunReport MainForm::runModem(modem::RunOptions options) {
-    const image::Product* product = image::productForMode(run.CurrentMode);
+    const image::Product* product = image::productForMode(run.currentMode);
     if (!configForm_ || !modem_ || !product) return {};
     if (options.backupDir.empty()) options.backupDir = backupDir;
     if (options.backupDir.empty()) options.backupDir = modem::defaultBackupDir();
@@ -88,10 +88,10 @@ modem::RunReport MainForm::runModem(modem::RunOptions options) {
     RunPlatform runPlatform(platform_, *progress_, [this] { return runSummary(); });
     modem::ProgrammingRun programmingRun(
         runPlatform,
-        {*product, run.PathOfFile, run.WatchdogEnabled, run.StopRunning, PortOpened, PortSelected},
+        {*product, run.pathOfFile, run.watchdogOn, run.stopRequested, portIsOpen, portIsSelected},
         cm, *modem_, *configForm_, observers);
     const modem::RunReport report = programmingRun.run(options);
-    modem::logRun(options, *product, run.PathOfFile, report);
+    modem::logRun(options, *product, run.pathOfFile, report);
     return report;
 }
 

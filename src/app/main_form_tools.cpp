@@ -26,21 +26,21 @@ std::string fileNameOf(const std::string& path) {
 } // namespace
 
 std::string MainForm::documentName() const {
-    return fileNameOf(run.PathOfFile);
+    return fileNameOf(run.pathOfFile);
 }
 
 std::vector<std::string> MainForm::statusTexts() const {
-    const image::Product* product = image::productForMode(run.CurrentMode);
+    const image::Product* product = image::productForMode(run.currentMode);
     const std::string productText = product ? product->productCode : "";
     std::string port;
-    int n = modem_ ? modem_->ComNumber : 0;
+    int n = modem_ ? modem_->chosenCom : 0;
     if (n < 1 || n > 6) {
         // No port chosen in this run yet: the default the port dialog will offer.
-        const std::string d = modem_ ? modem_->ReadDefaultCom() : std::string();
+        const std::string d = modem_ ? modem_->readDefaultCom() : std::string();
         if (d.size() == 4 && (d.rfind("COM", 0) == 0) && d[3] >= '1' && d[3] <= '6') n = d[3] - '0';
     }
     if (n >= 1 && n <= 6) port = "COM" + std::to_string(n) + " -> " + modem::comDeviceName(n);
-    return {productText, run.PathOfFile.empty() ? "No file open" : run.PathOfFile,
+    return {productText, run.pathOfFile.empty() ? "No file open" : run.pathOfFile,
             port.empty() ? "No port chosen" : port, lastResult_};
 }
 
@@ -66,11 +66,11 @@ std::vector<ui::MenuCommand> MainForm::menuCommands() {
     m.push_back({.menu = "&Modem"});
     m.push_back({.menu = "&Modem",
                  .text = "&Read modem to file...",
-                 .run = [this] { ReadModemToFile(); },
+                 .run = [this] { readModemToFile(); },
                  .enabled = [this, idle] { return modem_ && configForm_ && idle(); }});
     m.push_back({.menu = "&Modem",
                  .text = "R&estore backup...",
-                 .run = [this] { RestoreBackup(); },
+                 .run = [this] { restoreBackup(); },
                  .enabled = [this, idle] { return modem_ && configForm_ && idle(); }});
     m.push_back({.menu = "&Tools", .text = "&Configurations", .button = &DigitalCommand});
     m.push_back(
@@ -100,9 +100,9 @@ void MainForm::setResult(const std::string& text) {
     documentChanged.emit();
 }
 
-bool MainForm::ReadModemToFile() {
+bool MainForm::readModemToFile() {
     if (!modem_ || !configForm_ || modemBusy()) return false;
-    const std::string& fb = run.FileBegining;
+    const std::string& fb = run.fileModeCode;
     const std::string filter = "Patch File (" + fb + "*.bin) |" + fb + "*.bin";
     std::string path;
     for (;;) {
@@ -134,9 +134,9 @@ bool MainForm::ReadModemToFile() {
     return true;
 }
 
-bool MainForm::RestoreBackup(const std::string& proposed) {
+bool MainForm::restoreBackup(const std::string& proposed) {
     if (!modem_ || !configForm_ || modemBusy()) return false;
-    const std::string& fb = run.FileBegining;
+    const std::string& fb = run.fileModeCode;
     const std::string folder = backupDir.empty() ? modem::defaultBackupDir() : backupDir;
     auto chosen = platform_.fileDialog().showOpen("Patch File (" + fb + "*.bin) |" + fb + "*.bin",
                                                   proposed.empty() ? folder + "/" : proposed);
@@ -149,7 +149,7 @@ bool MainForm::RestoreBackup(const std::string& proposed) {
                                : "Restoring " + documentName() + " failed");
     // Asked again by the failed run's message: the same file (this run's own backup holds
     // the E2 as the failure left it).
-    if (std::exchange(restoreRequested_, false)) return RestoreBackup(*chosen);
+    if (std::exchange(restoreRequested_, false)) return restoreBackup(*chosen);
     return report.completed;
 }
 

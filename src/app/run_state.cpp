@@ -18,9 +18,9 @@ static bool isSeparator(char c) {
     return isPathSeparator(c);
 }
 
-int Last_Dir(const std::string& InputString) {
+int lastSeparatorPosition(const std::string& input) {
     // i and j are 1-based positions, as in the window's own routine.
-    const int len = static_cast<int>(InputString.size());
+    const int len = static_cast<int>(input.size());
     int i = 1;
     int j = 0;
     for (;;) {
@@ -28,7 +28,7 @@ int Last_Dir(const std::string& InputString) {
         j = i;
         int next = 0;
         for (int k = i + 1; k <= len; ++k) {
-            if (isSeparator(InputString[static_cast<std::size_t>(k - 1)])) {
+            if (isSeparator(input[static_cast<std::size_t>(k - 1)])) {
                 next = k;
                 break;
             }
@@ -41,8 +41,8 @@ int Last_Dir(const std::string& InputString) {
 int modeFromCommandLine(const std::string& commandLine) {
     if (commandLine.empty()) return 0;
     // Positions p+1..p+4 (1-based) are the first four characters of the file name; a text
-    // too short or ending in a separator (Last_Dir -1) names no file.
-    const int p = Last_Dir(commandLine);
+    // too short or ending in a separator (lastSeparatorPosition -1) names no file.
+    const int p = lastSeparatorPosition(commandLine);
     if (p < 0) return 0;
     const std::size_t i3 = static_cast<std::size_t>(p) + 2;
     const std::size_t i4 = i3 + 1;

@@ -12,21 +12,21 @@
 namespace rw::app {
 
 struct RunState {
-    std::string Dir;          // working directory; startup.ini lives here
-    std::string PathOfFile;   // current patch file: last opened or saved
-    std::string FileBegining; // mode code
-    ui::Flag FormChange;      // configuration edited since the last open or save
-    int CurrentMode = 0;      // 1..4, 0 = none
-    bool StopRunning = false; // abort request for the programming run
-    std::string SourceFile;   // last opened patch file (what saving copies)
-    bool ExpertMode = false;
-    bool WatchdogEnabled = true;
+    std::string workDir;        // working directory; startup.ini lives here
+    std::string pathOfFile;     // current patch file: last opened or saved
+    std::string fileModeCode;   // mode code
+    ui::Flag formChanged;       // configuration edited since the last open or save
+    int currentMode = 0;        // 1..4, 0 = none
+    bool stopRequested = false; // abort request for the programming run
+    std::string sourceFile;     // last opened patch file (what saving copies)
+    bool expertMode = false;
+    bool watchdogOn = true;
 };
 
-// Position (1-based) of the last path separator, as the window's own Last_Dir: -1 for
+// Position (1-based) of the last path separator, as the window's own routine does: -1 for
 // texts shorter than two characters or ending in a separator; 1 when there is none after
 // the first character. On POSIX '/' counts as well as '\'.
-int Last_Dir(const std::string& InputString);
+int lastSeparatorPosition(const std::string& input);
 
 // '\\', and on POSIX also '/'.
 bool isPathSeparator(char c);

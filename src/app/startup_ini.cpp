@@ -63,12 +63,12 @@ std::string iniValue(const std::string& line) {
     return line.substr(start, line.size() - 1 - start);
 }
 
-StartupSettings ReadStartupIni(const std::string& dir) {
+StartupSettings readStartupIni(const std::string& dir) {
     StartupSettings s;
     const auto fields = readIniFields(startupIniPath(dir), 4);
     if (!fields || fields->size() < 4) return s;
-    s.ExpertMode = lower(iniValue((*fields)[2])) == "expert";
-    s.WatchdogEnabled = lower(iniValue((*fields)[3])) != "disabled";
+    s.expertMode = lower(iniValue((*fields)[2])) == "expert";
+    s.watchdogOn = lower(iniValue((*fields)[3])) != "disabled";
     return s;
 }
 

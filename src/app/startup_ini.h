@@ -23,11 +23,11 @@ std::optional<std::vector<std::string>> readIniFields(const std::string& path, s
 std::string iniValue(const std::string& line);
 
 struct StartupSettings {
-    bool ExpertMode = false;
-    bool WatchdogEnabled = true;
+    bool expertMode = false;
+    bool watchdogOn = true;
 };
 // Reads Dir/startup.ini; any failure gives the defaults.
-StartupSettings ReadStartupIni(const std::string& dir);
+StartupSettings readStartupIni(const std::string& dir);
 
 // The default port kept on line 2 of startup.ini in a folder.
 class StartupIniPortStore : public modem::DefaultPortStore {

@@ -28,11 +28,11 @@ UserForm::UserForm(image::ConfigModule& cm, ui::Flag& formChange)
     Clear.setGeometry(170, 52, 90, 28);
     Notice.setGeometry(16, 100, 248, 40);
 
-    Apply.onClick = [this] { Apply_Click(); };
-    Clear.onClick = [this] { Clear_Click(); };
+    Apply.onClick = [this] { onApplyClick(); };
+    Clear.onClick = [this] { onClearClick(); };
 }
 
-void UserForm::Form_Load() {
+void UserForm::onLoad() {
     Addres.setText("0");
     Value.setText(config::Hex(shownByte(0)));
     Notice.setCaption("");
@@ -50,32 +50,32 @@ bool UserForm::userSet(int address) const {
 
 std::uint8_t UserForm::shownByte(int address) const {
     const auto a = static_cast<std::size_t>(address);
-    return userSet(address) ? cm_.ReservedArea[a] : fileBytes_[a];
+    return userSet(address) ? cm_.reservedArea[a] : fileBytes_[a];
 }
 
-bool UserForm::Apply_Click() {
-    const long long a = config::ReadHexLenient(Addres.text());
+bool UserForm::onApplyClick() {
+    const long long a = config::readHexLenient(Addres.text());
     if (a < 0 || a > 0xFF) {
         Notice.setCaption("Address out of range: 00..FF");
         return false;
     }
-    const long long v = config::ReadHexLenient(Value.text());
+    const long long v = config::readHexLenient(Value.text());
     if (v < 0 || v > 0xFF) {
         Notice.setCaption("Data out of range: 00..FF");
         return false;
     }
     // An edit that changes what saving writes is unsaved work.
     if (shownByte(static_cast<int>(a)) != v) formChange_ = true;
-    cm_.ReservedArea[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(v);
+    cm_.reservedArea[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(v);
     userSet_.set(static_cast<std::size_t>(a));
     Notice.setCaption("");
     return true;
 }
 
-void UserForm::Clear_Click() {
+void UserForm::onClearClick() {
     for (int a = 0; a < image::kReservedSize; ++a)
         if (shownByte(a) != 0xFF) formChange_ = true;
-    cm_.FillReservedArea();
+    cm_.fillReservedArea();
     userSet_.set();
     Value.setText(config::Hex(shownByte(0)));
     Notice.setCaption("");

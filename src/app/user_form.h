@@ -25,11 +25,11 @@ public:
     ui::Label& Notice;
 
     // A fresh load: address 0 and the byte stored there.
-    void Form_Load();
+    void onLoad();
     // Stores Value at Addres; false (and a notice) when either is outside 00..FF.
-    bool Apply_Click();
+    bool onApplyClick();
     // Every byte back to FF; shows the byte at address 0 again.
-    void Clear_Click();
+    void onClearClick();
     // Closed by the window frame: the next showing loads afresh.
     void closedByFrame() { hide(); }
 

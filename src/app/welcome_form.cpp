@@ -11,7 +11,7 @@ WelcomeForm::WelcomeForm()
     Label1.setCaption("Welcome to Romwright");
     Label1.setBold(true);
     Label2.setCaption("Please select the product :");
-    // The list order is the designed one, not the order of CurrentMode.
+    // The list order is the designed one, not the order of currentMode.
     InterfaceOption.setItems(
         {"KRB22812  V2.1", "KRX22822  V1.2", "KRX22812  V2.2", "KRX22822  V2.2"});
     Continue.setCaption("Continue");
@@ -22,29 +22,29 @@ WelcomeForm::WelcomeForm()
     InterfaceOption.setGeometry(20, 80, 340, 26);
     Continue.setGeometry(250, 138, 110, 32);
 
-    Continue.onClick = [this] { Continue_Click(); };
+    Continue.onClick = [this] { onContinueClick(); };
 }
 
-bool WelcomeForm::Form_Load(const std::string& commandLine) {
+bool WelcomeForm::onLoad(const std::string& commandLine) {
     InterfaceOption.setListIndex(InterfaceOption.findItem(kPreselectedProduct));
-    CommandLine = commandLine;
+    commandLineText = commandLine;
     const int mode = modeFromCommandLine(commandLine);
     if (mode == 0) {
         show();
         return false;
     }
-    CurrentMode = mode;
-    Patch_Load_Mode = true;
+    currentMode = mode;
+    patchLoadMode = true;
     if (onShowMain) onShowMain();
     return true;
 }
 
-void WelcomeForm::Continue_Click() {
+void WelcomeForm::onContinueClick() {
     // Exact comparison, the two blanks included.
     for (const auto& p : image::kProducts)
-        if (InterfaceOption.text() == p.productCode) CurrentMode = p.mode;
+        if (InterfaceOption.text() == p.productCode) currentMode = p.mode;
     hide();
-    Patch_Load_Mode = false;
+    patchLoadMode = false;
     if (onShowMain) onShowMain();
 }
 

@@ -18,19 +18,19 @@ public:
     ui::Button& Continue;
 
     // True from a command-line selection until the Open command has taken the file over.
-    bool Patch_Load_Mode = false;
+    bool patchLoadMode = false;
     // The product chosen here (1..4), handed to the main window; 0 none.
-    int CurrentMode = 0;
+    int currentMode = 0;
     // The whole command line as one text (see commandLineFromArgs); the Open command takes
-    // it as the path while Patch_Load_Mode is true.
-    std::string CommandLine;
+    // it as the path while patchLoadMode is true.
+    std::string commandLineText;
 
     // The welcome window's load: preselects the default row, then tries the command line.
     // True when the command line chose a product and onShowMain was called; otherwise the
     // welcome window is shown.
-    bool Form_Load(const std::string& commandLine);
+    bool onLoad(const std::string& commandLine);
     // Confirms the selected row and hands over to the main window.
-    void Continue_Click();
+    void onContinueClick();
 
     // The application creates and starts the main window here.
     std::function<void()> onShowMain;

@@ -182,7 +182,7 @@ private:
     std::string device(Session& s) {
         std::string port = args_.ports.empty() ? std::string() : args_.ports.front();
         if (port.empty()) {
-            port = s.main().modem()->ReadDefaultCom();
+            port = s.main().modem()->readDefaultCom();
             if (comNumber(port).value_or(0) == 0)
                 throw CommandFailure{2, "no port: give --port COM1..COM6 or a device path"};
         }
@@ -349,20 +349,20 @@ private:
         InterruptGuard interrupts;
         // Ctrl-C acts as the Abort button: the run sees it at its next checkpoint.
         s.platform().loop->onProcessEvents = [&m] {
-            if (InterruptGuard::count() > 0) m.run.StopRunning = true;
+            if (InterruptGuard::count() > 0) m.run.stopRequested = true;
         };
         modemWorkStarted_ = true;
         modem::ProgrammingRun programmingRun(s.platform(),
-                                             {*image::productForMode(s.mode()), m.run.PathOfFile,
-                                              m.run.WatchdogEnabled, m.run.StopRunning,
-                                              m.PortOpened, m.PortSelected},
+                                             {*image::productForMode(s.mode()), m.run.pathOfFile,
+                                              m.run.watchdogOn, m.run.stopRequested, m.portIsOpen,
+                                              m.portIsSelected},
                                              m.cm, *modem, s.form(), progress);
         modem::RunReport report = programmingRun.run(options);
         s.platform().loop->onProcessEvents = nullptr;
         if (InterruptGuard::count() > 0) report.completed = false;
         summary_->report = report;
         std::string why;
-        if (!modem::logRun(options, *image::productForMode(s.mode()), m.run.PathOfFile, report,
+        if (!modem::logRun(options, *image::productForMode(s.mode()), m.run.pathOfFile, report,
                            &why))
             console_.error("the run could not be logged in " + modem::runLogPath() + ": " + why);
         return report;

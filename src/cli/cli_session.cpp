@@ -47,9 +47,9 @@ bool holdsValue(const std::string& shown, const std::string& typed) {
     };
     if (lower(shown) == lower(typed)) return true;
     if (allHexDigits(shown) && allHexDigits(typed))
-        return config::ReadHexLenient(shown) == config::ReadHexLenient(typed);
-    const auto a = config::ReadNumberStrict(shown);
-    const auto b = config::ReadNumberStrict(typed);
+        return config::readHexLenient(shown) == config::readHexLenient(typed);
+    const auto a = config::readNumberStrict(shown);
+    const auto b = config::readNumberStrict(typed);
     return a && b && *a == *b;
 }
 
@@ -85,10 +85,10 @@ Session::Session(Console& console, int mode)
     };
     if (const image::Product* p = image::productForMode(mode)) {
         welcome_.InterfaceOption.userPick(std::string(p->productCode));
-        welcome_.Continue_Click();
+        welcome_.onContinueClick();
     }
     main_ = std::make_unique<app::MainForm>(platform_, welcome_, app::defaultConfigFactory());
-    if (!main_->Form_Load() || !main_->configForm())
+    if (!main_->onLoad() || !main_->configForm())
         throw CommandFailure{2, "product " + std::to_string(mode) + " could not be started"};
 }
 
@@ -107,9 +107,9 @@ void Session::open(const std::string& path) {
     const std::size_t before = boxes().size();
     platform_.files.answers.clear();
     platform_.files.answers.emplace_back(full);
-    main_->OpenCommand_Click();
+    main_->onOpenCommand();
     platform_.files.answers.clear();
-    bool failed = main_->run.SourceFile != full || !main_->Create.enabled();
+    bool failed = main_->run.sourceFile != full || !main_->Create.enabled();
     for (std::size_t i = before; i < boxes().size(); ++i) {
         const ui::RecordedBox& b = boxes()[i];
         if (b.title == "Invalid patch version" || b.title == "Bad patch file" ||
@@ -150,7 +150,7 @@ std::vector<std::string> Session::fieldNames() {
 }
 
 std::string Session::shownText(const std::string& name) {
-    return form().FieldText(name).value_or(std::string());
+    return form().fieldText(name).value_or(std::string());
 }
 
 std::vector<std::pair<std::string, std::string>> Session::shownFields() {
@@ -257,7 +257,7 @@ void Session::done() {
 }
 
 void Session::confirmStorable() {
-    if (!form().ConfirmStorable())
+    if (!form().confirmStorable())
         throw CommandFailure{2, "stopped before anything was written: a value cannot be stored"};
 }
 
@@ -268,12 +268,12 @@ void Session::save(const std::string& path) {
     // A refused name brings the dialog back; the second time it is cancelled.
     platform_.files.answers.emplace_back(full);
     platform_.files.answers.emplace_back(std::nullopt);
-    const bool written = main_->Create_Click();
+    const bool written = main_->onCreateClick();
     platform_.files.answers.clear();
     for (std::size_t i = before; i < boxes().size(); ++i)
         if (boxes()[i].title == "Mismatch file name")
             throw CommandFailure{2, "'" + path + "' was not written: its name must begin with " +
-                                        main_->run.FileBegining};
+                                        main_->run.fileModeCode};
     if (!written) throw CommandFailure{2, "'" + path + "' was not written"};
 }
 

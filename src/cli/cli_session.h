@@ -25,7 +25,7 @@ struct CommandFailure {
 
 class Session {
 public:
-    // Starts the main window for the product (CurrentMode 1..4) as the welcome window's
+    // Starts the main window for the product (currentMode 1..4) as the welcome window's
     // "Continue" would; startup.ini is read from the current directory.
     Session(Console& console, int mode);
     ~Session();

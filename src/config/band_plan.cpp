@@ -12,7 +12,7 @@ namespace rw::config {
 namespace {
 
 std::string mhz(double v) {
-    return FormatDecimal(std::round(v * 100) / 100);
+    return formatDecimal(std::round(v * 100) / 100);
 }
 
 std::optional<Band> bandOf(double fsample, const DirectionSetting& d, bool downstream) {
@@ -24,7 +24,7 @@ std::optional<Band> bandOf(double fsample, const DirectionSetting& d, bool downs
     b.low = b.centre - width / 2;
     b.high = b.centre + width / 2;
     if (d.constellation && *d.constellation > 0)
-        b.rateMbps = LineRate(fsample, *d.interpolation, *d.constellation);
+        b.rateMbps = lineRate(fsample, *d.interpolation, *d.constellation);
     return b;
 }
 
@@ -74,16 +74,16 @@ BandPlan computeBandPlan(double fsample, const DirectionSetting& down, const Dir
 }
 
 BandPlan bandPlanOf(const ConfigForm& form) {
-    auto text = [&form](const std::string& name) { return form.FieldText(name).value_or(""); };
+    auto text = [&form](const std::string& name) { return form.fieldText(name).value_or(""); };
     auto direction = [&](const char* carrier, const char* inter, const char* cons) {
         DirectionSetting d;
-        d.carrierMHz = ReadDecimalLenient(text(std::string(carrier) + "(0)")) +
-                       ReadDecimalLenient(text(std::string(carrier) + "(1)")) / 100.0;
-        d.interpolation = ReadNumberStrict(text(inter));
-        d.constellation = ReadNumberStrict(text(cons));
+        d.carrierMHz = readDecimalLenient(text(std::string(carrier) + "(0)")) +
+                       readDecimalLenient(text(std::string(carrier) + "(1)")) / 100.0;
+        d.interpolation = readNumberStrict(text(inter));
+        d.constellation = readNumberStrict(text(cons));
         return d;
     };
-    return computeBandPlan(form.Fsample,
+    return computeBandPlan(form.fsampleMhz,
                            direction("DwCarrierText", "Dw_Stram_Inter", "Dw_Stram_Cons"),
                            direction("UsCarrierText", "Up_Stram_Inter", "Up_Stram_Cons"));
 }

@@ -31,15 +31,15 @@ void ConfigFormImpl::defaultDirection(Direction& d, const DirectionDefaults& v, 
     d.nextH->setText(v.nextH);
 }
 
-void ConfigFormImpl::SetDefaults() {
+void ConfigFormImpl::setDefaults() {
     const ScopedCount writing(programWrite_);
     if (traits_.consInterFirst) {
         defaultDirection(dir_[0], traits_.down, false);
         defaultDirection(dir_[1], traits_.up, false);
     }
 
-    Fsample =
-        ReadDecimalLenient(traits_.fsWhole) + ReadDecimalLenient(traits_.fsHundredths) / 100.0;
+    fsampleMhz =
+        readDecimalLenient(traits_.fsWhole) + readDecimalLenient(traits_.fsHundredths) / 100.0;
     fText_[0]->setText(traits_.fsWhole);
     fText_[1]->setText(traits_.fsHundredths);
 
@@ -77,7 +77,7 @@ void ConfigFormImpl::SetDefaults() {
 
     // A window that set its rates before the sampling frequency shows them for the new one.
     if (traits_.consInterFirst) updateLineRates();
-    AfeUpdating = false;
+    afeUpdating = false;
     for (Direction& d : dir_)
         d.stale = false;
 }

@@ -31,7 +31,7 @@ bool readsAsNumber(const std::string& text) {
 
 // A whole number the arrows can step, or nothing.
 std::optional<long long> wholeNumber(const std::string& text) {
-    const std::optional<double> v = ReadNumberStrict(text);
+    const std::optional<double> v = readNumberStrict(text);
     if (!v || std::floor(*v) != *v || std::fabs(*v) > 1e9) return std::nullopt;
     return static_cast<long long>(*v);
 }
@@ -50,7 +50,7 @@ void ConfigFormImpl::mark() {
 }
 
 double ConfigFormImpl::pairValue(const std::array<ui::TextBox*, 2>& pair) const {
-    return ReadDecimalLenient(pair[0]->text()) + ReadDecimalLenient(pair[1]->text()) / 100.0;
+    return readDecimalLenient(pair[0]->text()) + readDecimalLenient(pair[1]->text()) / 100.0;
 }
 
 // ---- sampling frequency -----------------------------------------------------------------
@@ -67,13 +67,13 @@ void ConfigFormImpl::updateFsample() {
                                   ui::Buttons::OK, "Wrong F sample");
         fText_[0]->setText("05");
         fText_[1]->setText("00");
-        Fsample = 5.0;
+        fsampleMhz = 5.0;
         // Both boxes point at the refusal until the user changes the pair.
         for (ui::TextBox* t : fText_)
             refuse(*t, "The Fsample can't be less then 5 MHZ",
                    [this] { return fText_[0]->text() != "05" || fText_[1]->text() != "00"; });
     } else {
-        Fsample = f;
+        fsampleMhz = f;
     }
     if (traits_.uartBeforeRates) {
         updateUart();
@@ -88,9 +88,9 @@ void ConfigFormImpl::updateFsample() {
 }
 
 void ConfigFormImpl::updateUart() {
-    const std::optional<double> baud = ReadNumberStrict(baund_->text());
-    if (!baud || !(*baud > 0) || !(Fsample > 0)) return;
-    const std::optional<long long> r = UartReload(Fsample, *baud);
+    const std::optional<double> baud = readNumberStrict(baund_->text());
+    if (!baud || !(*baud > 0) || !(fsampleMhz > 0)) return;
+    const std::optional<long long> r = uartReload(fsampleMhz, *baud);
     if (!r) return;
     uart_->setCaption(*r < 0 ? "-" + Hex(-*r) : Hex(*r));
 }
@@ -98,10 +98,10 @@ void ConfigFormImpl::updateUart() {
 // ---- carriers -----------------------------------------------------------------------------
 
 void ConfigFormImpl::updateCarrierIndex(Direction& d) {
-    if (!(Fsample > 0) || !readsAsNumber(d.carrier[0]->text()) ||
+    if (!(fsampleMhz > 0) || !readsAsNumber(d.carrier[0]->text()) ||
         !readsAsNumber(d.carrier[1]->text()))
         return;
-    const std::optional<long long> n = CarrierIndex(pairValue(d.carrier), Fsample);
+    const std::optional<long long> n = carrierIndex(pairValue(d.carrier), fsampleMhz);
     if (!n) return;
     writeCarrierIndex(d, *n);
     d.stale = false;
@@ -168,14 +168,14 @@ void ConfigFormImpl::leavePair(const std::array<ui::TextBox*, 2>& pair, ui::Cont
                                bool fsample, Direction* d) {
     if (next == pair[0] || next == pair[1]) return;
     if (fsample) {
-        if (pairValue(fText_) != Fsample) updateFsample();
+        if (pairValue(fText_) != fsampleMhz) updateFsample();
     } else if (d && d->stale) {
         updateCarrierIndex(*d);
     }
 }
 
-void ConfigFormImpl::CommitPendingEntries() {
-    if (pairValue(fText_) != Fsample) updateFsample();
+void ConfigFormImpl::commitPendingEntries() {
+    if (pairValue(fText_) != fsampleMhz) updateFsample();
     for (Direction& d : dir_)
         if (d.stale) updateCarrierIndex(d);
 }
@@ -184,12 +184,12 @@ void ConfigFormImpl::CommitPendingEntries() {
 
 // The rate of the texts a direction shows; nothing when they give none.
 std::optional<std::string> ConfigFormImpl::lineRateText(const Direction& d) const {
-    const std::optional<double> q = ReadNumberStrict(d.cons->text());
-    const std::optional<double> i = ReadNumberStrict(d.inter->text());
-    if (!q || !i || !(*q > 0) || !(*i > 0) || !(Fsample > 0)) return std::nullopt;
-    const std::optional<double> rate = LineRate(Fsample, *i, *q);
+    const std::optional<double> q = readNumberStrict(d.cons->text());
+    const std::optional<double> i = readNumberStrict(d.inter->text());
+    if (!q || !i || !(*q > 0) || !(*i > 0) || !(fsampleMhz > 0)) return std::nullopt;
+    const std::optional<double> rate = lineRate(fsampleMhz, *i, *q);
     if (!rate || !std::isfinite(*rate)) return std::nullopt;
-    return FormatDecimal(*rate);
+    return formatDecimal(*rate);
 }
 
 // No result leaves the label as it was.
@@ -203,7 +203,7 @@ void ConfigFormImpl::updateLineRates() {
 }
 
 void ConfigFormImpl::refillInterpolation(Direction& d) {
-    FillInterpolationList(*this, d.down);
+    fillInterpolationList(*this, d.down);
 }
 
 void ConfigFormImpl::constellationClick(Direction& d) {
@@ -214,7 +214,7 @@ void ConfigFormImpl::constellationClick(Direction& d) {
         bytesToPsd(psd_[1]);
     }
     if (!d.cons->text().empty() && !d.inter->text().empty()) updateLineRate(d);
-    if (isBPlus() && d.inter->text().empty() && !Loading) setFocus(d.inter);
+    if (isBPlus() && d.inter->text().empty() && !isLoading) setFocus(d.inter);
 }
 
 void ConfigFormImpl::interpolationClick(Direction& d) {
@@ -234,12 +234,13 @@ void ConfigFormImpl::checkInterpolationLeft(Direction& d, bool& cancel) {
 // ---- PSD ----------------------------------------------------------------------------------
 
 void ConfigFormImpl::bytesToPsd(PsdPair& p) {
-    if (BytesToPsd(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high))
+    if (convertBytesToPsd(psdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high))
         showConversion(p, true);
 }
 
 void ConfigFormImpl::psdToBytes(PsdPair& p) {
-    const PsdConversion r = PsdToBytes(PsdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
+    const PsdConversion r =
+        convertPsdToBytes(psdUpdating, *p.db, *dir_[0].cons, *power_, *p.low, *p.high);
     if (r != PsdConversion::Busy) showConversion(p, r == PsdConversion::Converted);
 }
 
@@ -261,11 +262,11 @@ void ConfigFormImpl::powerClick() {
 // ---- AFE control word ---------------------------------------------------------------------
 
 void ConfigFormImpl::afeTextChanged() {
-    AfeUpdating = true;
-    const long long v = ReadHexLenient(afe_->text());
+    afeUpdating = true;
+    const long long v = readHexLenient(afe_->text());
     for (std::size_t i = 0; i < afeBits_.size(); ++i)
         afeBits_[i]->setValue(((v >> (i + 2)) & 1) != 0 ? 1 : 0);
-    AfeUpdating = false;
+    afeUpdating = false;
     // Bits 1..0 have no check box; they are stored from this text, so changing them is an
     // edit like any other.
     const int low = static_cast<int>(v & 3);
@@ -276,16 +277,16 @@ void ConfigFormImpl::afeTextChanged() {
 }
 
 void ConfigFormImpl::afeBoxClicked(int bit) {
-    if (!AfeUpdating) {
-        AfeUpdating = true;
-        long long v = ReadHexLenient(afe_->text());
+    if (!afeUpdating) {
+        afeUpdating = true;
+        long long v = readHexLenient(afe_->text());
         const long long value = 1LL << bit;
         if (afeBits_[static_cast<std::size_t>(bit - 2)]->checked())
             v |= value;
         else
             v &= 0xFF - value;
         afe_->setText(Hex(v));
-        AfeUpdating = false;
+        afeUpdating = false;
     }
     mark();
 }

@@ -1,5 +1,5 @@
 // The configuration windows: one per product, sharing one design. Each field is bound to
-// bits of the image; the window fills itself from PatchBytes and stores its fields into the
+// bits of the image; the window fills itself from patchBytes and stores its fields into the
 // override table (programming) or into a saved image.
 #pragma once
 
@@ -27,7 +27,7 @@ public:
 };
 
 struct FormContext {
-    ui::Flag& formChange; // the main window's FormChange
+    ui::Flag& formChange; // the main window's formChanged
     image::ConfigModule& cm;
     ui::Platform& platform;
     MainWindowHooks* main = nullptr;
@@ -37,7 +37,7 @@ enum class Variant { MII_B, ATM_B, MII_BP, ATM_BP };
 
 class ConfigForm : public ui::Form {
 public:
-    // The window of a product (CurrentMode 1..4): 1 MII_B, 2 ATM_B, 3 MII_BP, 4 ATM_BP.
+    // The window of a product (currentMode 1..4): 1 MII_B, 2 ATM_B, 3 MII_BP, 4 ATM_BP.
     static std::unique_ptr<ConfigForm> create(int mode, FormContext& ctx);
     ~ConfigForm() override;
 
@@ -45,40 +45,40 @@ public:
     bool isBPlus() const { return variant_ == Variant::MII_BP || variant_ == Variant::ATM_BP; }
     bool isAtm() const { return variant_ == Variant::ATM_B || variant_ == Variant::ATM_BP; }
 
-    bool Loading = false;
-    double Fsample = 0.0;
-    bool AfeUpdating = false;
-    // The window's copy of the bytes it owns, keyed by PatchBytes slot.
-    std::array<std::uint8_t, image::kPatchSlots> FieldBytes{};
+    bool isLoading = false;
+    double fsampleMhz = 0.0;
+    bool afeUpdating = false;
+    // The window's copy of the bytes it owns, keyed by patchBytes slot.
+    std::array<std::uint8_t, image::kPatchSlots> fieldBytes{};
 
-    // Refreshes OverrideTable (and PhyBytes for MII_BP) from the fields.
-    virtual void SendDigToModem() = 0;
+    // Refreshes overrideTable (and phyBytes for MII_BP) from the fields.
+    virtual void sendDigToModem() = 0;
     // Writes the window's bytes into an image being saved.
-    virtual void SendDigToFile(image::Image& out) = 0;
-    // Fills the fields from PatchBytes. False when the load failed: "Bad patch file" was
+    virtual void sendDigToFile(image::Image& out) = 0;
+    // Fills the fields from patchBytes. False when the load failed: "Bad patch file" was
     // shown and the main window's file buttons were disabled.
-    virtual bool LoadFromPatch() = 0;
-    virtual void FieldsToBytes() = 0;
-    virtual void SetDefaults() = 0;
-    virtual bool CheckInputs() = 0;
+    virtual bool loadFromPatch() = 0;
+    virtual void fieldsToBytes() = 0;
+    virtual void setDefaults() = 0;
+    virtual bool checkInputs() = 0;
     // The first field whose value cannot be stored, as its message ("UART_Rate does not fit
     // in one byte."); empty when all fit.
-    virtual std::string StoreProblem() = 0;
-    // Shows "Illegal Parameter" for StoreProblem(); false when something cannot be stored.
-    bool ConfirmStorable();
+    virtual std::string storageProblem() = 0;
+    // Shows "Illegal Parameter" for storageProblem(); false when something cannot be stored.
+    bool confirmStorable();
     // "Done": true when the check passed and the window was hidden.
     virtual bool Done() = 0;
 
     // Start-up layout: non-expert hides AdvanceFrame (and MII_B's MDIO/Auto-Neg controls).
-    virtual void SetExpertLayout(bool expert) = 0;
+    virtual void setExpertLayout(bool expert) = 0;
     // B+ windows: the WatchDogLabel pair shown when the watchdog is disabled.
-    virtual void ShowWatchdogLabels(bool show) = 0;
+    virtual void showWatchdogLabels(bool show) = 0;
 
     // Fields the command line shows and edits, in window order ("FText(0)", "Baund", ...).
     virtual std::vector<std::string> boundFieldNames() const = 0;
     // The text a field shows: a text box's or list's text, a check box's state as "0" or "1",
     // a label's caption. Nothing for a name the window does not have.
-    std::optional<std::string> FieldText(const std::string& fullName) const;
+    std::optional<std::string> fieldText(const std::string& fullName) const;
     // The window's arrangement in groups, rows and columns; nullptr when it has none.
     virtual const ui::LayoutPlan* layoutPlan() const { return nullptr; }
 
@@ -86,7 +86,7 @@ public:
 
 protected:
     ConfigForm(FormContext& ctx, Variant v, std::string name, std::string caption);
-    // Sets FormChange unless loading.
+    // Sets formChanged unless loading.
     void markChanged();
 
 private:

@@ -8,17 +8,17 @@ ConfigForm::ConfigForm(FormContext& ctx, Variant v, std::string name, std::strin
 ConfigForm::~ConfigForm() = default;
 
 void ConfigForm::markChanged() {
-    if (!Loading) ctx_.formChange = true;
+    if (!isLoading) ctx_.formChange = true;
 }
 
-bool ConfigForm::ConfirmStorable() {
-    const std::string problem = StoreProblem();
+bool ConfigForm::confirmStorable() {
+    const std::string problem = storageProblem();
     if (problem.empty()) return true;
     ctx_.platform.msgBox(problem, ui::Icon::Exclamation, ui::Buttons::OK, "Illegal Parameter");
     return false;
 }
 
-std::optional<std::string> ConfigForm::FieldText(const std::string& fullName) const {
+std::optional<std::string> ConfigForm::fieldText(const std::string& fullName) const {
     const ui::Control* c = findByFullName(fullName);
     if (!c) return std::nullopt;
     switch (c->kind()) {

@@ -59,7 +59,7 @@ ConfigFormImpl::ConfigFormImpl(FormContext& ctx, const VariantTraits& traits)
     size_ = layoutForm(plan_);
     setSize(size_.expertWidth, size_.height);
     // Window load: private flags cleared, nothing changed yet.
-    AfeUpdating = false;
+    afeUpdating = false;
     ctx.formChange = false;
 }
 
@@ -279,9 +279,9 @@ void ConfigFormImpl::buildAdvanceGroup() {
 void ConfigFormImpl::hexEntryRule(ui::TextBox& box) {
     if (isBPlus()) {
         box.onValidate = [this, &box](ui::Control*, bool& cancel) {
-            if (!CheckHexField(box.text(), context().platform, context().formChange)) return;
+            if (!checkHexField(box.text(), context().platform, context().formChange)) return;
             cancel = true;
-            refuse(box, kNotHexByte, [&box] { return IsHexByte(box.text()); });
+            refuse(box, kNotHexByte, [&box] { return isHexByte(box.text()); });
         };
     } else {
         box.onChange = [this] { mark(); };
@@ -424,8 +424,8 @@ void ConfigFormImpl::buildFooter() {
     auto& def = add<ui::Button>("Default");
     def.setCaption("Default");
     def.onClick = [this] {
-        if (traits_.defaultMarksChange && !Loading) context().formChange = true;
-        SetDefaults();
+        if (traits_.defaultMarksChange && !isLoading) context().formChange = true;
+        setDefaults();
     };
     auto& done = add<ui::Button>("WriteReturn");
     done.setCaption("Done");
@@ -461,14 +461,14 @@ bool ConfigFormImpl::isProgrammedSlot(int slot) const {
     return off >= 0 && off < image::kOverrideEntries - 1 && !isFileOnlySlot(slot);
 }
 
-void ConfigFormImpl::SetExpertLayout(bool expert) {
+void ConfigFormImpl::setExpertLayout(bool expert) {
     advanceFrame_->setVisible(expert);
     for (const char* name : traits_.expertOnly)
         if (ui::Control* c = find(name)) c->setVisible(expert);
     setSize(expert ? size_.expertWidth : size_.compactWidth, size_.height);
 }
 
-void ConfigFormImpl::ShowWatchdogLabels(bool show) {
+void ConfigFormImpl::showWatchdogLabels(bool show) {
     for (ui::Label* l : watchdog_)
         if (l) l->setVisible(show);
 }

@@ -71,28 +71,28 @@ class ConfigFormImpl : public ConfigForm {
 public:
     ConfigFormImpl(FormContext& ctx, const VariantTraits& traits);
 
-    void SendDigToModem() override;
-    void SendDigToFile(image::Image& out) override;
-    bool LoadFromPatch() override;
-    void FieldsToBytes() override;
-    void SetDefaults() override;
-    bool CheckInputs() override;
-    std::string StoreProblem() override;
+    void sendDigToModem() override;
+    void sendDigToFile(image::Image& out) override;
+    bool loadFromPatch() override;
+    void fieldsToBytes() override;
+    void setDefaults() override;
+    bool checkInputs() override;
+    std::string storageProblem() override;
     bool Done() override;
-    void SetExpertLayout(bool expert) override;
-    void ShowWatchdogLabels(bool show) override;
+    void setExpertLayout(bool expert) override;
+    void showWatchdogLabels(bool show) override;
     std::vector<std::string> boundFieldNames() const override;
     const ui::LayoutPlan* layoutPlan() const override { return &plan_; }
 
     // Runs the updates an unfinished entry still owes: a sampling frequency typed but not
     // taken, a carrier typed but not converted. Storing runs it first, so a stored image
     // never mixes values computed for different frequencies.
-    void CommitPendingEntries();
+    void commitPendingEntries();
 
     const VariantTraits& traits() const { return traits_; }
-    // The PatchBytes slots the window owns, in FieldBytes order.
+    // The patchBytes slots the window owns, in fieldBytes order.
     const std::vector<int>& ownedSlots() const { return slots_; }
-    // Slots that SendDigToModem puts into the override table.
+    // Slots that sendDigToModem puts into the override table.
     bool isProgrammedSlot(int slot) const;
     const LayoutSize& layoutSize() const { return size_; }
 
@@ -102,11 +102,11 @@ public:
     ui::Label& label(const std::string& name, int index = -1) const;
 
     // True while one PSD view rewrites the other (this window's conversions only).
-    bool PsdUpdating = false;
+    bool psdUpdating = false;
 
 protected:
-    // Fills the fields from PatchBytes; LoadFromPatch runs it under its error handler.
-    virtual void FillFields();
+    // Fills the fields from patchBytes; loadFromPatch runs it under its error handler.
+    virtual void fillFields();
 
 private:
     struct Direction {

@@ -1,4 +1,4 @@
-// Filling the window from PatchBytes, and storing its fields back into FieldBytes, the
+// Filling the window from patchBytes, and storing its fields back into fieldBytes, the
 // override table and saved images.
 #include "config/config_form_impl.h"
 
@@ -30,7 +30,7 @@ bool startsNegative(const std::string& text) {
 
 // A decimal field's byte: the text's value rounded, or nothing when it does not fit.
 std::optional<std::uint8_t> decimalByte(const std::string& text) {
-    const long long v = RoundHalfEven(ReadDecimalLenient(text));
+    const long long v = roundHalfEven(readDecimalLenient(text));
     if (v < 0 || v > 255) return std::nullopt;
     return static_cast<std::uint8_t>(v);
 }
@@ -39,7 +39,7 @@ std::optional<std::uint8_t> decimalByte(const std::string& text) {
 // byte can hold.
 std::optional<std::uint8_t> hexText(const std::string& text, bool derived) {
     if (derived && startsNegative(text)) return std::nullopt;
-    const long long v = ReadHexLenient(text);
+    const long long v = readHexLenient(text);
     if (v < 0 || v > 255) return std::nullopt;
     return static_cast<std::uint8_t>(v);
 }
@@ -67,12 +67,12 @@ const std::string& textOf(const ui::Control& c) {
 
 // ---- loading ------------------------------------------------------------------------------
 
-bool ConfigFormImpl::LoadFromPatch() {
+bool ConfigFormImpl::loadFromPatch() {
     {
         // Filling fires the fields' reactions; none of them may count as an edit.
-        const ScopedValue<bool> loading(Loading, true);
+        const ScopedValue<bool> loading(isLoading, true);
         try {
-            FillFields();
+            fillFields();
             return true;
         } catch (const std::exception&) {
             // reported below, with Loading as the caller set it
@@ -85,15 +85,15 @@ bool ConfigFormImpl::LoadFromPatch() {
     return false;
 }
 
-void ConfigFormImpl::FillFields() {
-    const auto& pb = context().cm.PatchBytes;
+void ConfigFormImpl::fillFields() {
+    const auto& pb = context().cm.patchBytes;
     const ScopedCount writing(programWrite_);
     emptyKeptFields();
     const bool valid = blockValid();
     for (const auto& [field, control] : fields_)
         loadField(*field, *control, valid);
     for (int slot : slots_)
-        FieldBytes[static_cast<std::size_t>(slot)] = pb[static_cast<std::size_t>(slot)];
+        fieldBytes[static_cast<std::size_t>(slot)] = pb[static_cast<std::size_t>(slot)];
 
     // What follows the loaded fields: the carrier MHz their words give, the PSD texts for the
     // attenuation now shown (not the previous file's), and the line rates of the texts shown,
@@ -124,7 +124,7 @@ void ConfigFormImpl::emptyKeptFields() {
 // The block of sampling frequency, baud rate and marker: when it fails, the frequency and the
 // baud rate take the window's fall-back values.
 bool ConfigFormImpl::blockValid() const {
-    const auto& pb = context().cm.PatchBytes;
+    const auto& pb = context().cm.patchBytes;
     bool valid = pb[kMarkerSlot] == kMarker;
     for (const auto& [field, control] : fields_) {
         if (field->slot < 0) continue;
@@ -137,7 +137,7 @@ bool ConfigFormImpl::blockValid() const {
 
 void ConfigFormImpl::loadField(const BitField& f, ui::Control& c, bool valid) {
     if (f.slot < 0) return; // follows other fields
-    const std::uint8_t b = context().cm.PatchBytes[static_cast<std::size_t>(f.slot)];
+    const std::uint8_t b = context().cm.patchBytes[static_cast<std::size_t>(f.slot)];
     const int width = f.loadWidth ? f.loadWidth : f.width;
     const int code = (b >> f.shift) & ((1 << width) - 1);
     switch (f.kind) {
@@ -148,10 +148,10 @@ void ConfigFormImpl::loadField(const BitField& f, ui::Control& c, bool valid) {
         loadCombo(f, static_cast<ui::ComboBox&>(c), code);
         return;
     case FieldKind::Constellation:
-        static_cast<ui::ComboBox&>(c).setText(std::to_string(DecodeConstellation(b)));
+        static_cast<ui::ComboBox&>(c).setText(std::to_string(decodeConstellation(b)));
         return;
     case FieldKind::Interpolation:
-        static_cast<ui::ComboBox&>(c).setText(std::to_string(DecodeInterpolation(b)));
+        static_cast<ui::ComboBox&>(c).setText(std::to_string(decodeInterpolation(b)));
         return;
     case FieldKind::BaudIndex:
         if (valid)
@@ -177,7 +177,7 @@ void ConfigFormImpl::loadText(const BitField& f, ui::Control& c, std::uint8_t b,
         const char* fallback = f.index == 0 ? traits_.fsWhole : traits_.fsHundredths;
         static_cast<ui::TextBox&>(c).setText(valid ? twoDigits(b) : fallback);
         // Exactly the value the two boxes show.
-        Fsample = pairValue(fText_);
+        fsampleMhz = pairValue(fText_);
     } else if (auto* l = dynamic_cast<ui::Label*>(&c)) {
         l->setCaption(Hex(b));
     } else {
@@ -213,9 +213,9 @@ void ConfigFormImpl::loadAttenuation(std::uint8_t b) {
 
 // The modem keeps carrier indices; the MHz shown are derived from them.
 void ConfigFormImpl::loadCarrierText(Direction& d) {
-    if (!(Fsample > 0)) return;
-    const long long n = ReadHexLenient(d.nextL->text()) + 256 * ReadHexLenient(d.nextH->text());
-    const double f = FloorHundredths(static_cast<double>(n) * Fsample / 1024.0);
+    if (!(fsampleMhz > 0)) return;
+    const long long n = readHexLenient(d.nextL->text()) + 256 * readHexLenient(d.nextH->text());
+    const double f = floorHundredths(static_cast<double>(n) * fsampleMhz / 1024.0);
     const long long total = std::llround(f * 100.0);
     d.carrier[0]->setText(threeDigits(total / 100));
     d.carrier[1]->setText(twoDigits(static_cast<int>(total % 100)));
@@ -223,18 +223,18 @@ void ConfigFormImpl::loadCarrierText(Direction& d) {
 
 // ---- storing ------------------------------------------------------------------------------
 
-void ConfigFormImpl::FieldsToBytes() {
-    CommitPendingEntries();
+void ConfigFormImpl::fieldsToBytes() {
+    commitPendingEntries();
     for (const auto& [field, control] : fields_)
         storeField(*field, *control);
-    FieldBytes[kMarkerSlot] = kMarker;
+    fieldBytes[kMarkerSlot] = kMarker;
 }
 
 // A field's byte, or its bits within the byte; bits no field owns keep their value. A value
-// that does not fit leaves its byte alone: StoreProblem() refuses it beforehand.
+// that does not fit leaves its byte alone: storageProblem() refuses it beforehand.
 void ConfigFormImpl::storeField(const BitField& f, const ui::Control& c) {
     if (f.slot < 0) return;
-    std::uint8_t& b = FieldBytes[static_cast<std::size_t>(f.slot)];
+    std::uint8_t& b = fieldBytes[static_cast<std::size_t>(f.slot)];
     if (f.width == 8) {
         if (const auto v = byteOf(f, c)) b = *v;
         return;
@@ -251,13 +251,13 @@ std::optional<int> ConfigFormImpl::codeOf(const BitField& f, const ui::Control& 
     case FieldKind::Check:
         return static_cast<const ui::CheckBox&>(c).checked() ? 1 : 0;
     case FieldKind::Constellation:
-        return EncodeConstellation(static_cast<int>(RoundHalfEven(ReadDecimalLenient(textOf(c)))));
+        return encodeConstellation(static_cast<int>(roundHalfEven(readDecimalLenient(textOf(c)))));
     case FieldKind::Interpolation:
-        return EncodeInterpolation(
-                   static_cast<int>(RoundHalfEven(ReadDecimalLenient(textOf(c))))) >>
+        return encodeInterpolation(
+                   static_cast<int>(roundHalfEven(readDecimalLenient(textOf(c))))) >>
                4;
     case FieldKind::ControlWord:
-        return static_cast<int>(ReadHexLenient(textOf(c)) & ((1 << f.width) - 1));
+        return static_cast<int>(readHexLenient(textOf(c)) & ((1 << f.width) - 1));
     case FieldKind::Combo:
         break;
     default:
@@ -268,7 +268,7 @@ std::optional<int> ConfigFormImpl::codeOf(const BitField& f, const ui::Control& 
     int code = 0;
     for (const Code& k : f.codes) {
         if (f.numeric) {
-            if (k.code == 1 && ReadDecimalLenient(text) == ReadDecimalLenient(k.item)) code = 1;
+            if (k.code == 1 && readDecimalLenient(text) == readDecimalLenient(k.item)) code = 1;
         } else if (text == k.item) {
             code = k.code;
         }
@@ -288,9 +288,9 @@ std::optional<std::uint8_t> ConfigFormImpl::byteOf(const BitField& f, const ui::
     }
     case FieldKind::ListValue: {
         // Only a value of the list is written; anything else keeps the loaded byte.
-        const std::optional<double> v = ReadNumberStrict(textOf(c));
+        const std::optional<double> v = readNumberStrict(textOf(c));
         for (const char* item : f.items)
-            if (v && *v == ReadDecimalLenient(item)) return static_cast<std::uint8_t>(*v);
+            if (v && *v == readDecimalLenient(item)) return static_cast<std::uint8_t>(*v);
         return std::nullopt;
     }
     default:
@@ -327,8 +327,8 @@ std::string ConfigFormImpl::storeProblemOf(const BitField& f, const ui::Control&
 }
 
 // The first value that cannot be stored, as its message; every field at fault is marked.
-std::string ConfigFormImpl::StoreProblem() {
-    CommitPendingEntries();
+std::string ConfigFormImpl::storageProblem() {
+    commitPendingEntries();
     std::string first;
     // The text boxes first, then the values the window shows in labels and lists.
     for (const bool boxes : {true, false}) {
@@ -347,32 +347,32 @@ std::string ConfigFormImpl::StoreProblem() {
     return first;
 }
 
-void ConfigFormImpl::SendDigToModem() {
+void ConfigFormImpl::sendDigToModem() {
     image::ConfigModule& cm = context().cm;
-    cm.ClearOverrides();
-    FieldsToBytes();
+    cm.clearOverrides();
+    fieldsToBytes();
     for (int slot : slots_) {
         if (!isProgrammedSlot(slot)) continue;
         const int offset = image::slotOffset(slot, isBPlus());
-        cm.OverrideTable[static_cast<std::size_t>(image::positionOf(offset))] =
-            FieldBytes[static_cast<std::size_t>(slot)];
+        cm.overrideTable[static_cast<std::size_t>(image::positionOf(offset))] =
+            fieldBytes[static_cast<std::size_t>(slot)];
     }
     // The interface text boxes are the vendor PHY bytes, taken afresh from their texts.
     std::size_t i = 0;
     for (const BitField& field : traits_.fields) {
-        if (field.kind != FieldKind::Hex || i >= cm.PhyBytes.size()) continue;
+        if (field.kind != FieldKind::Hex || i >= cm.phyBytes.size()) continue;
         const auto v = byteOf(field, *find(field.name, field.index));
-        cm.PhyBytes[i++] = v ? *v : FieldBytes[static_cast<std::size_t>(field.slot)];
+        cm.phyBytes[i++] = v ? *v : fieldBytes[static_cast<std::size_t>(field.slot)];
     }
 }
 
-void ConfigFormImpl::SendDigToFile(image::Image& out) {
-    context().cm.ClearOverrides();
-    FieldsToBytes();
+void ConfigFormImpl::sendDigToFile(image::Image& out) {
+    context().cm.clearOverrides();
+    fieldsToBytes();
     for (int slot : slots_) {
         const int offset = image::slotOffset(slot, isBPlus());
         if (offset >= 0 && offset < image::kImageSize)
-            out[static_cast<std::size_t>(offset)] = FieldBytes[static_cast<std::size_t>(slot)];
+            out[static_cast<std::size_t>(offset)] = fieldBytes[static_cast<std::size_t>(slot)];
     }
 }
 
@@ -384,13 +384,13 @@ std::string ConfigFormImpl::doneProblemOf(const BitField& f, const ui::Control& 
     const bool hexBox =
         f.kind == FieldKind::Level || (!isBPlus() && c.kind() == ui::ControlKind::TextBox &&
                                        (f.kind == FieldKind::Hex || f.kind == FieldKind::Derived));
-    if (hexBox && !IsHexByte(textOf(c))) return kNotHexByte;
+    if (hexBox && !isHexByte(textOf(c))) return kNotHexByte;
     if (f.kind == FieldKind::Interpolation && !isBPlus() && textOf(c).empty())
         return kNoInterpolation;
     return {};
 }
 
-bool ConfigFormImpl::CheckInputs() {
+bool ConfigFormImpl::checkInputs() {
     bool ok = true;
     for (const auto& [field, control] : fields_) {
         const std::string why = doneProblemOf(*field, *control);
@@ -403,14 +403,14 @@ bool ConfigFormImpl::CheckInputs() {
 }
 
 bool ConfigFormImpl::Done() {
-    if (!CheckInputs()) {
+    if (!checkInputs()) {
         context().platform.msgBox("Please check your input values", ui::Icon::Critical,
                                   ui::Buttons::OKCancel, "Error input");
         focusFirstDoneFault();
         return false;
     }
-    if (!ConfirmStorable()) return false;
-    if (!isBPlus()) FieldsToBytes();
+    if (!confirmStorable()) return false;
+    if (!isBPlus()) fieldsToBytes();
     hide();
     if (context().main) context().main->focusSaveButton();
     return true;

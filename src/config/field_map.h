@@ -40,7 +40,7 @@ struct Code {
     const char* item;
 };
 
-// A field bound to bits of one configuration byte (PatchBytes slot).
+// A field bound to bits of one configuration byte (patchBytes slot).
 struct BitField {
     const char* name;
     int index = -1; // element of a control array, -1 for a plain control

@@ -59,15 +59,15 @@ constexpr std::array<int, 8> kConstellationByCode = {256, 64, 16, 8, 4, 128, 32,
 
 // ---- numbers -----------------------------------------------------------------------------
 
-double LogBase(int base, double x) {
+double logBase(int base, double x) {
     return std::log(x) / std::log(static_cast<double>(base));
 }
 
-double FloorHundredths(double x) {
+double floorHundredths(double x) {
     return std::floor(x * 100) / 100;
 }
 
-long long RoundHalfEven(double x) {
+long long roundHalfEven(double x) {
     if (std::isnan(x)) return 0;
     if (x >= 9.2e18) return LLONG_MAX;
     if (x <= -9.2e18) return LLONG_MIN;
@@ -78,14 +78,14 @@ long long RoundHalfEven(double x) {
     return n;
 }
 
-double Round15(double x) {
+double round15(double x) {
     if (!std::isfinite(x)) return x;
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", x);
     return std::strtod(buf, nullptr);
 }
 
-std::string FormatDecimal(double x) {
+std::string formatDecimal(double x) {
     if (!std::isfinite(x)) return {}; // callers show no result rather than "nan"
     if (x == 0.0) return "0";
     // 15 significant digits in scientific form, then laid out without an exponent.
@@ -123,7 +123,7 @@ std::string Hex(long long v) {
     return v < 0 ? "-" + image::hex(m) : image::hex(m);
 }
 
-long long ReadHexLenient(const std::string& text) {
+long long readHexLenient(const std::string& text) {
     long long v = 0;
     for (char c : text) {
         if (isBlank(c)) continue;
@@ -136,7 +136,7 @@ long long ReadHexLenient(const std::string& text) {
     return v;
 }
 
-double ReadDecimalLenient(const std::string& text) {
+double readDecimalLenient(const std::string& text) {
     std::string clean;
     bool digits = false, point = false, signSeen = false;
     for (char c : text) {
@@ -157,7 +157,7 @@ double ReadDecimalLenient(const std::string& text) {
     return digits ? toDouble(clean) : 0.0;
 }
 
-std::optional<double> ReadNumberStrict(const std::string& text) {
+std::optional<double> readNumberStrict(const std::string& text) {
     std::size_t b = 0, e = text.size();
     while (b < e && isBlank(text[b]))
         ++b;
@@ -182,34 +182,34 @@ std::optional<double> ReadNumberStrict(const std::string& text) {
 
 // ---- constellation and interpolation byte -------------------------------------------------
 
-int DecodeConstellation(std::uint8_t b) {
+int decodeConstellation(std::uint8_t b) {
     return kConstellationByCode[(b >> 1) & 0x7];
 }
 
-int DecodeInterpolation(std::uint8_t b) {
+int decodeInterpolation(std::uint8_t b) {
     const unsigned code = b >> 4;
     return code < kInterpolationByCode.size() ? kInterpolationByCode[code] : 0;
 }
 
-std::uint8_t EncodeConstellation(int qam) {
+std::uint8_t encodeConstellation(int qam) {
     for (std::size_t code = 0; code + 1 < kConstellationByCode.size(); ++code)
         if (kConstellationByCode[code] == qam)
             return static_cast<std::uint8_t>(code * 2 + (qam == 256 ? 1 : 0));
     return 0;
 }
 
-std::uint8_t EncodeInterpolation(int factor) {
+std::uint8_t encodeInterpolation(int factor) {
     for (std::size_t code = 0; code < kInterpolationByCode.size(); ++code)
         if (kInterpolationByCode[code] == factor) return static_cast<std::uint8_t>(code << 4);
     return 0;
 }
 
-std::uint8_t PackConsInter(int constellation, int interpolation) {
-    return static_cast<std::uint8_t>(EncodeConstellation(constellation) |
-                                     EncodeInterpolation(interpolation));
+std::uint8_t packConsInter(int constellation, int interpolation) {
+    return static_cast<std::uint8_t>(encodeConstellation(constellation) |
+                                     encodeInterpolation(interpolation));
 }
 
-const std::vector<int>& InterpolationRow(int constellation) {
+const std::vector<int>& interpolationRow(int constellation) {
     static const std::vector<int> small = {4, 6, 8, 12, 16, 24, 32, 48, 64};
     static const std::vector<int> qam32 = {10};
     static const std::vector<int> qam64 = {6, 8, 12, 16, 24, 32, 48, 64};
@@ -234,7 +234,7 @@ const std::vector<int>& InterpolationRow(int constellation) {
     }
 }
 
-double ConstellationOffset(const std::string& constellationText) {
+double constellationOffset(const std::string& constellationText) {
     static const std::array<std::pair<const char*, double>, 7> offsets = {{
         {"4", -2.75},
         {"8", -0.5},
@@ -251,35 +251,35 @@ double ConstellationOffset(const std::string& constellationText) {
 
 // ---- band plan and line rate ----------------------------------------------------------------
 
-std::optional<long long> CarrierIndex(double carrierMHz, double fsample) {
+std::optional<long long> carrierIndex(double carrierMHz, double fsample) {
     if (fsample == 0.0 || !std::isfinite(fsample) || !std::isfinite(carrierMHz))
         return std::nullopt;
     const double n = carrierMHz * 1024 / fsample;
     if (!std::isfinite(n)) return std::nullopt;
-    return RoundHalfEven(n);
+    return roundHalfEven(n);
 }
 
-std::optional<long long> UartReload(double fsample, double baud) {
+std::optional<long long> uartReload(double fsample, double baud) {
     if (!(baud > 0) || !std::isfinite(baud) || !std::isfinite(fsample)) return std::nullopt;
     const double r = 256 - fsample * 1e6 / (192 * baud);
     if (!std::isfinite(r)) return std::nullopt;
-    return RoundHalfEven(r);
+    return roundHalfEven(r);
 }
 
-std::optional<double> LineRate(double fsample, double interpolation, double constellation) {
+std::optional<double> lineRate(double fsample, double interpolation, double constellation) {
     if (!(interpolation > 0) || !(constellation > 0) || !std::isfinite(fsample) ||
         !std::isfinite(interpolation) || !std::isfinite(constellation))
         return std::nullopt;
-    const double s = Round15(fsample / interpolation);
-    const double b = LogBase(2, constellation);
-    const double rate = FloorHundredths(s * b);
+    const double s = round15(fsample / interpolation);
+    const double b = logBase(2, constellation);
+    const double rate = floorHundredths(s * b);
     if (!std::isfinite(rate)) return std::nullopt;
     return rate;
 }
 
 // ---- window routines ------------------------------------------------------------------------
 
-void FillInterpolationList(ui::Form& form, bool downstream) {
+void fillInterpolationList(ui::Form& form, bool downstream) {
     auto* cons =
         dynamic_cast<ui::ComboBox*>(form.find(downstream ? "Dw_Stram_Cons" : "Up_Stram_Cons"));
     auto* inter =
@@ -290,9 +290,9 @@ void FillInterpolationList(ui::Form& form, bool downstream) {
     inter->clear();
 
     // Only a whole number names a constellation; "16.5" offers nothing.
-    const double q = ReadDecimalLenient(cons->text());
+    const double q = readDecimalLenient(cons->text());
     const int qam = (q == std::floor(q) && std::fabs(q) <= INT_MAX) ? static_cast<int>(q) : 0;
-    const auto& row = InterpolationRow(qam);
+    const auto& row = interpolationRow(qam);
     for (int f : row)
         inter->addItem(std::to_string(f));
 
@@ -308,21 +308,21 @@ void FillInterpolationList(ui::Form& form, bool downstream) {
     }
 }
 
-PsdConversion PsdToBytes(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
-                         ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high) {
+PsdConversion convertPsdToBytes(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
+                                ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high) {
     if (updating) return PsdConversion::Busy;
     if (psd.text().empty()) return PsdConversion::NotConverted;
     PsdGuard guard(updating);
-    const double c = ConstellationOffset(constellation.text());
+    const double c = constellationOffset(constellation.text());
     // A minus sign on its own is the start of a negative level being typed.
     if (psd.text() == "-") return PsdConversion::NotConverted;
-    const double t = ReadDecimalLenient(psd.text());
+    const double t = readDecimalLenient(psd.text());
     if (!(t > -6.6 && t < 95.84)) return PsdConversion::NotConverted;
-    const double p = ReadDecimalLenient(attenuation.text());
+    const double p = readDecimalLenient(attenuation.text());
     // 2.3025 exactly, not ln 10, so a level comes out as the tool has always written it.
     const double x = std::exp((((t - p) - c) / 20) * 2.3025);
     if (!std::isfinite(x)) return PsdConversion::NotConverted;
-    const long long n = RoundHalfEven(x);
+    const long long n = roundHalfEven(x);
     // A level beyond 16 bits has no pair of bytes; leave them as they are.
     if (n < 0 || n > 0xFFFF) return PsdConversion::NotConverted;
     low.setText(Hex(n % 256));
@@ -330,30 +330,30 @@ PsdConversion PsdToBytes(bool& updating, ui::TextBox& psd, ui::ComboBox& constel
     return PsdConversion::Converted;
 }
 
-bool BytesToPsd(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
-                ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high) {
+bool convertBytesToPsd(bool& updating, ui::TextBox& psd, ui::ComboBox& constellation,
+                       ui::ComboBox& attenuation, ui::TextBox& low, ui::TextBox& high) {
     if (updating) return false;
     PsdGuard guard(updating);
-    const double c = ConstellationOffset(constellation.text());
-    const double raw = static_cast<double>(ReadHexLenient(high.text())) * 256 +
-                       static_cast<double>(ReadHexLenient(low.text()));
+    const double c = constellationOffset(constellation.text());
+    const double raw = static_cast<double>(readHexLenient(high.text())) * 256 +
+                       static_cast<double>(readHexLenient(low.text()));
     if (raw == 0) return false;
-    const double p = ReadDecimalLenient(attenuation.text());
-    const double v = FloorHundredths(c + (p + 20 * LogBase(10, raw)));
+    const double p = readDecimalLenient(attenuation.text());
+    const double v = floorHundredths(c + (p + 20 * logBase(10, raw)));
     if (!std::isfinite(v)) return false;
-    psd.setText(FormatDecimal(v));
+    psd.setText(formatDecimal(v));
     return true;
 }
 
-bool IsHexByte(const std::string& text) {
-    if (ReadHexLenient(text) > 255) return false;
+bool isHexByte(const std::string& text) {
+    if (readHexLenient(text) > 255) return false;
     if (text.empty()) return false;
     if (text.size() == 2) return isHexDigit(text[0]) && isHexDigit(text[1]);
     return isHexDigit(text[0]);
 }
 
-bool CheckHexField(const std::string& text, ui::Platform& platform, ui::Flag& formChange) {
-    if (!IsHexByte(text)) {
+bool checkHexField(const std::string& text, ui::Platform& platform, ui::Flag& formChange) {
+    if (!isHexByte(text)) {
         platform.msgBox("Please insert new value", ui::Icon::Exclamation, ui::Buttons::OK,
                         "Illegal Parameter");
         return true;

@@ -42,12 +42,12 @@ std::vector<int> slotsForMode(int mode) {
 
 void fillPatchBytes(ConfigModule& cm, const Image& img, int mode) {
     const bool bplus = isBPlus(mode);
-    cm.PatchVersion = img[kVersionOffset];
-    cm.PatchBytes[29] = img[kVersionOffset];
+    cm.patchVersion = img[kVersionOffset];
+    cm.patchBytes[29] = img[kVersionOffset];
     for (int slot : slotsForMode(mode)) {
         const int off = slotOffset(slot, bplus);
         if (off >= 0)
-            cm.PatchBytes[static_cast<std::size_t>(slot)] = img[static_cast<std::size_t>(off)];
+            cm.patchBytes[static_cast<std::size_t>(slot)] = img[static_cast<std::size_t>(off)];
     }
 }
 
@@ -80,7 +80,7 @@ bool writePatchFile(const std::string& path, const Image& bytes, std::string* er
 std::uint8_t wantedByte(const ConfigModule& cm, const Image& file, int offset) {
     const std::uint8_t f = file[static_cast<std::size_t>(offset)];
     if (offset < 256) {
-        const std::int16_t o = cm.OverrideTable[static_cast<std::size_t>(offset + 1)];
+        const std::int16_t o = cm.overrideTable[static_cast<std::size_t>(offset + 1)];
         if (o != kNoOverride && o != f) return static_cast<std::uint8_t>(o);
     }
     return f;

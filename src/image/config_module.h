@@ -32,22 +32,22 @@ constexpr int offsetOf(int position) {
 using Image = std::array<std::uint8_t, kImageSize>;
 
 struct ConfigModule {
-    std::array<std::uint8_t, kPatchSlots> PatchBytes{};
-    std::array<std::int16_t, kOverrideEntries> OverrideTable{};
-    std::array<std::uint8_t, 5> PhyBytes{};
-    std::array<std::uint8_t, kReservedSize> ReservedArea{};
-    std::uint8_t PatchVersion = 0;
+    std::array<std::uint8_t, kPatchSlots> patchBytes{};
+    std::array<std::int16_t, kOverrideEntries> overrideTable{};
+    std::array<std::uint8_t, 5> phyBytes{};
+    std::array<std::uint8_t, kReservedSize> reservedArea{};
+    std::uint8_t patchVersion = 0;
 
     // All 257 entries, index 0 included, to "no override".
-    void ClearOverrides() { OverrideTable.fill(kNoOverride); }
-    void FillReservedArea() { ReservedArea.fill(0xFF); }
+    void clearOverrides() { overrideTable.fill(kNoOverride); }
+    void fillReservedArea() { reservedArea.fill(0xFF); }
 };
 
-// Image offset of a PatchBytes slot for the generation (-1: the slot has no offset there).
+// Image offset of a patchBytes slot for the generation (-1: the slot has no offset there).
 int slotOffset(int slot, bool bplus);
-// The slots the Open command reads for a product (CurrentMode 1..4), in reading order.
+// The slots the Open command reads for a product (currentMode 1..4), in reading order.
 std::vector<int> slotsForMode(int mode);
-// Fill PatchBytes from an image for the product (slot 29 = version byte).
+// Fill patchBytes from an image for the product (slot 29 = version byte).
 void fillPatchBytes(ConfigModule& cm, const Image& img, int mode);
 
 // Reading a patch file: a regular file of at least 8192 bytes, read at once; bytes past

@@ -7,7 +7,7 @@
 namespace rw::image {
 
 struct Product {
-    int mode;                  // CurrentMode 1..4
+    int mode;                  // currentMode 1..4
     const char* productCode;   // welcome list row
     const char* window;        // configuration window name
     bool utopia;               // UTOPIA (ATM) interface, else MII

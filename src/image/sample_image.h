@@ -8,7 +8,7 @@ namespace rw::image {
 
 inline constexpr std::uint8_t kSampleVersion = 0x12;
 
-// An 8192-byte image for a product (CurrentMode 1..4): programming mark 55h, version byte,
+// An 8192-byte image for a product (currentMode 1..4): programming mark 55h, version byte,
 // a valid configuration block with the factory settings at the product's positions, the
 // reserved area FF and deterministic filler elsewhere. Any other mode gives all FF.
 Image makeSampleImage(int mode);

@@ -161,11 +161,11 @@ std::string comDeviceName(int n) {
 }
 
 ModemModule::ModemModule(ui::Platform& platform, DefaultPortStore* store)
-    : platform_(platform), store_(store), comPortForm_(std::make_unique<ComPortForm>(ComNumber)) {}
+    : platform_(platform), store_(store), comPortForm_(std::make_unique<ComPortForm>(chosenCom)) {}
 
 // ---- monitor protocol --------------------------------------------------------------------
 
-bool ModemModule::WaitPrompt(const std::string& letter) {
+bool ModemModule::waitForPrompt(const std::string& letter) {
     port().takeReceived();
     port().send(std::string(1, kEsc));
     const std::string prompt = letter + ">";
@@ -177,7 +177,7 @@ bool ModemModule::WaitPrompt(const std::string& letter) {
     return found;
 }
 
-std::string ModemModule::ProbePrompt() {
+std::string ModemModule::probePrompt() {
     port().takeReceived();
     port().send(std::string(1, kEsc));
     std::string buffer;
@@ -188,7 +188,7 @@ std::string ModemModule::ProbePrompt() {
     return buffer.substr(findPrompt(buffer), 1);
 }
 
-ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
+ReadReply ModemModule::readModem(std::uint16_t address, int count) {
     ReadReply reply;
     int n = count;
     if (n % 8 == 1 && n != 1) n = n + 1;
@@ -219,7 +219,7 @@ ReadReply ModemModule::ReadModem(std::uint16_t address, int count) {
     return reply;
 }
 
-bool ModemModule::WriteModem(std::uint16_t address, std::uint8_t value) {
+bool ModemModule::writeModem(std::uint16_t address, std::uint8_t value) {
     port().takeReceived();
     const std::string command = "WR " + image::hex(address) + " " + image::hex(value);
     port().send(command + "\r");
@@ -231,7 +231,7 @@ bool ModemModule::WriteModem(std::uint16_t address, std::uint8_t value) {
 
 // ---- port selection ----------------------------------------------------------------------
 
-ui::OpenResult ModemModule::OpenPort(int n) {
+ui::OpenResult ModemModule::openPort(int n) {
     return openDevice(comDeviceName(n));
 }
 
@@ -246,10 +246,10 @@ ui::OpenResult ModemModule::openDevice(const std::string& device) {
     return ui::OpenResult::Opened;
 }
 
-void ModemModule::ListPorts() {
+void ModemModule::listPorts() {
     std::vector<std::string> present;
     for (int n = 1; n <= 6; ++n) {
-        if (OpenPort(n) == ui::OpenResult::NoSuchPort) continue;
+        if (openPort(n) == ui::OpenResult::NoSuchPort) continue;
         present.push_back("COM" + std::to_string(n));
         if (port().isOpen()) port().close();
     }
@@ -258,11 +258,11 @@ void ModemModule::ListPorts() {
         comPortForm_->ComPort.addItem(name);
 }
 
-std::string ModemModule::ReadDefaultCom() {
+std::string ModemModule::readDefaultCom() {
     return store_ ? store_->defaultPort() : std::string();
 }
 
-void ModemModule::SaveDefaultCom(const std::string& name) {
+void ModemModule::saveDefaultCom(const std::string& name) {
     if (store_) store_->saveDefaultPort(name);
 }
 
@@ -280,10 +280,10 @@ OpenOutcome ModemModule::probeModem(ui::OpenResult r, const std::string& portTex
         title = "Port Unavailable";
     } else {
         // One wake-up: a monitor answers it with the prompt of whichever state it is in.
-        if (!ProbePrompt().empty()) {
+        if (!probePrompt().empty()) {
             if (fromDialog && comPortForm_->SaveAsDefault.checked() &&
                 comPortForm_->ComPort.text() != defaultCom)
-                SaveDefaultCom(comPortForm_->ComPort.text());
+                saveDefaultCom(comPortForm_->ComPort.text());
             return OpenOutcome::Ready;
         }
         closePort();
@@ -296,27 +296,27 @@ OpenOutcome ModemModule::probeModem(ui::OpenResult r, const std::string& portTex
     return a == ui::Answer::Retry ? OpenOutcome::Retry : OpenOutcome::GiveUp;
 }
 
-OpenOutcome ModemModule::OpenModem(int portNumber) {
-    ListPorts();
-    const std::string d = ReadDefaultCom();
+OpenOutcome ModemModule::openModem(int portNumber) {
+    listPorts();
+    const std::string d = readDefaultCom();
     ui::ComboBox& combo = comPortForm_->ComPort;
     if (d.find("com") != std::string::npos || d.find("COM") != std::string::npos)
         combo.setText(d);
     else
         combo.setText(combo.items().empty() ? std::string() : combo.items().front());
     if (portNumber == 0) comPortForm_->show();
-    ComNumber = portNumber;
+    chosenCom = portNumber;
     // The main window stays usable while the user makes up their mind.
-    while (ComNumber == 0)
+    while (chosenCom == 0)
         platform_.events().waitForEvents(50);
-    if (ComNumber == kDialogCancelled) return OpenOutcome::GiveUp;
+    if (chosenCom == kDialogCancelled) return OpenOutcome::GiveUp;
     comPortForm_->hide();
     platform_.events().processEvents();
-    const ui::OpenResult r = OpenPort(ComNumber);
-    return probeModem(r, " " + std::to_string(ComNumber), true, d);
+    const ui::OpenResult r = openPort(chosenCom);
+    return probeModem(r, " " + std::to_string(chosenCom), true, d);
 }
 
-OpenOutcome ModemModule::OpenModemDevice(const std::string& device, const std::string& portText) {
+OpenOutcome ModemModule::openModemDevice(const std::string& device, const std::string& portText) {
     const ui::OpenResult r = openDevice(device);
     return probeModem(r, portText.empty() ? " " + device : portText, false, {});
 }

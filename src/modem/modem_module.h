@@ -26,14 +26,14 @@ struct ReadReply {
     std::uint8_t operator[](std::size_t i) const { return bytes[i]; }
 };
 
-// OpenModem's outcome.
+// openModem's outcome.
 enum class OpenOutcome {
     GiveUp, // the dialog was cancelled, or the user did not want to retry
     Retry,  // the user asked to try another port
     Ready,  // a monitor answered; the port stays open
 };
 
-// ComNumber of a cancelled port dialog.
+// chosenCom of a cancelled port dialog.
 inline constexpr int kDialogCancelled = 11;
 
 // Where the default port is remembered between runs (the application's startup.ini).
@@ -68,28 +68,28 @@ public:
     ModemModule(ui::Platform& platform, DefaultPortStore* store = nullptr);
 
     // ---- monitor protocol: failures are reported to the caller, never shown here ----
-    bool WaitPrompt(const std::string& letter);
+    bool waitForPrompt(const std::string& letter);
     // Wakes the monitor with one ESC and takes whichever prompt comes back: "L" or "M", or
     // empty when none came within two prompt limits (the time a probe for each once took).
-    std::string ProbePrompt();
+    std::string probePrompt();
     // Waits until the whole dump and a prompt after it have come, processing the window's
     // events meanwhile; a reply whose rows are not laid out as the monitor prints them fails.
-    ReadReply ReadModem(std::uint16_t address, int count);
+    ReadReply readModem(std::uint16_t address, int count);
     // False when no prompt came back in time.
-    bool WriteModem(std::uint16_t address, std::uint8_t value);
+    bool writeModem(std::uint16_t address, std::uint8_t value);
 
     // ---- port selection ----
-    ui::OpenResult OpenPort(int n);
-    void ListPorts();
-    std::string ReadDefaultCom();
-    void SaveDefaultCom(const std::string& name);
+    ui::OpenResult openPort(int n);
+    void listPorts();
+    std::string readDefaultCom();
+    void saveDefaultCom(const std::string& name);
     // portNumber 0 asks the user in the port dialog.
-    OpenOutcome OpenModem(int portNumber);
+    OpenOutcome openModem(int portNumber);
     // The same for a device given by path (command line): no listing, no dialog; the
     // messages name the device where they would name the port number.
     // `portText` is how the messages name the port (" 3" for COM3); empty: " " + device.
-    OpenOutcome OpenModemDevice(const std::string& device, const std::string& portText = {});
-    int ComNumber = 0; // 0 none yet, 1..4 chosen, kDialogCancelled
+    OpenOutcome openModemDevice(const std::string& device, const std::string& portText = {});
+    int chosenCom = 0; // 0 none yet, 1..4 chosen, kDialogCancelled
     ComPortForm& comPortForm() { return *comPortForm_; }
 
     ui::SerialPort& port() { return platform_.serialPort(); }
@@ -108,7 +108,7 @@ private:
     // Opens a device at the line settings; only "no such port" and "already open" count as
     // failures (the port is closed again then), anything else as opened.
     ui::OpenResult openDevice(const std::string& device);
-    // After the open: asks about a failed open, or probes for a monitor; OpenModem's result.
+    // After the open: asks about a failed open, or probes for a monitor; openModem's result.
     OpenOutcome probeModem(ui::OpenResult r, const std::string& portText, bool fromDialog,
                            const std::string& defaultCom);
 

@@ -56,7 +56,7 @@ private:
 
 // ---- register tables ----------------------------------------------------------------
 
-std::string InterfaceName(std::uint8_t b) {
+std::string interfaceNameOf(std::uint8_t b) {
     static const char* const names[8][2] = {{"Utopia Master", "Utopia Master"},
                                             {"Utopia Phy", "Utopia Phy"},
                                             {"MII MAC", "RMII MAC"},
@@ -70,12 +70,12 @@ std::string InterfaceName(std::uint8_t b) {
     return names[t][v];
 }
 
-bool InterfaceAccepted(const image::Product& product, const std::string& name) {
+bool interfaceAccepted(const image::Product& product, const std::string& name) {
     if (product.utopia) return name.find("Utopia") != std::string::npos || name == "T1/E1 repeater";
     return name.find("7wire") != std::string::npos || name.find("MII") != std::string::npos;
 }
 
-std::string GenerationName(std::uint8_t revision) {
+std::string generationName(std::uint8_t revision) {
     if (revision == 41 || revision == 44) return "B";
     if (revision == 49 || revision == 50) return "B+";
     return "NotBorB+";
@@ -105,26 +105,26 @@ void MonitorCommands::failed(const std::string& message) {
 }
 
 ReadReply MonitorCommands::read(std::uint16_t address, int count) {
-    ReadReply r = modem_.ReadModem(address, count);
+    ReadReply r = modem_.readModem(address, count);
     if (!r.ok) failed(kReadFailure);
     return r;
 }
 
 bool MonitorCommands::write(std::uint16_t address, std::uint8_t value) {
-    const bool ok = modem_.WriteModem(address, value);
+    const bool ok = modem_.writeModem(address, value);
     if (!ok) failed(kWriteFailure);
     return ok;
 }
 
-std::string MonitorCommands::ReadInterfaceType() {
-    return InterfaceName(read(kInterfaceReg, 1)[0]);
+std::string MonitorCommands::readInterfaceType() {
+    return interfaceNameOf(read(kInterfaceReg, 1)[0]);
 }
 
-std::string MonitorCommands::ReadGeneration() {
-    return GenerationName(read(kRevisionReg, 1)[0]);
+std::string MonitorCommands::readGeneration() {
+    return generationName(read(kRevisionReg, 1)[0]);
 }
 
-bool MonitorCommands::WatchdogOff() {
+bool MonitorCommands::watchdogOff() {
     std::uint8_t b = read(kWatchdogReg, 1)[0];
     if ((b & kWatchdogBit) == 0) return true;
     write(kUnlockReg, kUnlockValue);
@@ -133,8 +133,8 @@ bool MonitorCommands::WatchdogOff() {
     return (b & kWatchdogBit) == 0;
 }
 
-void MonitorCommands::EnterPromptM() {
-    const std::string g = ReadGeneration();
+void MonitorCommands::enterPromptM() {
+    const std::string g = readGeneration();
     if (g == "B") {
         write(kModeReg, kModeKeyB);
     } else if (g == "B+") {
@@ -143,7 +143,7 @@ void MonitorCommands::EnterPromptM() {
     }
 }
 
-void MonitorCommands::LeavePromptM() {
+void MonitorCommands::leavePromptM() {
     write(kModeReg, kModeLeave);
 }
 
@@ -215,8 +215,8 @@ RunReport ProgrammingRun::run(const RunOptions& options) {
 
 void ProgrammingRun::runPhases() {
     // Values the window cannot store would be programmed as something else: stop first.
-    if (rules() && !options_.readOnly && !form_.ConfirmStorable()) {
-        report_.failure = form_.StoreProblem();
+    if (rules() && !options_.readOnly && !form_.confirmStorable()) {
+        report_.failure = form_.storageProblem();
         return;
     }
     // What can be found out without the modem is, before its port opens: nothing on the
@@ -239,7 +239,7 @@ bool ProgrammingRun::connect() {
         report_.device = options_.device;
         report_.port = options_.portName.empty() ? options_.device : options_.portName;
         do
-            r = modem_.OpenModemDevice(options_.device, options_.portText);
+            r = modem_.openModemDevice(options_.device, options_.portText);
         while (r == OpenOutcome::Retry);
         if (r != OpenOutcome::Ready) {
             report_.failure = "no modem answered on " + options_.device;
@@ -247,9 +247,9 @@ bool ProgrammingRun::connect() {
         }
     } else if (ctx_.portSelected || !ctx_.portOpened) {
         // A port chosen in an earlier run is tried first; every retry asks anew.
-        r = modem_.OpenModem(ctx_.portSelected ? modem_.ComNumber : 0);
+        r = modem_.openModem(ctx_.portSelected ? modem_.chosenCom : 0);
         while (r == OpenOutcome::Retry)
-            r = modem_.OpenModem(0);
+            r = modem_.openModem(0);
         if (r == OpenOutcome::GiveUp) {
             report_.failure = "no modem answered";
             ctx_.portSelected = false;
@@ -260,8 +260,8 @@ bool ProgrammingRun::connect() {
     ctx_.portOpened = true;
     report_.started = true;
     if (options_.device.empty()) {
-        report_.device = comDeviceName(modem_.ComNumber);
-        report_.port = "COM" + std::to_string(modem_.ComNumber);
+        report_.device = comDeviceName(modem_.chosenCom);
+        report_.port = "COM" + std::to_string(modem_.chosenCom);
     }
     return true;
 }
@@ -271,8 +271,8 @@ bool ProgrammingRun::checkModem() {
     const image::Product& product = ctx_.product;
     std::string name;
     if (!ctx_.stopRunning) {
-        name = link_.ReadInterfaceType();
-        if (!InterfaceAccepted(product, name)) {
+        name = link_.readInterfaceType();
+        if (!interfaceAccepted(product, name)) {
             const std::string text =
                 product.utopia ? std::string(kMismatchText) +
                                      "Please switch modem or exit and change to MII mode."
@@ -283,7 +283,7 @@ bool ProgrammingRun::checkModem() {
                           "the modem's interface (" + name + ") does not match the product");
         }
     }
-    const std::string generation = link_.ReadGeneration();
+    const std::string generation = link_.readGeneration();
     if (generation != (product.bplus ? "B+" : "B") && !ctx_.stopRunning)
         return refuse(kMismatchText, "Modem type mismatch",
                       "the modem's generation (" + generation + ") does not match the product");
@@ -295,7 +295,7 @@ bool ProgrammingRun::checkModem() {
 
     // The watchdog of the one revision that has it running.
     const std::uint8_t revision = link_.read(kRevisionReg, 1)[0];
-    if (revision == kRevisionWithWatchdog && product.bplus && !link_.WatchdogOff() &&
+    if (revision == kRevisionWithWatchdog && product.bplus && !link_.watchdogOff() &&
         !ctx_.stopRunning)
         return refuse("Program could not turn off the watch dog.", "Watch dog error",
                       "the watchdog could not be turned off");
@@ -331,7 +331,7 @@ void ProgrammingRun::invalidate() {
         markBefore_ = link_.read(address(0), 1)[0];
         if (ctx_.stopRunning) return;
     }
-    link_.EnterPromptM();
+    link_.enterPromptM();
     if (link_.waitPrompt("M")) {
         link_.write(address(0), kInvalidMark);
     } else {
@@ -339,14 +339,14 @@ void ProgrammingRun::invalidate() {
         platform_.msgBox("Program could not change the modem prompt to M.", ui::Icon::Critical,
                          ui::Buttons::OK, kErrorTitle);
     }
-    link_.LeavePromptM();
+    link_.leavePromptM();
 }
 
 void ProgrammingRun::decideWanted() {
     if (rules())
-        form_.SendDigToModem();
+        form_.sendDigToModem();
     else
-        cm_.ClearOverrides();
+        cm_.clearOverrides();
     // Read once, completely: the check must compare against the same image.
     std::string why;
     if (auto loaded = image::readPatchFile(ctx_.patchPath, &why))
@@ -362,7 +362,7 @@ void ProgrammingRun::decideWanted() {
             (f & kWatchdogBit) == 0 && !ctx_.watchdogEnabled)
             d = static_cast<std::uint8_t>(f | kWatchdogBit);
         if (rules() && phy && k >= image::kPhyOffset && k < image::kPhyOffset + 5)
-            d = cm_.PhyBytes[static_cast<std::size_t>(k - image::kPhyOffset)];
+            d = cm_.phyBytes[static_cast<std::size_t>(k - image::kPhyOffset)];
         decided_[static_cast<std::size_t>(k)] = d;
     }
 }
@@ -474,7 +474,7 @@ void ProgrammingRun::writeBytes() {
     const bool working = going();
     observer_.phaseStarted(RunPhase::Write, working);
     if (!working) return;
-    link_.EnterPromptM();
+    link_.enterPromptM();
     for (int k = 0; k < kImageSize; ++k) {
         if (ctx_.stopRunning) break;
         const std::int16_t v = writeList_[static_cast<std::size_t>(k)];
@@ -487,7 +487,7 @@ void ProgrammingRun::writeBytes() {
         if (k % kBlockSize == 0) observer_.blockDone(RunPhase::Write, k / kBlockSize);
         platform_.events().processEvents();
     }
-    link_.LeavePromptM();
+    link_.leavePromptM();
 }
 
 void ProgrammingRun::verify() {
@@ -524,9 +524,9 @@ void ProgrammingRun::verify() {
 void ProgrammingRun::validate() {
     if (!writes() || !going()) return;
     observer_.phaseStarted(RunPhase::Validate, true);
-    link_.EnterPromptM();
+    link_.enterPromptM();
     link_.write(address(0), kValidMark);
-    link_.LeavePromptM();
+    link_.leavePromptM();
     const ReadReply mark = link_.read(address(0), 1);
     const std::uint8_t b = mark[0];
     if (mark.ok) report_.imageAfter[0] = b;

@@ -90,14 +90,14 @@ public:
 
     ReadReply read(std::uint16_t address, int count);
     bool write(std::uint16_t address, std::uint8_t value);
-    bool waitPrompt(const std::string& letter) { return modem_.WaitPrompt(letter); }
+    bool waitPrompt(const std::string& letter) { return modem_.waitForPrompt(letter); }
 
-    std::string ReadInterfaceType();
-    std::string ReadGeneration(); // "B", "B+" or "NotBorB+"
+    std::string readInterfaceType();
+    std::string readGeneration(); // "B", "B+" or "NotBorB+"
     // True when the watchdog is stopped at the end (bit 2 of 8C01h clear).
-    bool WatchdogOff();
-    void EnterPromptM();
-    void LeavePromptM();
+    bool watchdogOff();
+    void enterPromptM();
+    void leavePromptM();
 
     // The first exchange that got no proper answer ("RD 9100,100"); empty when none did.
     const std::string& firstFailure() const { return firstFailure_; }
@@ -176,9 +176,9 @@ private:
 };
 
 // Register tables.
-std::string InterfaceName(std::uint8_t b); // from the byte at 8085h
-bool InterfaceAccepted(const image::Product& product, const std::string& name);
-std::string GenerationName(std::uint8_t revision); // "B", "B+" or "NotBorB+"
+std::string interfaceNameOf(std::uint8_t b); // from the byte at 8085h
+bool interfaceAccepted(const image::Product& product, const std::string& name);
+std::string generationName(std::uint8_t revision); // "B", "B+" or "NotBorB+"
 
 // "0255: wanted 14, found 15" lines for a failure report, at most `maxLines` of them (the
 // last one says how many more there were when they do not all fit).

@@ -71,7 +71,7 @@ private:
     std::shared_ptr<Connection::Slots> slots_;
 };
 
-// A flag that tells its observers when it changes (the main window's FormChange, which the
+// A flag that tells its observers when it changes (the main window's formChanged, which the
 // window title follows).
 class Flag {
 public:

@@ -66,40 +66,40 @@ public:
                      image::productForMode(mode)->configCaption),
           mode_(mode) {}
 
-    void SendDigToModem() override { context().cm.ClearOverrides(); }
-    void SendDigToFile(image::Image& out) override {
-        context().cm.ClearOverrides();
+    void sendDigToModem() override { context().cm.clearOverrides(); }
+    void sendDigToFile(image::Image& out) override {
+        context().cm.clearOverrides();
         ++fileWrites;
         const bool bplus = image::isBPlus(mode_);
         for (int slot : image::slotsForMode(mode_))
             out[static_cast<std::size_t>(image::slotOffset(slot, bplus))] =
-                FieldBytes[static_cast<std::size_t>(slot)];
+                fieldBytes[static_cast<std::size_t>(slot)];
     }
-    bool LoadFromPatch() override {
+    bool loadFromPatch() override {
         ++loads;
-        loadingDuringLoad = Loading;
-        patchAtLoad = context().cm.PatchBytes;
-        for (std::size_t i = 0; i < FieldBytes.size(); ++i)
-            FieldBytes[i] = static_cast<std::uint8_t>(context().cm.PatchBytes[i] ^ 0xA5);
+        loadingDuringLoad = isLoading;
+        patchAtLoad = context().cm.patchBytes;
+        for (std::size_t i = 0; i < fieldBytes.size(); ++i)
+            fieldBytes[i] = static_cast<std::uint8_t>(context().cm.patchBytes[i] ^ 0xA5);
         if (failLoad) {
             context().main->disableFileButtons();
             return false;
         }
         return true;
     }
-    void FieldsToBytes() override {}
-    void SetDefaults() override {}
-    bool CheckInputs() override { return true; }
-    std::string StoreProblem() override { return storeProblem; }
+    void fieldsToBytes() override {}
+    void setDefaults() override {}
+    bool checkInputs() override { return true; }
+    std::string storageProblem() override { return storeProblem; }
     bool Done() override {
         hide();
         return true;
     }
-    void SetExpertLayout(bool expert) override {
+    void setExpertLayout(bool expert) override {
         expertLayout = expert ? 1 : 0;
-        loadingAtLayout = Loading;
+        loadingAtLayout = isLoading;
     }
-    void ShowWatchdogLabels(bool show) override { watchdogLabels = show ? 1 : 0; }
+    void showWatchdogLabels(bool show) override { watchdogLabels = show ? 1 : 0; }
     std::vector<std::string> boundFieldNames() const override { return {}; }
 
     int mode_;
@@ -143,12 +143,12 @@ struct AppHarness {
         const std::string d = dir.str();
         main->currentDirectory = [d] { return d; };
         main->setCurrentDirectory = [this](const std::string& to) { directoriesSet.push_back(to); };
-        started = main->Form_Load();
+        started = main->onLoad();
     }
 
     // Interactive start: the welcome window's list and Continue.
     void startWithRow(const std::string& row) {
-        welcome.Form_Load("");
+        welcome.onLoad("");
         ASSERT_TRUE(welcome.InterfaceOption.userPick(row));
         welcome.Continue.userClick();
     }
@@ -198,9 +198,9 @@ struct RealApp {
             main->currentDirectory = [d] { return d; };
             main->setCurrentDirectory = [](const std::string&) {};
             main->backupDir = dir.file("backups");
-            main->Form_Load();
+            main->onLoad();
         };
-        welcome.Form_Load("");
+        welcome.onLoad("");
         welcome.InterfaceOption.userPick(image::productForMode(mode)->productCode);
         welcome.Continue.userClick();
     }
@@ -209,7 +209,7 @@ struct RealApp {
         const auto path = dir.file(name);
         writeImage(path, img);
         platform.files.answers.push_back(path);
-        main->OpenCommand_Click();
+        main->onOpenCommand();
         return path;
     }
     std::string saveAs(const std::string& name) {

@@ -30,15 +30,15 @@ TEST(MainFormStart, ControlsCaptionsAndInitialStates) {
     EXPECT_TRUE(m.MainLabel.visible());
     EXPECT_TRUE(m.visible());
     EXPECT_FALSE(h.welcome.visible());
-    EXPECT_FALSE(m.PortOpened);
-    EXPECT_FALSE(m.PortSelected);
+    EXPECT_FALSE(m.portIsOpen);
+    EXPECT_FALSE(m.portIsSelected);
     // The main window takes the welcome window's position.
     EXPECT_EQ(m.left(), 123);
     EXPECT_EQ(m.top(), 45);
-    EXPECT_EQ(m.run.Dir, h.dir.str());
-    EXPECT_TRUE(m.run.PathOfFile.empty());
-    EXPECT_FALSE(m.run.FormChange);
-    for (auto b : m.cm.ReservedArea)
+    EXPECT_EQ(m.run.workDir, h.dir.str());
+    EXPECT_TRUE(m.run.pathOfFile.empty());
+    EXPECT_FALSE(m.run.formChanged);
+    for (auto b : m.cm.reservedArea)
         EXPECT_EQ(b, 0xFF);
     EXPECT_TRUE(h.platform.boxes.shown.empty());
     EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
@@ -71,12 +71,12 @@ TEST(MainFormStart, ProductCaptionsPerMode) {
         EXPECT_EQ(h.main->MainLabel.caption(), r.label);
         EXPECT_EQ(h.main->about().ModeLabel.caption(), r.about);
         EXPECT_EQ(h.main->User.visible(), r.user);
-        EXPECT_EQ(h.main->run.FileBegining, r.code);
-        EXPECT_EQ(h.main->run.CurrentMode, r.mode);
+        EXPECT_EQ(h.main->run.fileModeCode, r.code);
+        EXPECT_EQ(h.main->run.currentMode, r.mode);
         EXPECT_EQ(h.factoryCalls, 1);
         ASSERT_NE(h.form, nullptr);
         EXPECT_EQ(h.main->configForm(), h.form);
-        EXPECT_FALSE(h.form->Loading);
+        EXPECT_FALSE(h.form->isLoading);
         EXPECT_TRUE(h.form->loadingAtLayout);
         EXPECT_EQ(h.form->expertLayout, 0);
         EXPECT_EQ(h.form->watchdogLabels, r.user ? 0 : -1); // B+ only
@@ -95,8 +95,8 @@ TEST(MainFormStart, ExpertAndWatchdogFromStartupIni) {
         AppHarness h;
         writeText(h.dir.file("startup.ini"), ini);
         h.startMode(mode);
-        EXPECT_TRUE(h.main->run.ExpertMode);
-        EXPECT_FALSE(h.main->run.WatchdogEnabled);
+        EXPECT_TRUE(h.main->run.expertMode);
+        EXPECT_FALSE(h.main->run.watchdogOn);
         EXPECT_EQ(h.form->expertLayout, 1);
         EXPECT_EQ(h.form->watchdogLabels, watchdogLabels);
     }
@@ -104,7 +104,7 @@ TEST(MainFormStart, ExpertAndWatchdogFromStartupIni) {
 
 TEST(MainFormStart, UnknownModeEndsTheProgram) {
     AppHarness h;
-    h.welcome.CurrentMode = 0;
+    h.welcome.currentMode = 0;
     h.startMain();
     EXPECT_FALSE(h.started);
     EXPECT_EQ(h.quitCalls, 1);
@@ -159,10 +159,10 @@ TEST(MainFormButtons, ProgramAbortAndFileButtonHooks) {
     h.openFile("E2MB_a.bin", image::makeSampleImage(1));
     EXPECT_TRUE(h.main->Dump.userClick());
     EXPECT_EQ(runs, 1);
-    // Abort only sets StopRunning.
+    // Abort only sets stopRequested.
     h.main->Abort.setVisible(true);
     h.main->Abort.userClick();
-    EXPECT_TRUE(h.main->run.StopRunning);
+    EXPECT_TRUE(h.main->run.stopRequested);
     EXPECT_EQ(h.quitCalls, 0);
     h.main->focusSaveButton();
     EXPECT_EQ(h.main->focused(), &h.main->Create);
@@ -178,13 +178,13 @@ TEST(MainFormProgress, ShowConnectingAndHideProgress) {
     h.startMode(1);
     auto& m = *h.main;
     const int before = h.platform.loop->processCount;
-    m.ShowConnecting();
+    m.showRunConnecting();
     EXPECT_TRUE(m.ProgressBar.visible());
     EXPECT_TRUE(m.Status.visible());
     EXPECT_EQ(m.Status.caption(), "Connecting");
     EXPECT_EQ(h.platform.loop->processCount, before + 1);
     m.ProgressBar.setValue(40);
-    m.HideProgress();
+    m.hideRunProgress();
     EXPECT_FALSE(m.ProgressBar.visible());
     EXPECT_FALSE(m.Status.visible());
     EXPECT_EQ(m.ProgressBar.value(), 0);
@@ -203,9 +203,9 @@ TEST(ExitQuestion, LeavingRestoresTheStartFolder) {
         if (byFrame)
             h.main->closedByFrame();
         else
-            h.main->ExitCommand_Click();
+            h.main->onExitCommand();
         EXPECT_EQ(h.directoriesSet, std::vector<std::string>{h.dir.str()});
-        EXPECT_EQ(h.main->run.Dir, h.dir.str());
+        EXPECT_EQ(h.main->run.workDir, h.dir.str());
     }
 }
 
@@ -232,20 +232,20 @@ TEST(ExitQuestion, AnswersByExitButtonAndByFrame) {
         AppHarness h;
         h.startMode(1);
         h.openFile("E2MB_a.bin", image::makeSampleImage(1));
-        h.main->run.FormChange = c.changed;
-        h.main->run.StopRunning = false;
+        h.main->run.formChanged = c.changed;
+        h.main->run.stopRequested = false;
         h.platform.boxes.shown.clear();
         if (c.answer) h.platform.boxes.answers = {*c.answer};
         if (*c.saveAs) h.save(c.saveAs);
         if (c.byFrame)
             h.main->closedByFrame();
         else
-            EXPECT_EQ(h.main->ExitCommand_Click(), c.quits == 1);
+            EXPECT_EQ(h.main->onExitCommand(), c.quits == 1);
         EXPECT_EQ(h.quitCalls, c.quits);
-        EXPECT_EQ(h.main->run.FormChange, c.formChangeAfter);
-        EXPECT_EQ(h.main->run.Dir, h.dir.str());
+        EXPECT_EQ(h.main->run.formChanged, c.formChangeAfter);
+        EXPECT_EQ(h.main->run.workDir, h.dir.str());
         // Leaving ends a running programming run.
-        EXPECT_TRUE(c.quits == 0 || h.main->run.StopRunning);
+        EXPECT_TRUE(c.quits == 0 || h.main->run.stopRequested);
         if (!c.answer) {
             EXPECT_TRUE(h.platform.boxes.shown.empty());
             continue;

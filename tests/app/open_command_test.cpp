@@ -30,21 +30,21 @@ TEST(OpenCommand, FilterProposedNameAndButtons) {
     EXPECT_TRUE(h.main->Create.enabled());
     EXPECT_TRUE(h.main->DigitalCommand.enabled());
     EXPECT_TRUE(h.main->Dump.enabled());
-    EXPECT_EQ(h.main->run.PathOfFile, h.dir.file("E2MB_a.bin"));
-    EXPECT_EQ(h.main->run.SourceFile, h.dir.file("E2MB_a.bin"));
+    EXPECT_EQ(h.main->run.pathOfFile, h.dir.file("E2MB_a.bin"));
+    EXPECT_EQ(h.main->run.sourceFile, h.dir.file("E2MB_a.bin"));
     EXPECT_EQ(h.form->loads, 1);
     EXPECT_TRUE(h.form->loadingDuringLoad);
-    EXPECT_FALSE(h.form->Loading);
+    EXPECT_FALSE(h.form->isLoading);
     EXPECT_TRUE(h.platform.boxes.shown.empty());
     // Cancelling the next dialog (it proposes the mode code) changes nothing.
-    h.main->run.FormChange = true;
-    const auto before = h.main->cm.PatchBytes;
+    h.main->run.formChanged = true;
+    const auto before = h.main->cm.patchBytes;
     h.main->OpenCommand.userClick();
     EXPECT_EQ(h.platform.files.calls.back().proposedName, "E2MB");
-    EXPECT_EQ(h.main->run.PathOfFile, h.dir.file("E2MB_a.bin"));
-    EXPECT_EQ(h.main->run.SourceFile, h.dir.file("E2MB_a.bin"));
-    EXPECT_TRUE(h.main->run.FormChange);
-    EXPECT_EQ(h.main->cm.PatchBytes, before);
+    EXPECT_EQ(h.main->run.pathOfFile, h.dir.file("E2MB_a.bin"));
+    EXPECT_EQ(h.main->run.sourceFile, h.dir.file("E2MB_a.bin"));
+    EXPECT_TRUE(h.main->run.formChanged);
+    EXPECT_EQ(h.main->cm.patchBytes, before);
     EXPECT_EQ(h.form->loads, 1);
     EXPECT_TRUE(h.platform.boxes.shown.empty());
 }
@@ -66,7 +66,7 @@ TEST(OpenCommand, PatchBytesPerProduct) {
                 << "slot " << slot;
         }
         EXPECT_EQ(h.form->patchAtLoad[29], img[1]);
-        EXPECT_EQ(h.main->cm.PatchVersion, img[1]);
+        EXPECT_EQ(h.main->cm.patchVersion, img[1]);
         read[29] = true;
         // Slots the product does not read keep their contents (0 at start).
         for (std::size_t s = 0; s < read.size(); ++s)
@@ -85,7 +85,7 @@ TEST(OpenCommand, VersionByteToAboutBox) {
         img[1] = static_cast<std::uint8_t>(version);
         h.openFile("E2MP_" + std::string(text) + ".bin", img);
         EXPECT_EQ(h.main->about().EEPROMversion.caption(), text);
-        EXPECT_EQ(h.main->cm.PatchVersion, version);
+        EXPECT_EQ(h.main->cm.patchVersion, version);
     }
 }
 
@@ -112,10 +112,10 @@ TEST(OpenCommand, OnlyTheGenerationLetterIsTested) {
         h.expectOneBox("This patch does not match this application", "Invalid patch version",
                        ui::Buttons::OK);
         EXPECT_EQ(h.form->loads, 0);
-        EXPECT_TRUE(h.main->run.PathOfFile.empty());
-        EXPECT_TRUE(h.main->run.SourceFile.empty());
+        EXPECT_TRUE(h.main->run.pathOfFile.empty());
+        EXPECT_TRUE(h.main->run.sourceFile.empty());
         EXPECT_FALSE(h.main->Create.enabled());
-        EXPECT_FALSE(h.form->Loading);
+        EXPECT_FALSE(h.form->isLoading);
     }
 }
 
@@ -129,7 +129,7 @@ TEST(OpenCommand, SourceFileSwitchQuestion) {
         h.startMode(1);
         const auto oldImg = image::makeSampleImage(1);
         h.openFile("E2MB_a.bin", oldImg);
-        h.main->run.FormChange = true;
+        h.main->run.formChanged = true;
         h.platform.boxes.answers = {answer};
         const auto chosen = h.dir.file("E2MB_b.bin");
         rw::testing::writeImage(chosen, patternImage(9));
@@ -146,9 +146,9 @@ TEST(OpenCommand, SourceFileSwitchQuestion) {
             ASSERT_EQ(saved.size(), 8192u);
             EXPECT_EQ(saved[1], oldImg[1]);
         }
-        EXPECT_EQ(h.main->run.PathOfFile, chosen);
-        EXPECT_EQ(h.main->run.SourceFile, chosen);
-        EXPECT_FALSE(h.main->run.FormChange);
+        EXPECT_EQ(h.main->run.pathOfFile, chosen);
+        EXPECT_EQ(h.main->run.sourceFile, chosen);
+        EXPECT_FALSE(h.main->run.formChanged);
         EXPECT_EQ(h.form->loads, 2);
         EXPECT_EQ(h.form->patchAtLoad[29], patternImage(9)[1]);
         // Without changes there is no question.
@@ -163,14 +163,14 @@ TEST(OpenCommand, CommandLineStartLoadsWithoutQuestionOrCheck) {
     const auto path = h.dir.file("E2UP_cmd.bin");
     const auto img = image::makeSampleImage(4);
     rw::testing::writeImage(path, img);
-    h.welcome.Form_Load(path);
+    h.welcome.onLoad(path);
     ASSERT_TRUE(h.started);
-    EXPECT_EQ(h.main->run.CurrentMode, 4);
+    EXPECT_EQ(h.main->run.currentMode, 4);
     EXPECT_TRUE(h.platform.files.calls.empty());
     EXPECT_TRUE(h.platform.boxes.shown.empty());
-    EXPECT_EQ(h.main->run.PathOfFile, path);
-    EXPECT_EQ(h.main->run.SourceFile, path);
-    EXPECT_FALSE(h.welcome.Patch_Load_Mode);
+    EXPECT_EQ(h.main->run.pathOfFile, path);
+    EXPECT_EQ(h.main->run.sourceFile, path);
+    EXPECT_FALSE(h.welcome.patchLoadMode);
     EXPECT_EQ(h.form->loads, 1);
     EXPECT_EQ(h.form->patchAtLoad[44], img[60]);
     EXPECT_EQ(h.main->about().EEPROMversion.caption(), "12");
@@ -210,11 +210,11 @@ TEST(OpenCommand, UnreadableOrShortFilesGiveErrorLoadingAndWhy) {
         }
         EXPECT_EQ(box.title, "Romwright");
         EXPECT_EQ(box.icon, ui::Icon::Critical);
-        EXPECT_EQ(h.main->run.PathOfFile, path);
-        EXPECT_EQ(h.main->run.SourceFile, path);
+        EXPECT_EQ(h.main->run.pathOfFile, path);
+        EXPECT_EQ(h.main->run.sourceFile, path);
         EXPECT_TRUE(h.main->Create.enabled());
         EXPECT_EQ(h.form->loads, 0);
-        EXPECT_FALSE(h.form->Loading);
+        EXPECT_FALSE(h.form->isLoading);
     }
 }
 
@@ -245,10 +245,10 @@ TEST(OpenCommand, FailedWindowLoadDisablesTheButtonsAndReservedAreaSurvives) {
     EXPECT_FALSE(h.main->Create.enabled());
     EXPECT_FALSE(h.main->Dump.enabled());
     EXPECT_FALSE(h.main->DigitalCommand.enabled());
-    EXPECT_FALSE(h.form->Loading);
+    EXPECT_FALSE(h.form->isLoading);
     h.form->failLoad = false;
-    h.main->cm.ReservedArea[7] = 0x42;
+    h.main->cm.reservedArea[7] = 0x42;
     h.openFile("E2UP_b.bin", patternImage(2));
     EXPECT_TRUE(h.main->Create.enabled());
-    EXPECT_EQ(h.main->cm.ReservedArea[7], 0x42);
+    EXPECT_EQ(h.main->cm.reservedArea[7], 0x42);
 }

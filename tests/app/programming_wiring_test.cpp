@@ -47,7 +47,7 @@ TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
         EXPECT_FALSE(a.main->Abort.visible());
         EXPECT_FALSE(a.main->ProgressBar.visible());
         EXPECT_FALSE(a.main->Status.visible());
-        EXPECT_FALSE(a.main->PortOpened);
+        EXPECT_FALSE(a.main->portIsOpen);
         EXPECT_EQ(a.main->about().LastBackup.caption(), "");
         EXPECT_EQ(a.main->lastResult(), abort ? "Programming stopped by Abort after 0 s"
                                               : "Programming failed: no modem answered");
@@ -64,13 +64,13 @@ TEST(ProgramWiring, ExitWhileThePortDialogWaitsEndsAtOnce) {
     int waits = 0;
     a.platform.loop->onProcessEvents = [&] {
         auto& dlg = a.main->modem()->comPortForm();
-        if (++waits == 3) a.main->ExitCommand_Click();
+        if (++waits == 3) a.main->onExitCommand();
         if (waits > 1000) dlg.Cancel.click(); // never reached when exit ends the wait
     };
     a.main->Dump.userClick();
     EXPECT_EQ(a.quits, 1);
     EXPECT_LT(waits, 1000);
-    EXPECT_TRUE(a.main->run.StopRunning);
+    EXPECT_TRUE(a.main->run.stopRequested);
 }
 
 TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheModemBack) {
@@ -93,7 +93,7 @@ TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheMode
 
     bool aborted = false;
     a.platform.loop->onProcessEvents = [&] {
-        if (m.comPortForm().visible() && m.ComNumber == 0) {
+        if (m.comPortForm().visible() && m.chosenCom == 0) {
             m.comPortForm().ComPort.setText("COM1");
             m.comPortForm().OKCommand.click();
         }

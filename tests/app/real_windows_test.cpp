@@ -24,9 +24,9 @@ TEST(RealWindows, StartCreatesTheProductsWindow) {
         ASSERT_TRUE(a.main);
         ASSERT_NE(a.main->configForm(), nullptr);
         EXPECT_EQ(a.main->configForm()->variant(), variants[mode - 1]);
-        EXPECT_FALSE(a.main->configForm()->Loading);
+        EXPECT_FALSE(a.main->configForm()->isLoading);
         EXPECT_TRUE(a.platform.boxes.shown.empty());
-        a.main->DigitalCommand_Click();
+        a.main->onDigitalCommand();
         EXPECT_TRUE(a.main->configForm()->visible());
     }
 }
@@ -40,9 +40,9 @@ TEST(RealWindows, SampleFilesLoadAndSaveBackUnchanged) {
             << "mode " << mode << ": "
             << (a.platform.boxes.last() ? a.platform.boxes.last()->text : "");
         EXPECT_TRUE(a.main->Create.enabled());
-        EXPECT_FALSE(a.main->run.FormChange) << "mode " << mode;
+        EXPECT_FALSE(a.main->run.formChanged) << "mode " << mode;
         const auto out = a.saveAs(std::string(codeOf(mode)) + "_out.bin");
-        ASSERT_TRUE(a.main->Create_Click()) << "mode " << mode;
+        ASSERT_TRUE(a.main->onCreateClick()) << "mode " << mode;
         const auto bytes = readBytes(out);
         ASSERT_EQ(bytes.size(), 8192u);
         for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -56,9 +56,9 @@ TEST(RealWindows, DefaultsInMiiBPReachTheSavedPhyBytes) {
     for (int i = 612; i <= 616; ++i)
         img[static_cast<std::size_t>(i)] = 0x00;
     a.open("E2MP_zero.bin", img);
-    a.main->configForm()->SetDefaults();
+    a.main->configForm()->setDefaults();
     const auto out = a.saveAs("E2MP_def.bin");
-    ASSERT_TRUE(a.main->Create_Click());
+    ASSERT_TRUE(a.main->onCreateClick());
     const auto bytes = readBytes(out);
     EXPECT_EQ(bytes[612], 0x1C);
     EXPECT_EQ(bytes[613], 0x01);
@@ -74,11 +74,11 @@ TEST(RealWindows, CommandLineStartLoadsTheSample) {
     welcome.onShowMain = [&] {
         main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
         main->currentDirectory = [&] { return d.str(); };
-        main->Form_Load();
+        main->onLoad();
     };
-    ASSERT_TRUE(welcome.Form_Load(path));
+    ASSERT_TRUE(welcome.onLoad(path));
     ASSERT_TRUE(main);
-    EXPECT_EQ(main->run.PathOfFile, path);
+    EXPECT_EQ(main->run.pathOfFile, path);
     EXPECT_TRUE(platform.boxes.shown.empty());
     EXPECT_EQ(main->about().EEPROMversion.caption(), "12");
     EXPECT_TRUE(main->Dump.enabled());
@@ -90,12 +90,12 @@ TEST(RealWindows, ValueThatCannotBeStoredStopsTheSave) {
     auto* box = dynamic_cast<ui::TextBox*>(a.main->configForm()->findByFullName("Max_psdL"));
     ASSERT_NE(box, nullptr);
     box->setText("1FF");
-    a.main->run.FormChange = true;
+    a.main->run.formChanged = true;
     const auto out = a.saveAs("E2UP_o.bin");
-    EXPECT_FALSE(a.main->Create_Click());
+    EXPECT_FALSE(a.main->onCreateClick());
     ASSERT_FALSE(a.platform.boxes.shown.empty());
     EXPECT_EQ(a.platform.boxes.last()->title, "Illegal Parameter");
     EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_TRUE(a.main->run.FormChange);
-    EXPECT_EQ(a.main->run.PathOfFile, src);
+    EXPECT_TRUE(a.main->run.formChanged);
+    EXPECT_EQ(a.main->run.pathOfFile, src);
 }

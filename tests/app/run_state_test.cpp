@@ -28,20 +28,21 @@ TEST(ProductTable, RowsModeCodesAndCaptions) {
 }
 
 TEST(LastDir, BackslashPositions) {
-    EXPECT_EQ(app::Last_Dir("C:\\dir\\E2MB.bin"), 7);
-    EXPECT_EQ(app::Last_Dir("E2MB.bin"), 1);   // no separator after the first character
-    EXPECT_EQ(app::Last_Dir("\\E2MB.bin"), 1); // a separator in position 1 is not looked at
-    EXPECT_EQ(app::Last_Dir("a"), -1);
-    EXPECT_EQ(app::Last_Dir(""), -1);
-    EXPECT_EQ(app::Last_Dir("C:\\dir\\"), -1); // ends in a separator
-    EXPECT_EQ(app::Last_Dir("ab"), 1);
+    EXPECT_EQ(app::lastSeparatorPosition("C:\\dir\\E2MB.bin"), 7);
+    EXPECT_EQ(app::lastSeparatorPosition("E2MB.bin"), 1); // no separator after the first character
+    EXPECT_EQ(app::lastSeparatorPosition("\\E2MB.bin"),
+              1); // a separator in position 1 is not looked at
+    EXPECT_EQ(app::lastSeparatorPosition("a"), -1);
+    EXPECT_EQ(app::lastSeparatorPosition(""), -1);
+    EXPECT_EQ(app::lastSeparatorPosition("C:\\dir\\"), -1); // ends in a separator
+    EXPECT_EQ(app::lastSeparatorPosition("ab"), 1);
 }
 
 TEST(LastDir, SlashCountsOnPosix) {
 #ifndef _WIN32
-    EXPECT_EQ(app::Last_Dir("/tmp/x/E2MB.bin"), 7);
-    EXPECT_EQ(app::Last_Dir("/tmp/x\\E2MB.bin"), 7);
-    EXPECT_EQ(app::Last_Dir("/tmp/x/"), -1);
+    EXPECT_EQ(app::lastSeparatorPosition("/tmp/x/E2MB.bin"), 7);
+    EXPECT_EQ(app::lastSeparatorPosition("/tmp/x\\E2MB.bin"), 7);
+    EXPECT_EQ(app::lastSeparatorPosition("/tmp/x/"), -1);
 #endif
 }
 
@@ -95,16 +96,16 @@ TEST(HexText, UpperCaseNoLeadingZeros) {
 }
 
 TEST(HexText, LenientReading) {
-    EXPECT_EQ(config::ReadHexLenient(""), 0);
-    EXPECT_EQ(config::ReadHexLenient("1A"), 0x1A);
-    EXPECT_EQ(config::ReadHexLenient("1a"), 0x1A);
-    EXPECT_EQ(config::ReadHexLenient(" 1 A "), 0x1A);
-    EXPECT_EQ(config::ReadHexLenient("10"), 16);
-    EXPECT_EQ(config::ReadHexLenient("5g7"), 5);
-    EXPECT_EQ(config::ReadHexLenient("x5"), 0);
-    EXPECT_EQ(config::ReadHexLenient("-1"), 0);
-    EXPECT_EQ(config::ReadHexLenient("100"), 0x100);
-    EXPECT_GT(config::ReadHexLenient(std::string(40, 'F')), 0xFF); // no overflow
+    EXPECT_EQ(config::readHexLenient(""), 0);
+    EXPECT_EQ(config::readHexLenient("1A"), 0x1A);
+    EXPECT_EQ(config::readHexLenient("1a"), 0x1A);
+    EXPECT_EQ(config::readHexLenient(" 1 A "), 0x1A);
+    EXPECT_EQ(config::readHexLenient("10"), 16);
+    EXPECT_EQ(config::readHexLenient("5g7"), 5);
+    EXPECT_EQ(config::readHexLenient("x5"), 0);
+    EXPECT_EQ(config::readHexLenient("-1"), 0);
+    EXPECT_EQ(config::readHexLenient("100"), 0x100);
+    EXPECT_GT(config::readHexLenient(std::string(40, 'F')), 0xFF); // no overflow
 }
 
 TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
@@ -135,10 +136,10 @@ TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         writeText(dir.file("startup.ini"), c.text);
-        const auto s = app::ReadStartupIni(dir.str());
+        const auto s = app::readStartupIni(dir.str());
         if (std::string(c.name) == "garbage") continue; // only: never crashes
-        EXPECT_EQ(s.ExpertMode, c.expert);
-        EXPECT_EQ(s.WatchdogEnabled, c.watchdog);
+        EXPECT_EQ(s.expertMode, c.expert);
+        EXPECT_EQ(s.watchdogOn, c.watchdog);
     }
     // Missing file, missing folder, startup.ini a folder, a FIFO nobody writes to, an
     // endless device: defaults, at once.
@@ -150,9 +151,9 @@ TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
     std::filesystem::create_symlink("/dev/zero", dir.file("zero/startup.ini"));
     for (const auto& path : {dir.str(), dir.file("no/such/folder"), dir.file("d"), dir.file("fifo"),
                              dir.file("zero")}) {
-        const auto s = app::ReadStartupIni(path);
-        EXPECT_FALSE(s.ExpertMode) << path;
-        EXPECT_TRUE(s.WatchdogEnabled) << path;
+        const auto s = app::readStartupIni(path);
+        EXPECT_FALSE(s.expertMode) << path;
+        EXPECT_TRUE(s.watchdogOn) << path;
     }
 }
 

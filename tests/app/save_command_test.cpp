@@ -20,7 +20,7 @@ struct Opened : AppHarness {
         startMode(mode);
         src = openFile(std::string(codeOf(mode)) + "_src.bin",
                        img ? *img : image::makeSampleImage(mode));
-        main->run.FormChange = true;
+        main->run.formChanged = true;
     }
 };
 
@@ -31,12 +31,12 @@ TEST(SaveCommand, OutputBytesPerProductPositionByPosition) {
         SCOPED_TRACE(mode);
         const auto src = patternImage(static_cast<std::uint8_t>(mode * 3));
         Opened h(mode, src);
-        h.main->userForm().Clear_Click(); // every byte the user's
+        h.main->userForm().onClearClick(); // every byte the user's
         for (int i = 0; i < 256; ++i)
-            h.main->cm.ReservedArea[static_cast<std::size_t>(i)] =
+            h.main->cm.reservedArea[static_cast<std::size_t>(i)] =
                 static_cast<std::uint8_t>(255 - i);
         const auto out = h.save(std::string(codeOf(mode)) + "_out.bin");
-        EXPECT_TRUE(h.main->Create_Click());
+        EXPECT_TRUE(h.main->onCreateClick());
         const auto bytes = readBytes(out);
         ASSERT_EQ(bytes.size(), 8192u);
         // The source copied, the window's fields (XOR A5h) at its slots, and for B+ the
@@ -52,16 +52,16 @@ TEST(SaveCommand, OutputBytesPerProductPositionByPosition) {
         for (std::size_t k = 0; k < 8192; ++k)
             ASSERT_EQ(bytes[k], expected[k]) << "offset " << k;
         EXPECT_EQ(bytes[1], src[1]); // the version byte is copied
-        EXPECT_FALSE(h.main->run.FormChange);
-        EXPECT_EQ(h.main->run.PathOfFile, out);
-        EXPECT_EQ(h.main->run.SourceFile, h.src);
+        EXPECT_FALSE(h.main->run.formChanged);
+        EXPECT_EQ(h.main->run.pathOfFile, out);
+        EXPECT_EQ(h.main->run.sourceFile, h.src);
         EXPECT_EQ(readBytes(h.src), std::vector<std::uint8_t>(src.begin(), src.end()));
         EXPECT_TRUE(h.platform.boxes.shown.empty());
         EXPECT_EQ(h.platform.files.calls.back().proposedName, codeOf(mode));
         EXPECT_EQ(h.platform.files.calls.back().filter,
                   std::string("Patch File (") + codeOf(mode) + "*.bin) |" + codeOf(mode) + "*.bin");
         // After a save, Exit asks nothing.
-        h.main->ExitCommand_Click();
+        h.main->onExitCommand();
         EXPECT_TRUE(h.platform.boxes.shown.empty());
         EXPECT_EQ(h.quitCalls, 1);
     }
@@ -93,18 +93,18 @@ TEST(SaveCommand, ReservedBytesTheUserDidNotSetKeepTheSourceFiles) {
     EXPECT_EQ(u.Value.text(), config::Hex(src[0x1F00]));
     const auto savedArea = [&](const char* name) {
         const auto out = h.save(name);
-        EXPECT_TRUE(h.main->Create_Click());
+        EXPECT_TRUE(h.main->onCreateClick());
         const auto bytes = readBytes(out);
         return std::vector<std::uint8_t>(bytes.begin() + 0x1F00, bytes.end());
     };
     std::vector<std::uint8_t> want(src.begin() + 0x1F00, src.end());
     EXPECT_EQ(savedArea("E2MP_none.bin"), want);
 
-    h.main->run.FormChange = false;
+    h.main->run.formChanged = false;
     u.typeText(u.Addres, "1A");
     u.typeText(u.Value, "5");
     ASSERT_TRUE(u.Apply.userClick());
-    EXPECT_TRUE(h.main->run.FormChange);
+    EXPECT_TRUE(h.main->run.formChanged);
     want[0x1A] = 0x05;
     EXPECT_EQ(savedArea("E2MP_apply.bin"), want);
 
@@ -122,22 +122,22 @@ TEST(SaveCommand, SecondSaveCopiesFromTheOpenedFile) {
     const auto src = patternImage(1);
     Opened h(1, src);
     const auto first = h.save("E2MB_1.bin");
-    ASSERT_TRUE(h.main->Create_Click());
+    ASSERT_TRUE(h.main->onCreateClick());
     // Damage the first saved file: a second save must not read it.
     writeBytes(first, std::vector<std::uint8_t>(8192, 0x00));
     const auto second = h.save("E2MB_2.bin");
-    ASSERT_TRUE(h.main->Create_Click());
+    ASSERT_TRUE(h.main->onCreateClick());
     const auto bytes = readBytes(second);
     EXPECT_EQ(bytes[100], src[100]);
     EXPECT_EQ(bytes[1], src[1]);
-    EXPECT_EQ(h.main->run.PathOfFile, second);
+    EXPECT_EQ(h.main->run.pathOfFile, second);
 }
 
 TEST(SaveCommand, NameRuleLoopWithCase) {
     Opened h(1);
     for (auto name : {"e2mb_lower.bin", "new_E2MB.bin", "E2MB_ok.bin"})
         h.save(name);
-    EXPECT_TRUE(h.main->Create_Click());
+    EXPECT_TRUE(h.main->onCreateClick());
     ASSERT_EQ(h.boxCount(), 2u);
     for (const auto& b : h.platform.boxes.shown) {
         EXPECT_EQ(b.text, "The file must begin with : \r\rE2MB");
@@ -157,12 +157,12 @@ TEST(SaveCommand, CancelOrMismatchThenCancelWritesNothing) {
         SCOPED_TRACE(name);
         Opened h(4);
         if (*name) h.save(name);
-        EXPECT_FALSE(h.main->Create_Click()); // then the queue cancels
+        EXPECT_FALSE(h.main->onCreateClick()); // then the queue cancels
         EXPECT_EQ(h.boxCount(), *name ? 1u : 0u);
         EXPECT_FALSE(std::filesystem::exists(h.dir.file("E2UB_x.bin")));
-        EXPECT_TRUE(h.main->run.FormChange);
+        EXPECT_TRUE(h.main->run.formChanged);
         EXPECT_EQ(h.form->fileWrites, 0);
-        EXPECT_EQ(h.main->run.PathOfFile, h.src);
+        EXPECT_EQ(h.main->run.pathOfFile, h.src);
     }
 }
 
@@ -170,7 +170,7 @@ TEST(SaveCommand, FolderPartWithModeCodePasses) {
     Opened h(2);
     std::filesystem::create_directories(h.dir.file("E2UB_folder"));
     const auto out = h.save("E2UB_folder/anything.bin");
-    EXPECT_TRUE(h.main->Create_Click());
+    EXPECT_TRUE(h.main->onCreateClick());
     EXPECT_TRUE(h.platform.boxes.shown.empty());
     EXPECT_EQ(readBytes(out).size(), 8192u);
 }
@@ -178,13 +178,13 @@ TEST(SaveCommand, FolderPartWithModeCodePasses) {
 TEST(SaveCommand, OverTheOpenedFileItselfAndOverALongerFile) {
     const auto src = patternImage(7);
     Opened h(3, src);
-    h.main->userForm().Clear_Click(); // every byte the user's
-    h.main->cm.ReservedArea.fill(0x3C);
+    h.main->userForm().onClearClick(); // every byte the user's
+    h.main->cm.reservedArea.fill(0x3C);
     writeBytes(h.dir.file("E2MP_long.bin"), std::vector<std::uint8_t>(30000, 0x77));
     for (const auto& path : {h.src, h.dir.file("E2MP_long.bin")}) {
         SCOPED_TRACE(path);
         h.platform.files.answers.push_back(path);
-        ASSERT_TRUE(h.main->Create_Click());
+        ASSERT_TRUE(h.main->onCreateClick());
         const auto bytes = readBytes(path);
         ASSERT_EQ(bytes.size(), 8192u);
         EXPECT_EQ(bytes[1], src[1]);
@@ -203,7 +203,7 @@ TEST(SaveCommand, UnwritableTargetKeepsOldFileAndFlags) {
         SCOPED_TRACE(target);
         h.platform.boxes.shown.clear();
         h.platform.files.answers.push_back(target);
-        EXPECT_FALSE(h.main->Create_Click());
+        EXPECT_FALSE(h.main->onCreateClick());
         ASSERT_EQ(h.boxCount(), 1u);
         EXPECT_EQ(h.lastBox()->title, "Romwright");
         EXPECT_EQ(h.lastBox()->icon, ui::Icon::Critical);
@@ -211,15 +211,15 @@ TEST(SaveCommand, UnwritableTargetKeepsOldFileAndFlags) {
         // The reason on its own, so that no line runs it into the path.
         EXPECT_EQ(h.lastBox()->text, "Error Saving Patch File : \r" + target);
         EXPECT_FALSE(h.lastBox()->detail.empty());
-        EXPECT_TRUE(h.main->run.FormChange);
-        EXPECT_EQ(h.main->run.PathOfFile, h.src);
+        EXPECT_TRUE(h.main->run.formChanged);
+        EXPECT_EQ(h.main->run.pathOfFile, h.src);
     }
     EXPECT_TRUE(std::filesystem::is_directory(h.dir.file("E2UP_isdir.bin")));
     EXPECT_EQ(readBytes(h.src).size(), 8192u);
     // The exit question still offers to save.
     h.platform.boxes.shown.clear();
     h.platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_FALSE(h.main->ExitCommand_Click());
+    EXPECT_FALSE(h.main->onExitCommand());
     EXPECT_EQ(h.boxCount(), 1u);
 }
 
@@ -232,7 +232,7 @@ TEST(SaveCommand, MissingSourceOrUnstorableFieldWritesNothing) {
         else
             h.form->storeProblem = "UART_Rate does not fit in one byte.";
         const auto out = h.save(std::string(codeOf(mode)) + "_out.bin");
-        EXPECT_FALSE(h.main->Create_Click());
+        EXPECT_FALSE(h.main->onCreateClick());
         ASSERT_EQ(h.boxCount(), 1u);
         if (mode == 1) {
             EXPECT_NE(h.lastBox()->text.find(h.src), std::string::npos);
@@ -242,7 +242,7 @@ TEST(SaveCommand, MissingSourceOrUnstorableFieldWritesNothing) {
                            ui::Buttons::OK, ui::Icon::Exclamation);
         }
         EXPECT_FALSE(std::filesystem::exists(out));
-        EXPECT_TRUE(h.main->run.FormChange);
+        EXPECT_TRUE(h.main->run.formChanged);
         EXPECT_EQ(h.form->fileWrites, 0);
     }
 }

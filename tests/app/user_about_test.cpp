@@ -7,12 +7,12 @@ protected:
     image::ConfigModule cm;
     ui::Flag formChange;
     app::UserForm u{cm, formChange};
-    void SetUp() override { cm.FillReservedArea(); }
+    void SetUp() override { cm.fillReservedArea(); }
     // Types the address and value and presses Apply.
     bool apply(const std::string& address, const std::string& value) {
         u.typeText(u.Addres, address);
         u.typeText(u.Value, value);
-        return u.Apply_Click();
+        return u.onApplyClick();
     }
 };
 
@@ -23,56 +23,56 @@ TEST_F(UserForm, CaptionsAndLoad) {
     EXPECT_EQ(u.Apply.caption(), "Apply");
     EXPECT_EQ(u.Clear.caption(), "Clear");
     EXPECT_EQ(u.Addres.text(), "0");
-    u.Form_Load();
+    u.onLoad();
     EXPECT_EQ(u.Addres.text(), "0");
     EXPECT_EQ(u.Value.text(), "FF");
     apply("0", "C");
     u.Addres.setText("7");
-    u.Form_Load();
+    u.onLoad();
     EXPECT_EQ(u.Addres.text(), "0");
     EXPECT_EQ(u.Value.text(), "C");
 }
 
 TEST_F(UserForm, ApplyStoresHexAddressAndValue) {
-    u.Form_Load();
+    u.onLoad();
     u.typeText(u.Addres, "1A");
     u.typeText(u.Value, "5");
     EXPECT_TRUE(u.Apply.userClick());
-    EXPECT_EQ(cm.ReservedArea[0x1A], 0x05);
+    EXPECT_EQ(cm.reservedArea[0x1A], 0x05);
     EXPECT_EQ(u.Value.text(), "5"); // kept as typed
     apply("10", "ab");
-    EXPECT_EQ(cm.ReservedArea[16], 0xAB); // hexadecimal: byte 16, not 10
-    EXPECT_EQ(cm.ReservedArea[10], 0xFF);
+    EXPECT_EQ(cm.reservedArea[16], 0xAB); // hexadecimal: byte 16, not 10
+    EXPECT_EQ(cm.reservedArea[10], 0xFF);
     EXPECT_TRUE(apply("FF", ""));
-    EXPECT_EQ(cm.ReservedArea[255], 0x00); // empty value stores 00
+    EXPECT_EQ(cm.reservedArea[255], 0x00); // empty value stores 00
     EXPECT_TRUE(apply(" 2 0", "7Z"));
-    EXPECT_EQ(cm.ReservedArea[0x20], 0x07);
+    EXPECT_EQ(cm.reservedArea[0x20], 0x07);
     EXPECT_EQ(u.Notice.caption(), "");
 }
 
 TEST_F(UserForm, OutOfRangeStoresNothing) {
-    u.Form_Load();
-    const auto before = cm.ReservedArea;
+    u.onLoad();
+    const auto before = cm.reservedArea;
     for (auto [address, value, notice] :
          {std::tuple{"100", std::string("5"), "Address out of range: 00..FF"},
           {"1", "1FF", "Data out of range: 00..FF"},
           {"1", std::string(30, 'F'), "Data out of range: 00..FF"}}) {
         EXPECT_FALSE(apply(address, value)) << address << "=" << value;
-        EXPECT_EQ(cm.ReservedArea, before);
+        EXPECT_EQ(cm.reservedArea, before);
         EXPECT_EQ(u.Notice.caption(), notice);
     }
     EXPECT_TRUE(apply("1", "2"));
-    EXPECT_EQ(cm.ReservedArea[1], 2);
+    EXPECT_EQ(cm.reservedArea[1], 2);
     EXPECT_EQ(u.Notice.caption(), "");
 }
 
 TEST_F(UserForm, ClearSetsAllFFAndShowsAddressZero) {
     apply("0", "12");
-    u.Form_Load();
+    u.onLoad();
     EXPECT_EQ(u.Value.text(), "12");
     u.typeText(u.Addres, "33");
     u.Clear.userClick();
-    for (auto b : cm.ReservedArea)
+    for (auto b : cm.reservedArea)
         EXPECT_EQ(b, 0xFF);
     EXPECT_EQ(u.Value.text(), "FF");
     EXPECT_EQ(u.Addres.text(), "33");
@@ -80,7 +80,7 @@ TEST_F(UserForm, ClearSetsAllFFAndShowsAddressZero) {
 
 // Decision: an Apply (or a Clear) that changes a byte saving writes is unsaved work.
 TEST_F(UserForm, EditsThatChangeAByteMarkTheChange) {
-    u.Form_Load();
+    u.onLoad();
     const struct {
         const char *address, *value;
         bool marks;
@@ -95,7 +95,7 @@ TEST_F(UserForm, EditsThatChangeAByteMarkTheChange) {
     }
     for (bool marks : {true, false}) { // 1A back to FF, then nothing left to clear
         formChange = false;
-        u.Clear_Click();
+        u.onClearClick();
         EXPECT_EQ(static_cast<bool>(formChange), marks);
     }
 }
@@ -107,7 +107,7 @@ TEST(UserFormInMain, MainWindowLoadsItAfreshWhenReopened) {
     h.main->User.userClick();
     u.typeText(u.Addres, "0");
     u.typeText(u.Value, "3");
-    u.Apply_Click();
+    u.onApplyClick();
     u.typeText(u.Addres, "44");
     h.main->User.userClick(); // still up: nothing reloads
     EXPECT_EQ(u.Addres.text(), "44");
@@ -116,7 +116,7 @@ TEST(UserFormInMain, MainWindowLoadsItAfreshWhenReopened) {
     h.main->User.userClick();
     EXPECT_EQ(u.Addres.text(), "0");
     EXPECT_EQ(u.Value.text(), "3");
-    EXPECT_EQ(h.main->cm.ReservedArea[0], 3);
+    EXPECT_EQ(h.main->cm.reservedArea[0], 3);
 }
 
 TEST(AboutBox, Texts) {

@@ -14,12 +14,12 @@ TEST(WelcomeForm, ControlsAndPreselection) {
     EXPECT_EQ(w.InterfaceOption.items(), rows);
     bool shownMain = false;
     w.onShowMain = [&] { shownMain = true; };
-    EXPECT_FALSE(w.Form_Load(""));
+    EXPECT_FALSE(w.onLoad(""));
     EXPECT_FALSE(shownMain);
     EXPECT_TRUE(w.visible());
     EXPECT_EQ(w.InterfaceOption.text(), "KRX22822  V2.2");
     EXPECT_EQ(w.InterfaceOption.listIndex(), 3);
-    EXPECT_FALSE(w.Patch_Load_Mode);
+    EXPECT_FALSE(w.patchLoadMode);
 }
 
 TEST(WelcomeForm, ContinueGivesTheSelectedRowsMode) {
@@ -35,14 +35,14 @@ TEST(WelcomeForm, ContinueGivesTheSelectedRowsMode) {
         app::WelcomeForm w;
         int shown = 0;
         w.onShowMain = [&] { ++shown; };
-        w.Form_Load("");
+        w.onLoad("");
         if (mode == 0) w.InterfaceOption.setText(row);
         EXPECT_TRUE(mode == 0 || !*row || w.InterfaceOption.userPick(row));
         w.Continue.userClick();
-        EXPECT_EQ(w.CurrentMode, mode);
+        EXPECT_EQ(w.currentMode, mode);
         EXPECT_EQ(shown, 1);
         EXPECT_FALSE(w.visible());
-        EXPECT_FALSE(w.Patch_Load_Mode);
+        EXPECT_FALSE(w.patchLoadMode);
     }
 }
 
@@ -56,11 +56,11 @@ TEST(WelcomeForm, CommandLineSelectsAndSetsPatchLoadMode) {
         app::WelcomeForm w;
         int shown = 0;
         w.onShowMain = [&] { ++shown; };
-        EXPECT_TRUE(w.Form_Load(line)) << line;
+        EXPECT_TRUE(w.onLoad(line)) << line;
         EXPECT_EQ(shown, 1);
-        EXPECT_EQ(w.CurrentMode, mode);
-        EXPECT_TRUE(w.Patch_Load_Mode);
-        EXPECT_EQ(w.CommandLine, line);
+        EXPECT_EQ(w.currentMode, mode);
+        EXPECT_TRUE(w.patchLoadMode);
+        EXPECT_EQ(w.commandLineText, line);
         EXPECT_FALSE(w.visible());
     }
 }
@@ -70,11 +70,11 @@ TEST(WelcomeForm, CommandLineSelectingNothingShowsTheWindow) {
         app::WelcomeForm w;
         int shown = 0;
         w.onShowMain = [&] { ++shown; };
-        EXPECT_FALSE(w.Form_Load(line)) << line;
+        EXPECT_FALSE(w.onLoad(line)) << line;
         EXPECT_EQ(shown, 0);
         EXPECT_TRUE(w.visible());
-        EXPECT_FALSE(w.Patch_Load_Mode);
-        EXPECT_EQ(w.CurrentMode, 0);
+        EXPECT_FALSE(w.patchLoadMode);
+        EXPECT_EQ(w.currentMode, 0);
         EXPECT_EQ(w.InterfaceOption.text(), "KRX22822  V2.2");
     }
 }
@@ -85,12 +85,12 @@ TEST(WelcomeForm, RelativeCommandLinePathLoadsTheFile) {
     const auto img = image::makeSampleImage(1);
     rw::testing::writeImage(h.dir.file("E2MB_x.bin"), img);
     const std::string line = app::commandLineFromArgs({"E2MB_x.bin"}, h.dir.str());
-    EXPECT_TRUE(h.welcome.Form_Load(line));
+    EXPECT_TRUE(h.welcome.onLoad(line));
     ASSERT_TRUE(h.main);
-    EXPECT_EQ(h.main->run.CurrentMode, 1);
-    EXPECT_EQ(h.main->run.PathOfFile, h.dir.file("E2MB_x.bin"));
+    EXPECT_EQ(h.main->run.currentMode, 1);
+    EXPECT_EQ(h.main->run.pathOfFile, h.dir.file("E2MB_x.bin"));
     EXPECT_EQ(h.form->loads, 1);
     EXPECT_TRUE(h.platform.files.calls.empty()); // no dialog
-    EXPECT_FALSE(h.welcome.Patch_Load_Mode);
+    EXPECT_FALSE(h.welcome.patchLoadMode);
 }
 #endif

@@ -306,7 +306,7 @@ CliResult editChecked(const ScratchDir& dir, const std::string& file,
 TEST(CliEditRule, APickLeavesTheFocusWhereTheWindowPutsIt) {
     ScratchDir dir;
     image::Image img = image::makeSampleImage(3);
-    img[static_cast<std::size_t>(image::slotOffset(1, true))] = config::PackConsInter(32, 10);
+    img[static_cast<std::size_t>(image::slotOffset(1, true))] = config::packConsInter(32, 10);
     const std::string file = writeImage(dir, img, "E2MP_in.bin");
     const struct {
         std::vector<std::string> edits;

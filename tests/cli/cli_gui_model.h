@@ -15,18 +15,18 @@ namespace rw::clitest {
 class GuiModel {
 public:
     GuiModel(int mode, const std::string& dir) {
-        welcome.CurrentMode = mode;
+        welcome.currentMode = mode;
         main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
         main->currentDirectory = [dir] { return dir; };
-        main->Form_Load();
+        main->onLoad();
     }
     void open(const std::string& path) {
         platform.files.answers.push_back(path);
-        main->OpenCommand_Click();
+        main->onOpenCommand();
     }
     bool save(const std::string& path) {
         platform.files.answers.push_back(path);
-        return main->Create_Click();
+        return main->onCreateClick();
     }
     config::ConfigForm& form() { return *main->configForm(); }
     ui::TextBox& text(const std::string& name) {

@@ -176,7 +176,7 @@ TEST(ConfigCarriersDecisions, LeavingAPairOrStoringTakesTheEntry) {
     s.type("FText", 1, "5"); // the focus stays in the box
     s.expectSaved({{24, 5}, {2, 0xF5}});
     s.type("DwCarrierText", 0, "6"); // 6.99 at 25.05: 285.74, 11Eh
-    s.form->SendDigToModem();
+    s.form->sendDigToModem();
     EXPECT_EQ(s.overrideAt(2), 0x1E);
     EXPECT_EQ(s.overrideAt(3), 0x01);
 }
@@ -223,9 +223,9 @@ TEST(ConfigLineRatesDecisions, LoadShowsTheRatesOfTheTextsShown) {
         int mode, whole, hundredths;
         std::uint8_t up;
         const char *upRate, *downRate; // downstream 16 / 12 throughout
-    } cases[] = {{1, 29, 93, PackConsInter(128, 64), "3.27", "9.97"},
-                 {2, 5, 99, PackConsInter(16, 10), "2.39", "1.99"},
-                 {3, 25, 0, PackConsInter(64, 10), "15", "8.33"},
+    } cases[] = {{1, 29, 93, packConsInter(128, 64), "3.27", "9.97"},
+                 {2, 5, 99, packConsInter(16, 10), "2.39", "1.99"},
+                 {3, 25, 0, packConsInter(64, 10), "15", "8.33"},
                  {4, 25, 92, 0xC1, "", "8.64"}}; // 256 with interpolation code 12, shown as "0"
     for (const auto& c : cases) {
         Loaded b(c.mode); // a file with rates of its own first
@@ -239,7 +239,7 @@ TEST(ConfigLineRatesDecisions, LoadShowsTheRatesOfTheTextsShown) {
 TEST(ConfigPsd, EachPairFollowsItsTextDownstreamConstellationAndAttenuation) {
     Loaded b(2);
     Loaded other(4); // another window's conversion holds none of this one's
-    other.w().PsdUpdating = true;
+    other.w().psdUpdating = true;
     run(b, {{"pick Dw_Stram_Cons 256"},
             {"pick PowerController 0", "changed=1"},
             {"type Max_PSD 59.95", "Max_psdL=FF;Max_psdH=3;Max_PSD=59.95;changed=1"}, // by bytes
@@ -261,7 +261,7 @@ TEST(ConfigPsdDecisions, TextNotConvertedIsRefusedUntilConverted) {
         Loaded b(3);
         b.form->show();
         run(b, {{"type Min_PSD 96", "red:Min_PSD=1;why:Min_PSD=1"}, {"done", "ok=0"}});
-        EXPECT_EQ(b.form->StoreProblem(), "Min_PSD was not converted into a level.");
+        EXPECT_EQ(b.form->storageProblem(), "Min_PSD was not converted into a level.");
         EXPECT_TRUE(
             lastBoxIs(b.platform, "Min_PSD was not converted into a level.", "Illegal Parameter"));
         run(b, {{fix, "red:Min_PSD=0;why:Min_PSD=0"}, {"done", "ok=1"}});
@@ -321,7 +321,7 @@ TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
     forEachMode([](Bench& b) {
         b.type("AFEControl", -1, "79"); // loaded as 7B
         b.expectSaved({{6, 0x79}});
-        b.form->SendDigToModem();
+        b.form->sendDigToModem();
         EXPECT_EQ(b.overrideAt(6), 0x79);
         run(b,
             {{"type AFEControl 78", "Adcf=0;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=0;changed=1"},
@@ -331,7 +331,7 @@ TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
              {"click Timnus", "AFEControl=83"},
              {"click Timnus", "AFEControl=3;changed=1"}, // no leading zero
              {"type AFEControl FF", kAfeSet + ";changed=1;boxes=0"}});
-        EXPECT_FALSE(b.form->AfeUpdating);
+        EXPECT_FALSE(b.form->afeUpdating);
     });
     Loaded b(2);
     run(b, {{"type AFEControl FF", "changed=1"},
@@ -361,7 +361,7 @@ TEST(ConfigAfe, OneStepCascades) {
     EXPECT_EQ(psdChanges, 1);
     b.box("Max_PSD").setText("40");
     EXPECT_EQ(psdChanges, 2); // the bytes it writes do not write it back
-    EXPECT_FALSE(b.w().PsdUpdating);
+    EXPECT_FALSE(b.w().psdUpdating);
 }
 
 // ---- change marking -----------------------------------------------------------------------
@@ -379,7 +379,7 @@ TEST(ConfigMarking, EveryUserEditMarksExceptWhileLoading) {
             auto* list = dynamic_cast<ui::ComboBox*>(c);
             if (!dynamic_cast<ui::CheckBox*>(c) && !(list && !list->items().empty())) continue;
             for (bool loading : {false, true}) {
-                b.form->Loading = loading;
+                b.form->isLoading = loading;
                 if (list)
                     list->userPick(list->items().front() == list->text() ? list->items().back()
                                                                          : list->items().front());
@@ -387,7 +387,7 @@ TEST(ConfigMarking, EveryUserEditMarksExceptWhileLoading) {
                     static_cast<ui::CheckBox*>(c)->userClick();
                 EXPECT_EQ(b.changed(), !loading) << c->fullName();
             }
-            b.form->Loading = false;
+            b.form->isLoading = false;
         }
     });
     // BACK_SIGNALING marks when its text changes, even by the program. Any other program-made

@@ -37,12 +37,12 @@ TEST(ConfigLoad, EveryProductShowsTheStoredFieldsAndBytes) {
     forEachMode([](Bench& b) {
         b.expectTexts(kCommonReferenceTexts);
         b.expectTexts(kInterfaceReferenceTexts[b.mode - 1]);
-        EXPECT_DOUBLE_EQ(b.form->Fsample, 25.92);
+        EXPECT_DOUBLE_EQ(b.form->fsampleMhz, 25.92);
         EXPECT_EQ(b.combo("PowerController").backColour(), ui::kFieldBlue);
-        EXPECT_FALSE(b.run.FormChange);
+        EXPECT_FALSE(b.run.formChanged);
         EXPECT_EQ(b.boxes(), 0u);
         for (const auto& [slot, v] : referenceSlots(b.mode))
-            EXPECT_EQ(b.form->FieldBytes[static_cast<std::size_t>(slot)], v) << slot;
+            EXPECT_EQ(b.form->fieldBytes[static_cast<std::size_t>(slot)], v) << slot;
     });
     Bench b(1);
     ASSERT_TRUE(b.loadWith({{9, 0x04}}));
@@ -58,7 +58,7 @@ TEST(ConfigLoad, InvalidBlockFallsBackForFrequencyAndBaudOnly) {
             s[slot] = static_cast<std::uint8_t>(value);
             ASSERT_TRUE(b.loadWith(s));
             b.expectTexts(std::string("FText(0)=25;Baund=9600;FText(1)=") + (atm ? "92" : "00"));
-            EXPECT_DOUBLE_EQ(b.form->Fsample, atm ? 25.92 : 25.0);
+            EXPECT_DOUBLE_EQ(b.form->fsampleMhz, atm ? 25.92 : 25.0);
             b.expectTexts("Next_DownstreamL=ED;TransmitePreambleH=F6;UART_Rate=F2");
             EXPECT_EQ(b.boxes(), 0u);
         });
@@ -82,7 +82,7 @@ TEST(ConfigLoadDecisions, CarrierMegahertzAndSamplingFrequencyAsShown) {
                   "UsCarrierText(1)=00");
     Bench p(3);
     ASSERT_TRUE(p.loadWith({{25, 25}, {24, 29}}));
-    EXPECT_EQ(p.form->Fsample, 25 + 29 / 100.0);
+    EXPECT_EQ(p.form->fsampleMhz, 25 + 29 / 100.0);
 }
 
 // Codes without an item: a marker text, an empty (red) field, or the text as loaded; never a
@@ -180,25 +180,25 @@ TEST(ConfigStore, SaveAndModemWriteExactlyTheWindowsPositions) {
         const std::set<int> saved = positions(expected[b.mode - 1].first);
         image::Image other{}; // a different background: the window's positions show
         other.fill(0xEE);
-        b.form->SendDigToFile(other);
+        b.form->sendDigToFile(other);
         const image::Image ref = imageWith(b.mode, referenceSlots(b.mode));
         for (std::size_t i = 0; i < other.size(); ++i) {
             const int pos = image::positionOf(static_cast<int>(i));
             EXPECT_EQ(other[i], saved.count(pos) ? ref[i] : 0xEE) << "position " << pos;
         }
-        b.cm.OverrideTable.fill(0x55); // stale entries from an earlier run
-        b.form->SendDigToModem();
+        b.cm.overrideTable.fill(0x55); // stale entries from an earlier run
+        b.form->sendDigToModem();
         std::set<int> set;
         for (int i = 0; i < image::kOverrideEntries; ++i)
-            if (b.cm.OverrideTable[static_cast<std::size_t>(i)] != image::kNoOverride) {
+            if (b.cm.overrideTable[static_cast<std::size_t>(i)] != image::kNoOverride) {
                 set.insert(i);
-                EXPECT_EQ(b.cm.OverrideTable[static_cast<std::size_t>(i)],
+                EXPECT_EQ(b.cm.overrideTable[static_cast<std::size_t>(i)],
                           ref[static_cast<std::size_t>(image::offsetOf(i))])
                     << i;
             }
         EXPECT_EQ(set, positions(expected[b.mode - 1].second));
         b.saved(); // saving to a file clears the table
-        for (auto v : b.cm.OverrideTable)
+        for (auto v : b.cm.overrideTable)
             EXPECT_EQ(v, image::kNoOverride);
     });
 }
@@ -210,14 +210,14 @@ TEST(ConfigStore, ListValuesAndPhyBytes) {
     b.combo("TX_Next_value").setText("3");
     b.expectSaved({{12, 16}});
 
-    Loaded p(3); // the PHY boxes go to PhyBytes afresh, and to the file
+    Loaded p(3); // the PHY boxes go to phyBytes afresh, and to the file
     p.box("PHY_StatusRegAddr").setText("1C");
     p.box("PHY_SpeedBitNum").setText("2");
     p.box("PHY_DuplexPolarity").setText("ff");
-    p.form->SendDigToModem();
+    p.form->sendDigToModem();
     const std::uint8_t want[] = {0x1C, 0x02, 0x00, 0x0F, 0xFF};
     for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(p.cm.PhyBytes[i], want[i]) << i;
+        EXPECT_EQ(p.cm.phyBytes[i], want[i]) << i;
     const image::Image out = p.saved();
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_EQ(out[612 + i], want[i]) << i;
@@ -226,47 +226,47 @@ TEST(ConfigStore, ListValuesAndPhyBytes) {
 // Decision: values that cannot be stored are refused, never altered.
 TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     Loaded b(2);
-    EXPECT_EQ(b.form->StoreProblem(), "");
+    EXPECT_EQ(b.form->storageProblem(), "");
     b.box("TransmitePreambleM").setText("1FF");
-    EXPECT_EQ(b.form->StoreProblem(), "TransmitePreambleM does not fit in one byte.");
-    EXPECT_FALSE(b.form->ConfirmStorable());
+    EXPECT_EQ(b.form->storageProblem(), "TransmitePreambleM does not fit in one byte.");
+    EXPECT_FALSE(b.form->confirmStorable());
     EXPECT_TRUE(
         lastBoxIs(b.platform, "TransmitePreambleM does not fit in one byte.", "Illegal Parameter"));
     b.expectSaved({{14, 0x28}}); // never truncated: the loaded value
     run(b, {{"", "why:TransmitePreambleM=1"},
             {"set TransmitePreambleM 29", "why:TransmitePreambleM=0"}});
-    EXPECT_TRUE(b.form->ConfirmStorable());
+    EXPECT_TRUE(b.form->confirmStorable());
 
     Loaded u(1);
     run(u, {{"pick Baund 115200"}, {"type FText(1) 00"}, {"type FText(0) 10", "UART_Rate=100"}});
-    EXPECT_EQ(u.form->StoreProblem(), "UART_Rate does not fit in one byte.");
+    EXPECT_EQ(u.form->storageProblem(), "UART_Rate does not fit in one byte.");
     u.expectSaved({{19, 0xF2}});
     run(u, {{"type FText(0) 20", "why:UART_Rate=0"}});
-    EXPECT_EQ(u.form->StoreProblem(), "");
+    EXPECT_EQ(u.form->storageProblem(), "");
 
     Loaded c(2); // 99.99 MHz at 0.50 MHz: N = 204780
     run(c, {{"type FText(1) 50"},
             {"type FText(0) 00"},
             {"type DwCarrierText(0) 99"},
             {"type DwCarrierText(1) 99", "Next_DownstreamH=31F"}});
-    EXPECT_EQ(c.form->StoreProblem(), "Next_DownstreamH does not fit in one byte.");
+    EXPECT_EQ(c.form->storageProblem(), "Next_DownstreamH does not fit in one byte.");
     c.expectSaved({{3, 0x00}});
     run(c, {{"set UsCarrierText(0) -5"}, // -4.93 MHz: N = -10097
             {"focus UsCarrierText(0)"},
             {"leave Baund", "Next_UpstreamL=71;Next_UpstreamH=-27"}});
-    EXPECT_EQ(c.form->StoreProblem(), "Next_DownstreamH does not fit in one byte.");
+    EXPECT_EQ(c.form->storageProblem(), "Next_DownstreamH does not fit in one byte.");
     c.type("DwCarrierText", 0, "0"); // a negative index is refused as well
-    EXPECT_EQ(c.form->StoreProblem(), "Next_UpstreamH does not fit in one byte.");
+    EXPECT_EQ(c.form->storageProblem(), "Next_UpstreamH does not fit in one byte.");
 
     Loaded d(2);
     d.box("FText", 0).setText("-5");
-    d.form->Fsample = 25.92; // as if the update had not run
+    d.form->fsampleMhz = 25.92; // as if the update had not run
     // The pending frequency is taken first; a B window accepts it, the byte does not fit.
-    EXPECT_EQ(d.form->StoreProblem(), "FText(0) does not fit in one byte.");
+    EXPECT_EQ(d.form->storageProblem(), "FText(0) does not fit in one byte.");
 
     Loaded m(1); // an item this chip has no code for; "Done" refuses it too
     m.pick("ClockDivision", "2");
-    EXPECT_EQ(m.form->StoreProblem(), "ClockDivision 2 has no code for this chip.");
+    EXPECT_EQ(m.form->storageProblem(), "ClockDivision 2 has no code for this chip.");
     m.form->show();
     EXPECT_FALSE(m.form->Done());
     EXPECT_TRUE(m.form->visible());
@@ -274,23 +274,23 @@ TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     EXPECT_EQ(m.main.focused, 0);
     Loaded p(3);
     p.pick("ClockDivision", "2");
-    EXPECT_EQ(p.form->StoreProblem(), "");
+    EXPECT_EQ(p.form->storageProblem(), "");
     EXPECT_EQ(p.savedSlot(32) >> 6, 3);
 }
 
 TEST(ConfigLoadFailure, AnyFailureShowsBadPatchFile) {
     struct Failing : ConfigFormImpl {
         explicit Failing(FormContext& c) : ConfigFormImpl(c, variantTraits(Variant::ATM_B)) {}
-        void FillFields() override {
-            ConfigFormImpl::FillFields();
+        void fillFields() override {
+            ConfigFormImpl::fillFields();
             throw std::runtime_error("conversion failed");
         }
     };
     Bench b(2);
     Failing f(b.ctx);
-    f.Loading = true;
-    EXPECT_FALSE(f.LoadFromPatch());
-    EXPECT_TRUE(f.Loading); // restored as the caller set it
+    f.isLoading = true;
+    EXPECT_FALSE(f.loadFromPatch());
+    EXPECT_TRUE(f.isLoading); // restored as the caller set it
     ASSERT_EQ(b.boxes(), 1u);
     EXPECT_TRUE(lastBoxIs(
         b.platform, "An error occurred while reading the patch file.\r\nPlease try another one.",
@@ -303,7 +303,7 @@ TEST(ConfigLoadFailure, AnyFailureShowsBadPatchFile) {
 TEST(ConfigDone, BWindowsCheckEveryHexFieldAndTheInterpolationsAndStore) {
     Loaded b(1);
     b.form->show();
-    EXPECT_TRUE(b.form->CheckInputs());
+    EXPECT_TRUE(b.form->checkInputs());
     run(b, {{"set SleepCounterH G"},
             {"set ReceivePreambleM G"},
             {"done", "ok=0;boxes=1;focus=ReceivePreambleM;why:SleepCounterH=1"}});
@@ -313,25 +313,25 @@ TEST(ConfigDone, BWindowsCheckEveryHexFieldAndTheInterpolationsAndStore) {
     run(b, {{"set ReceivePreambleM b", "why:ReceivePreambleM=0;why:SleepCounterH=1"},
             {"set SleepCounterH 1", "why:SleepCounterH=0"},
             {"pick Up_Stram_Cons 256"}}); // 6 is not offered: empty interpolation
-    EXPECT_FALSE(b.form->CheckInputs());
+    EXPECT_FALSE(b.form->checkInputs());
     b.pick("Up_Stram_Inter", "8");
-    EXPECT_TRUE(b.form->CheckInputs());
-    b.form->FieldBytes[1] = 0;
+    EXPECT_TRUE(b.form->checkInputs());
+    b.form->fieldBytes[1] = 0;
     ASSERT_TRUE(b.press("WriteReturn"));
     EXPECT_FALSE(b.form->visible());
     EXPECT_EQ(b.main.focused, 1);
-    EXPECT_EQ(b.form->FieldBytes[1], 0x21); // B windows store on "Done"
-    EXPECT_EQ(b.form->FieldBytes[17], 0x0B);
+    EXPECT_EQ(b.form->fieldBytes[1], 0x21); // B windows store on "Done"
+    EXPECT_EQ(b.form->fieldBytes[17], 0x0B);
 }
 
 TEST(ConfigDone, BPlusWindowsCheckOnlyThePsdWordsAndStoreNothing) {
     Loaded b(4);
     b.form->show();
     b.box("TransmitePreambleL").setText("G"); // malformed, never left
-    b.form->FieldBytes[13] = 0x77;
+    b.form->fieldBytes[13] = 0x77;
     EXPECT_TRUE(b.form->Done());
     EXPECT_FALSE(b.form->visible());
-    EXPECT_EQ(b.form->FieldBytes[13], 0x77);
+    EXPECT_EQ(b.form->fieldBytes[13], 0x77);
     b.form->show();
     b.box("Min_psdH").setText("");
     EXPECT_FALSE(b.form->Done());
@@ -342,7 +342,7 @@ TEST(ConfigDone, BPlusWindowsCheckOnlyThePsdWordsAndStoreNothing) {
 // Decision: hidden fields load and store like the others.
 TEST(ConfigLoadDecisions, HiddenFieldsLoadAndStore) {
     Bench b(1);
-    b.form->SetExpertLayout(false);
+    b.form->setExpertLayout(false);
     ASSERT_TRUE(b.loadReference());
     b.expectTexts("TransmitePreambleH=F6;BackPressure=1");
     b.box("TransmitePreambleH").setText("F7");

@@ -25,9 +25,9 @@ TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedEmptyAndLimited) 
             for (const std::string& n : names)
                 EXPECT_EQ(b.text(n), b.named(n).kind() == ui::ControlKind::CheckBox ? "0" : "")
                     << n;
-            EXPECT_EQ(b.form->Fsample, 0.0);
-            EXPECT_FALSE(b.form->AfeUpdating);
-            EXPECT_FALSE(b.form->FieldText("NoSuchField").has_value());
+            EXPECT_EQ(b.form->fsampleMhz, 0.0);
+            EXPECT_FALSE(b.form->afeUpdating);
+            EXPECT_FALSE(b.form->fieldText("NoSuchField").has_value());
             // The length limits the entry rules rest on; the carrier words only the window
             // writes.
             const std::pair<const char*, int> limits[] = {
@@ -43,24 +43,24 @@ TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedEmptyAndLimited) 
         },
         {1, 2, 3, 4}, false);
     app::RunState run;
-    run.FormChange = true;
+    run.formChanged = true;
     image::ConfigModule cm;
     ui::ScriptedPlatform platform;
-    FormContext ctx{run.FormChange, cm, platform, nullptr};
+    FormContext ctx{run.formChanged, cm, platform, nullptr};
     for (int mode : {0, 5})
         EXPECT_EQ(ConfigForm::create(mode, ctx), nullptr);
     const auto f = ConfigForm::create(3, ctx);
-    EXPECT_FALSE(run.FormChange); // creating the window clears it
-    EXPECT_FALSE(f->Loading);
+    EXPECT_FALSE(run.formChanged); // creating the window clears it
+    EXPECT_FALSE(f->isLoading);
 }
 
 TEST(ConfigWindowsLayout, StartUpLayoutsExpertAndWatchdog) {
     forEachMode(
         [](Bench& b) {
-            b.form->SetExpertLayout(true);
+            b.form->setExpertLayout(true);
             const int wide = b.form->width();
             EXPECT_TRUE(b.find("AdvanceFrame")->visible());
-            b.form->SetExpertLayout(false);
+            b.form->setExpertLayout(false);
             EXPECT_LT(b.form->width(), wide);
             EXPECT_FALSE(b.find("AdvanceFrame")->visible());
             for (const std::string& n :
@@ -78,13 +78,13 @@ TEST(ConfigWindowsLayout, StartUpLayoutsExpertAndWatchdog) {
             for (const char* n :
                  {"MDIO", "AutoNeg", "MDIOLabel", "MDIODIRLabel", "AutoNegLabel", "AutoLabel"})
                 EXPECT_TRUE(!b.find(n) || b.find(n)->shown() == (b.mode != 1)) << n;
-            b.form->SetExpertLayout(true);
+            b.form->setExpertLayout(true);
             EXPECT_EQ(b.form->width(), wide);
             EXPECT_TRUE(b.find("Timnus")->shown());
             EXPECT_TRUE(b.mode != 1 || b.find("AutoNegLabel")->shown());
             // B+ windows show their watchdog labels on request only; the B windows have none.
             const auto watchdog = [&](bool show) {
-                b.form->ShowWatchdogLabels(show);
+                b.form->showWatchdogLabels(show);
                 for (int i : {0, 1})
                     EXPECT_TRUE(b.mode < 3 ? !b.find("WatchDogLabel", i)
                                            : b.find("WatchDogLabel", i)->visible() == show);
@@ -103,7 +103,7 @@ bool overlap(const ui::Geometry& a, const ui::Geometry& b) {
 TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForTheirText) {
     forEachMode(
         [](Bench& b) {
-            b.form->SetExpertLayout(true);
+            b.form->setExpertLayout(true);
             std::vector<const ui::Control*> placed;
             for (const auto& c : b.form->controls()) {
                 SCOPED_TRACE(c->fullName());
@@ -165,9 +165,9 @@ TEST(ConfigDefaults, EveryFieldTakesTheFactoryValueTheSampleHolds) {
         ASSERT_TRUE(b.load(img));
         editEveryField(b);
         ASSERT_TRUE(b.press("Default"));
-        EXPECT_DOUBLE_EQ(b.form->Fsample, mode % 2 == 0 ? 25.92 : 25.0);
-        EXPECT_FALSE(b.form->AfeUpdating);
-        EXPECT_EQ(b.form->StoreProblem(), "");
+        EXPECT_DOUBLE_EQ(b.form->fsampleMhz, mode % 2 == 0 ? 25.92 : 25.0);
+        EXPECT_FALSE(b.form->afeUpdating);
+        EXPECT_EQ(b.form->storageProblem(), "");
         const image::Image out = b.saved(img);
         for (std::size_t i = 0; i < out.size(); ++i)
             EXPECT_EQ(out[i], img[i]) << "offset " << i;
@@ -181,7 +181,7 @@ TEST(ConfigDefaults, DefaultMarksTheChange) {
         EXPECT_TRUE(b.changed());
         ASSERT_TRUE(b.press("Default"));
         EXPECT_EQ(b.changed(), b.mode == 3);
-        b.form->Loading = true;
+        b.form->isLoading = true;
         ASSERT_TRUE(b.press("Default"));
         EXPECT_FALSE(b.changed());
         EXPECT_EQ(b.boxes(), 0u);
@@ -200,10 +200,10 @@ TEST(ConfigDefaults, RatesDefaultsBeforeAnyLoadAndTheFocus) {
 
     forEachMode(
         [](Bench& w) {
-            w.form->SetDefaults();
+            w.form->setDefaults();
             w.expectTexts("AFEControl=78;Dw_Stram_Inter=12;UART_Rate=F2");
-            EXPECT_EQ(w.form->StoreProblem(), "");
-            EXPECT_TRUE(w.form->CheckInputs());
+            EXPECT_EQ(w.form->storageProblem(), "");
+            EXPECT_TRUE(w.form->checkInputs());
         },
         {1, 2, 3, 4}, false);
 

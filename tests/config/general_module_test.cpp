@@ -27,23 +27,23 @@ const std::vector<std::string> kConsItems = split("4 8 16 32 64 128 256");
 
 TEST(GeneralNumbers, RoundingAndLogarithms) {
     for (auto [x, want] : {std::pair{12.959, 12.95}, {-0.254, -0.26}, {12.96, 12.96}, {3.0, 3.0}})
-        EXPECT_DOUBLE_EQ(FloorHundredths(x), want) << x;
+        EXPECT_DOUBLE_EQ(floorHundredths(x), want) << x;
     const std::pair<double, long long> halfEven[] = {
         {236.5, 236},        {237.5, 238},      {0.5, 0},   {1.5, 2},
         {-0.5, 0},           {-1.5, -2},        {-2.6, -3}, {236.64, 237},
         {199.75, 200},       {1e30, LLONG_MAX}, {NAN, 0},   {9.2e18, LLONG_MAX},
         {-9.2e18, LLONG_MIN}};
     for (auto [x, want] : halfEven)
-        EXPECT_EQ(RoundHalfEven(x), want) << x;
-    EXPECT_EQ(Round15(25.92 / 14), 1.85142857142857);
+        EXPECT_EQ(roundHalfEven(x), want) << x;
+    EXPECT_EQ(round15(25.92 / 14), 1.85142857142857);
     EXPECT_NE(25.92 / 14, 1.85142857142857);
-    EXPECT_EQ(Round15(1.62), 1.62);
-    EXPECT_EQ(Round15(0.1 + 0.2), 0.3);
-    EXPECT_DOUBLE_EQ(LogBase(2, 256), 8);
-    EXPECT_DOUBLE_EQ(LogBase(2, 128), 7);
+    EXPECT_EQ(round15(1.62), 1.62);
+    EXPECT_EQ(round15(0.1 + 0.2), 0.3);
+    EXPECT_DOUBLE_EQ(logBase(2, 256), 8);
+    EXPECT_DOUBLE_EQ(logBase(2, 128), 7);
     // Not exactly 3: the PSD of level 1000 depends on it.
-    EXPECT_EQ(LogBase(10, 1000), std::log(1000.0) / std::log(10.0));
-    EXPECT_LT(LogBase(10, 1000), 3.0);
+    EXPECT_EQ(logBase(10, 1000), std::log(1000.0) / std::log(10.0));
+    EXPECT_LT(logBase(10, 1000), 3.0);
 }
 
 TEST(GeneralNumbers, Writing) {
@@ -51,10 +51,10 @@ TEST(GeneralNumbers, Writing) {
         {12.96, "12.96"}, {13, "13"},   {8.1, "8.1"}, {0.5, "0.5"},        {0, "0"},
         {-0.26, "-0.26"}, {100, "100"}, {NAN, ""},    {0.00012, "0.00012"}};
     for (auto [x, want] : decimals)
-        EXPECT_EQ(FormatDecimal(x), want) << want;
-    EXPECT_EQ(FormatDecimal(8.100000000000001), "8.1");
-    EXPECT_EQ(FormatDecimal(1.85142857142857), "1.85142857142857");
-    EXPECT_EQ(FormatDecimal(1e20), "100000000000000000000");
+        EXPECT_EQ(formatDecimal(x), want) << want;
+    EXPECT_EQ(formatDecimal(8.100000000000001), "8.1");
+    EXPECT_EQ(formatDecimal(1.85142857142857), "1.85142857142857");
+    EXPECT_EQ(formatDecimal(1e20), "100000000000000000000");
     const std::pair<long long, const char*> hex[] = {{0, "0"},     {10, "A"},      {237, "ED"},
                                                      {256, "100"}, {0x169, "169"}, {-10, "-A"}};
     for (auto [x, want] : hex)
@@ -67,21 +67,21 @@ TEST(GeneralNumbers, Reading) {
         {"ED", 237}, {"a5", 0xA5}, {"", 0},       {"G", 0},     {"0G", 0},
         {"1G2", 1},  {" 7", 7},    {"1 F", 0x1F}, {"100", 256}, {std::string(40, 'F'), LLONG_MAX}};
     for (const auto& [t, want] : hex)
-        EXPECT_EQ(ReadHexLenient(t), want) << "'" << t << "'";
+        EXPECT_EQ(readHexLenient(t), want) << "'" << t << "'";
     const std::pair<const char*, double> lenient[] = {
         {"005", 5},     {"7x", 7},     {"", 0},   {"-", 0},    {"abc", 0},
         {"-6.6", -6.6}, {"-6.", -6},   {"+2", 2}, {".5", 0.5}, {"1.2.3", 1.2},
         {"1e3", 1},     {" 1 2 ", 12}, {"5-3", 5}};
     for (auto [t, want] : lenient)
-        EXPECT_EQ(ReadDecimalLenient(t), want) << "'" << t << "'";
-    EXPECT_FALSE(std::signbit(ReadDecimalLenient("-0")));
-    EXPECT_TRUE(std::isfinite(ReadDecimalLenient(std::string(400, '9'))));
+        EXPECT_EQ(readDecimalLenient(t), want) << "'" << t << "'";
+    EXPECT_FALSE(std::signbit(readDecimalLenient("-0")));
+    EXPECT_TRUE(std::isfinite(readDecimalLenient(std::string(400, '9'))));
     const std::pair<const char*, double> strict[] = {
         {"16", 16}, {" 9600 ", 9600}, {"-1.5", -1.5}, {"05", 5}};
     for (auto [t, want] : strict)
-        EXPECT_EQ(ReadNumberStrict(t), want) << "'" << t << "'";
+        EXPECT_EQ(readNumberStrict(t), want) << "'" << t << "'";
     for (const char* t : {"", "  ", "-", ".", "7x", "1 2", "1e3", "1.2.3"})
-        EXPECT_FALSE(ReadNumberStrict(t)) << "'" << t << "'";
+        EXPECT_FALSE(readNumberStrict(t)) << "'" << t << "'";
 }
 
 // ---- constellation and interpolation byte ---------------------------------------------------
@@ -90,32 +90,32 @@ TEST(GeneralConsInterByte, EveryCodeBothWays) {
     // Constellation in bits 3..1 (bit 0 ignored), interpolation in bits 7..4.
     const int cons[8] = {256, 64, 16, 8, 4, 128, 32, 0};
     for (int code = 0; code < 8; ++code) {
-        EXPECT_EQ(DecodeConstellation(static_cast<std::uint8_t>(code << 1)), cons[code]) << code;
-        EXPECT_EQ(DecodeConstellation(static_cast<std::uint8_t>((code << 1) | 1)), cons[code]);
+        EXPECT_EQ(decodeConstellation(static_cast<std::uint8_t>(code << 1)), cons[code]) << code;
+        EXPECT_EQ(decodeConstellation(static_cast<std::uint8_t>((code << 1) | 1)), cons[code]);
         if (cons[code]) {
-            EXPECT_EQ(EncodeConstellation(cons[code]), code == 0 ? 1 : code << 1);
+            EXPECT_EQ(encodeConstellation(cons[code]), code == 0 ? 1 : code << 1);
         }
     }
     const int inter[16] = {4, 6, 8, 12, 16, 24, 32, 48, 64, 10, 14, 0, 0, 0, 0, 0};
     for (int code = 0; code < 16; ++code) {
-        EXPECT_EQ(DecodeInterpolation(static_cast<std::uint8_t>(code << 4 | 0x5)), inter[code])
+        EXPECT_EQ(decodeInterpolation(static_cast<std::uint8_t>(code << 4 | 0x5)), inter[code])
             << code;
         if (inter[code]) {
-            EXPECT_EQ(EncodeInterpolation(inter[code]), code << 4) << code;
+            EXPECT_EQ(encodeInterpolation(inter[code]), code << 4) << code;
         }
     }
     for (int noValue : {0, 512})
-        EXPECT_EQ(EncodeConstellation(noValue), 0);
+        EXPECT_EQ(encodeConstellation(noValue), 0);
     for (int noValue : {0, 5})
-        EXPECT_EQ(EncodeInterpolation(noValue), 0);
-    EXPECT_EQ(PackConsInter(256, 12), 0x31);
-    EXPECT_EQ(PackConsInter(256, 0), 0x01); // no interpolation: code 0, interpolation 4
-    EXPECT_EQ(PackConsInter(0, 4) & 0x0F, 0);
+        EXPECT_EQ(encodeInterpolation(noValue), 0);
+    EXPECT_EQ(packConsInter(256, 12), 0x31);
+    EXPECT_EQ(packConsInter(256, 0), 0x01); // no interpolation: code 0, interpolation 4
+    EXPECT_EQ(packConsInter(0, 4) & 0x0F, 0);
     const std::pair<const char*, double> offsets[] = {{"4", -2.75},   {"8", -0.5},   {"16", -0.5},
                                                       {"32", 0},      {"64", -0.25}, {"128", -3.5},
                                                       {"256", -0.25}, {"", 0},       {"0", 0}};
     for (auto [c, want] : offsets)
-        EXPECT_EQ(ConstellationOffset(c), want) << "'" << c << "'";
+        EXPECT_EQ(constellationOffset(c), want) << "'" << c << "'";
 }
 
 // ---- band plan and line rate ------------------------------------------------------------------
@@ -124,20 +124,20 @@ TEST(GeneralBandPlan, CarrierIndexUartReloadAndLineRateAt2592) {
     const std::pair<double, long long> carriers[] = {
         {5.99, 237}, {2.07, 82}, {12.00, 474}, {8.50, 336}, {0, 0}};
     for (auto [mhz, index] : carriers)
-        EXPECT_EQ(CarrierIndex(mhz, 25.92), index) << mhz;
-    EXPECT_EQ(CarrierIndex(236.5, 1024), 236); // ties go to even
-    EXPECT_EQ(CarrierIndex(237.5, 1024), 238);
+        EXPECT_EQ(carrierIndex(mhz, 25.92), index) << mhz;
+    EXPECT_EQ(carrierIndex(236.5, 1024), 236); // ties go to even
+    EXPECT_EQ(carrierIndex(237.5, 1024), 238);
     for (auto [f, fs] : {std::pair{5.99, 0.0}, {5.99, NAN}, {5.99, INFINITY}, {NAN, 25.92}})
-        EXPECT_FALSE(CarrierIndex(f, fs)) << f << " at " << fs;
+        EXPECT_FALSE(carrierIndex(f, fs)) << f << " at " << fs;
 
     const std::pair<double, const char*> reloads[] = {{2400, "C8"},  {4800, "E4"},  {9600, "F2"},
                                                       {19200, "F9"}, {38400, "FC"}, {57600, "FE"},
                                                       {115200, "FF"}};
     for (auto [baud, reload] : reloads)
-        EXPECT_EQ(Hex(UartReload(25.92, baud).value_or(-1)), reload) << baud;
-    EXPECT_EQ(UartReload(5.0, 115200), 256); // refused later by the store, not here
+        EXPECT_EQ(Hex(uartReload(25.92, baud).value_or(-1)), reload) << baud;
+    EXPECT_EQ(uartReload(5.0, 115200), 256); // refused later by the store, not here
     for (auto [fs, baud] : {std::pair{25.92, 0.0}, {25.92, -9600.0}, {25.92, NAN}, {NAN, 9600.0}})
-        EXPECT_FALSE(UartReload(fs, baud)) << fs << " " << baud;
+        EXPECT_FALSE(uartReload(fs, baud)) << fs << " " << baud;
 
     // 14/128: 25.92 / 14 x 7 is 12.96 unrounded; the 15-digit quotient gives 12.95.
     const struct {
@@ -146,12 +146,12 @@ TEST(GeneralBandPlan, CarrierIndexUartReloadAndLineRateAt2592) {
     } rates[] = {{256, 16, "12.96"}, {32, 10, "12.96"}, {64, 6, "25.92"},
                  {16, 12, "8.64"},   {32, 16, "8.1"},   {128, 14, "12.95"}};
     for (const auto& r : rates)
-        EXPECT_EQ(FormatDecimal(LineRate(25.92, r.inter, r.cons).value_or(-1)), r.rate)
+        EXPECT_EQ(formatDecimal(lineRate(25.92, r.inter, r.cons).value_or(-1)), r.rate)
             << r.cons << "/" << r.inter;
     for (auto [inter, cons] : {std::pair{0, 256}, {16, 0}, {-16, 256}})
-        EXPECT_FALSE(LineRate(25.92, inter, cons)) << inter << "/" << cons;
-    EXPECT_FALSE(LineRate(NAN, 16, 256));
-    EXPECT_EQ(LineRate(0, 16, 256), 0.0);
+        EXPECT_FALSE(lineRate(25.92, inter, cons)) << inter << "/" << cons;
+    EXPECT_FALSE(lineRate(NAN, 16, 256));
+    EXPECT_EQ(lineRate(0, 16, 256), 0.0);
 }
 
 // ---- interpolation list -----------------------------------------------------------------------
@@ -165,7 +165,7 @@ struct InterpolationList : ::testing::Test {
     }
     void fill(const std::string& cons, bool down = true) {
         (down ? dwCons : upCons).setText(cons);
-        FillInterpolationList(form, down);
+        fillInterpolationList(form, down);
     }
     ui::Form form{"Test", "Test"};
     ui::ComboBox& dwCons = form.add<ui::ComboBox>("Dw_Stram_Cons");
@@ -233,8 +233,8 @@ TEST_F(InterpolationList, RememberedFactorKeptOnlyWhenOfferedEachDirectionItsOwn
     ui::Form bare("Empty", "Empty"); // a form without the pair is left alone
     auto& cons = bare.add<ui::ComboBox>("Dw_Stram_Cons");
     cons.setText("32");
-    FillInterpolationList(bare, true);
-    FillInterpolationList(bare, false);
+    fillInterpolationList(bare, true);
+    fillInterpolationList(bare, false);
     EXPECT_EQ(cons.text(), "32");
 }
 
@@ -245,7 +245,7 @@ struct Psd : ::testing::Test {
     Psd() {
         cons.setItems(kConsItems);
         att.setItems(split("0 1 2 3 4 5"));
-        psd.onChange = [this] { result = PsdToBytes(updating, psd, cons, att, low, high); };
+        psd.onChange = [this] { result = convertPsdToBytes(updating, psd, cons, att, low, high); };
         low.onChange = [this] {
             ++byteChanges;
             toPsd();
@@ -253,7 +253,7 @@ struct Psd : ::testing::Test {
         high.onChange = low.onChange;
         att.onClick = [this] { toPsd(); };
     }
-    bool toPsd() { return BytesToPsd(updating, psd, cons, att, low, high); }
+    bool toPsd() { return convertBytesToPsd(updating, psd, cons, att, low, high); }
     // Sets the group without any reaction running.
     void set(const std::string& c, const std::string& a, const std::string& p, const std::string& l,
              const std::string& h) {
@@ -347,16 +347,16 @@ TEST(GeneralHexEntry, IsHexByteAndTheEntryCheck) {
     const char* const valid[] = {"0", "00", "7", "FF", "a5", "fF", "9", "0FF", "1xyz"};
     const char* const invalid[] = {"", "G", "0G", "G0", " 7", "7 ", "-1", "g", "100", "x12"};
     for (const char* t : valid)
-        EXPECT_TRUE(IsHexByte(t)) << t;
+        EXPECT_TRUE(isHexByte(t)) << t;
     for (const char* t : invalid)
-        EXPECT_FALSE(IsHexByte(t)) << t;
+        EXPECT_FALSE(isHexByte(t)) << t;
     for (const char* t : {"", "G", "0G", "G0", " 7", "0", "00", "7", "FF", "a5"}) {
         SCOPED_TRACE(std::string("'") + t + "'");
         ui::ScriptedPlatform platform;
         app::RunState run;
-        const bool bad = !IsHexByte(t);
-        EXPECT_EQ(CheckHexField(t, platform, run.FormChange), bad);
-        EXPECT_EQ(run.FormChange, !bad);
+        const bool bad = !isHexByte(t);
+        EXPECT_EQ(checkHexField(t, platform, run.formChanged), bad);
+        EXPECT_EQ(run.formChanged, !bad);
         ASSERT_EQ(platform.boxes.shown.size(), bad ? 1u : 0u);
         if (bad) {
             EXPECT_TRUE(test::lastBoxIs(platform, "Please insert new value", "Illegal Parameter"));

@@ -246,11 +246,11 @@ struct RealApp {
         }
         sample = folder + "/" + rw::image::sampleFileName(mode);
         rw::image::writePatchFile(sample, rw::image::makeSampleImage(mode));
-        welcome.CurrentMode = mode;
+        welcome.currentMode = mode;
         main =
             std::make_unique<rw::app::MainForm>(platform, welcome, rw::app::defaultConfigFactory());
         main->currentDirectory = [folder] { return folder; };
-        main->Form_Load();
+        main->onLoad();
     }
     std::unique_ptr<FormView> configView() {
         auto* form = main->configForm();
@@ -293,7 +293,7 @@ TEST(ConfigWindows, FitTheScreenWithoutClippingOrOverlap) {
             RealApp app(mode, expert);
             app.main->openPath(app.sample);
             auto v = app.configView();
-            app.main->DigitalCommand_Click();
+            app.main->onDigitalCommand();
             for (const QSize& screen : screens) {
                 v->fitInto(QRect(QPoint(0, 0), screen));
                 QApplication::processEvents();
@@ -407,10 +407,10 @@ TEST(MainWindow, DropMenusAndStatusBarReachTheButtonsHandlers) {
     drop(other);
     ASSERT_FALSE(app.platform.boxes.shown.empty());
     EXPECT_EQ(app.platform.boxes.last()->title, "Invalid patch version");
-    EXPECT_TRUE(m.run.PathOfFile.empty());
+    EXPECT_TRUE(m.run.pathOfFile.empty());
 
     drop(app.sample);
-    EXPECT_EQ(m.run.PathOfFile, app.sample);
+    EXPECT_EQ(m.run.pathOfFile, app.sample);
     const QString name = QString::fromStdString(rw::image::sampleFileName(3));
     EXPECT_EQ(v.windowTitle(), name + "[*] - Kestrel E2 Utility");
     EXPECT_TRUE(statusText(v).contains(QString::fromStdString(app.sample)));
@@ -418,7 +418,7 @@ TEST(MainWindow, DropMenusAndStatusBarReachTheButtonsHandlers) {
 
     menuAction(v, "Configurations")->trigger();
     EXPECT_TRUE(m.configForm()->visible());
-    m.run.FormChange = true;
+    m.run.formChanged = true;
     EXPECT_TRUE(v.isWindowModified());
 
     const std::string out = app.dir.path().toStdString() + "/E2MP_out.bin";

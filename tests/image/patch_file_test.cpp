@@ -48,17 +48,17 @@ TEST(ImageGeometry, PositionsAndSlotOffsets) {
 
 TEST(ImageStructures, OverridesApplyBelowOffset256Only) {
     ConfigModule cm;
-    cm.FillReservedArea();
-    for (auto v : cm.ReservedArea)
+    cm.fillReservedArea();
+    for (auto v : cm.reservedArea)
         EXPECT_EQ(v, 0xFF);
-    EXPECT_EQ(cm.OverrideTable[5], 0);
-    cm.ClearOverrides();
-    for (auto v : cm.OverrideTable)
+    EXPECT_EQ(cm.overrideTable[5], 0);
+    cm.clearOverrides();
+    for (auto v : cm.overrideTable)
         EXPECT_EQ(v, kNoOverride);
     const Image file = pattern();
     EXPECT_EQ(wantedByte(cm, file, 10), file[10]);
-    cm.OverrideTable[11] = 0x42; // position 11 = offset 10
-    cm.OverrideTable[256] = 0x99;
+    cm.overrideTable[11] = 0x42; // position 11 = offset 10
+    cm.overrideTable[256] = 0x99;
     const std::pair<int, int> wanted[] = {
         {10, 0x42}, {11, file[11]}, {255, 0x99}, {256, file[256]}};
     for (auto [offset, v] : wanted)
@@ -164,17 +164,17 @@ TEST(PatchBytesFill, SlotsPerProductAndUnreadSlotsKept) {
     const std::size_t slotCounts[] = {31, 30, 41, 30};
     for (int mode = 1; mode <= 4; ++mode) {
         ConfigModule cm;
-        cm.PatchBytes[mode == 3 ? 30 : 32] = 0x77; // a slot the product does not read
+        cm.patchBytes[mode == 3 ? 30 : 32] = 0x77; // a slot the product does not read
         fillPatchBytes(cm, img, mode);
         const auto read = slotsForMode(mode);
         EXPECT_EQ(read.size(), slotCounts[mode - 1]) << mode;
         for (int slot : read)
-            EXPECT_EQ(cm.PatchBytes[static_cast<std::size_t>(slot)],
+            EXPECT_EQ(cm.patchBytes[static_cast<std::size_t>(slot)],
                       img[static_cast<std::size_t>(slotOffset(slot, mode >= 3))])
                 << mode << "/" << slot;
-        EXPECT_EQ(cm.PatchBytes[29], img[1]);
-        EXPECT_EQ(cm.PatchVersion, img[1]);
-        EXPECT_EQ(cm.PatchBytes[mode == 3 ? 30 : 32], 0x77) << mode;
+        EXPECT_EQ(cm.patchBytes[29], img[1]);
+        EXPECT_EQ(cm.patchVersion, img[1]);
+        EXPECT_EQ(cm.patchBytes[mode == 3 ? 30 : 32], 0x77) << mode;
     }
 }
 

@@ -59,11 +59,11 @@ TEST(LinkBenchmark, Measure) {
     {
         Bench b({"--silent-after", "0"});
         ASSERT_TRUE(b.open()) << b.sim.error();
-        const Cost wp = measure([&] { EXPECT_FALSE(b.modem.WaitPrompt("L")); });
+        const Cost wp = measure([&] { EXPECT_FALSE(b.modem.waitForPrompt("L")); });
         report("WaitPrompt, timed out", wp);
-        const Cost rd = measure([&] { b.modem.ReadModem(0x9000, 256); });
+        const Cost rd = measure([&] { b.modem.readModem(0x9000, 256); });
         report("ReadModem(9000h, 256), timed out", rd);
-        const Cost wr = measure([&] { EXPECT_FALSE(b.modem.WriteModem(0x9000, 1)); });
+        const Cost wr = measure([&] { EXPECT_FALSE(b.modem.writeModem(0x9000, 1)); });
         report("WriteModem, timed out", wr);
         EXPECT_LT(wp.cpu / wp.wall, 0.01);
         EXPECT_LT(rd.cpu / rd.wall, 0.01);
@@ -72,7 +72,7 @@ TEST(LinkBenchmark, Measure) {
     {
         Bench b({}); // paced at 960 characters a second, like the real line
         ASSERT_TRUE(b.open()) << b.sim.error();
-        ASSERT_TRUE(b.modem.WaitPrompt("L"));
+        ASSERT_TRUE(b.modem.waitForPrompt("L"));
         // Echo of the command, 32 rows of 33 characters, line end and prompt.
         const double chars = 11 + 2 + 32 * 33 + 2;
         const double transfer = chars / 960.0;
@@ -80,7 +80,7 @@ TEST(LinkBenchmark, Measure) {
         bool allRead = true;
         for (int i = 0; i < 3; ++i) {
             const Cost c = measure([&] {
-                allRead &= b.modem.ReadModem(static_cast<std::uint16_t>(0x9000 + 256 * i), 256).ok;
+                allRead &= b.modem.readModem(static_cast<std::uint16_t>(0x9000 + 256 * i), 256).ok;
             });
             report("ReadModem(256), 9600 pacing", c);
             best = std::min(best, c.wall);
@@ -91,9 +91,9 @@ TEST(LinkBenchmark, Measure) {
         // The read ends when its dump is complete: its transfer and little more.
         EXPECT_GE(best, transfer - 0.05);
         EXPECT_LT(best, transfer + 0.1);
-        const Cost one = measure([&] { b.modem.ReadModem(0x8C73, 1); });
+        const Cost one = measure([&] { b.modem.readModem(0x8C73, 1); });
         report("ReadModem(8C73h, 1), 9600 pacing", one);
-        const Cost w = measure([&] { EXPECT_TRUE(b.modem.WriteModem(0x8000, 1)); });
+        const Cost w = measure([&] { EXPECT_TRUE(b.modem.writeModem(0x8000, 1)); });
         report("WriteModem, 9600 pacing", w);
     }
 }

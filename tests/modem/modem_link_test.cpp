@@ -1,5 +1,5 @@
 // Choosing and opening the port: the port dialog, the listing, the default port in
-// startup.ini, and OpenModem's outcomes and questions, on a scripted line.
+// startup.ini, and openModem's outcomes and questions, on a scripted line.
 #include "app/startup_ini.h"
 #include "modem/modem_module.h"
 #include "modem/protocol_fake_port.h"
@@ -64,7 +64,7 @@ protected:
     void userChooses(const std::string& text) {
         platform.loop->onProcessEvents = [this, text] {
             auto& f = modem.comPortForm();
-            if (!f.visible() || modem.ComNumber != 0) return;
+            if (!f.visible() || modem.chosenCom != 0) return;
             f.ComPort.userType(text);
             f.OKCommand.userClick();
             platform.loop->onProcessEvents = nullptr;
@@ -188,12 +188,12 @@ TEST(LineSettingsText, ReadsTheFourPartsWithDefaultsForNonsense) {
 TEST_F(Link, OpenPortUsesTheLineSettingsAndClosesOnFailure) {
     present({2});
     present({3}, ui::OpenResult::AlreadyOpen);
-    EXPECT_EQ(modem.OpenPort(2), ui::OpenResult::Opened);
+    EXPECT_EQ(modem.openPort(2), ui::OpenResult::Opened);
     EXPECT_EQ(port->settings, "9600,N,8,1");
     EXPECT_TRUE(port->isOpen());
     const int closes = port->closes;
-    EXPECT_EQ(modem.OpenPort(3), ui::OpenResult::AlreadyOpen);
-    EXPECT_EQ(modem.OpenPort(4), ui::OpenResult::NoSuchPort);
+    EXPECT_EQ(modem.openPort(3), ui::OpenResult::AlreadyOpen);
+    EXPECT_EQ(modem.openPort(4), ui::OpenResult::NoSuchPort);
     EXPECT_EQ(port->closes, closes + 2);
 }
 
@@ -201,7 +201,7 @@ TEST_F(Link, ListingShowsPresentPortsIncludingBusyOnesAndClosesThem) {
     present({1, 2});
     present({5}, ui::OpenResult::AlreadyOpen);
     modem.comPortForm().ComPort.setItems({"COM9"});
-    modem.ListPorts();
+    modem.listPorts();
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM2", "COM5"}));
     EXPECT_EQ(port->opened, (Names{"fake1", "fake2", "fake3", "fake4", "fake5", "fake6"}));
     EXPECT_FALSE(port->isOpen());
@@ -213,8 +213,8 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     // Saving needs a file of at least two lines; it keeps the other lines.
     const struct {
         std::optional<std::string> before;
-        std::string read;                 // ReadDefaultCom before saving
-        std::optional<std::string> after; // the file after SaveDefaultCom("COM4")
+        std::string read;                 // readDefaultCom before saving
+        std::optional<std::string> after; // the file after saveDefaultCom("COM4")
     } cases[] = {
         {kIni4, "COM1", kIni4Com4},
         {"[Romwright]\ndefaultcom = \"COM1\"\nmode = \"expert\"\nwatchdog = \"disabled\"\n", "COM1",
@@ -227,20 +227,20 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
         SCOPED_TRACE(c.before.value_or("(no file)"));
         fs::remove(ini);
         if (c.before) writeFile(ini, *c.before);
-        EXPECT_EQ(modem.ReadDefaultCom(), c.read);
-        modem.SaveDefaultCom("COM4");
+        EXPECT_EQ(modem.readDefaultCom(), c.read);
+        modem.saveDefaultCom("COM4");
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
         if (c.after) {
             EXPECT_EQ(readFile(ini), *c.after);
         }
         if (c.after && c.read == "COM1") {
-            EXPECT_EQ(modem.ReadDefaultCom(), "COM4");
+            EXPECT_EQ(modem.readDefaultCom(), "COM4");
         }
     }
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
-// ---- OpenModem -----------------------------------------------------------------------------
+// ---- openModem -----------------------------------------------------------------------------
 
 TEST_F(Link, ModemInEitherStateAnswersTheOneWakeUp) {
     present({1, 2, 3});
@@ -250,11 +250,11 @@ TEST_F(Link, ModemInEitherStateAnswersTheOneWakeUp) {
         mon.prompt = prompt;
         modem.closePort();
         port->sent.clear();
-        modem.ComNumber = 0;
+        modem.chosenCom = 0;
         userChooses("COM2");
         const auto t0 = platform.manual.now();
-        EXPECT_EQ(modem.OpenModem(0), OpenOutcome::Ready);
-        EXPECT_EQ(modem.ComNumber, 2);
+        EXPECT_EQ(modem.openModem(0), OpenOutcome::Ready);
+        EXPECT_EQ(modem.chosenCom, 2);
         EXPECT_FALSE(modem.comPortForm().visible());
         EXPECT_TRUE(port->isOpen());
         EXPECT_EQ(port->portName(), "fake2");
@@ -270,7 +270,7 @@ TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
     bool dialogSeen = false;
     const ui::Connection seen = modem.comPortForm().stateChanged.connect(
         [&] { dialogSeen |= modem.comPortForm().visible(); });
-    EXPECT_EQ(modem.OpenModem(3), OpenOutcome::Ready);
+    EXPECT_EQ(modem.openModem(3), OpenOutcome::Ready);
     EXPECT_FALSE(dialogSeen);
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM3"}));
     EXPECT_EQ(port->opened.size(), 7u); // six probes, then the port itself
@@ -287,13 +287,13 @@ TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
             f.ComPort.userPick("COM5");
             f.OKCommand.userClick();
         } else if (step == 1) {
-            EXPECT_EQ(modem.ComNumber, 0);
+            EXPECT_EQ(modem.chosenCom, 0);
             f.Cancel.userClick();
         }
         ++step;
     };
-    EXPECT_EQ(modem.OpenModem(0), OpenOutcome::GiveUp);
-    EXPECT_EQ(modem.ComNumber, 11);
+    EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
+    EXPECT_EQ(modem.chosenCom, 11);
     EXPECT_TRUE(port->sent.empty());
 }
 
@@ -302,7 +302,7 @@ TEST_F(Link, ClosingTheDialogCancels) {
     platform.loop->onProcessEvents = [&] {
         if (modem.comPortForm().visible()) modem.comPortForm().closedByFrame();
     };
-    EXPECT_EQ(modem.OpenModem(0), OpenOutcome::GiveUp);
+    EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
     EXPECT_TRUE(port->sent.empty());
 }
 
@@ -316,8 +316,8 @@ TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
             offered = modem.comPortForm().ComPort.text();
             modem.comPortForm().Cancel.userClick();
         };
-        modem.ComNumber = 0;
-        EXPECT_EQ(modem.OpenModem(0), OpenOutcome::GiveUp);
+        modem.chosenCom = 0;
+        EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
         EXPECT_EQ(offered, def[1] == 'O' ? "COM2" : "COM1") << def;
     }
 }
@@ -342,10 +342,10 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
         fs::remove(ini);
         if (c.before) writeFile(ini, *c.before);
         modem.closePort();
-        modem.ComNumber = 0;
+        modem.chosenCom = 0;
         modem.comPortForm().SaveAsDefault.setValue(c.ticked ? 1 : 0);
         userChooses(c.choice);
-        EXPECT_EQ(modem.OpenModem(0), OpenOutcome::Ready);
+        EXPECT_EQ(modem.openModem(0), OpenOutcome::Ready);
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
         if (c.after) {
             EXPECT_EQ(readFile(ini), *c.after);
@@ -357,16 +357,16 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
 TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
     present({3}, ui::OpenResult::AlreadyOpen);
     platform.boxes.answers = {ui::Answer::Retry, ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(3), OpenOutcome::Retry);
+    EXPECT_EQ(modem.openModem(3), OpenOutcome::Retry);
     ASSERT_EQ(platform.boxes.shown.size(), 1u);
     expectQuestion(question("3", "Already Open"), "Port Unavailable");
     EXPECT_FALSE(port->isOpen());
-    EXPECT_EQ(modem.OpenModem(3), OpenOutcome::GiveUp);
+    EXPECT_EQ(modem.openModem(3), OpenOutcome::GiveUp);
 }
 
 TEST_F(Link, MissingPortAsksWithInvalid) {
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(4), OpenOutcome::GiveUp);
+    EXPECT_EQ(modem.openModem(4), OpenOutcome::GiveUp);
     expectQuestion(question("4", "Invalid"), "Port Unavailable");
     EXPECT_TRUE(port->sent.empty());
 }
@@ -375,7 +375,7 @@ TEST_F(Link, SilentLineClosesThePortAndAsks) {
     present({2});
     platform.boxes.answers = {ui::Answer::Retry};
     const auto t0 = platform.manual.now();
-    EXPECT_EQ(modem.OpenModem(2), OpenOutcome::Retry);
+    EXPECT_EQ(modem.openModem(2), OpenOutcome::Retry);
     EXPECT_EQ(port->sent.size(), 1u);
     EXPECT_FALSE(port->isOpen());
     expectQuestion(question("2", "Modem"), "Modem Unavailable");
@@ -399,7 +399,7 @@ TEST_F(Link, DevicePathStandsWhereThePortNumberWould) {
         SCOPED_TRACE(c.what);
         if (c.state) port->devices[dev] = *c.state;
         platform.boxes.answers = {c.answer};
-        EXPECT_EQ(modem.OpenModemDevice(dev), c.result);
+        EXPECT_EQ(modem.openModemDevice(dev), c.result);
         ASSERT_NE(platform.boxes.last(), nullptr);
         EXPECT_EQ(platform.boxes.last()->text, question(dev, c.what));
         if (!c.state) {
@@ -412,7 +412,7 @@ TEST_F(Link, DeviceWithAModemOpensWithoutDialogOrSaving) {
     port->devices["/dev/ttyUSB1"] = ui::OpenResult::Opened;
     FakeMonitor mon(*port);
     writeFile(ini, kIni4);
-    EXPECT_EQ(modem.OpenModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
+    EXPECT_EQ(modem.openModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
     EXPECT_TRUE(port->isOpen());
     EXPECT_FALSE(modem.comPortForm().visible());
     EXPECT_EQ(readFile(ini), kIni4);

@@ -65,7 +65,7 @@ TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     link.read(0xC010, 8);
     link.write(0x8D00, 178);
     link.write(0x9000, 0);
-    EXPECT_TRUE(modem.WaitPrompt("L"));
+    EXPECT_TRUE(modem.waitForPrompt("L"));
     EXPECT_EQ(port->sent, (Lines{"RD 8C73,1\r", "RD 9000,A\r", "RD 9000,A\r", "RD 9000,12\r",
                                  "RD 9000,100\r", "RD C010,8\r", "WR 8D00 B2\r", "WR 9000 0\r",
                                  "\x1B"})); // the escape goes alone
@@ -169,7 +169,7 @@ TEST_F(Protocol, OnlyAReadKeepsWhatWasAlreadyReceived) {
     stop = false;
     port->reply("\r\nM>");
     FakeMonitor mon(*port); // answers the escape with "L>"
-    EXPECT_FALSE(modem.WaitPrompt("M"));
+    EXPECT_FALSE(modem.waitForPrompt("M"));
 }
 
 TEST_F(Protocol, FailuresNeverClearStopRunning) {
@@ -194,22 +194,22 @@ TEST_F(Protocol, EveryFailedExchangeShowsItsOwnMessage) {
 TEST_F(Protocol, WaitPromptForMAgainstLTimesOutBetweenThreeAndFourSeconds) {
     FakeMonitor mon(*port);
     bool got = true;
-    const auto ms = timed([&] { got = modem.WaitPrompt("M"); });
+    const auto ms = timed([&] { got = modem.waitForPrompt("M"); });
     EXPECT_FALSE(got);
     EXPECT_GT(ms, 3000);
     EXPECT_LT(ms, 4000);
     // The wait sleeps in the port: a handful of waits, not a spin.
     EXPECT_LE(port->waits, 4);
     // Asked for "L" right afterwards, a fresh escape goes out and the prompt is found.
-    EXPECT_TRUE(modem.WaitPrompt("L"));
+    EXPECT_TRUE(modem.waitForPrompt("L"));
     EXPECT_EQ(port->sent, (Lines{"\x1B", "\x1B"}));
 }
 
 TEST_F(Protocol, PromptJustInsideTheLimitCountsAndJustOutsideDoesNot) {
     answerWith("\r\nL>", 3400ms);
-    EXPECT_TRUE(modem.WaitPrompt("L"));
+    EXPECT_TRUE(modem.waitForPrompt("L"));
     answerWith("\r\nL>", 3600ms);
-    EXPECT_FALSE(modem.WaitPrompt("L"));
+    EXPECT_FALSE(modem.waitForPrompt("L"));
 }
 
 TEST_F(Protocol, SilentExchangeFailsBetweenFiveAndSixSeconds) {
@@ -299,8 +299,8 @@ TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     // Writes and wake-ups keep their tight waits.
     const int before = platform.loop->processCount;
     link.write(0x9000, 4);
-    modem.WaitPrompt("L");
-    modem.ProbePrompt();
+    modem.waitForPrompt("L");
+    modem.probePrompt();
     EXPECT_EQ(platform.loop->processCount, before);
 }
 
@@ -320,7 +320,7 @@ TEST_F(Protocol, OneEscapeTakesEitherPromptOrFailsAfterTwoPromptLimits) {
         else
             port->onSend = nullptr;
         std::string found = "?";
-        const auto ms = timed([&] { found = modem.ProbePrompt(); });
+        const auto ms = timed([&] { found = modem.probePrompt(); });
         EXPECT_EQ(found, c.found);
         EXPECT_GE(ms, c.minMs);
         EXPECT_LT(ms, c.maxMs);
@@ -334,7 +334,7 @@ TEST(ProtocolWithoutAPort, APortThatNeverWaitsEndsTheExchangeInsteadOfHanging) {
     bool stop = false;
     rw::modem::ModemModule modem{platform};
     rw::modem::MonitorCommands link{modem, platform, stop};
-    EXPECT_FALSE(modem.WaitPrompt("L"));
+    EXPECT_FALSE(modem.waitForPrompt("L"));
     link.read(0x9000, 4);
     ASSERT_NE(platform.boxes.last(), nullptr);
     EXPECT_EQ(platform.boxes.last()->text, kReadFailure);

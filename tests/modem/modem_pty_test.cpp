@@ -32,14 +32,14 @@ protected:
         sim = std::make_unique<SimProcess>(args);
         ASSERT_TRUE(sim->ok()) << sim->error();
     }
-    // Starts the simulator and opens its line without OpenModem; `prompt`: wait for "L>".
+    // Starts the simulator and opens its line without openModem; `prompt`: wait for "L>".
     void openDirect(std::vector<std::string> args = {}, bool prompt = true) {
         ASSERT_NO_FATAL_FAILURE(startSim(std::move(args)));
         platform.serialPort().setPortName(sim->device());
         platform.serialPort().setSettings(rw::modem::kLineSettings);
         ASSERT_EQ(platform.serialPort().open(), ui::OpenResult::Opened);
         if (prompt) {
-            ASSERT_TRUE(modem.WaitPrompt("L"));
+            ASSERT_TRUE(modem.waitForPrompt("L"));
         }
     }
     // COM1 is the simulator (or `device`); COM2..COM6 lead nowhere.
@@ -98,14 +98,14 @@ TEST_F(Pty, WritesReachTheE2promOnlyInTheWriteState) {
     link.write(0x9005, 0x12);
     EXPECT_EQ(link.read(0x9005, 1)[0], 0xFF); // acknowledged, not stored
     link.write(0x8D00, 0xB2);
-    EXPECT_TRUE(modem.WaitPrompt("M"));
+    EXPECT_TRUE(modem.waitForPrompt("M"));
     link.write(0x9005, 0x12);
     link.write(0x9006, 0);
     const auto r = link.read(0x9005, 2);
     EXPECT_EQ(r[0], 0x12);
     EXPECT_EQ(r[1], 0x00);
     link.write(0x8D00, 0);
-    EXPECT_TRUE(modem.WaitPrompt("L"));
+    EXPECT_TRUE(modem.waitForPrompt("L"));
     EXPECT_FALSE(stop);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
@@ -127,13 +127,13 @@ TEST_F(Pty, OpenModemFindsThePresentModem) {
         fs::temp_directory_path() / ("romwright-pty-dir-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     rw::modem::OpenOutcome r = rw::modem::OpenOutcome::GiveUp;
-    const double s = wallSeconds([&] { r = modem.OpenModem(1); });
+    const double s = wallSeconds([&] { r = modem.openModem(1); });
     EXPECT_EQ(r, rw::modem::OpenOutcome::Ready);
     EXPECT_LT(s, 1.0); // one wake-up, answered at once
     EXPECT_TRUE(platform.serialPort().isOpen());
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (std::vector<std::string>{"COM1"}));
     EXPECT_TRUE(platform.boxes.shown.empty());
-    EXPECT_TRUE(modem.WaitPrompt("L")); // still open and talking
+    EXPECT_TRUE(modem.waitForPrompt("L")); // still open and talking
     modem.closePort();
     EXPECT_FALSE(platform.serialPort().isOpen());
     fs::remove_all(dir);
@@ -143,14 +143,14 @@ TEST_F(Pty, OpenModemOnASilentOrMissingPortAsks) {
     startSim({"--silent-after", "0"});
     comOne(sim->device());
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::GiveUp);
+    EXPECT_EQ(modem.openModem(1), rw::modem::OpenOutcome::GiveUp);
     expectLastBox("Modem is unavailable on com  1. Would you like to try different com ?  ",
                   "Modem Unavailable");
     EXPECT_FALSE(platform.serialPort().isOpen());
 
     comOne("/dev/romwright-no-such-port");
     platform.boxes.answers = {ui::Answer::Retry};
-    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::Retry);
+    EXPECT_EQ(modem.openModem(1), rw::modem::OpenOutcome::Retry);
     expectLastBox("Com  1 is Invalid. Would you like to try different port ?  ",
                   "Port Unavailable");
     EXPECT_TRUE(modem.comPortForm().ComPort.items().empty());
@@ -164,19 +164,19 @@ TEST_F(Pty, OpenModemOnALockedPortAsks) {
     holder.setSettings(rw::modem::kLineSettings);
     ASSERT_EQ(holder.open(), ui::OpenResult::Opened);
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::GiveUp);
+    EXPECT_EQ(modem.openModem(1), rw::modem::OpenOutcome::GiveUp);
     expectLastBox("Com  1 is Already Open. Would you like to try different port ?  ",
                   "Port Unavailable");
     // A busy port is still listed.
     EXPECT_EQ(modem.comPortForm().ComPort.items(), (std::vector<std::string>{"COM1"}));
     holder.close();
     platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.OpenModem(1), rw::modem::OpenOutcome::Ready);
+    EXPECT_EQ(modem.openModem(1), rw::modem::OpenOutcome::Ready);
 }
 
 TEST_F(Pty, OpenModemDeviceUsesThePath) {
     startSim({});
-    EXPECT_EQ(modem.OpenModemDevice(sim->device()), rw::modem::OpenOutcome::Ready);
+    EXPECT_EQ(modem.openModemDevice(sim->device()), rw::modem::OpenOutcome::Ready);
     EXPECT_TRUE(platform.serialPort().isOpen());
     EXPECT_EQ(platform.serialPort().portName(), sim->device());
 }
@@ -217,7 +217,7 @@ TEST_F(Pty, TimedOutWaitsSleep) {
         if (goneAway) sim->stop();
         const double cpu0 = cpuSeconds();
         bool got = true;
-        const double s = wallSeconds([&] { got = modem.WaitPrompt("L"); });
+        const double s = wallSeconds([&] { got = modem.waitForPrompt("L"); });
         EXPECT_FALSE(got);
         EXPECT_GT(s, 3.0);
         EXPECT_LT(cpuSeconds() - cpu0, goneAway ? 0.3 : 0.1) << "the wait spun";

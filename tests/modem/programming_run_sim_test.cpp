@@ -45,23 +45,23 @@ public:
     std::string storeProblem;
     int sends = 0;
 
-    void SendDigToModem() override {
+    void sendDigToModem() override {
         ++sends;
         auto& cm = context().cm;
-        cm.ClearOverrides();
+        cm.clearOverrides();
         for (const auto& [pos, v] : overrides)
-            cm.OverrideTable[static_cast<std::size_t>(pos)] = v;
-        if (mode_ == 3) cm.PhyBytes = phy;
+            cm.overrideTable[static_cast<std::size_t>(pos)] = v;
+        if (mode_ == 3) cm.phyBytes = phy;
     }
-    void SendDigToFile(image::Image&) override {}
-    bool LoadFromPatch() override { return true; }
-    void FieldsToBytes() override {}
-    void SetDefaults() override {}
-    bool CheckInputs() override { return true; }
-    std::string StoreProblem() override { return storeProblem; }
+    void sendDigToFile(image::Image&) override {}
+    bool loadFromPatch() override { return true; }
+    void fieldsToBytes() override {}
+    void setDefaults() override {}
+    bool checkInputs() override { return true; }
+    std::string storageProblem() override { return storeProblem; }
     bool Done() override { return true; }
-    void SetExpertLayout(bool) override {}
-    void ShowWatchdogLabels(bool) override {}
+    void setExpertLayout(bool) override {}
+    void showWatchdogLabels(bool) override {}
     std::vector<std::string> boundFieldNames() const override { return {}; }
 
 private:
@@ -202,11 +202,11 @@ protected:
 
         platform = std::make_unique<ui::ScriptedPlatform>(false);
         platform->port = std::make_unique<ui::QtSerialPort>();
-        run.CurrentMode = m;
-        run.WatchdogEnabled = true;
-        run.PathOfFile = (dir / "patch.bin").string();
+        run.currentMode = m;
+        run.watchdogOn = true;
+        run.pathOfFile = (dir / "patch.bin").string();
         ctx = std::make_unique<rw::config::FormContext>(
-            rw::config::FormContext{run.FormChange, cm, *platform, nullptr});
+            rw::config::FormContext{run.formChanged, cm, *platform, nullptr});
         form = std::make_unique<FakeForm>(*ctx, m);
         modem = std::make_unique<ModemModule>(*platform);
         if (!throttle) {
@@ -234,8 +234,8 @@ protected:
         if (options.backupDir.empty()) options.backupDir = backupDir.string();
         ControlsDisplay display(Dump, Abort, Status, Bar, showProgress, hideProgress);
         ProgrammingRun pr(*platform,
-                          {*rw::image::productForMode(mode), run.PathOfFile, run.WatchdogEnabled,
-                           run.StopRunning, PortOpened, PortSelected},
+                          {*rw::image::productForMode(mode), run.pathOfFile, run.watchdogOn,
+                           run.stopRequested, portIsOpen, portIsSelected},
                           cm, *modem, window ? *window : *form, display);
         return pr.run(options);
     }
@@ -289,7 +289,7 @@ protected:
     // The state every run leaves behind, whatever its outcome.
     void expectReleased() {
         EXPECT_TRUE(Dump.enabled());
-        EXPECT_FALSE(PortOpened);
+        EXPECT_FALSE(portIsOpen);
         EXPECT_FALSE(platform->serialPort().isOpen());
         EXPECT_FALSE(Bar.visible());
         EXPECT_EQ(Bar.value(), 0);
@@ -301,10 +301,10 @@ protected:
         for (int k = 0; k < image::kImageSize; ++k) {
             std::uint8_t f = image::wantedByte(cm, file, k);
             if (k == image::kWatchdogOffset && (mode == 3 || mode == 4) && !(f & 4) &&
-                !run.WatchdogEnabled)
+                !run.watchdogOn)
                 f |= 4;
             if (mode == 3 && k >= 612 && k <= 616)
-                f = cm.PhyBytes[static_cast<std::size_t>(k - 612)];
+                f = cm.phyBytes[static_cast<std::size_t>(k - 612)];
             d[static_cast<std::size_t>(k)] = f;
         }
         return d;
@@ -327,8 +327,8 @@ protected:
     ui::Button& Abort = main.add<ui::Button>("Abort");
     ui::Label& Status = main.add<ui::Label>("Status");
     ui::ProgressBar& Bar = main.add<ui::ProgressBar>("ProgressBar");
-    bool PortOpened = false;
-    bool PortSelected = false;
+    bool portIsOpen = false;
+    bool portIsSelected = false;
     int maxProgress = 0;
     Lines statuses;
 };
@@ -431,7 +431,7 @@ TEST_F(ProgrammingRunSim, RealWindowLoadedFromTheFileChangesNothing) {
         image::fillPatchBytes(cm, sample, m);
         window = rw::config::ConfigForm::create(m, *ctx);
         ASSERT_TRUE(window);
-        ASSERT_TRUE(window->LoadFromPatch());
+        ASSERT_TRUE(window->loadFromPatch());
         const RunReport report = finishRun(sample);
         ASSERT_TRUE(report.completed) << report.failure;
         EXPECT_EQ(report.bytesWritten, 0);
@@ -512,7 +512,7 @@ TEST_F(ProgrammingRunSim, WatchdogBitIsWrittenAndVerified) {
     image::Image file = modemImage; // the only difference in block 2 is the rule's
     file[3000] ^= 0xFF;
     startSim(4, modemImage);
-    run.WatchdogEnabled = false;
+    run.watchdogOn = false;
     ASSERT_TRUE(finishRun(file).completed);
     const auto t = trace();
     EXPECT_EQ(countLine(t, "WR C255 14"), 1);
@@ -550,7 +550,7 @@ TEST_F(ProgrammingRunSim, RuleByteThatDoesNotStoreFails) {
         modemImage[597] = 0x10;
         modemImage[613] = 0x00;
         startSim(3, modemImage, {"--flip", c.flip});
-        run.WatchdogEnabled = c.offset != 597;
+        run.watchdogOn = c.offset != 597;
         std::copy(modemImage.begin() + 612, modemImage.begin() + 617, form->phy.begin());
         if (c.offset == 613) form->phy[1] = 0x22;
         const RunReport report = finishRun(modemImage);
@@ -630,7 +630,7 @@ TEST_F(ProgrammingRunSim, AbortInTheWritePhase) {
     startSim(1, modemImage);
     int writingEvents = 0;
     platform->loop->onProcessEvents = [&] {
-        if (Status.caption() == "Writing" && ++writingEvents == 3000) run.StopRunning = true;
+        if (Status.caption() == "Writing" && ++writingEvents == 3000) run.stopRequested = true;
     };
     const RunReport report = finishRun(changed(modemImage, 200, 24));
 
@@ -672,14 +672,14 @@ TEST_F(ProgrammingRunSim, PatchFileThatCannotBeReadStopsBeforeThePortOpens) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startSim(1, randomImage(27));
-        run.PathOfFile = (dir / c.name).string();
+        run.pathOfFile = (dir / c.name).string();
         if (c.size >= 0) writeImage(dir / c.name, randomImage(4), static_cast<std::size_t>(c.size));
         const RunReport report = finishRun(std::nullopt);
         EXPECT_FALSE(report.started);
         ASSERT_EQ(boxes().size(), 1u);
         EXPECT_EQ(boxes()[0].title, "Romwright");
         EXPECT_EQ(boxes()[0].icon, ui::Icon::Critical);
-        const std::string text = "Error Loading Patch File : \r" + run.PathOfFile + "\r";
+        const std::string text = "Error Loading Patch File : \r" + run.pathOfFile + "\r";
         EXPECT_TRUE(startsWith(boxes()[0].text, text)) << boxes()[0].text;
         if (*c.why) {
             EXPECT_EQ(boxes()[0].text, text + c.why);
@@ -756,7 +756,7 @@ TEST_F(ProgrammingRunSim, DryRunListsTheDifferencesAndWritesNothing) {
     file[597] = 0x10;
     file[0] = static_cast<std::uint8_t>(modemImage[0] ^ 1);
     startSim(3, modemImage);
-    run.WatchdogEnabled = false;
+    run.watchdogOn = false;
     form->phy = {0x01, 0x02, 0x03, 0x04, 0x05};
     RunOptions options;
     options.dryRun = true;
@@ -789,7 +789,7 @@ TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
     image::Image original = randomImage(36);
     original[0] = 0x55;
     startSim(3, original);
-    run.WatchdogEnabled = false;
+    run.watchdogOn = false;
     form->phy = {0x01, 0x02, 0x03, 0x04, 0x05};
     form->overrides[40] = 0x99;
     setPatch(changed(original, 100, 37));
@@ -798,7 +798,7 @@ TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
     ASSERT_FALSE(first.backupPath.empty());
 
     // Restore the backup as it is: no window, no watchdog bit, no PHY bytes.
-    run.PathOfFile = first.backupPath;
+    run.pathOfFile = first.backupPath;
     form->storeProblem = "not consulted for a restore";
     RunOptions options;
     options.raw = true;
@@ -840,16 +840,16 @@ TEST_F(ProgrammingRunSim, VerifyComparesWithWhatARunWouldLeaveAndWritesNothing) 
         const std::array<std::uint8_t, 5> phy{0x01, 0x02, 0x03, 0x04, 0x05};
         const auto override5 = static_cast<std::uint8_t>(file[5] ^ 0x0F);
         mode = 3;
-        run.WatchdogEnabled = false;
-        cm.ClearOverrides();
-        cm.OverrideTable[6] = override5;
-        cm.PhyBytes = phy;
+        run.watchdogOn = false;
+        cm.clearOverrides();
+        cm.overrideTable[6] = override5;
+        cm.phyBytes = phy;
         image::Image modemImage = decided(file);
         modemImage[0] = 0x55;
         for (int k : c.wrong)
             modemImage[static_cast<std::size_t>(k)] ^= 0x40;
         startSim(3, modemImage);
-        run.WatchdogEnabled = false;
+        run.watchdogOn = false;
         form->phy = phy;
         form->overrides[6] = override5;
         RunOptions options;
@@ -903,12 +903,12 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     const rw::test::ComEnvironment env([&](int n) {
         return n == 1 ? sim->device() : (dir / ("absent" + std::to_string(n))).string();
     });
-    run.Dir = dir.string();
+    run.workDir = dir.string();
     useDevice = false;
     int dialogs = 0;
     platform->loop->onProcessEvents = [&] {
         auto& dialog = modem->comPortForm();
-        if (dialog.visible() && modem->ComNumber == 0) {
+        if (dialog.visible() && modem->chosenCom == 0) {
             ++dialogs;
             dialog.ComPort.setText("COM1");
             dialog.OKCommand.click();
@@ -919,10 +919,10 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     const RunReport first = go(options);
     EXPECT_TRUE(first.completed) << first.failure;
     EXPECT_EQ(dialogs, 1);
-    EXPECT_TRUE(PortSelected);
-    EXPECT_EQ(modem->ComNumber, 1);
+    EXPECT_TRUE(portIsSelected);
+    EXPECT_EQ(modem->chosenCom, 1);
     const RunReport second = go(options);
     EXPECT_TRUE(second.completed) << second.failure;
     EXPECT_EQ(dialogs, 1);
-    EXPECT_FALSE(PortOpened);
+    EXPECT_FALSE(portIsOpen);
 }

@@ -51,13 +51,13 @@ protected:
 TEST(InterfaceTable, NamesAgreeWithTheSimulatorForEveryByte) {
     // Only bits 5..3 (type) and 2 (variant) count; the simulator names them independently.
     for (int b = 0; b < 256; ++b)
-        EXPECT_EQ(InterfaceName(static_cast<std::uint8_t>(b)),
+        EXPECT_EQ(interfaceNameOf(static_cast<std::uint8_t>(b)),
                   rw::sim::interfaceName(static_cast<std::uint8_t>(b)))
             << b;
-    EXPECT_EQ(InterfaceName(0x10 | 0xC3), "MII MAC");
-    EXPECT_EQ(InterfaceName(0x14 | 0xC3), "RMII MAC");
-    EXPECT_EQ(InterfaceName(0x18), "Unknown");
-    EXPECT_EQ(InterfaceName(0x3C | 0x80), "7wire Phy");
+    EXPECT_EQ(interfaceNameOf(0x10 | 0xC3), "MII MAC");
+    EXPECT_EQ(interfaceNameOf(0x14 | 0xC3), "RMII MAC");
+    EXPECT_EQ(interfaceNameOf(0x18), "Unknown");
+    EXPECT_EQ(interfaceNameOf(0x3C | 0x80), "7wire Phy");
 }
 
 TEST(InterfaceTable, ProductsAcceptTheirInterfacesByName) {
@@ -71,24 +71,24 @@ TEST(InterfaceTable, ProductsAcceptTheirInterfacesByName) {
     for (int mode = 1; mode <= 4; ++mode) {
         const bool isUtopia = mode == 2 || mode == 4;
         for (const auto& n : utopia)
-            EXPECT_EQ(InterfaceAccepted(*rw::image::productForMode(mode), n), isUtopia)
+            EXPECT_EQ(interfaceAccepted(*rw::image::productForMode(mode), n), isUtopia)
                 << mode << " " << n;
         for (const auto& n : mii)
-            EXPECT_EQ(InterfaceAccepted(*rw::image::productForMode(mode), n), !isUtopia)
+            EXPECT_EQ(interfaceAccepted(*rw::image::productForMode(mode), n), !isUtopia)
                 << mode << " " << n;
         for (const auto& n : neither)
-            EXPECT_FALSE(InterfaceAccepted(*rw::image::productForMode(mode), n))
+            EXPECT_FALSE(interfaceAccepted(*rw::image::productForMode(mode), n))
                 << mode << " " << n;
     }
 }
 
 TEST(GenerationTable, RevisionsAndE2Bases) {
     for (int r : {41, 44})
-        EXPECT_EQ(GenerationName(static_cast<std::uint8_t>(r)), "B") << r;
+        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "B") << r;
     for (int r : {49, 50})
-        EXPECT_EQ(GenerationName(static_cast<std::uint8_t>(r)), "B+") << r;
+        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "B+") << r;
     for (int r : {0, 40, 42, 43, 45, 48, 51, 0x50, 255})
-        EXPECT_EQ(GenerationName(static_cast<std::uint8_t>(r)), "NotBorB+") << r;
+        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "NotBorB+") << r;
     for (int mode = 1; mode <= 4; ++mode)
         EXPECT_EQ(rw::image::productForMode(mode)->e2Base, mode <= 2 ? 0x9000 : 0xC000) << mode;
 }

@@ -51,17 +51,17 @@ std::vector<std::string> split(const std::string& s, char sep) {
 }
 
 Bench::Bench(int m) : mode(m) {
-    run.CurrentMode = m;
-    cm.ClearOverrides();
+    run.currentMode = m;
+    cm.clearOverrides();
     form = config::ConfigForm::create(m, ctx);
 }
 
 bool Bench::load(const image::Image& img) {
     image::fillPatchBytes(cm, img, mode);
-    form->Loading = true;
-    const bool ok = form->LoadFromPatch();
-    form->Loading = false;
-    run.FormChange = false;
+    form->isLoading = true;
+    const bool ok = form->loadFromPatch();
+    form->isLoading = false;
+    run.formChanged = false;
     return ok;
 }
 
@@ -74,12 +74,12 @@ bool Bench::loadWith(const Slots& changes) {
 
 image::Image Bench::saved(const image::Image& source) {
     image::Image out = source;
-    form->SendDigToFile(out);
+    form->sendDigToFile(out);
     return out;
 }
 
 int Bench::overrideAt(int slot) const {
-    return cm.OverrideTable[static_cast<std::size_t>(image::positionOf(offsetOf(mode, slot)))];
+    return cm.overrideTable[static_cast<std::size_t>(image::positionOf(offsetOf(mode, slot)))];
 }
 
 void Bench::expectSaved(std::initializer_list<std::pair<int, int>> want) {
@@ -145,7 +145,7 @@ std::string observed(Bench& b, const std::string& name, bool ok) {
     if (name == "ok") return flag(ok);
     if (name == "changed") return flag(b.changed());
     if (name == "boxes") return std::to_string(b.boxes());
-    if (name == "Fsample") return config::FormatDecimal(b.form->Fsample);
+    if (name == "Fsample") return config::formatDecimal(b.form->fsampleMhz);
     if (name == "focus") return b.form->focused() ? b.form->focused()->fullName() : "";
     if (name.starts_with("why:")) return flag(!b.named(name.substr(4)).problem().empty());
     if (name.starts_with("red:")) {
@@ -159,7 +159,7 @@ std::string observed(Bench& b, const std::string& name, bool ok) {
 
 bool act(Bench& b, const std::string& verb, const std::string& name, const std::string& arg) {
     if (verb == "loading") {
-        b.form->Loading = name == "1";
+        b.form->isLoading = name == "1";
         return true;
     }
     ui::Control* c = name.empty() ? nullptr : &b.named(name);

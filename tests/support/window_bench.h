@@ -29,7 +29,7 @@ struct FakeMain : config::MainWindowHooks {
     void focusSaveButton() override { ++focused; }
 };
 
-// Image offset of a PatchBytes slot in a product's images.
+// Image offset of a patchBytes slot in a product's images.
 int offsetOf(int mode, int slot);
 // Bytes by slot: every field family with a value worth checking, bits without a field set,
 // and a valid block at 25.92 MHz, 9600 baud.
@@ -45,15 +45,15 @@ struct Bench {
     image::ConfigModule cm;
     ui::ScriptedPlatform platform;
     FakeMain main;
-    config::FormContext ctx{run.FormChange, cm, platform, &main};
+    config::FormContext ctx{run.formChanged, cm, platform, &main};
     int mode;
     std::unique_ptr<config::ConfigForm> form;
 
     explicit Bench(int m);
     config::ConfigFormImpl& w() { return static_cast<config::ConfigFormImpl&>(*form); }
 
-    // As the Open command does: PatchBytes from the image, LoadFromPatch while loading; then
-    // FormChange is cleared.
+    // As the Open command does: patchBytes from the image, loadFromPatch while loading; then
+    // formChanged is cleared.
     bool load(const image::Image& img);
     bool loadReference() { return loadWith({}); }
     // The reference bytes with some slots changed.
@@ -68,7 +68,7 @@ struct Bench {
     void expectSaved(std::initializer_list<std::pair<int, int>> want);
 
     std::string text(const std::string& fullName) const {
-        return form->FieldText(fullName).value_or("?");
+        return form->fieldText(fullName).value_or("?");
     }
     // Field texts given as "Name=Value;Name=Value".
     void expectTexts(const std::string& pairs) const;
@@ -89,10 +89,10 @@ struct Bench {
     ui::CheckBox& check(const std::string& name, int index = -1) {
         return w().checkBox(name, index);
     }
-    // FormChange read and cleared.
+    // formChanged read and cleared.
     bool changed() {
-        const bool c = run.FormChange;
-        run.FormChange = false;
+        const bool c = run.formChanged;
+        run.formChanged = false;
         return c;
     }
     std::size_t boxes() const { return platform.boxes.shown.size(); }
@@ -105,7 +105,7 @@ struct Bench {
 //            "key NAME CODE" (one key stroke), "focus NAME", "leave [NAME]" (the focus goes to
 //            NAME, or nowhere), "loading 0|1", "default", "done", "" (nothing)
 //   expected: "NAME=TEXT;..." field texts, and pseudo names: ok (the action's result, 0|1),
-//            changed (FormChange, read and cleared), focus, boxes (message boxes so far),
+//            changed (formChanged, read and cleared), focus, boxes (message boxes so far),
 //            Fsample, why:NAME (the field carries a reason, 0|1), red:NAME (red background)
 struct Step {
     std::string action;
