@@ -6,6 +6,12 @@
 # time and the peak resident memory of the romwright-cli process, as Markdown table rows.
 #
 #   bench/program_run.sh [BUILD_DIR] [DIFFS...]    (defaults: build, 0 100 1000)
+#   bench/program_run.sh BUILD_DIR --modems [COUNTS...]
+#
+# With --modems, a production bench instead: the same restore (100 differing bytes) into 1, 2,
+# 4 and 8 modems of one simulator at once through one romwright-cli with a --port for each;
+# the wall time of the whole bench against the single run, the CPU time per modem and the
+# peak resident memory of the largest process (about five minutes).
 #
 # Needs romwright-cli, romwright-sim and program_bench built in BUILD_DIR. Takes about
 # three minutes; run it on a quiet machine.
