@@ -1,11 +1,12 @@
 // "&Program" wired to the real programming run: without a modem on the line, and against the
 // simulated modem for what the run's last message offers.
 #include "app/run_progress.h"
-#include "app_fixture.h"
+#include "image/sample_image.h"
 #include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/run_log.h"
 #include "modem/test_env.h"
+#include "support/app_bench.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 
@@ -14,8 +15,9 @@ using namespace rw;
 namespace {
 
 // Product 3 with its sample opened and "&Program" wired to the real run.
-struct WiredApp : rw::testing::RealApp {
-    explicit WiredApp(bool manualClock = true) : RealApp(3, manualClock) {
+struct WiredApp : rw::test::AppBench {
+    explicit WiredApp(bool manualClock = true) : AppBench(Real, manualClock) {
+        startMode(3);
         main->wireProgramming();
         open("E2MP_sample.bin", image::makeSampleImage(3));
     }
@@ -79,7 +81,7 @@ TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheMode
     for (int k = 0; k < 400; ++k)
         modemImage[static_cast<std::size_t>(0x400 + k)] ^= 0x5A;
     const std::string start = a.dir.file("modem.bin"), after = a.dir.file("after.bin");
-    rw::testing::writeImage(start, modemImage);
+    image::writePatchFile(start, modemImage);
     rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "MII MAC",
                               "--image", start, "--write-back", after});
     ASSERT_TRUE(sim.ok()) << sim.error();
@@ -121,6 +123,6 @@ TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheMode
     EXPECT_EQ(a.main->lastResult().rfind("Restored E2MP_backup_", 0), 0u) << a.main->lastResult();
     image::Image restored = modemImage;
     restored[0] = 0x55;
-    EXPECT_EQ(rw::testing::readBytes(after),
+    EXPECT_EQ(rw::test::readBytes(after),
               std::vector<std::uint8_t>(restored.begin(), restored.end()));
 }
