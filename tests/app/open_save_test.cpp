@@ -161,6 +161,36 @@ TEST(OpenCommand, ShortFileIsRefusedAndALongOneWarnedOf) {
               "Opened E2MP_long.bin: it is 20000 bytes; only its first 8192 are used");
 }
 
+// A file dropped or picked from the recent files must pass the dialog's filter: the
+// product's code at the start, ".bin" at the end, in any case. The recent files list the
+// newest first, each once, at most eight.
+TEST(OpenCommand, GivenFilesPassTheDialogsFilterAndBecomeRecent) {
+    AppBench h;
+    h.startMode(3);
+    const std::pair<const char*, bool> rows[] = {
+        {"E2UB_x.bin", false}, {"E2MP_x.bi", false}, {"E2MP.bin", true}, {"e2mp_x.BIN", true}};
+    for (auto [name, ok] : rows) {
+        const std::size_t boxes = h.boxCount();
+        image::writePatchFile(h.dir.file(name), image::makeSampleImage(3));
+        EXPECT_EQ(h.main->openPath(h.dir.file(name)), ok) << name;
+        EXPECT_EQ(h.boxCount(), boxes + (ok ? 0 : 1)) << name;
+        EXPECT_EQ(h.main->run.pathOfFile, ok ? h.dir.file(name) : "") << name;
+        h.main->run.pathOfFile.clear();
+    }
+    EXPECT_TRUE(lastBoxIs(h.platform, "This patch does not match this application",
+                          "Invalid patch version", ui::Buttons::OK, ui::Icon::Critical));
+    std::vector<std::string> recent;
+    for (int i = 0; i < 9; ++i) {
+        const std::string name = "E2MP_" + std::to_string(i % 7) + ".bin";
+        image::writePatchFile(h.dir.file(name), image::makeSampleImage(3));
+        ASSERT_TRUE(h.main->openPath(h.dir.file(name)));
+    }
+    for (int i : {1, 0, 6, 5, 4, 3, 2})
+        recent.push_back(h.dir.file("E2MP_" + std::to_string(i) + ".bin"));
+    recent.push_back(h.dir.file("e2mp_x.BIN"));
+    EXPECT_EQ(h.main->recentFiles(), recent);
+}
+
 TEST(OpenCommand, FailedWindowLoadDisablesTheButtonsAndReservedAreaSurvives) {
     AppBench h;
     h.startMode(4);
