@@ -46,10 +46,8 @@ TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
         EXPECT_TRUE(abortOffered);
         EXPECT_FALSE(a.main->modem()->comPortForm().visible());
         EXPECT_TRUE(a.main->Dump.enabled());
-        EXPECT_FALSE(a.main->Abort.visible());
-        EXPECT_FALSE(a.main->ProgressBar.visible());
-        EXPECT_FALSE(a.main->Status.visible());
-        EXPECT_FALSE(a.main->portIsOpen);
+        EXPECT_FALSE(a.main->Abort.visible() || a.main->ProgressBar.visible() ||
+                     a.main->Status.visible() || a.main->portIsOpen);
         EXPECT_EQ(a.main->about().LastBackup.caption(), "");
         EXPECT_EQ(a.main->lastResult(), abort ? "Programming stopped by Abort after 0 s"
                                               : "Programming failed: no modem answered");
@@ -63,6 +61,8 @@ TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
 
 TEST(ProgramWiring, ExitWhileThePortDialogWaitsEndsAtOnce) {
     WiredApp a;
+    EXPECT_FALSE(a.main->restoreBackup()); // its dialog, in the backup folder, cancelled
+    EXPECT_EQ(a.platform.files.calls.back().proposedName, a.dir.file("backups") + "/");
     int waits = 0;
     a.platform.loop->onProcessEvents = [&] {
         auto& dlg = a.main->modem()->comPortForm();
