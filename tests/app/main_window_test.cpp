@@ -91,22 +91,55 @@ TEST(MainWindowStart, UnknownModeEndsTheProgram) {
 }
 
 TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
-    AppBench h;
-    h.startMode(4);
+    AppBench h(4);
     auto& m = *h.main;
     int runs = 0;
     m.onProgram = [&] { ++runs; };
-    EXPECT_FALSE(m.Dump.userClick()); // disabled before an Open
-    h.open("E2UP_a.bin", image::makeSampleImage(4));
+    EXPECT_FALSE(m.Dump.userClick());                       // disabled before an Open
+    EXPECT_FALSE(m.readModemToFile() || m.restoreBackup()); // no modem wired
+    EXPECT_EQ(m.about().EEPROMversion.caption(), "");
+    auto img = image::makeSampleImage(4);
+    img[1] = 0xED;
+    h.open("E2UP_a.bin", img);
+    EXPECT_EQ(m.cm.patchVersion, 0xED);
     EXPECT_TRUE(m.Dump.userClick());
     EXPECT_EQ(runs, 1);
     m.DigitalCommand.userClick();
     EXPECT_TRUE(h.form->visible());
-    m.User.userClick();
-    EXPECT_TRUE(m.userForm().visible());
     m.AboutCommand.userClick();
-    EXPECT_TRUE(m.about().visible());
-    EXPECT_TRUE(m.visible()); // none of them blocks
+    EXPECT_EQ(m.about().EEPROMversion.caption(), "ED");
+    m.about().DoneCommand.userClick();
+    EXPECT_FALSE(m.about().visible());
+    // The About window's rows stand top to bottom, each value on its caption's line.
+    const app::AboutForm& a = m.about();
+    for (auto [caption, value] :
+         {std::pair{&a.Label3, &a.EEPROMversion}, {&a.Label4, &a.Label6}, {&a.Label5, &a.Label7}}) {
+        EXPECT_GT(caption->geometry().y, a.ModeLabel.geometry().y) << value->name();
+        EXPECT_EQ(value->geometry().y, caption->geometry().y) << value->name();
+        EXPECT_GE(value->geometry().x, caption->geometry().x + caption->geometry().w);
+    }
+    EXPECT_LT(a.Label3.geometry().y, a.Label4.geometry().y);
+    EXPECT_LT(a.Label4.geometry().y, a.Label5.geometry().y);
+    // The About window closed by its frame brings the main window back.
+    m.AboutCommand.userClick();
+    m.hide();
+    m.about().closedByFrame();
+    EXPECT_FALSE(m.about().visible());
+    EXPECT_TRUE(m.visible());
+    // The reserved-area window loads afresh only when it was not up.
+    auto& u = m.userForm();
+    m.User.userClick();
+    u.typeText(u.Addres, "0");
+    u.typeText(u.Value, "3");
+    u.onApplyClick();
+    u.typeText(u.Addres, "44");
+    m.User.userClick();
+    EXPECT_EQ(u.Addres.text(), "44");
+    u.closedByFrame();
+    m.User.userClick();
+    EXPECT_EQ(u.Addres.text(), "0");
+    EXPECT_EQ(u.Value.text(), "3");
+    EXPECT_TRUE(u.visible() && m.visible()); // none of them blocks
     // Abort only asks the run to stop.
     m.Abort.setVisible(true);
     m.Abort.userClick();
@@ -117,7 +150,7 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
     EXPECT_EQ(m.focused(), &m.Create);
     m.disableFileButtons();
     EXPECT_EQ(h.state(),
-              "buttons 1000 changed 0 file E2UP_a.bin source E2UP_a.bin loads 1 writes 0 boxes 0");
+              "buttons 1000 changed 1 file E2UP_a.bin source E2UP_a.bin loads 1 writes 0 boxes 0");
     // The run panel: shown (and drawn at once) while connecting, hidden and reset after.
     const int before = h.platform.loop->processCount;
     m.showRunConnecting();
@@ -128,46 +161,6 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
     m.hideRunProgress();
     EXPECT_FALSE(m.ProgressBar.visible() || m.Status.visible());
     EXPECT_EQ(m.ProgressBar.value(), 0);
-}
-
-TEST(MainWindowButtons, UserWindowLoadsAfreshOnlyWhenReopened) {
-    AppBench h;
-    h.startMode(3);
-    auto& u = h.main->userForm();
-    h.main->User.userClick();
-    u.typeText(u.Addres, "0");
-    u.typeText(u.Value, "3");
-    u.onApplyClick();
-    u.typeText(u.Addres, "44");
-    h.main->User.userClick(); // still up: nothing reloads
-    EXPECT_EQ(u.Addres.text(), "44");
-    u.closedByFrame();
-    EXPECT_FALSE(u.visible());
-    h.main->User.userClick();
-    EXPECT_EQ(u.Addres.text(), "0");
-    EXPECT_EQ(u.Value.text(), "3");
-    EXPECT_EQ(h.main->cm.reservedArea[0], 3);
-}
-
-TEST(MainWindowButtons, AboutShowsTheVersionByteAndClosingItBringsTheMainWindowBack) {
-    AppBench h;
-    h.startMode(2);
-    auto& a = h.main->about();
-    EXPECT_EQ(a.EEPROMversion.caption(), "");
-    auto img = image::makeSampleImage(2);
-    img[1] = 0xED;
-    h.open("E2UB_a.bin", img);
-    EXPECT_EQ(h.main->cm.patchVersion, 0xED);
-    h.main->AboutCommand.userClick();
-    EXPECT_EQ(a.EEPROMversion.caption(), "ED");
-    a.DoneCommand.userClick();
-    EXPECT_FALSE(a.visible());
-    h.main->AboutCommand.userClick();
-    EXPECT_EQ(a.EEPROMversion.caption(), "ED");
-    h.main->hide();
-    a.closedByFrame();
-    EXPECT_FALSE(a.visible());
-    EXPECT_TRUE(h.main->visible());
 }
 
 // Decision: leaving makes the folder the program started in the process's current directory
@@ -192,8 +185,7 @@ TEST(MainWindowExit, QuestionByExitButtonAndByFrame) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        AppBench h;
-        h.startMode(1);
+        AppBench h(1);
         h.open("E2MB_a.bin", image::makeSampleImage(1));
         h.main->currentDirectory = [] { return std::string("/elsewhere"); };
         h.main->run.formChanged = c.changed;

@@ -25,8 +25,7 @@ const char* codeOf(int mode) {
 // A bench for `mode` with `img` opened as CODE_src.bin, and the window's fields changed.
 struct Opened : AppBench {
     std::string src;
-    explicit Opened(int mode, const image::Image& img) {
-        startMode(mode);
+    explicit Opened(int mode, const image::Image& img) : AppBench(mode) {
         src = open(std::string(codeOf(mode)) + "_src.bin", img);
         main->run.formChanged = true;
     }
@@ -36,8 +35,7 @@ struct Opened : AppBench {
 } // namespace
 
 TEST(OpenCommand, FilterProposedNameButtonsAndCancel) {
-    AppBench h;
-    h.startMode(1);
+    AppBench h(1);
     EXPECT_EQ(h.state(), "buttons 1000 changed 0 file - source - loads 0 writes 0 boxes 0");
     h.open("E2MB_a.bin", patternImage(1));
     EXPECT_EQ(h.state(),
@@ -71,8 +69,7 @@ TEST(OpenCommand, OnlyTheGenerationLetterIsTested) {
                  {1, "E2UB_a.bin", false}, {2, "E2MX_a.bin", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.mode) + " " + c.name);
-        AppBench h;
-        h.startMode(c.mode);
+        AppBench h(c.mode);
         h.open(c.name, image::makeSampleImage(c.refused ? 3 : c.mode));
         EXPECT_FALSE(h.form->isLoading);
         if (!c.refused) {
@@ -138,8 +135,7 @@ TEST(OpenCommand, CommandLineStartLoadsWithoutDialogQuestionOrCheck) {
 // A file shorter than an image is refused with the reason on its own line; a longer one
 // loads its first image, with a warning in the status bar.
 TEST(OpenCommand, ShortFileIsRefusedAndALongOneWarnedOf) {
-    AppBench h;
-    h.startMode(3);
+    AppBench h(3);
     const std::string path = h.dir.file("E2MP_short.bin");
     writeBytes(path, std::vector<std::uint8_t>(100, 0x12));
     h.platform.files.answers.push_back(path);
@@ -165,8 +161,7 @@ TEST(OpenCommand, ShortFileIsRefusedAndALongOneWarnedOf) {
 // product's code at the start, ".bin" at the end, in any case. The recent files list the
 // newest first, each once, at most eight.
 TEST(OpenCommand, GivenFilesPassTheDialogsFilterAndBecomeRecent) {
-    AppBench h;
-    h.startMode(3);
+    AppBench h(3);
     const std::pair<const char*, bool> rows[] = {
         {"E2UB_x.bin", false}, {"E2MP_x.bi", false}, {"E2MP.bin", true}, {"e2mp_x.BIN", true}};
     for (auto [name, ok] : rows) {
@@ -189,11 +184,18 @@ TEST(OpenCommand, GivenFilesPassTheDialogsFilterAndBecomeRecent) {
         recent.push_back(h.dir.file("E2MP_" + std::to_string(i) + ".bin"));
     recent.push_back(h.dir.file("e2mp_x.BIN"));
     EXPECT_EQ(h.main->recentFiles(), recent);
+    // Picking from the menu opens the file; an entry that is not there does nothing.
+    for (const ui::MenuCommand& c : h.main->menuCommands())
+        if (c.pick) {
+            c.pick(8);
+            c.pick(7);
+        }
+    EXPECT_EQ(h.main->run.pathOfFile, recent[7]);
+    EXPECT_EQ(h.main->recentFiles().front(), recent[7]);
 }
 
 TEST(OpenCommand, FailedWindowLoadDisablesTheButtonsAndReservedAreaSurvives) {
-    AppBench h;
-    h.startMode(4);
+    AppBench h(4);
     h.form->failLoad = true;
     h.open("E2UP_a.bin", image::makeSampleImage(4));
     EXPECT_EQ(h.state(),
@@ -365,8 +367,7 @@ TEST(RealWindows, SampleFilesLoadAndSaveBackUnchanged) {
                                         config::Variant::MII_BP, config::Variant::ATM_BP};
     for (int mode = 1; mode <= 4; ++mode) {
         SCOPED_TRACE(mode);
-        AppBench a(AppBench::Real);
-        a.startMode(mode);
+        AppBench a(mode, AppBench::Real);
         ASSERT_NE(a.main->configForm(), nullptr);
         EXPECT_EQ(a.main->configForm()->variant(), variants[mode - 1]);
         const auto img = image::makeSampleImage(mode);

@@ -16,8 +16,7 @@ namespace {
 
 // Product 3 with its sample opened and "&Program" wired to the real run.
 struct WiredApp : rw::test::AppBench {
-    explicit WiredApp(bool manualClock = true) : AppBench(Real, manualClock) {
-        startMode(3);
+    explicit WiredApp(bool manualClock = true) : AppBench(3, Real, manualClock) {
         main->wireProgramming();
         open("E2MP_sample.bin", image::makeSampleImage(3));
     }

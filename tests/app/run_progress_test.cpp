@@ -116,20 +116,25 @@ TEST(RunProgress, FollowsAScriptedRun) {
 TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
     const struct {
         const char* what;
-        bool writes;
+        bool writes, planned; // a run that programs; the bytes to write were known
         bool aborted;
         std::string summaryStart; // what happened, then what the E2 holds
         bool invalid;
     } rows[] = {
-        {"abort while writing", true, true,
+        {"abort while writing", true, true, true,
          "The run was stopped by Abort during \"Write 12 bytes\".\nThe modem's E2 is marked "
          "invalid until a programming run completes: program it again, or restore the "
          "backup.\n\n5 of 12 bytes written, not verified.\n",
          true},
-        {"read failed", false, false,
+        {"read failed", false, false, false,
          "The run failed during \"Read 32 blocks\": no proper answer to RD C100,100.\nNothing "
          "was written to the modem: its E2 is as it was.\n\nTime taken",
          false},
+        {"read failed after the mark", true, false, false,
+         "The run failed during \"Read 32 blocks\": no proper answer to RD C100,100.\nThe "
+         "modem's E2 is marked invalid until a programming run completes: program it again, or "
+         "restore the backup.\n\nTime taken",
+         true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -139,8 +144,8 @@ TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
         s.p.phaseStarted(RunPhase::Identify, true);
         s.p.phaseStarted(RunPhase::Invalidate, r.writes);
         s.p.phaseStarted(RunPhase::Read, true);
-        s.blocks(RunPhase::Read, 0, r.writes ? 32 : 1, 2s);
-        if (r.writes) {
+        s.blocks(RunPhase::Read, 0, r.planned ? 32 : 1, 2s);
+        if (r.planned) {
             s.p.bytesPlanned(12);
             s.p.phaseStarted(RunPhase::Write, true);
             for (int k = 1; k <= 5; ++k)
@@ -148,8 +153,8 @@ TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
             s.p.phaseStarted(RunPhase::Verify, false);
         }
         s.p.outcomeDecided(
-            reportOf(false, r.writes ? 5 : 0,
-                     r.writes ? "the run was stopped" : "no proper answer to RD C100,100"));
+            reportOf(false, r.planned ? 5 : 0,
+                     r.planned ? "the run was stopped" : "no proper answer to RD C100,100"));
         const std::string summary = s.p.summary(r.aborted);
         EXPECT_EQ(summary.rfind(r.summaryStart, 0), 0u) << summary;
         EXPECT_EQ(s.p.leftInvalid(), r.invalid);

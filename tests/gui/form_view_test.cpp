@@ -211,7 +211,7 @@ namespace {
 // The main window of a product, with the product's sample file in its scratch folder.
 struct Started : rw::test::AppBench {
     std::string sample;
-    explicit Started(int mode, bool expert = false) : AppBench(Real) {
+    explicit Started(int mode, bool expert = false) : AppBench(0, Real) {
         if (expert)
             rw::test::writeText(dir.file("startup.ini"),
                                 "[x]\r\ndefaultcom = \"COM1\"\r\nmode = "

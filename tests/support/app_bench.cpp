@@ -37,8 +37,10 @@ bool FakeConfigForm::loadFromPatch() {
     return !failLoad;
 }
 
-AppBench::AppBench(Windows windows, bool manualClock) : platform(manualClock), windows_(windows) {
+AppBench::AppBench(int mode, Windows windows, bool manualClock)
+    : platform(manualClock), windows_(windows) {
     welcome.onShowMain = [this] { startMain(); };
+    if (mode != 0) startMode(mode);
 }
 
 void AppBench::startMain() {

@@ -9,8 +9,8 @@
 #include "image/config_module.h"
 #include "support/temp_dir.h"
 
-#include <gtest/gtest.h>
 #include "ui/scripted_platform.h"
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -58,8 +58,9 @@ public:
 
 struct AppBench {
     enum Windows { Fake, Real };
+    // Started for `mode` as the welcome window's list and Continue start it (0: not yet).
     // `manualClock` false: the real clock, for runs against the simulated modem.
-    explicit AppBench(Windows windows = Fake, bool manualClock = true);
+    explicit AppBench(int mode = 0, Windows windows = Fake, bool manualClock = true);
 
     ui::ScriptedPlatform platform;
     app::WelcomeForm welcome;
