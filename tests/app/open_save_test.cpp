@@ -174,6 +174,8 @@ TEST(OpenCommand, GivenFilesPassTheDialogsFilterAndBecomeRecent) {
     }
     EXPECT_TRUE(lastBoxIs(h.platform, "This patch does not match this application",
                           "Invalid patch version", ui::Buttons::OK, ui::Icon::Critical));
+    writeBytes(h.dir.file("E2MP_short.bin"), {1, 2, 3});
+    EXPECT_FALSE(h.main->openPath(h.dir.file("E2MP_short.bin"))); // never a recent file
     std::vector<std::string> recent;
     for (int i = 0; i < 9; ++i) {
         const std::string name = "E2MP_" + std::to_string(i % 7) + ".bin";
