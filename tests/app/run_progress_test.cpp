@@ -162,3 +162,13 @@ TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
             EXPECT_NE(step.state, app::StepState::Current) << step.text;
     }
 }
+
+TEST(RunProgress, DurationAndByteCountTexts) {
+    const std::pair<long long, const char*> durations[] = {
+        {-5, "0 s"},           {59, "59 s"},        {60, "1 min"},      {61, "1 min 1 s"},
+        {3599, "59 min 59 s"}, {3600, "1 h 0 min"}, {7322, "2 h 2 min"}};
+    for (auto [seconds, text] : durations)
+        EXPECT_EQ(app::durationText(std::chrono::seconds(seconds)), text) << seconds;
+    EXPECT_EQ(app::bytesText(1), "1 byte");
+    EXPECT_EQ(app::bytesText(2), "2 bytes");
+}
