@@ -1,11 +1,12 @@
 // "&Program" wired to the real programming run: without a modem on the line, and against the
 // simulated modem for what the run's last message offers.
 #include "app/run_progress.h"
-#include "app_fixture.h"
+#include "image/sample_image.h"
 #include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/run_log.h"
 #include "modem/test_env.h"
+#include "support/app_bench.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 
@@ -14,8 +15,8 @@ using namespace rw;
 namespace {
 
 // Product 3 with its sample opened and "&Program" wired to the real run.
-struct WiredApp : rw::testing::RealApp {
-    explicit WiredApp(bool manualClock = true) : RealApp(3, manualClock) {
+struct WiredApp : rw::test::AppBench {
+    explicit WiredApp(bool manualClock = true) : AppBench(3, Real, manualClock) {
         main->wireProgramming();
         open("E2MP_sample.bin", image::makeSampleImage(3));
     }
@@ -44,10 +45,8 @@ TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
         EXPECT_TRUE(abortOffered);
         EXPECT_FALSE(a.main->modem()->comPortForm().visible());
         EXPECT_TRUE(a.main->Dump.enabled());
-        EXPECT_FALSE(a.main->Abort.visible());
-        EXPECT_FALSE(a.main->ProgressBar.visible());
-        EXPECT_FALSE(a.main->Status.visible());
-        EXPECT_FALSE(a.main->portIsOpen);
+        EXPECT_FALSE(a.main->Abort.visible() || a.main->ProgressBar.visible() ||
+                     a.main->Status.visible() || a.main->portIsOpen);
         EXPECT_EQ(a.main->about().LastBackup.caption(), "");
         EXPECT_EQ(a.main->lastResult(), abort ? "Programming stopped by Abort after 0 s"
                                               : "Programming failed: no modem answered");
@@ -61,6 +60,8 @@ TEST(ProgramWiring, AbortFromTheStartEndsThePortDialogAsCancelDoes) {
 
 TEST(ProgramWiring, ExitWhileThePortDialogWaitsEndsAtOnce) {
     WiredApp a;
+    EXPECT_FALSE(a.main->restoreBackup()); // its dialog, in the backup folder, cancelled
+    EXPECT_EQ(a.platform.files.calls.back().proposedName, a.dir.file("backups") + "/");
     int waits = 0;
     a.platform.loop->onProcessEvents = [&] {
         auto& dlg = a.main->modem()->comPortForm();
@@ -79,7 +80,7 @@ TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheMode
     for (int k = 0; k < 400; ++k)
         modemImage[static_cast<std::size_t>(0x400 + k)] ^= 0x5A;
     const std::string start = a.dir.file("modem.bin"), after = a.dir.file("after.bin");
-    rw::testing::writeImage(start, modemImage);
+    image::writePatchFile(start, modemImage);
     rw::test::SimProcess sim({"--no-throttle", "--generation", "B+", "--interface", "MII MAC",
                               "--image", start, "--write-back", after});
     ASSERT_TRUE(sim.ok()) << sim.error();
@@ -121,6 +122,6 @@ TEST(ProgramWiring, AbortedRunsLastMessageOffersTheBackupAndRestoreBringsTheMode
     EXPECT_EQ(a.main->lastResult().rfind("Restored E2MP_backup_", 0), 0u) << a.main->lastResult();
     image::Image restored = modemImage;
     restored[0] = 0x55;
-    EXPECT_EQ(rw::testing::readBytes(after),
+    EXPECT_EQ(rw::test::readBytes(after),
               std::vector<std::uint8_t>(restored.begin(), restored.end()));
 }

@@ -1,11 +1,9 @@
 // Widget-level checks of FormView: user input reaches the models by the controls' event rules,
 // and the real windows are drawn so that they fit, read in order and reach their handlers.
 // Needs Qt Widgets and Qt Test; runs without a display (QT_QPA_PLATFORM=offscreen).
-#include "app/main_form.h"
-#include "app/welcome_form.h"
 #include "image/sample_image.h"
+#include "support/app_bench.h"
 #include "ui/controls.h"
-#include "ui/scripted_platform.h"
 #include "ui/widgets/form_view.h"
 #include <QApplication>
 #include <QCheckBox>
@@ -17,13 +15,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <map>
 #include <set>
 using namespace rw::ui;
 
@@ -74,7 +69,19 @@ struct FormViewTest : ::testing::Test {
     template <class T> T* w(Control& c) { return qobject_cast<T*>(v->widgetFor(&c)); }
 };
 
-TEST_F(FormViewTest, TypingMovesFocusAndCharGoesIntoOriginalBox) {
+// Control combinations are no typing; a key released here that was pressed elsewhere is not
+// reported; a typed character goes into the box it was typed in even when its key press
+// moves the focus on.
+TEST_F(FormViewTest, KeysReachTheModelByItsRules) {
+    QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
+    QTest::keyClick(w<QLineEdit>(a), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(a.hasFocus());
+    QTest::mouseClick(w<QLineEdit>(b), Qt::LeftButton);
+    QTest::keyRelease(w<QLineEdit>(b), Qt::Key_Return);
+    EXPECT_TRUE(log.empty());
+    QTest::keyClick(w<QLineEdit>(b), Qt::Key_Return);
+    EXPECT_EQ(log, (std::vector<std::string>{"B.release:13"}));
+    log.clear();
     QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
     EXPECT_TRUE(a.hasFocus());
     QTest::keyClicks(w<QLineEdit>(a), "12");
@@ -94,9 +101,8 @@ TEST_F(FormViewTest, LengthLimitStopsTyping) {
     QTest::keyClick(w<QLineEdit>(a), Qt::Key_End);
     QTest::keyClicks(w<QLineEdit>(a), "x");
     EXPECT_EQ(a.text(), "ABCD");
-    QTest::keyClick(w<QLineEdit>(a), Qt::Key_Backspace);
-    QTest::keyClick(w<QLineEdit>(a), Qt::Key_Backspace);
-    QTest::keyClick(w<QLineEdit>(a), Qt::Key_Backspace);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(w<QLineEdit>(a), Qt::Key_Backspace);
     QTest::keyClicks(w<QLineEdit>(a), "yz");
     EXPECT_EQ(a.text(), "Ay");
 }
@@ -109,8 +115,7 @@ TEST_F(FormViewTest, ValidateCancelBlocksClickAndKeepsFocus) {
     QTest::mouseClick(w<QPushButton>(ok), Qt::LeftButton);
     QTest::mouseClick(w<QCheckBox>(cb), Qt::LeftButton);
     QTest::mouseClick(w<QComboBox>(combo), Qt::LeftButton);
-    auto tb = v->widgetFor(&ud)->findChildren<QToolButton*>();
-    QTest::mouseClick(tb[0], Qt::LeftButton);
+    QTest::mouseClick(v->widgetFor(&ud)->findChildren<QToolButton*>()[0], Qt::LeftButton);
     QApplication::processEvents();
     EXPECT_TRUE(a.hasFocus());
     EXPECT_TRUE(w<QLineEdit>(a)->hasFocus());
@@ -123,75 +128,45 @@ TEST_F(FormViewTest, ValidateCancelBlocksClickAndKeepsFocus) {
     EXPECT_TRUE(ok.hasFocus());
 }
 
-TEST_F(FormViewTest, ComboPickSameItemClicksEveryTime) {
+// A list's pick clicks even for the item it holds; a check box click goes through the model
+// (a grey box becomes ticked); an arrow click takes the focus.
+TEST_F(FormViewTest, ClicksGoThroughTheModel) {
     combo.setListIndex(1);
     log.clear();
     auto* c = w<QComboBox>(combo);
     EXPECT_EQ(c->currentIndex(), 1);
-    // activated as the popup's pick sends it
+    emit c->activated(1); // as the popup's pick sends it
     emit c->activated(1);
-    emit c->activated(1);
-    EXPECT_EQ(log, (std::vector<std::string>{"List.click:32", "List.click:32"}));
-    combo.setText("Error");
-    EXPECT_EQ(c->currentIndex(), -1);
-    EXPECT_EQ(c->placeholderText(), "Error");
-    combo.setItems({"A"});
-    EXPECT_EQ(c->count(), 1);
-}
-
-TEST_F(FormViewTest, CheckBoxClickGoesThroughModel) {
     QTest::mouseClick(w<QCheckBox>(cb), Qt::LeftButton);
-    EXPECT_EQ(cb.value(), 1);
     EXPECT_TRUE(w<QCheckBox>(cb)->isChecked());
     cb.setValue(2);
     EXPECT_EQ(w<QCheckBox>(cb)->checkState(), Qt::PartiallyChecked);
     QTest::mouseClick(w<QCheckBox>(cb), Qt::LeftButton);
     EXPECT_EQ(cb.value(), 1);
     EXPECT_EQ(w<QCheckBox>(cb)->checkState(), Qt::Checked);
-    EXPECT_EQ(log, (std::vector<std::string>{"Check.click:1", "Check.click:2", "Check.click:1"}));
+    QTest::mouseClick(v->widgetFor(&ud)->findChildren<QToolButton*>()[0], Qt::LeftButton);
+    EXPECT_TRUE(ud.hasFocus());
+    EXPECT_EQ(log, (std::vector<std::string>{"List.click:32", "List.click:32", "Check.click:1",
+                                             "Check.click:2", "Check.click:1", "Scroll.up"}));
 }
 
-TEST_F(FormViewTest, UpDownAndVisibility) {
-    auto tb = v->widgetFor(&ud)->findChildren<QToolButton*>();
-    QTest::mouseClick(tb[0], Qt::LeftButton);
-    EXPECT_EQ(log, (std::vector<std::string>{"Scroll.up"}));
-    EXPECT_TRUE(ud.hasFocus());
+// What the program sets shows without coming back as an event: texts, lists, visibility,
+// the window's caption and size; a label too long for its place grows and is reported.
+TEST_F(FormViewTest, ModelChangesReachTheWidgets) {
+    b.setText("xyz");
+    EXPECT_EQ(w<QLineEdit>(b)->text(), "xyz");
+    EXPECT_EQ(log, (std::vector<std::string>{"B.change:xyz"}));
+    combo.setText("Error");
+    EXPECT_EQ(w<QComboBox>(combo)->currentIndex(), -1);
+    EXPECT_EQ(w<QComboBox>(combo)->placeholderText(), "Error");
+    combo.setItems({"A"});
+    EXPECT_EQ(w<QComboBox>(combo)->count(), 1);
     ok.setVisible(false);
     EXPECT_FALSE(v->widgetFor(&ok)->isVisible());
     ok.setVisible(true);
     EXPECT_TRUE(v->widgetFor(&ok)->isVisible());
     ok.setEnabled(false);
     EXPECT_FALSE(v->widgetFor(&ok)->isEnabled());
-}
-
-TEST_F(FormViewTest, LabelGrowsInsteadOfClipping) {
-    label.setCaption("A much longer caption than fits");
-    EXPECT_GT(v->widgetFor(&label)->width(), 50);
-    EXPECT_FALSE(v->layoutProblems().empty());
-}
-
-TEST_F(FormViewTest, ControlCombinationsAreNoTyping) {
-    QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
-    QTest::keyClick(w<QLineEdit>(a), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(a.hasFocus());
-    EXPECT_TRUE(log.empty());
-}
-
-TEST_F(FormViewTest, KeyReleaseOnlyForKeysPressedHere) {
-    QTest::mouseClick(w<QLineEdit>(b), Qt::LeftButton);
-    QTest::keyRelease(w<QLineEdit>(b), Qt::Key_Return);
-    EXPECT_TRUE(log.empty());
-    QTest::keyClick(w<QLineEdit>(b), Qt::Key_Return);
-    EXPECT_EQ(log, (std::vector<std::string>{"B.release:13"}));
-}
-
-TEST_F(FormViewTest, ProgramTextNoFeedback) {
-    b.setText("xyz");
-    EXPECT_EQ(w<QLineEdit>(b)->text(), "xyz");
-    EXPECT_EQ(log, (std::vector<std::string>{"B.change:xyz"}));
-}
-
-TEST_F(FormViewTest, FormHideShowCaption) {
     f.setCaption("New");
     EXPECT_EQ(v->windowTitle(), "New");
     f.hide();
@@ -200,6 +175,10 @@ TEST_F(FormViewTest, FormHideShowCaption) {
     EXPECT_TRUE(v->isVisible());
     f.setSize(500, 320);
     EXPECT_EQ(v->size(), QSize(500, 320));
+    EXPECT_TRUE(v->layoutProblems().empty());
+    label.setCaption("A much longer caption than fits");
+    EXPECT_GT(v->widgetFor(&label)->width(), 50);
+    EXPECT_FALSE(v->layoutProblems().empty());
 }
 
 TEST_F(FormViewTest, EnterPressesTheDefaultButtonAndAProblemIsOutlined) {
@@ -229,28 +208,17 @@ TEST_F(FormViewTest, EnterPressesTheDefaultButtonAndAProblemIsOutlined) {
 
 namespace {
 
-// The main window of a product started as the welcome window does, with the product's
-// sample file written to a scratch folder.
-struct RealApp {
-    QTemporaryDir dir;
-    ScriptedPlatform platform;
-    rw::app::WelcomeForm welcome;
-    std::unique_ptr<rw::app::MainForm> main;
+// The main window of a product, with the product's sample file in its scratch folder.
+struct Started : rw::test::AppBench {
     std::string sample;
-    explicit RealApp(int mode, bool expert = false) {
-        const std::string folder = dir.path().toStdString();
-        if (expert) {
-            std::ofstream ini(folder + "/startup.ini", std::ios::binary);
-            ini << "[x]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwatchdog = "
-                   "\"disabled\"\r\n";
-        }
-        sample = folder + "/" + rw::image::sampleFileName(mode);
+    explicit Started(int mode, bool expert = false) : AppBench(0, Real) {
+        if (expert)
+            rw::test::writeText(dir.file("startup.ini"),
+                                "[x]\r\ndefaultcom = \"COM1\"\r\nmode = "
+                                "\"expert\"\r\nwatchdog = \"disabled\"\r\n");
+        startMode(mode);
+        sample = dir.file(rw::image::sampleFileName(mode));
         rw::image::writePatchFile(sample, rw::image::makeSampleImage(mode));
-        welcome.currentMode = mode;
-        main =
-            std::make_unique<rw::app::MainForm>(platform, welcome, rw::app::defaultConfigFactory());
-        main->currentDirectory = [folder] { return folder; };
-        main->onLoad();
     }
     std::unique_ptr<FormView> configView() {
         auto* form = main->configForm();
@@ -285,14 +253,32 @@ QString statusText(FormView& v) {
 
 } // namespace
 
-TEST(ConfigWindows, FitTheScreenWithoutClippingOrOverlap) {
-    // 1024x768 at 100 %, and 1280x720 at 150 % (853x480 in the windows' own pixels).
-    const QSize screens[] = {{1024, 768}, {853, 480}};
+// Every window's texts fit their controls, and no two controls overlap.
+TEST(AppWindows, CaptionsFitWithoutOverlap) {
+    Started app(3);
+    app.main->showRunConnecting();
+    app.main->Abort.setVisible(true);
+    for (Form* f : std::initializer_list<Form*>{&app.welcome, app.main.get(), &app.main->about(),
+                                                &app.main->userForm()}) {
+        FormView v(*f);
+        f->show();
+        QApplication::processEvents();
+        const auto problems = v.layoutProblems();
+        EXPECT_TRUE(problems.empty()) << f->name() << ": " << problems.front();
+    }
+}
+
+// Each product's window, normal and expert, fits 1024x768 at 100 % and 1280x720 at 150 %
+// (853x480 in the window's own pixels) with nothing clipped or overlapping; Tab walks the
+// editable fields only, in reading order.
+TEST(ConfigWindows, FitTheScreenAndTabFollowsReadingOrder) {
+    const QSize screens[] = {{1600, 1000}, {1024, 768}, {853, 480}};
     for (int mode = 1; mode <= 4; ++mode)
         for (bool expert : {false, true}) {
-            RealApp app(mode, expert);
-            app.main->openPath(app.sample);
+            Started app(mode, expert);
+            ASSERT_TRUE(app.main->openPath(app.sample));
             auto v = app.configView();
+            auto* form = app.main->configForm();
             app.main->onDigitalCommand();
             for (const QSize& screen : screens) {
                 v->fitInto(QRect(QPoint(0, 0), screen));
@@ -305,63 +291,51 @@ TEST(ConfigWindows, FitTheScreenWithoutClippingOrOverlap) {
                 EXPECT_LE(v->height() + 34, screen.height()) << where;
                 const auto problems = v->layoutProblems();
                 EXPECT_TRUE(problems.empty()) << where << ": " << problems.front();
+                const auto stops = v->tabStops();
+                ASSERT_GT(stops.size(), expert ? 40u : 30u) << where;
+                std::set<QWidget*> stopSet(stops.begin(), stops.end());
+                for (const auto& c : form->controls()) {
+                    const bool editable =
+                        c->shown() && c->enabled() &&
+                        (c->kind() == ControlKind::ComboBox || c->kind() == ControlKind::CheckBox ||
+                         c->kind() == ControlKind::Button ||
+                         (c->kind() == ControlKind::TextBox &&
+                          !static_cast<TextBox&>(*c).readOnly()));
+                    EXPECT_EQ(stopSet.count(v->widgetFor(c.get())) == 1, editable)
+                        << where << " " << c->fullName();
+                }
+                // Reading order: stack by stack, top to bottom, left to right within a line.
+                for (std::size_t i = 0; i + 1 < stops.size(); ++i) {
+                    QWidget* a = stops[i];
+                    QWidget* b = stops[i + 1];
+                    if (qobject_cast<QPushButton*>(b)) break; // the buttons come last
+                    const QRect ra(a->mapTo(v.get(), QPoint()), a->size());
+                    const QRect rb(b->mapTo(v.get(), QPoint()), b->size());
+                    const int sa = stackOf(*v, a), sb = stackOf(*v, b);
+                    const bool sameLine =
+                        std::abs(ra.center().y() - rb.center().y()) < ra.height() / 2;
+                    EXPECT_TRUE(sb > sa ||
+                                (sb == sa && (sameLine ? rb.x() > ra.x() : rb.top() > ra.top())))
+                        << where << ": " << a->objectName().toStdString() << " then "
+                        << b->objectName().toStdString();
+                }
             }
-        }
-}
-
-TEST(ConfigWindows, TabFollowsReadingOrderOverEditableFieldsOnly) {
-    for (int mode = 1; mode <= 4; ++mode) {
-        RealApp app(mode, true);
-        app.main->openPath(app.sample);
-        auto v = app.configView();
-        auto* form = app.main->configForm();
-        form->show();
-        for (const QSize& screen : {QSize(1600, 1000), QSize(853, 480)}) {
-            v->fitInto(QRect(QPoint(0, 0), screen));
-            QApplication::processEvents();
+            // The Tab key walks that chain through the model's focus rules.
             const auto stops = v->tabStops();
-            ASSERT_GT(stops.size(), 40u);
-            std::set<QWidget*> stopSet(stops.begin(), stops.end());
-            for (const auto& c : form->controls()) {
-                QWidget* w = v->widgetFor(c.get());
-                const bool editable =
-                    c->shown() && c->enabled() &&
-                    (c->kind() == ControlKind::ComboBox || c->kind() == ControlKind::CheckBox ||
-                     c->kind() == ControlKind::Button ||
-                     (c->kind() == ControlKind::TextBox && !static_cast<TextBox&>(*c).readOnly()));
-                EXPECT_EQ(stopSet.count(w) == 1, editable)
-                    << "mode " << mode << " " << c->fullName();
+            form->setFocus(form->findByFullName(stops.front()->objectName().toStdString()));
+            QApplication::processEvents();
+            for (std::size_t i = 1; i < stops.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                ASSERT_EQ(form->focused(),
+                          form->findByFullName(stops[i]->objectName().toStdString()))
+                    << "mode " << mode << " step " << i;
             }
-            // Reading order: stack by stack, top to bottom, left to right within a line.
-            for (std::size_t i = 0; i + 1 < stops.size(); ++i) {
-                QWidget* a = stops[i];
-                QWidget* b = stops[i + 1];
-                if (qobject_cast<QPushButton*>(b)) break; // the buttons come last
-                const QRect ra(a->mapTo(v.get(), QPoint()), a->size());
-                const QRect rb(b->mapTo(v.get(), QPoint()), b->size());
-                const int sa = stackOf(*v, a), sb = stackOf(*v, b);
-                const bool sameLine = std::abs(ra.center().y() - rb.center().y()) < ra.height() / 2;
-                const bool inOrder =
-                    sb > sa || (sb == sa && (sameLine ? rb.x() > ra.x() : rb.top() > ra.top()));
-                EXPECT_TRUE(inOrder) << "mode " << mode << ": " << a->objectName().toStdString()
-                                     << " then " << b->objectName().toStdString();
-            }
+            EXPECT_EQ(app.boxCount(), 0u);
         }
-        // The Tab key walks that chain through the model's focus rules.
-        const auto stops = v->tabStops();
-        form->setFocus(form->findByFullName(stops.front()->objectName().toStdString()));
-        QApplication::processEvents();
-        for (std::size_t i = 1; i < stops.size(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            ASSERT_EQ(form->focused(), form->findByFullName(stops[i]->objectName().toStdString()))
-                << "mode " << mode << " step " << i;
-        }
-        EXPECT_TRUE(app.platform.boxes.shown.empty());
-    }
 }
 
 TEST(ConfigWindows, UpDownKeysAndWheelStepACarrierAsItsArrowsDo) {
-    RealApp app(3);
+    Started app(3);
     app.main->openPath(app.sample);
     auto v = app.configView();
     auto* form = app.main->configForm();
@@ -386,7 +360,7 @@ TEST(ConfigWindows, UpDownKeysAndWheelStepACarrierAsItsArrowsDo) {
 }
 
 TEST(MainWindow, DropMenusAndStatusBarReachTheButtonsHandlers) {
-    RealApp app(3);
+    Started app(3);
     FormView v(*app.main);
     auto& m = *app.main;
     EXPECT_FALSE(menuAction(v, "Configurations")->isEnabled()); // as its button
@@ -402,7 +376,7 @@ TEST(MainWindow, DropMenusAndStatusBarReachTheButtonsHandlers) {
         QApplication::sendEvent(&v, &dropped);
     };
     // Another product's file is refused as the Open command refuses it.
-    const std::string other = app.dir.path().toStdString() + "/E2UB_other.bin";
+    const std::string other = app.dir.file("E2UB_other.bin");
     rw::image::writePatchFile(other, rw::image::makeSampleImage(2));
     drop(other);
     ASSERT_FALSE(app.platform.boxes.shown.empty());
@@ -421,7 +395,7 @@ TEST(MainWindow, DropMenusAndStatusBarReachTheButtonsHandlers) {
     m.run.formChanged = true;
     EXPECT_TRUE(v.isWindowModified());
 
-    const std::string out = app.dir.path().toStdString() + "/E2MP_out.bin";
+    const std::string out = app.dir.file("E2MP_out.bin");
     app.platform.files.answers.push_back(out);
     menuAction(v, "Save new file...")->trigger();
     EXPECT_FALSE(v.isWindowModified());

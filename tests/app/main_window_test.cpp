@@ -1,0 +1,220 @@
+// What only the main window does: its start for a product, its buttons and the windows they
+// show, the run panel, and leaving. The configuration window is a stand-in here.
+#include "support/app_bench.h"
+#include "support/platform_checks.h"
+
+#include "image/sample_image.h"
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace rw;
+using rw::test::AppBench;
+
+TEST(MainWindowStart, ProductStartupIniAndFirstState) {
+    const char* expertIni =
+        "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"EXPERT\"\r\nwatchdog = \"Disabled\"\r\n";
+    const struct {
+        int mode;
+        const char* ini; // nullptr: none
+        const char* caption;
+        bool expert, watchdog;
+        int watchdogLabels; // -1: not asked, which generation B never is
+    } rows[] = {{1, nullptr, "Kestrel E2 Utility", false, true, -1},
+                {2, nullptr, "ATM E2 Utility", false, true, -1},
+                {3, nullptr, "Kestrel E2 Utility", false, true, 0},
+                {4, expertIni, "ATM E2 Utility", true, false, 1},
+                {1, "a\nb\n\"expert\"\n\"disabled\"\n", "Kestrel E2 Utility", true, false, -1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.mode) + (r.ini ? " with startup.ini" : ""));
+        AppBench h;
+        if (r.ini) test::writeText(h.dir.file("startup.ini"), r.ini);
+        h.welcome.move(123, 45);
+        h.startMode(r.mode);
+        ASSERT_TRUE(h.started);
+        auto& m = *h.main;
+        const image::Product& p = *image::productForMode(r.mode);
+        EXPECT_EQ(m.caption(), r.caption);
+        EXPECT_EQ(m.MainLabel.caption(), p.mainLabel);
+        EXPECT_EQ(m.about().ModeLabel.caption(),
+                  std::string(p.aboutText) + image::kSoftwareVersion);
+        EXPECT_EQ(m.run.fileModeCode, p.modeCode);
+        EXPECT_EQ(m.run.currentMode, r.mode);
+        EXPECT_EQ(m.run.expertMode, r.expert);
+        EXPECT_EQ(m.run.watchdogOn, r.watchdog);
+        EXPECT_EQ(h.factoryCalls, 1);
+        ASSERT_EQ(m.configForm(), h.form);
+        EXPECT_TRUE(h.form->loadingAtLayout);
+        EXPECT_FALSE(h.form->isLoading);
+        EXPECT_EQ(h.form->expertLayout, r.expert ? 1 : 0);
+        EXPECT_EQ(h.form->watchdogLabels, r.watchdogLabels);
+        // Only Open to begin with; the run panel hidden.
+        EXPECT_EQ(h.state(), "buttons 1000 changed 0 file - source - loads 0 writes 0 boxes 0");
+        EXPECT_FALSE(m.Abort.visible() || m.Status.visible() || m.ProgressBar.visible());
+        EXPECT_EQ(m.ProgressBar.value(), 0);
+        EXPECT_FALSE(m.portIsOpen || m.portIsSelected);
+        EXPECT_TRUE(m.visible() && !h.welcome.visible());
+        EXPECT_EQ(std::pair(m.left(), m.top()), std::pair(123, 45)); // where the welcome stood
+        EXPECT_EQ(m.run.workDir, h.dir.str());
+        EXPECT_TRUE(std::ranges::all_of(m.cm.reservedArea, [](auto b) { return b == 0xFF; }));
+        EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
+        EXPECT_EQ(h.quits, 0);
+        // The buttons stand in a column without gaps (the User button only for B+); Exit
+        // stands apart at the bottom.
+        EXPECT_EQ(m.User.visible(), image::isBPlus(r.mode));
+        std::vector<ui::Button*> column{&m.OpenCommand, &m.Create, &m.DigitalCommand, &m.Dump};
+        if (m.User.visible()) column.push_back(&m.User);
+        column.push_back(&m.AboutCommand);
+        for (std::size_t i = 1; i < column.size(); ++i) {
+            EXPECT_EQ(column[i]->geometry().x, column[0]->geometry().x);
+            EXPECT_EQ(column[i]->geometry().y, column[i - 1]->geometry().y + 40);
+        }
+        EXPECT_GT(m.ExitCommand.geometry().y, m.AboutCommand.geometry().y + 32);
+        EXPECT_LE(m.ExitCommand.geometry().y + m.ExitCommand.geometry().h, m.height());
+    }
+}
+
+TEST(MainWindowStart, UnknownModeEndsTheProgram) {
+    for (int mode : {0, 5}) {
+        AppBench h;
+        h.welcome.currentMode = mode;
+        h.startMain();
+        EXPECT_FALSE(h.started);
+        EXPECT_EQ(h.quits, 1);
+        EXPECT_TRUE(h.main->quitRequested());
+        EXPECT_EQ(h.boxCount(), 1u);
+        EXPECT_TRUE(test::lastBoxIs(h.platform, "Unknown mode", "Romwright", ui::Buttons::OK,
+                                    ui::Icon::Critical));
+        EXPECT_EQ(h.factoryCalls, 0);
+        EXPECT_FALSE(h.main->visible());
+    }
+}
+
+TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
+    AppBench h(4);
+    auto& m = *h.main;
+    int runs = 0;
+    m.onProgram = [&] { ++runs; };
+    EXPECT_FALSE(m.Dump.userClick());                       // disabled before an Open
+    EXPECT_FALSE(m.readModemToFile() || m.restoreBackup()); // no modem wired
+    EXPECT_EQ(m.about().EEPROMversion.caption(), "");
+    auto img = image::makeSampleImage(4);
+    img[1] = 0xED;
+    h.open("E2UP_a.bin", img);
+    EXPECT_EQ(m.cm.patchVersion, 0xED);
+    EXPECT_TRUE(m.Dump.userClick());
+    EXPECT_EQ(runs, 1);
+    m.DigitalCommand.userClick();
+    EXPECT_TRUE(h.form->visible());
+    m.AboutCommand.userClick();
+    EXPECT_EQ(m.about().EEPROMversion.caption(), "ED");
+    m.about().DoneCommand.userClick();
+    EXPECT_FALSE(m.about().visible());
+    // The About window's rows stand top to bottom, each value on its caption's line.
+    const app::AboutForm& a = m.about();
+    for (auto [caption, value] :
+         {std::pair{&a.Label3, &a.EEPROMversion}, {&a.Label4, &a.Label6}, {&a.Label5, &a.Label7}}) {
+        EXPECT_GT(caption->geometry().y, a.ModeLabel.geometry().y) << value->name();
+        EXPECT_EQ(value->geometry().y, caption->geometry().y) << value->name();
+        EXPECT_GE(value->geometry().x, caption->geometry().x + caption->geometry().w);
+    }
+    EXPECT_LT(a.Label3.geometry().y, a.Label4.geometry().y);
+    EXPECT_LT(a.Label4.geometry().y, a.Label5.geometry().y);
+    // The About window closed by its frame brings the main window back.
+    m.AboutCommand.userClick();
+    m.hide();
+    m.about().closedByFrame();
+    EXPECT_FALSE(m.about().visible());
+    EXPECT_TRUE(m.visible());
+    // The reserved-area window loads afresh only when it was not up.
+    auto& u = m.userForm();
+    m.User.userClick();
+    u.typeText(u.Addres, "0");
+    u.typeText(u.Value, "3");
+    u.onApplyClick();
+    u.typeText(u.Addres, "44");
+    m.User.userClick();
+    EXPECT_EQ(u.Addres.text(), "44");
+    u.closedByFrame();
+    m.User.userClick();
+    EXPECT_EQ(u.Addres.text(), "0");
+    EXPECT_EQ(u.Value.text(), "3");
+    EXPECT_TRUE(u.visible() && m.visible()); // none of them blocks
+    // Abort only asks the run to stop.
+    m.Abort.setVisible(true);
+    m.Abort.userClick();
+    EXPECT_TRUE(m.run.stopRequested);
+    EXPECT_EQ(h.quits, 0);
+    // What the configuration window asks of the main window.
+    m.focusSaveButton();
+    EXPECT_EQ(m.focused(), &m.Create);
+    m.disableFileButtons();
+    EXPECT_EQ(h.state(),
+              "buttons 1000 changed 1 file E2UP_a.bin source E2UP_a.bin loads 1 writes 0 boxes 0");
+    // The run panel: shown (and drawn at once) while connecting, hidden and reset after.
+    const int before = h.platform.loop->processCount;
+    m.showRunConnecting();
+    EXPECT_TRUE(m.ProgressBar.visible() && m.Status.visible());
+    EXPECT_EQ(m.Status.caption(), "Connecting");
+    EXPECT_EQ(h.platform.loop->processCount, before + 1);
+    m.ProgressBar.setValue(40);
+    m.hideRunProgress();
+    EXPECT_FALSE(m.ProgressBar.visible() || m.Status.visible());
+    EXPECT_EQ(m.ProgressBar.value(), 0);
+}
+
+// Decision: leaving makes the folder the program started in the process's current directory
+// again, whatever a dialog made of it meanwhile.
+TEST(MainWindowExit, QuestionByExitButtonAndByFrame) {
+    const struct {
+        const char* name;
+        bool byFrame, changed;
+        std::optional<ui::Answer> answer;
+        const char* saveAs; // "" cancels the Save dialog
+        int quits;
+        bool changedAfter;
+    } cases[] = {
+        {"exit, no changes", false, false, std::nullopt, "", 1, false},
+        {"exit, Cancel", false, true, ui::Answer::Cancel, "", 0, true},
+        {"exit, No", false, true, ui::Answer::No, "", 1, true},
+        {"exit, Yes", false, true, ui::Answer::Yes, "E2MB_saved.bin", 1, false},
+        {"exit, Yes, save cancelled", false, true, ui::Answer::Yes, "", 1, true},
+        {"frame, no changes", true, false, std::nullopt, "", 1, false},
+        {"frame, No", true, true, ui::Answer::No, "", 1, true},
+        {"frame, Yes", true, true, ui::Answer::Yes, "E2MB_closed.bin", 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppBench h(1);
+        h.open("E2MB_a.bin", image::makeSampleImage(1));
+        h.main->currentDirectory = [] { return std::string("/elsewhere"); };
+        h.main->run.formChanged = c.changed;
+        if (c.answer) h.platform.boxes.answers = {*c.answer};
+        if (*c.saveAs) h.saveAs(c.saveAs);
+        if (c.byFrame)
+            h.main->closedByFrame();
+        else
+            EXPECT_EQ(h.main->onExitCommand(), c.quits == 1);
+        EXPECT_EQ(h.quits, c.quits);
+        EXPECT_EQ(h.main->run.formChanged, c.changedAfter);
+        // Leaving ends a running programming run, and goes back to the start folder.
+        EXPECT_EQ(h.main->run.stopRequested, c.quits == 1);
+        EXPECT_EQ(h.directoriesSet,
+                  std::vector<std::string>(static_cast<std::size_t>(c.quits), h.dir.str()));
+        EXPECT_EQ(h.main->run.workDir, h.dir.str());
+        if (!c.answer) {
+            EXPECT_EQ(h.boxCount(), 0u);
+            continue;
+        }
+        // The frame's close offers Yes and No only.
+        EXPECT_EQ(h.boxCount(), 1u);
+        EXPECT_TRUE(test::lastBoxIs(h.platform, app::kSaveQuestion, "Program Exit",
+                                    c.byFrame ? ui::Buttons::YesNo : ui::Buttons::YesNoCancel,
+                                    ui::Icon::Question));
+        // A Save dialog only after Yes.
+        EXPECT_EQ(h.platform.files.calls.size(), *c.answer == ui::Answer::Yes ? 2u : 1u);
+        EXPECT_EQ(h.platform.files.calls.back().save, *c.answer == ui::Answer::Yes);
+        EXPECT_TRUE(!*c.saveAs || std::filesystem::exists(h.dir.file(c.saveAs)));
+        EXPECT_TRUE(*c.answer != ui::Answer::No || h.form->fileWrites == 0);
+    }
+}

@@ -1,0 +1,119 @@
+// The welcome window's choice of product and the reserved-area editor, on their own models.
+#include "app/user_form.h"
+#include "app/welcome_form.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace rw;
+
+TEST(WelcomeWindow, ListStartsAtItsPreselectedRowAndContinueGivesTheRowsMode) {
+    // "": the preselected row; a text that is no row (one blank only) leaves the mode at 0.
+    const std::pair<const char*, int> rows[] = {{"", 3},
+                                                {"KRB22812  V2.1", 2},
+                                                {"KRX22822  V1.2", 1},
+                                                {"KRX22812  V2.2", 4},
+                                                {"KRX22822  V2.2", 3},
+                                                {"KRX22822 V2.2", 0}};
+    for (auto [row, mode] : rows) {
+        SCOPED_TRACE(row);
+        app::WelcomeForm w;
+        int shown = 0;
+        w.onShowMain = [&] { ++shown; };
+        EXPECT_FALSE(w.onLoad(""));
+        EXPECT_EQ(shown, 0);
+        EXPECT_TRUE(w.visible());
+        EXPECT_EQ(w.InterfaceOption.text(), "KRX22822  V2.2");
+        if (mode == 0) w.InterfaceOption.setText(row);
+        EXPECT_TRUE(mode == 0 || !*row || w.InterfaceOption.userPick(row));
+        w.Continue.userClick();
+        EXPECT_EQ(w.currentMode, mode);
+        EXPECT_EQ(shown, 1);
+        EXPECT_FALSE(w.visible());
+        EXPECT_FALSE(w.patchLoadMode);
+    }
+}
+
+TEST(WelcomeWindow, CommandLineThatNamesAProductSkipsTheWindow) {
+    const std::pair<const char*, int> rows[] = {{"C:\\data\\E2UP_x.bin", 4},
+                                                {"C:\\data\\e2mb_x.bin", 1},
+                                                {"C:\\data\\E2XB.bin", 0},
+                                                {"E2MB_x.bin", 0}};
+    for (auto [line, mode] : rows) {
+        SCOPED_TRACE(line);
+        app::WelcomeForm w;
+        int shown = 0;
+        w.onShowMain = [&] { ++shown; };
+        EXPECT_EQ(w.onLoad(line), mode != 0);
+        EXPECT_EQ(shown, mode != 0 ? 1 : 0);
+        EXPECT_EQ(w.currentMode, mode);
+        EXPECT_EQ(w.patchLoadMode, mode != 0);
+        EXPECT_EQ(w.commandLineText, line);
+        EXPECT_EQ(w.visible(), mode == 0);
+    }
+}
+
+// One editor through a session: each row an Apply (or a Clear) and what it leaves.
+TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
+    image::ConfigModule cm;
+    cm.fillReservedArea();
+    ui::Flag changed;
+    app::UserForm u{cm, changed};
+    u.onLoad();
+    EXPECT_EQ(u.Addres.text(), "0");
+    EXPECT_EQ(u.Value.text(), "FF");
+    const struct {
+        const char *address, *value; // nullptr: Clear
+        bool ok;
+        int at, byte; // the byte stored at `at` (all of them after a Clear)
+        bool marks;
+        const char* notice;
+    } steps[] = {
+        {"1A", "5", true, 0x1A, 0x05, true, ""},
+        {"1A", "05", true, 0x1A, 0x05, false, ""}, // the same byte again
+        {"1B", "ff", true, 0x1B, 0xFF, false, ""}, // the byte it already is
+        {"10", "ab", true, 16, 0xAB, true, ""},    // hexadecimal: byte 16, not 10
+        {"0", "", true, 0, 0x00, true, ""},        // an empty value stores 00
+        {" 2 0", "7Z", true, 0x20, 0x07, true, ""},
+        {"100", "5", false, 0, 0, false, "Address out of range: 00..FF"},
+        {"1", "1FF", false, 0, 0, false, "Data out of range: 00..FF"},
+        {"1", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", false, 0, 0, false, "Data out of range: 00..FF"},
+        {"FF", "C", true, 0xFF, 0x0C, true, ""},
+        {nullptr, nullptr, true, -1, 0xFF, true, ""},
+        {nullptr, nullptr, true, -1, 0xFF, false, ""}, // nothing left to clear
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.address ? std::string(s.address) + "=" + s.value : "Clear");
+        const auto before = cm.reservedArea;
+        changed = false;
+        if (s.address) {
+            u.typeText(u.Addres, s.address);
+            u.typeText(u.Value, s.value);
+            EXPECT_EQ(u.onApplyClick(), s.ok);
+        } else {
+            u.Clear.userClick();
+        }
+        EXPECT_EQ(static_cast<bool>(changed), s.marks);
+        EXPECT_EQ(u.Notice.caption(), s.notice);
+        auto want = before;
+        if (s.at >= 0 && s.ok)
+            want[static_cast<std::size_t>(s.at)] = static_cast<std::uint8_t>(s.byte);
+        if (s.at < 0) want.fill(0xFF);
+        EXPECT_EQ(cm.reservedArea, want);
+    }
+    // Clear leaves the address and shows byte 0; a fresh load shows address 0 and its byte.
+    u.typeText(u.Addres, "33");
+    u.Clear.userClick();
+    EXPECT_EQ(u.Addres.text(), "33");
+    EXPECT_EQ(u.Value.text(), "FF");
+    u.typeText(u.Addres, "0");
+    u.typeText(u.Value, "9");
+    u.onApplyClick();
+    u.typeText(u.Addres, "100");
+    u.onApplyClick();
+    u.onLoad();
+    EXPECT_EQ(u.Addres.text(), "0");
+    EXPECT_EQ(u.Value.text(), "9");
+    EXPECT_EQ(u.Notice.caption(), "");
+}
