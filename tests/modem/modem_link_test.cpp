@@ -2,8 +2,7 @@
 // startup.ini, and openModem's outcomes and questions, on a scripted line.
 #include "app/startup_ini.h"
 #include "modem/modem_module.h"
-#include "modem/protocol_fake_port.h"
-#include "modem/test_env.h"
+#include "support/fake_port.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
 

@@ -4,7 +4,7 @@
 #include "image/hex.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
-#include "modem/protocol_fake_port.h"
+#include "support/fake_port.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>

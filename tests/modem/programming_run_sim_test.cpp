@@ -5,7 +5,7 @@
 #include "image/sample_image.h"
 #include "modem/backup.h"
 #include "modem/programming_run.h"
-#include "modem/test_env.h"
+#include "support/fake_port.h"
 #include "support/file_size_limit.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
