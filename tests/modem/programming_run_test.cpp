@@ -6,6 +6,7 @@
 #include "modem/run_log.h"
 #include "sim/sim_options.h"
 #include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <latch>
 #include <regex>
 #include <set>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace rw::modem;
@@ -27,23 +26,15 @@ namespace {
 
 class BackupFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "romwright-backup-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
     std::set<std::string> names() const {
         std::set<std::string> out;
         for (const auto& e : fs::directory_iterator(dir))
             out.insert(e.path().filename().string());
         return out;
     }
-    void touch(const std::string& name) const { std::ofstream(dir / name) << "x"; }
-    fs::path dir;
+    void touch(const std::string& name) const { rw::test::writeText(tmp.file(name), "x"); }
+    rw::test::TempDir tmp;
+    fs::path dir = tmp.path();
 };
 
 } // namespace
@@ -165,9 +156,8 @@ TEST_F(BackupFiles, SaveCreatesTheFolderAndWritesTheImage) {
     const fs::path target = dir / "a" / "b" / "E2MB_backup_20240101-000000.bin";
     std::string why;
     ASSERT_TRUE(saveBackup(target.string(), img, &why)) << why;
-    std::ifstream in(target, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(bytes, std::string(img.begin(), img.end()));
+    EXPECT_EQ(rw::test::readBytes(target.string()),
+              std::vector<std::uint8_t>(img.begin(), img.end()));
 }
 
 TEST_F(BackupFiles, UnwritableFolderIsReported) {
