@@ -23,6 +23,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 
 namespace fs = std::filesystem;
 namespace ui = rw::ui;
@@ -151,6 +152,9 @@ protected:
                   bool overPty = false) {
         mode = m;
         pty = overPty;
+        statuses.clear();
+        maxProgress = 0;
+        fs::remove_all(backupDir);
         // What refers to the platform goes before the platform.
         modem.reset();
         form.reset();
@@ -169,8 +173,10 @@ protected:
         if (overPty) {
             writeImage(tmp.file("modem.bin"), modemImage);
             fs::remove(tmp / "after.bin");
-            args.insert(args.end(), {"--no-throttle", "--image", tmp.file("modem.bin"),
-                                     "--write-back", tmp.file("after.bin")});
+            fs::remove(tmp / "trace.txt"); // the simulator appends to it
+            args.insert(args.end(),
+                        {"--no-throttle", "--image", tmp.file("modem.bin"), "--write-back",
+                         tmp.file("after.bin"), "--trace", tmp.file("trace.txt")});
             process = std::make_unique<SimProcess>(args);
             ASSERT_TRUE(process->ok()) << process->error();
             platform->port = std::make_unique<ui::QtSerialPort>();
@@ -195,7 +201,7 @@ protected:
         barWatch =
             Bar.stateChanged.connect([this] { maxProgress = std::max(maxProgress, Bar.value()); });
         statusWatch = Status.stateChanged.connect([this] {
-            if (statuses.empty() || statuses.back() != Status.caption())
+            if (statuses.empty() ? !Status.caption().empty() : statuses.back() != Status.caption())
                 statuses.push_back(Status.caption());
         });
     }
@@ -239,7 +245,15 @@ protected:
         return finishRun(file);
     }
 
-    const Lines& trace() { return sim->trace(); }
+    Lines trace() {
+        if (!pty) return sim->trace();
+        const auto bytes = rw::test::readBytes(tmp.file("trace.txt"));
+        Lines lines;
+        std::istringstream in(std::string(bytes.begin(), bytes.end()));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
     // The modem's E2PROM after the run; over the pseudo-terminal, as written back.
     std::optional<image::Image> after() {
         if (pty) return readImage(tmp.file("after.bin"));
@@ -247,7 +261,7 @@ protected:
     }
     bool e2Written() { return pty ? fs::exists(tmp / "after.bin") : sim->e2WriteCount() > 0; }
     // Offset 0 of the modem's E2PROM after the run.
-    int markAfter() { return sim->e2prom()[0]; }
+    int markAfter() { return after().value_or(image::Image{})[0]; }
     const std::vector<ui::RecordedBox>& boxes() { return platform->boxes.shown; }
 
     void expectBox(std::size_t i, const std::string& text, const std::string& title,
@@ -315,90 +329,193 @@ protected:
 
 // ---- complete runs ---------------------------------------------------------------------------
 
-TEST_F(ProgrammingRunSim, DifferingImageIsProgrammedAndVerified) {
-    const image::Image modemImage = randomImage(1);
-    image::Image file = changed(modemImage, 300, 2);
-    file[0] = 0x12;
-    startSim(1, modemImage);
-    // An override of the window that differs from the file reaches the modem.
-    form->overrides[5] = static_cast<std::uint8_t>(file[4] ^ 0xA5);
-    // An old backup beyond the number to keep goes; other files stay.
-    fs::create_directories(backupDir);
-    for (const char* name :
-         {"E2MB_backup_20000101-000000.bin", "E2MB_backup_20000102-000000.bin", "notes.txt"})
-        rw::test::writeText((backupDir / name).string(), "old");
-    RunOptions options;
-    options.keepBackups = 2;
-    const RunReport report = finishRun(file, options);
-
-    ASSERT_TRUE(report.completed) << report.failure;
-    EXPECT_EQ(form->sends, 1);
-    ASSERT_EQ(boxes().size(), 1u);
-    expectBox(0, "Programming completed.", "Programming completed", ui::Icon::Information);
-    expectReleased();
-    EXPECT_FALSE(Abort.visible());
-    EXPECT_EQ(maxProgress, 100);
-    EXPECT_EQ(statuses, (Lines{"Connecting", "Reading", "Writing", "Checking", ""}));
-
-    image::Image want = decided(file);
-    std::set<int> differing;
-    for (int k = 1; k < image::kImageSize; ++k)
-        if (want[static_cast<std::size_t>(k)] != modemImage[static_cast<std::size_t>(k)])
-            differing.insert(k);
-    EXPECT_EQ(differing.count(4), 1u);
-    want[0] = 0x55;
-    EXPECT_TRUE(after() == want);
-
-    // Only the differing bytes went out, each once, in ascending order.
-    const auto t = trace();
-    const auto written = e2Writes(t, 0x9000);
-    EXPECT_EQ(std::set<int>(written.begin(), written.end()), differing);
-    EXPECT_EQ(written.size(), differing.size());
-    EXPECT_TRUE(std::is_sorted(written.begin(), written.end()));
-    EXPECT_EQ(report.bytesWritten, static_cast<int>(differing.size()));
-    EXPECT_EQ(countLine(t, "WR 9000 0"), 1);
-    EXPECT_EQ(countLine(t, "WR 9000 55"), 1);
-
-    // The backup is the E2PROM as it was, offset 0 from before the invalidation; the read
-    // phase saw offset 0 cleared.
-    const fs::path backup = report.backupPath;
-    EXPECT_EQ(backup.parent_path(), backupDir);
-    EXPECT_TRUE(isBackupFileName(backup.filename().string()));
-    EXPECT_TRUE(startsWith(backup.filename().string(), "E2MB_backup_"));
-    EXPECT_TRUE(readImage(backup.string()) == modemImage);
-    image::Image asRead = modemImage;
-    asRead[0] = 0x00;
-    EXPECT_TRUE(report.modemImage == asRead);
-    // What the log keeps of it: the modem before and after, and the time the run took.
-    EXPECT_TRUE(report.imagesKnown && report.imageBefore == modemImage &&
-                report.imageAfter == want);
-    EXPECT_GT(report.seconds, 0);
-    EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
-    std::set<std::string> kept;
-    for (auto& e : fs::directory_iterator(backupDir))
-        kept.insert(e.path().filename().string());
-    EXPECT_EQ(kept, (std::set<std::string>{backup.filename().string(),
-                                           "E2MB_backup_20000102-000000.bin", "notes.txt"}));
-}
-
-TEST_F(ProgrammingRunSim, IdenticalImageWritesOnlyTheMark) {
-    image::Image modemImage = randomImage(3);
-    modemImage[0] = 0x55; // block 0 differs from the cleared mark
-    const RunReport report = program(2, modemImage, modemImage);
-
-    ASSERT_TRUE(report.completed) << report.failure;
-    expectBox(0, "Programming completed.", "Programming completed", ui::Icon::Information);
-    EXPECT_EQ(maxProgress, 100);
-    EXPECT_EQ(report.bytesWritten, 0);
-    const auto t = trace();
-    EXPECT_EQ(writeLines(t), (Lines{"WR 8D00 B2", "WR 9000 0", "WR 8D00 0", // invalidate
-                                    "WR 8D00 B2", "WR 8D00 0",              // write phase
-                                    "WR 8D00 B2", "WR 9000 55", "WR 8D00 0"}));
-    // Block 0 is read twice (read and check), every other block once.
-    EXPECT_EQ(countLine(t, "RD 9000,100"), 2);
-    EXPECT_EQ(countLine(t, "RD 9100,100"), 1);
-    EXPECT_EQ(countLine(t, "RD 9F00,100"), 1);
-    EXPECT_TRUE(after() == modemImage);
+// Runs that complete, one row each; the rows marked so run again over a pseudo-terminal, so
+// that each kind of run (program, read, restore, verify) goes once end to end.
+TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
+    const std::array<std::uint8_t, 5> phy{0x11, 0x22, 0x33, 0x44, 0x55};
+    const struct {
+        const char* name;
+        int mode = 1;
+        Lines sim{};
+        int changes = 20;
+        std::function<void(image::Image& modem, image::Image& file)> images{};
+        std::function<void(RunOptions&)> arrange{};
+        bool pty = false;
+        std::vector<std::pair<std::string, long>> lines{}; // times each line was sent
+        std::optional<Lines> writes{};                     // every WR line, in order
+    } cases[] = {
+        // An override of the window that differs from the file reaches the modem; of the
+        // old backups beyond the number to keep the oldest goes, other files stay.
+        {.name = "program",
+         .changes = 300,
+         .images = [](image::Image&, image::Image& f) { f[0] = 0x12; },
+         .arrange =
+             [&](RunOptions& o) {
+                 form->overrides[5] = static_cast<std::uint8_t>(sim->e2prom()[4] ^ 0xA5);
+                 fs::create_directories(backupDir);
+                 for (const char* name : {"E2MB_backup_20000101-000000.bin",
+                                          "E2MB_backup_20000102-000000.bin", "notes.txt"})
+                     rw::test::writeText((backupDir / name).string(), "old");
+                 o.keepBackups = 2;
+             },
+         .pty = true},
+        // Block 0 differs only by the cleared mark: it is read twice (read and check), every
+        // other block once.
+        {.name = "identical",
+         .mode = 2,
+         .changes = 0,
+         .images = [](image::Image& m, image::Image& f) { f = (m[0] = 0x55, m); },
+         .lines = {{"RD 9000,100", 2}, {"RD 9100,100", 1}, {"RD 9F00,100", 1}},
+         .writes = Lines{"WR 8D00 B2", "WR 9000 0", "WR 8D00 0", // invalidate
+                         "WR 8D00 B2", "WR 8D00 0",              // write phase
+                         "WR 8D00 B2", "WR 9000 55", "WR 8D00 0"}},
+        // The watchdog bit of 597 and the window's PHY bytes 612..616; block 2 differs only
+        // by them and is reread.
+        {.name = "rule bytes",
+         .mode = 3,
+         .images =
+             [](image::Image& m, image::Image& f) {
+                 m[597] = 0x10, m[612] = 0x11;
+                 std::fill(m.begin() + 613, m.begin() + 617, 0x00);
+                 f = m;
+                 std::fill(f.begin() + 612, f.begin() + 617, 0xA0);
+                 f[3000] ^= 0xFF;
+             },
+         .arrange =
+             [&](RunOptions&) {
+                 run.watchdogOn = false;
+                 form->phy = phy;
+             },
+         .lines = {{"WR C255 14", 1}, {"RD C200,100", 2}}},
+        {.name = "dry run",
+         .mode = 3,
+         .changes = 40,
+         .images = [](image::Image& m, image::Image& f) { m[597] = f[597] = 0x10, f[0] ^= 1; },
+         .arrange =
+             [&](RunOptions& o) {
+                 run.watchdogOn = false;
+                 form->phy = phy;
+                 o.dryRun = true;
+             }},
+        // A restore writes the file as it is: no window, no watchdog bit, no PHY bytes.
+        {.name = "restore",
+         .mode = 3,
+         .changes = 100,
+         .images = [](image::Image&, image::Image& f) { f[0] = 0x55; },
+         .arrange =
+             [&](RunOptions& o) {
+                 run.watchdogOn = false;
+                 form->phy = phy;
+                 form->overrides[40] = 0x99;
+                 form->storeProblem = "not consulted for a restore";
+                 o.raw = true;
+                 o.backup = false;
+             },
+         .pty = true},
+        // A Utopia product accepts a repeater; the revision whose watchdog a run switches
+        // off keeps it running: a read sends no WR at all.
+        {.name = "read",
+         .mode = 4,
+         .sim = {"--interface", "T1/E1 repeater", "--revision", "50"},
+         .arrange = [](RunOptions& o) { o.readOnly = true; },
+         .pty = true},
+        {.name = "verify",
+         .images = [](image::Image& m, image::Image& f) { m = (f[0] = 0x55, f); },
+         .arrange = [](RunOptions& o) { o.verifyOnly = true; },
+         .pty = true},
+    };
+    for (bool overPty : {false, true})
+        for (const auto& c : cases) {
+            if (overPty && !c.pty) continue;
+            SCOPED_TRACE(std::string(c.name) + (overPty ? " over a pseudo-terminal" : ""));
+            image::Image modemImage = randomImage(1);
+            image::Image file = changed(modemImage, c.changes, 2);
+            if (c.images) c.images(modemImage, file);
+            startSim(c.mode, modemImage, c.sim, overPty);
+            RunOptions options;
+            if (c.arrange) c.arrange(options);
+            const auto filesIn = [&] {
+                std::set<std::string> names;
+                for (auto& e : fs::directory_iterator(backupDir))
+                    names.insert(e.path().filename().string());
+                return names;
+            };
+            const std::size_t before = fs::exists(backupDir) ? filesIn().size() : 0;
+            const RunReport report = finishRun(file, options);
+            ASSERT_TRUE(report.completed) << report.failure;
+            expectReleased();
+            EXPECT_FALSE(Abort.visible());
+            EXPECT_EQ(form->sends, options.raw || options.readOnly ? 0 : 1);
+            const Lines t = trace();
+            for (const auto& [line, times] : c.lines)
+                EXPECT_EQ(countLine(t, line), times) << line;
+            if (c.writes) {
+                EXPECT_EQ(writeLines(t), *c.writes);
+            }
+            // What the run decided the modem must hold, and where it differed.
+            image::Image want = options.raw ? file : decided(file);
+            want[0] = 0x55;
+            std::vector<int> differing;
+            for (int k = 1; k < image::kImageSize; ++k)
+                if (want[static_cast<std::size_t>(k)] != modemImage[static_cast<std::size_t>(k)])
+                    differing.push_back(k);
+            image::Image asRead = modemImage;
+            const bool writes = !options.readOnly && !options.verifyOnly && !options.dryRun;
+            if (writes) asRead[0] = 0x00; // the read phase saw offset 0 cleared
+            if (!writes || options.verifyOnly || options.dryRun) {
+                EXPECT_TRUE(writeLines(t).empty());
+                EXPECT_FALSE(e2Written());
+                EXPECT_TRUE(boxes().empty());
+                EXPECT_TRUE(report.backupPath.empty());
+                EXPECT_FALSE(fs::exists(backupDir));
+                EXPECT_EQ(options.readOnly ? report.bytesRead : image::kImageSize,
+                          image::kImageSize);
+                EXPECT_EQ(options.verifyOnly ? report.bytesVerified : image::kImageSize,
+                          image::kImageSize);
+                std::vector<int> planned;
+                for (const ByteMismatch& m : report.planned) {
+                    planned.push_back(m.offset);
+                    EXPECT_EQ(m.wanted, want[static_cast<std::size_t>(m.offset)]);
+                    EXPECT_EQ(m.found, modemImage[static_cast<std::size_t>(m.offset)]);
+                }
+                EXPECT_EQ(planned, options.dryRun ? differing : std::vector<int>{});
+            } else {
+                ASSERT_EQ(boxes().size(), 1u);
+                expectBox(0, "Programming completed.", "Programming completed",
+                          ui::Icon::Information);
+                EXPECT_EQ(maxProgress, 100);
+                EXPECT_EQ(statuses, (Lines{"Connecting", "Reading", "Writing", "Checking", ""}));
+                EXPECT_TRUE(after() == want);
+                // Only the differing bytes went out, each once, in ascending order; offset 0
+                // cleared first and marked valid last.
+                EXPECT_EQ(e2Writes(t, rw::image::productForMode(c.mode)->e2Base), differing);
+                EXPECT_EQ(report.bytesWritten, static_cast<int>(differing.size()));
+                const std::string base = rw::image::hex(rw::image::productForMode(c.mode)->e2Base);
+                EXPECT_EQ(countLine(t, "WR " + base + " 0"), 1);
+                EXPECT_EQ(countLine(t, "WR " + base + " 55"), 1);
+                // Offset 0 as it was is known only from the backup.
+                EXPECT_TRUE(report.imagesKnown && report.imageAfter == want &&
+                            report.imageBefore == (options.backup ? modemImage : asRead));
+                EXPECT_GT(report.seconds, 0);
+            }
+            EXPECT_TRUE(report.modemImage == asRead);
+            if (!report.backupPath.empty()) {
+                // The E2PROM as it was, offset 0 from before the invalidation, in a file of
+                // its own; of the older ones the newest keepBackups - 1 stay, other files too.
+                const fs::path backup = report.backupPath;
+                EXPECT_EQ(backup.parent_path(), backupDir);
+                EXPECT_TRUE(startsWith(backup.filename().string(),
+                                       std::string(rw::image::productForMode(c.mode)->modeCode) +
+                                           "_backup_"));
+                EXPECT_TRUE(readImage(backup.string()) == modemImage);
+                EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
+                const std::set<std::string> kept = filesIn();
+                EXPECT_EQ(kept.count(backup.filename().string()), 1u);
+                const std::size_t others = kept.count("notes.txt");
+                EXPECT_EQ(kept.size() - others,
+                          std::min<std::size_t>(options.keepBackups, before - others + 1));
+            }
+        }
 }
 
 TEST_F(ProgrammingRunSim, OnlyRevision50TurnsTheWatchdogOffFirst) {
@@ -416,29 +533,6 @@ TEST_F(ProgrammingRunSim, OnlyRevision50TurnsTheWatchdogOffFirst) {
     ASSERT_TRUE(program(4, modemImage, modemImage, {"--revision", "49"}).completed);
     for (const auto& l : trace())
         EXPECT_EQ(l.find("8C01"), std::string::npos) << l;
-}
-
-TEST_F(ProgrammingRunSim, WatchdogBitAndPhyBytesAreWrittenAndVerified) {
-    image::Image modemImage = randomImage(16);
-    modemImage[597] = 0x10;
-    const std::array<std::uint8_t, 5> phy{0x11, 0x22, 0x33, 0x44, 0x55};
-    modemImage[612] = 0x11; // already what the window wants
-    std::fill(modemImage.begin() + 613, modemImage.begin() + 617, 0x00);
-    image::Image file = modemImage; // the only differences in block 2 are the rules'
-    std::fill(file.begin() + 612, file.begin() + 617, 0xA0);
-    file[3000] ^= 0xFF;
-    startSim(3, modemImage);
-    run.watchdogOn = false;
-    form->phy = phy;
-    ASSERT_TRUE(finishRun(file).completed);
-    const auto t = trace();
-    EXPECT_EQ(countLine(t, "WR C255 14"), 1);
-    EXPECT_EQ(e2Writes(t, 0xC000), (std::vector<int>{597, 613, 614, 615, 616, 3000}));
-    EXPECT_EQ(countLine(t, "RD C200,100"), 2); // block 2 is reread
-    const auto result = after();
-    ASSERT_TRUE(result);
-    EXPECT_EQ((*result)[597], 0x14);
-    EXPECT_TRUE(std::equal(phy.begin(), phy.end(), result->begin() + 612));
 }
 
 // ---- runs that fail ---------------------------------------------------------------------------
@@ -693,86 +787,6 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
     }
 }
 
-// ---- backup, dry run, raw restore, read --------------------------------------------------------
-
-TEST_F(ProgrammingRunSim, DryRunListsTheDifferencesAndWritesNothing) {
-    image::Image modemImage = randomImage(34);
-    modemImage[597] = 0x10;
-    image::Image file = changed(modemImage, 40, 35);
-    file[597] = 0x10;
-    file[0] = static_cast<std::uint8_t>(modemImage[0] ^ 1);
-    startSim(3, modemImage);
-    run.watchdogOn = false;
-    form->phy = {0x01, 0x02, 0x03, 0x04, 0x05};
-    RunOptions options;
-    options.dryRun = true;
-    const RunReport report = finishRun(file, options);
-
-    ASSERT_TRUE(report.completed) << report.failure;
-    EXPECT_TRUE(boxes().empty());
-    const image::Image want = decided(file);
-    using Row = std::tuple<int, int, int>; // offset, wanted, found
-    std::vector<Row> expected, planned;
-    for (int k = 1; k < image::kImageSize; ++k) {
-        const auto at = static_cast<std::size_t>(k);
-        if (want[at] != modemImage[at]) expected.emplace_back(k, want[at], modemImage[at]);
-    }
-    for (const auto& m : report.planned)
-        planned.emplace_back(m.offset, m.wanted, m.found);
-    EXPECT_EQ(planned, expected);
-    EXPECT_TRUE(
-        std::any_of(report.planned.begin(), report.planned.end(),
-                    [](const ByteMismatch& m) { return m.offset == 597 && m.wanted == 0x14; }));
-    EXPECT_TRUE(writeLines(trace()).empty());
-    EXPECT_FALSE(e2Written());
-    EXPECT_TRUE(report.backupPath.empty());
-    EXPECT_FALSE(fs::exists(backupDir));
-    EXPECT_TRUE(report.modemImage == modemImage);
-    expectReleased();
-}
-
-TEST_F(ProgrammingRunSim, RawRestoreOfABackupBringsTheModemBack) {
-    image::Image original = randomImage(36);
-    original[0] = 0x55;
-    startSim(3, original);
-    run.watchdogOn = false;
-    form->phy = {0x01, 0x02, 0x03, 0x04, 0x05};
-    form->overrides[40] = 0x99;
-    setPatch(changed(original, 100, 37));
-    const RunReport first = go();
-    ASSERT_TRUE(first.completed) << first.failure;
-    ASSERT_FALSE(first.backupPath.empty());
-
-    // Restore the backup as it is: no window, no watchdog bit, no PHY bytes.
-    run.pathOfFile = first.backupPath;
-    form->storeProblem = "not consulted for a restore";
-    RunOptions options;
-    options.raw = true;
-    options.backup = false;
-    const RunReport restore = finishRun(std::nullopt, options);
-    ASSERT_TRUE(restore.completed) << restore.failure;
-    EXPECT_EQ(form->sends, 1);
-    EXPECT_TRUE(after() == original);
-}
-
-TEST_F(ProgrammingRunSim, ReadOnlyReadsEverythingAndWritesNothing) {
-    // A Utopia product accepts a repeater; the revision whose watchdog a run switches off
-    // keeps it running: a read sends no WR at all.
-    const image::Image modemImage = randomImage(38);
-    startSim(4, modemImage, {"--interface", "T1/E1 repeater", "--revision", "50"});
-    RunOptions options;
-    options.readOnly = true;
-    const RunReport report = finishRun(std::nullopt, options);
-    ASSERT_TRUE(report.completed) << report.failure;
-    EXPECT_TRUE(report.modemImage == modemImage);
-    EXPECT_EQ(report.bytesRead, image::kImageSize);
-    EXPECT_EQ(report.interfaceName, "T1/E1 repeater");
-    EXPECT_EQ(report.generation, "B+");
-    EXPECT_TRUE(writeLines(trace()).empty());
-    EXPECT_EQ(form->sends, 0);
-    EXPECT_TRUE(boxes().empty());
-}
-
 TEST_F(ProgrammingRunSim, VerifyComparesWithWhatARunWouldLeaveAndWritesNothing) {
     // What a run leaves: the file with the window's override, the watchdog bit, the PHY
     // bytes, and 55h at offset 0.
@@ -851,42 +865,4 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     EXPECT_TRUE(second.completed) << second.failure;
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(portIsOpen);
-}
-
-// ---- each kind of run over a pseudo-terminal ----------------------------------------------------
-
-TEST_F(ProgrammingRunSim, EachKindOfRunEndToEndOverAPseudoTerminal) {
-    const image::Image modemImage = randomImage(50);
-    image::Image file = changed(modemImage, 20, 51); // no window rule for this product
-    file[0] = 0x55;
-    const struct {
-        const char* kind;
-        bool readOnly, raw, verifyOnly;
-        image::Image modem;
-    } cases[] = {{"program", false, false, false, modemImage},
-                 {"read", true, false, false, modemImage},
-                 {"restore", false, true, false, modemImage},
-                 {"verify", false, false, true, file}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.kind);
-        startSim(1, c.modem, {}, true);
-        RunOptions options;
-        options.readOnly = c.readOnly;
-        options.raw = c.raw;
-        options.verifyOnly = c.verifyOnly;
-        const RunReport report =
-            finishRun(c.readOnly ? std::nullopt : std::optional(file), options);
-        ASSERT_TRUE(report.completed) << report.failure;
-        expectReleased();
-        const bool writes = !c.readOnly && !c.verifyOnly;
-        EXPECT_EQ(e2Written(), writes);
-        if (writes) {
-            EXPECT_TRUE(after() == file);
-        } else {
-            EXPECT_EQ(c.readOnly ? report.bytesRead : report.bytesVerified, image::kImageSize);
-        }
-        if (c.readOnly) {
-            EXPECT_TRUE(report.modemImage == modemImage);
-        }
-    }
 }
