@@ -664,14 +664,14 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
          .written = 1,
          .mismatches = {{613, 0x22, 0x23}},
          .detail = "0265: wanted 22, found 23\n"},
-        {.name = "garbled dump",
-         .sim = {"--garble", "replace,10"},
+        {.name = "garbled last dump",
+         .sim = {"--garble", "replace,32"},
          .arrange = [](RunOptions& o) { o.readOnly = true; },
          // What failed is said, not "programming": nothing was programmed.
          .boxes = {noRead,
-                   {"Reading the modem's E2PROM failed: no proper answer to RD 9900,100.",
+                   {"Reading the modem's E2PROM failed: no proper answer to RD AF00,100.",
                     "Romwright"}},
-         .bytesRead = 9 * image::kBlockSize},
+         .bytesRead = 31 * image::kBlockSize},
         // A patch file gone or cut short since it was opened: no byte is made up for it.
         {.name = "patch file gone",
          .arrange = [&](RunOptions&) { fs::remove(run.pathOfFile); },
@@ -711,7 +711,7 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
                     "Romwright"},
                    final},
          .invalidated = true,
-         .lines = {{"RD 9F00,100", 1}}}, // all blocks were read
+         .lines = {{"RD AF00,100", 1}}}, // all blocks were read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
