@@ -273,15 +273,6 @@ TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
     EXPECT_TRUE(port->sent.empty());
 }
 
-TEST_F(Link, ClosingTheDialogCancels) {
-    present({1});
-    platform.loop->onProcessEvents = [&] {
-        if (modem.comPortForm().visible()) modem.comPortForm().closedByFrame();
-    };
-    EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
-    EXPECT_TRUE(port->sent.empty());
-}
-
 TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
     present({1, 2});
     for (const char* def : {"Com2", "COM2"}) {
@@ -330,55 +321,45 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
     }
 }
 
-TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
-    present({3}, ui::OpenResult::AlreadyOpen);
-    platform.boxes.answers = {ui::Answer::Retry, ui::Answer::Cancel};
-    EXPECT_EQ(modem.openModem(3), OpenOutcome::Retry);
-    ASSERT_EQ(platform.boxes.shown.size(), 1u);
-    expectQuestion(question("3", "Already Open"), "Port Unavailable");
-    EXPECT_FALSE(port->isOpen());
-    EXPECT_EQ(modem.openModem(3), OpenOutcome::GiveUp);
-}
-
-TEST_F(Link, MissingPortAsksWithInvalid) {
-    platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.openModem(4), OpenOutcome::GiveUp);
-    expectQuestion(question("4", "Invalid"), "Port Unavailable");
-    EXPECT_TRUE(port->sent.empty());
-}
-
-TEST_F(Link, SilentLineClosesThePortAndAsks) {
-    present({2});
-    platform.boxes.answers = {ui::Answer::Retry};
-    const auto t0 = platform.manual.now();
-    EXPECT_EQ(modem.openModem(2), OpenOutcome::Retry);
-    EXPECT_EQ(port->sent.size(), 1u);
-    EXPECT_FALSE(port->isOpen());
-    expectQuestion(question("2", "Modem"), "Modem Unavailable");
-    const auto ms = clockMs(t0);
-    EXPECT_GT(ms, 6000);
-    EXPECT_LT(ms, 8000);
-}
-
-TEST_F(Link, DevicePathStandsWhereThePortNumberWould) {
+// A port number or a device path: in use, missing, or without a modem, the user is asked,
+// the port is left closed and the answer decides.
+TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
     const std::string dev = "/dev/ttyUSB0";
     const struct {
+        std::string port; // "3" for COM3, or a device path
         std::optional<ui::OpenResult> state;
         ui::Answer answer;
         OpenOutcome result;
         const char* what;
     } cases[] = {
-        {std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
-        {ui::OpenResult::AlreadyOpen, ui::Answer::Retry, OpenOutcome::Retry, "Already Open"},
-        {ui::OpenResult::Opened, ui::Answer::Cancel, OpenOutcome::GiveUp, "Modem"}};
+        {"3", ui::OpenResult::AlreadyOpen, ui::Answer::Retry, OpenOutcome::Retry, "Already Open"},
+        {"4", std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
+        {"2", ui::OpenResult::Opened, ui::Answer::Retry, OpenOutcome::Retry, "Modem"},
+        {dev, std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
+        {dev, ui::OpenResult::AlreadyOpen, ui::Answer::Cancel, OpenOutcome::GiveUp, "Already Open"},
+        {dev, ui::OpenResult::Opened, ui::Answer::Retry, OpenOutcome::Retry, "Modem"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.state) port->devices[dev] = *c.state;
+        SCOPED_TRACE(c.port + " " + c.what);
+        const bool byPath = c.port == dev;
+        const std::string name = byPath ? dev : "fake" + c.port;
+        port->devices.clear();
+        if (c.state) port->devices[name] = *c.state;
+        port->sent.clear();
+        port->opened.clear();
+        platform.boxes.shown.clear();
         platform.boxes.answers = {c.answer};
-        EXPECT_EQ(modem.openModemDevice(dev), c.result);
-        ASSERT_NE(platform.boxes.last(), nullptr);
-        EXPECT_EQ(platform.boxes.last()->text, question(dev, c.what));
-        if (!c.state) {
+        const auto t0 = platform.manual.now();
+        EXPECT_EQ(byPath ? modem.openModemDevice(dev) : modem.openModem(std::stoi(c.port)),
+                  c.result);
+        EXPECT_EQ(platform.boxes.shown.size(), 1u);
+        const bool silent = std::string(c.what) == "Modem";
+        expectQuestion(question(c.port, c.what), silent ? "Modem Unavailable" : "Port Unavailable");
+        EXPECT_FALSE(port->isOpen());
+        // Only a port that opened hears the one wake-up, and waits two prompt limits for it.
+        EXPECT_EQ(port->sent.size(), silent ? 1u : 0u);
+        const long long ms = clockMs(t0);
+        EXPECT_TRUE(silent ? ms > 6000 && ms < 8000 : ms < 100) << ms;
+        if (byPath) {
             EXPECT_EQ(port->opened, (Names{dev})); // no listing
         }
     }
