@@ -45,10 +45,6 @@ TEST(InterfaceTable, NamesAgreeWithTheSimulatorForEveryByte) {
         EXPECT_EQ(interfaceNameOf(static_cast<std::uint8_t>(b)),
                   rw::sim::interfaceName(static_cast<std::uint8_t>(b)))
             << b;
-    EXPECT_EQ(interfaceNameOf(0x10 | 0xC3), "MII MAC");
-    EXPECT_EQ(interfaceNameOf(0x14 | 0xC3), "RMII MAC");
-    EXPECT_EQ(interfaceNameOf(0x18), "Unknown");
-    EXPECT_EQ(interfaceNameOf(0x3C | 0x80), "7wire Phy");
 }
 
 TEST(InterfaceTable, ProductsAcceptTheirInterfacesByName) {
@@ -73,15 +69,13 @@ TEST(InterfaceTable, ProductsAcceptTheirInterfacesByName) {
     }
 }
 
-TEST(GenerationTable, RevisionsAndE2Bases) {
+TEST(GenerationTable, OnlyFourRevisionsAreKnown) {
     for (int r : {41, 44})
         EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "B") << r;
     for (int r : {49, 50})
         EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "B+") << r;
     for (int r : {0, 40, 42, 43, 45, 48, 51, 0x50, 255})
         EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "NotBorB+") << r;
-    for (int mode = 1; mode <= 4; ++mode)
-        EXPECT_EQ(rw::image::productForMode(mode)->e2Base, mode <= 2 ? 0x9000 : 0xC000) << mode;
 }
 
 TEST(FailureReport, LinesInHexAtMostFifty) {
