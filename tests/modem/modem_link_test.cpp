@@ -2,17 +2,16 @@
 // startup.ini, and openModem's outcomes and questions, on a scripted line.
 #include "app/startup_ini.h"
 #include "modem/modem_module.h"
-#include "modem/protocol_fake_port.h"
-#include "modem/test_env.h"
+#include "support/fake_port.h"
+#include "support/platform_checks.h"
+#include "support/temp_dir.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 using rw::test::FakeMonitor;
 using rw::test::FakePort;
@@ -24,14 +23,12 @@ using Names = std::vector<std::string>;
 namespace {
 
 std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    const auto bytes = rw::test::readBytes(p.string());
+    return {bytes.begin(), bytes.end()};
 }
 
 void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
+    rw::test::writeText(p.string(), text);
 }
 
 std::string question(const std::string& com, const char* what) {
@@ -46,15 +43,7 @@ protected:
         auto p = std::make_unique<FakePort>(platform.manual);
         port = p.get();
         platform.port = std::move(p);
-        dir = fs::temp_directory_path() /
-              ("romwright-link-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        iniDir = dir.string();
-        ini = dir / "startup.ini";
     }
-    ~Link() override { fs::remove_all(dir); }
 
     void present(std::initializer_list<int> ports, ui::OpenResult r = ui::OpenResult::Opened) {
         for (int n : ports)
@@ -75,23 +64,19 @@ protected:
             .count();
     }
     void expectQuestion(const std::string& text, const std::string& title) {
-        const auto* b = platform.boxes.last();
-        ASSERT_NE(b, nullptr);
-        EXPECT_EQ(b->text, text);
-        EXPECT_EQ(b->title, title);
-        EXPECT_EQ(b->icon, ui::Icon::Question);
-        EXPECT_EQ(b->buttons, ui::Buttons::RetryCancel);
+        EXPECT_TRUE(rw::test::lastBoxIs(platform, text, title, ui::Buttons::RetryCancel,
+                                        ui::Icon::Question));
     }
 
     // Every COMn points at a name the fake port knows, so no real device is touched.
     rw::test::ComEnvironment env{[](int n) { return "fake" + std::to_string(n); }};
     ui::ScriptedPlatform platform{true};
-    std::string iniDir;
+    rw::test::TempDir dir;
+    std::string iniDir = dir.str();
+    fs::path ini = dir / "startup.ini";
     rw::app::StartupIniPortStore store{iniDir};
     FakePort* port = nullptr;
     rw::modem::ModemModule modem{platform, &store};
-    fs::path dir;
-    fs::path ini;
 };
 
 const std::string kIni4 =
@@ -103,19 +88,9 @@ const std::string kIni4Com4 =
 
 // ---- the dialog ----------------------------------------------------------------------------
 
-TEST(ComPortDialog, CaptionsAndInitialState) {
+TEST(ComPortDialog, EveryControlFitsTheDialog) {
     int com = 0;
     rw::modem::ComPortForm f(com);
-    EXPECT_EQ(f.caption(), "Initialize hardware");
-    EXPECT_EQ(f.Label2.caption(), "COM port settings :");
-    EXPECT_EQ(f.SaveAsDefault.caption(), "Save  as default");
-    EXPECT_TRUE(f.SaveAsDefault.checked());
-    EXPECT_TRUE(f.ComPort.editable());
-    EXPECT_EQ(f.OKCommand.caption(), "OK");
-    EXPECT_EQ(f.Cancel.caption(), "Cancel");
-    EXPECT_FALSE(f.visible());
-    EXPECT_EQ(f.SaveAsDefault.container(), &f.Frame1);
-    EXPECT_EQ(f.ComPort.container(), &f.Frame1);
     for (const auto& c : f.controls()) {
         const auto& g = c->geometry();
         EXPECT_GT(g.w, 0) << c->name();
@@ -127,6 +102,7 @@ TEST(ComPortDialog, CaptionsAndInitialState) {
 TEST(ComPortDialog, OkAcceptsOnlyComOneToFourAndCancellingGivesEleven) {
     int com = 0;
     rw::modem::ComPortForm f(com);
+    EXPECT_TRUE(f.SaveAsDefault.checked()); // a chosen port is kept unless unticked
     f.show();
     for (const char* t : {"COM5", "COM6", "com1", "COM1 ", "COM", ""}) {
         f.ComPort.userType(t);
@@ -297,15 +273,6 @@ TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
     EXPECT_TRUE(port->sent.empty());
 }
 
-TEST_F(Link, ClosingTheDialogCancels) {
-    present({1});
-    platform.loop->onProcessEvents = [&] {
-        if (modem.comPortForm().visible()) modem.comPortForm().closedByFrame();
-    };
-    EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
-    EXPECT_TRUE(port->sent.empty());
-}
-
 TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
     present({1, 2});
     for (const char* def : {"Com2", "COM2"}) {
@@ -354,55 +321,45 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
     }
 }
 
-TEST_F(Link, PortInUseAsksAndRetryGivesOne) {
-    present({3}, ui::OpenResult::AlreadyOpen);
-    platform.boxes.answers = {ui::Answer::Retry, ui::Answer::Cancel};
-    EXPECT_EQ(modem.openModem(3), OpenOutcome::Retry);
-    ASSERT_EQ(platform.boxes.shown.size(), 1u);
-    expectQuestion(question("3", "Already Open"), "Port Unavailable");
-    EXPECT_FALSE(port->isOpen());
-    EXPECT_EQ(modem.openModem(3), OpenOutcome::GiveUp);
-}
-
-TEST_F(Link, MissingPortAsksWithInvalid) {
-    platform.boxes.answers = {ui::Answer::Cancel};
-    EXPECT_EQ(modem.openModem(4), OpenOutcome::GiveUp);
-    expectQuestion(question("4", "Invalid"), "Port Unavailable");
-    EXPECT_TRUE(port->sent.empty());
-}
-
-TEST_F(Link, SilentLineClosesThePortAndAsks) {
-    present({2});
-    platform.boxes.answers = {ui::Answer::Retry};
-    const auto t0 = platform.manual.now();
-    EXPECT_EQ(modem.openModem(2), OpenOutcome::Retry);
-    EXPECT_EQ(port->sent.size(), 1u);
-    EXPECT_FALSE(port->isOpen());
-    expectQuestion(question("2", "Modem"), "Modem Unavailable");
-    const auto ms = clockMs(t0);
-    EXPECT_GT(ms, 6000);
-    EXPECT_LT(ms, 8000);
-}
-
-TEST_F(Link, DevicePathStandsWhereThePortNumberWould) {
+// A port number or a device path: in use, missing, or without a modem, the user is asked,
+// the port is left closed and the answer decides.
+TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
     const std::string dev = "/dev/ttyUSB0";
     const struct {
+        std::string port; // "3" for COM3, or a device path
         std::optional<ui::OpenResult> state;
         ui::Answer answer;
         OpenOutcome result;
         const char* what;
     } cases[] = {
-        {std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
-        {ui::OpenResult::AlreadyOpen, ui::Answer::Retry, OpenOutcome::Retry, "Already Open"},
-        {ui::OpenResult::Opened, ui::Answer::Cancel, OpenOutcome::GiveUp, "Modem"}};
+        {"3", ui::OpenResult::AlreadyOpen, ui::Answer::Retry, OpenOutcome::Retry, "Already Open"},
+        {"4", std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
+        {"2", ui::OpenResult::Opened, ui::Answer::Retry, OpenOutcome::Retry, "Modem"},
+        {dev, std::nullopt, ui::Answer::Cancel, OpenOutcome::GiveUp, "Invalid"},
+        {dev, ui::OpenResult::AlreadyOpen, ui::Answer::Cancel, OpenOutcome::GiveUp, "Already Open"},
+        {dev, ui::OpenResult::Opened, ui::Answer::Retry, OpenOutcome::Retry, "Modem"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.state) port->devices[dev] = *c.state;
+        SCOPED_TRACE(c.port + " " + c.what);
+        const bool byPath = c.port == dev;
+        const std::string name = byPath ? dev : "fake" + c.port;
+        port->devices.clear();
+        if (c.state) port->devices[name] = *c.state;
+        port->sent.clear();
+        port->opened.clear();
+        platform.boxes.shown.clear();
         platform.boxes.answers = {c.answer};
-        EXPECT_EQ(modem.openModemDevice(dev), c.result);
-        ASSERT_NE(platform.boxes.last(), nullptr);
-        EXPECT_EQ(platform.boxes.last()->text, question(dev, c.what));
-        if (!c.state) {
+        const auto t0 = platform.manual.now();
+        EXPECT_EQ(byPath ? modem.openModemDevice(dev) : modem.openModem(std::stoi(c.port)),
+                  c.result);
+        EXPECT_EQ(platform.boxes.shown.size(), 1u);
+        const bool silent = std::string(c.what) == "Modem";
+        expectQuestion(question(c.port, c.what), silent ? "Modem Unavailable" : "Port Unavailable");
+        EXPECT_FALSE(port->isOpen());
+        // Only a port that opened hears the one wake-up, and waits two prompt limits for it.
+        EXPECT_EQ(port->sent.size(), silent ? 1u : 0u);
+        const long long ms = clockMs(t0);
+        EXPECT_TRUE(silent ? ms > 6000 && ms < 8000 : ms < 100) << ms;
+        if (byPath) {
             EXPECT_EQ(port->opened, (Names{dev})); // no listing
         }
     }

@@ -4,7 +4,8 @@
 #include "image/hex.h"
 #include "modem/modem_module.h"
 #include "modem/programming_run.h"
-#include "modem/protocol_fake_port.h"
+#include "support/fake_port.h"
+#include "support/platform_checks.h"
 #include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +40,8 @@ protected:
         port->onSend = [this, reply, delay](const std::string&) { port->reply(reply, delay); };
     }
     void expectFailure(const std::string& text) {
-        const ui::RecordedBox* box = platform.boxes.last();
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->text, text);
-        EXPECT_EQ(box->title, "Communication Error");
-        EXPECT_EQ(box->icon, ui::Icon::Critical);
-        EXPECT_EQ(box->buttons, ui::Buttons::OK);
+        EXPECT_TRUE(rw::test::lastBoxIs(platform, text, "Communication Error", ui::Buttons::OK,
+                                        ui::Icon::Critical));
         EXPECT_TRUE(stop);
     }
     ui::ScriptedPlatform platform{true};

@@ -1,5 +1,6 @@
 // A serial port for the protocol tests: replies are scripted, time runs on a ManualClock,
-// and a wait advances that clock to the next reply or to the end of the wait.
+// and a wait advances that clock to the next reply or to the end of the wait. Also the COMn
+// environment, pointed at the devices a test chooses.
 #pragma once
 
 #include "ui/platform.h"
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
@@ -139,6 +141,30 @@ private:
         port_.reply(out + prompt, delay);
     }
     FakePort& port_;
+};
+
+// Points ROMWRIGHT_COM1..6 at the devices a test chooses, and restores them afterwards.
+class ComEnvironment {
+public:
+    explicit ComEnvironment(const std::function<std::string(int)>& deviceFor) {
+        for (int n = 1; n <= 6; ++n) {
+            if (const char* v = std::getenv(var(n).c_str())) saved_[n] = v;
+            ::setenv(var(n).c_str(), deviceFor(n).c_str(), 1);
+        }
+    }
+    ~ComEnvironment() {
+        for (int n = 1; n <= 6; ++n)
+            if (saved_.count(n))
+                ::setenv(var(n).c_str(), saved_[n].c_str(), 1);
+            else
+                ::unsetenv(var(n).c_str());
+    }
+    ComEnvironment(const ComEnvironment&) = delete;
+    ComEnvironment& operator=(const ComEnvironment&) = delete;
+
+private:
+    static std::string var(int n) { return "ROMWRIGHT_COM" + std::to_string(n); }
+    std::map<int, std::string> saved_;
 };
 
 } // namespace rw::test
