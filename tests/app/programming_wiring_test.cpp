@@ -5,8 +5,8 @@
 #include "modem/backup.h"
 #include "modem/modem_module.h"
 #include "modem/run_log.h"
-#include "modem/test_env.h"
 #include "support/app_bench.h"
+#include "support/fake_port.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 
