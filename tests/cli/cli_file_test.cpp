@@ -103,8 +103,6 @@ TEST(CliShow, ProductFromTheFileNameInAnyCaseAlsoInTheCurrentFolder) {
 TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy) {
     TempDir dir;
     const std::string bplus = writeSample(dir, 3, "E2MP_sample.bin");
-    const std::string folder = dir.file("E2MB_folder.bin");
-    fs::create_directory(folder);
     const std::string shortFile = dir.file("E2MB_short.bin");
     writeText(shortFile, std::string(100, 'x'));
     const std::string longFile = writeSample(dir, 1, "E2MB_long.bin");
@@ -118,10 +116,6 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
          2,
          "Invalid patch version: This patch does not match this application",
          "romwright-cli: '" + bplus + "' was not loaded"},
-        {{"show", folder},
-         2,
-         "Romwright: Error Loading Patch File :  " + folder + " is a directory",
-         "romwright-cli: '" + folder + "' was not loaded: is a directory"},
         {{"show", shortFile},
          2,
          "Romwright: Error Loading Patch File :  " + shortFile + " is 100 bytes, an image is 8192",

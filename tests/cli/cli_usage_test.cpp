@@ -18,42 +18,37 @@
 namespace rw::test {
 namespace {
 
-using cli::Command;
 using cli::parseArguments;
 
-TEST(CliArguments, EditTakesFileOutputOptionsAndEditsInOrder) {
-    const auto p =
-        parseArguments({"edit", "E2MP_a.bin", "-o", "E2MP_b.bin", "--product", "3", "Max_PSD=-30.5",
-                        "--reserved", "1A=5", "--defaults", "Baund=9600", "--reserved=FF=00"});
-    ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.args.command, Command::Edit);
-    ASSERT_EQ(p.args.files.size(), 1u);
-    EXPECT_EQ(p.args.files[0], "E2MP_a.bin");
-    EXPECT_EQ(p.args.output, "E2MP_b.bin");
-    EXPECT_EQ(p.args.product, 3);
-    EXPECT_TRUE(p.args.defaults);
-    ASSERT_EQ(p.args.edits.size(), 2u);
-    EXPECT_EQ(p.args.edits[0].name, "Max_PSD");
-    EXPECT_EQ(p.args.edits[0].value, "-30.5");
-    EXPECT_EQ(p.args.edits[1].name, "Baund");
-    ASSERT_EQ(p.args.reserved.size(), 2u);
-    EXPECT_EQ(p.args.reserved[0].address, "1A");
-    EXPECT_EQ(p.args.reserved[0].value, "5");
-    EXPECT_EQ(p.args.reserved[1].address, "FF");
-    EXPECT_EQ(p.args.reserved[1].value, "00");
+// What a command line sets, as one line.
+std::string parsed(const std::vector<std::string>& argv) {
+    const auto p = parseArguments(argv);
+    std::ostringstream s;
+    s << p.error << "command " << int(p.args.command) << " -o " << p.args.output << " product "
+      << p.args.product.value_or(0) << " jobs " << p.args.jobs
+      << (p.args.defaults ? " defaults" : "");
+    for (const auto& f : p.args.files)
+        s << " file " << f;
+    for (const auto& port : p.args.ports)
+        s << " port " << port;
+    for (const auto& e : p.args.edits)
+        s << " edit " << e.name << "=" << e.value;
+    for (const auto& r : p.args.reserved)
+        s << " reserved " << r.address << "=" << r.value;
+    return s.str();
 }
 
-TEST(CliArguments, ValueAfterDoubleDashAndEmptyValues) {
-    // A file name's bytes pass unchanged, whatever their encoding.
-    const auto p = parseArguments({"program", "--port=COM2", "--jobs", "2", "--port", "/dev/x",
-                                   "--", "-odd\xE9.bin", "FText(1)="});
-    ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM2", "/dev/x"}));
-    EXPECT_EQ(p.args.jobs, 2);
-    EXPECT_EQ(p.args.files[0], "-odd\xE9.bin");
-    ASSERT_EQ(p.args.edits.size(), 1u);
-    EXPECT_EQ(p.args.edits[0].name, "FText(1)");
-    EXPECT_EQ(p.args.edits[0].value, "");
+TEST(CliArguments, WhatACommandLineSets) {
+    // Edits in order, whatever options come between; a file name's bytes pass unchanged,
+    // whatever their encoding, and after "--" even when they begin with "-".
+    EXPECT_EQ(parsed({"edit", "E2MP_a.bin", "-o", "E2MP_b.bin", "--product", "3", "Max_PSD=-30.5",
+                      "--reserved", "1A=5", "--defaults", "Baund=9600", "--reserved=FF=00"}),
+              "command 2 -o E2MP_b.bin product 3 jobs 0 defaults file E2MP_a.bin edit "
+              "Max_PSD=-30.5 edit Baund=9600 reserved 1A=5 reserved FF=00");
+    EXPECT_EQ(
+        parsed({"program", "--port=COM2", "--jobs", "2", "--port", "/dev/x", "--", "-odd\xE9.bin",
+                "FText(1)="}),
+        "command 3 -o  product 0 jobs 2 file -odd\xE9.bin port COM2 port /dev/x edit FText(1)=");
 }
 
 TEST(CliArguments, UsageErrors) {

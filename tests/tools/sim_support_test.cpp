@@ -80,12 +80,18 @@ TEST(SimOptions, WhatEachOptionSets) {
 
 // The faults go to the one modem of a bench they are meant for; its files are its own.
 TEST(SimOptions, ABenchOfModems) {
-    const SimOptions o = *parseOptions({"--count", "3", "--fault-on", "2", "--flip", "10"}).options;
-    EXPECT_TRUE(modemConfig(o, 1).flipOffsets.empty());
-    EXPECT_EQ(modemConfig(o, 2).flipOffsets.size(), 1u);
+    const SimOptions o =
+        *parseOptions({"--count", "3", "--fault-on", "2", "--flip", "10", "--silent-after", "3",
+                       "--no-data", "--never-m", "--garble=drop,3", "--stuck-watchdog"})
+             .options;
+    for (const int k : {1, 2}) {
+        SimOptions one = o;
+        one.modem = modemConfig(o, k);
+        EXPECT_EQ(describe(one), k == 2 ? describe(o) : "B rev 44 if 10 key 5a count 3 on 2");
+    }
     EXPECT_EQ(pathFor("t/trace.txt", 2, 3) + " " + pathFor("trace.txt", 1, 1) + " " +
-                  pathFor("", 2, 3),
-              "t/trace-2.txt trace.txt ");
+                  pathFor("t.d/trace", 2, 3),
+              "t/trace-2.txt trace.txt t.d/trace-2");
 }
 
 TEST(SimOptions, BadInputIsRejectedWithAReason) {
