@@ -270,37 +270,25 @@ TEST(CliSeveralPorts, OneFaultyModemFailsAloneAndEveryRunIsLogged) {
     flipped[0x123] ^= 0x01;
     const struct {
         const char* fault;
-        std::vector<std::string> onModem2; // a fault of the bench's modem 2
-        std::vector<std::string> ownSim;   // modem 2 is a simulator of its own instead
-        std::optional<image::Image> left;  // what modem 2 holds after; none: never written
+        const char* onModem2;             // a fault of the bench's modem 2
+        const char* ownSim;               // or modem 2 is a simulator of its own
+        std::optional<image::Image> left; // what modem 2 holds after; none: never written
     } cases[] = {
-        {"silent line", {"--fault-on", "2", "--silent-after", "40"}, {}, silent},
-        {"wrong generation", {}, {"--generation", "B"}, std::nullopt},
-        {"byte that does not store", {"--fault-on", "2", "--flip", "123"}, {}, flipped},
+        {"silent line", "--fault-on 2 --silent-after 40", nullptr, silent},
+        {"wrong generation", "", "--generation B", std::nullopt},
+        {"byte that does not store", "--fault-on 2 --flip 123", nullptr, flipped},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         TempDir sub;
-        std::vector<std::string> benchArgs = {"--no-throttle",
-                                              "--count",
-                                              "4",
-                                              "--generation",
-                                              "B+",
-                                              "--image",
-                                              modemFile,
-                                              "--write-back",
-                                              sub.file("after.bin"),
-                                              "--link",
-                                              sub.file("modem")};
-        benchArgs.insert(benchArgs.end(), c.onModem2.begin(), c.onModem2.end());
-        SimProcess bench(benchArgs);
+        SimProcess bench(words("--no-throttle --count 4 --generation B+ --image " + modemFile +
+                               " --write-back " + sub.file("after.bin") + " --link " +
+                               sub.file("modem") + " " + c.onModem2));
         ASSERT_TRUE(bench.ok()) << bench.error();
-        std::vector<std::string> ownArgs = {"--no-throttle", "--image",           modemFile,
-                                            "--write-back",  sub.file("odd.bin"), "--link",
-                                            sub.file("odd")};
-        ownArgs.insert(ownArgs.end(), c.ownSim.begin(), c.ownSim.end());
         std::optional<SimProcess> own;
-        if (!c.ownSim.empty()) own.emplace(ownArgs);
+        if (c.ownSim)
+            own.emplace(words("--no-throttle --image " + modemFile + " --write-back " +
+                              sub.file("odd.bin") + " --link " + sub.file("odd") + " " + c.ownSim));
         ASSERT_TRUE(!own || own->ok());
         const std::string link = sub.file("modem");
         const std::string faulty = own ? sub.file("odd") : link + "-2";
