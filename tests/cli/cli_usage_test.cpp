@@ -4,93 +4,94 @@
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/cli_progress.h"
-#include "cli_test_support.h"
 #include "modem/programming_run.h"
+#include "support/cli_run.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <optional>
 #include <sstream>
 
-namespace rw::clitest {
+namespace rw::test {
 namespace {
 
-using cli::Command;
 using cli::parseArguments;
 
-TEST(CliArguments, EditTakesFileOutputOptionsAndEditsInOrder) {
-    const auto p =
-        parseArguments({"edit", "E2MP_a.bin", "-o", "E2MP_b.bin", "--product", "3", "Max_PSD=-30.5",
-                        "--reserved", "1A=5", "--defaults", "Baund=9600", "--reserved=FF=00"});
-    ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.args.command, Command::Edit);
-    ASSERT_EQ(p.args.files.size(), 1u);
-    EXPECT_EQ(p.args.files[0], "E2MP_a.bin");
-    EXPECT_EQ(p.args.output, "E2MP_b.bin");
-    EXPECT_EQ(p.args.product, 3);
-    EXPECT_TRUE(p.args.defaults);
-    ASSERT_EQ(p.args.edits.size(), 2u);
-    EXPECT_EQ(p.args.edits[0].name, "Max_PSD");
-    EXPECT_EQ(p.args.edits[0].value, "-30.5");
-    EXPECT_EQ(p.args.edits[1].name, "Baund");
-    ASSERT_EQ(p.args.reserved.size(), 2u);
-    EXPECT_EQ(p.args.reserved[0].address, "1A");
-    EXPECT_EQ(p.args.reserved[0].value, "5");
-    EXPECT_EQ(p.args.reserved[1].address, "FF");
-    EXPECT_EQ(p.args.reserved[1].value, "00");
+// What a command line sets, as one line.
+std::string parsed(const std::vector<std::string>& argv) {
+    const auto p = parseArguments(argv);
+    std::ostringstream s;
+    s << p.error << "command " << int(p.args.command) << " -o " << p.args.output << " product "
+      << p.args.product.value_or(0) << " jobs " << p.args.jobs
+      << (p.args.defaults ? " defaults" : "");
+    for (const auto& f : p.args.files)
+        s << " file " << f;
+    for (const auto& port : p.args.ports)
+        s << " port " << port;
+    for (const auto& e : p.args.edits)
+        s << " edit " << e.name << "=" << e.value;
+    for (const auto& r : p.args.reserved)
+        s << " reserved " << r.address << "=" << r.value;
+    return s.str();
 }
 
-TEST(CliArguments, ValueAfterDoubleDashAndEmptyValues) {
-    // A file name's bytes pass unchanged, whatever their encoding.
-    const auto p = parseArguments({"program", "--port=COM2", "--jobs", "2", "--port", "/dev/x",
-                                   "--", "-odd\xE9.bin", "FText(1)="});
-    ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM2", "/dev/x"}));
-    EXPECT_EQ(p.args.jobs, 2);
-    EXPECT_EQ(p.args.files[0], "-odd\xE9.bin");
-    ASSERT_EQ(p.args.edits.size(), 1u);
-    EXPECT_EQ(p.args.edits[0].name, "FText(1)");
-    EXPECT_EQ(p.args.edits[0].value, "");
+TEST(CliArguments, WhatACommandLineSets) {
+    // Edits in order, whatever options come between; a file name's bytes pass unchanged,
+    // whatever their encoding, and after "--" even when they begin with "-".
+    EXPECT_EQ(parsed({"edit", "E2MP_a.bin", "-o", "E2MP_b.bin", "--product", "3", "Max_PSD=-30.5",
+                      "--reserved", "1A=5", "--defaults", "Baund=9600", "--reserved=FF=00"}),
+              "command 2 -o E2MP_b.bin product 3 jobs 0 defaults file E2MP_a.bin edit "
+              "Max_PSD=-30.5 edit Baund=9600 reserved 1A=5 reserved FF=00");
+    EXPECT_EQ(
+        parsed({"program", "--port=COM2", "--jobs", "2", "--port", "/dev/x", "--", "-odd\xE9.bin",
+                "FText(1)="}),
+        "command 3 -o  product 0 jobs 2 file -odd\xE9.bin port COM2 port /dev/x edit FText(1)=");
 }
 
 TEST(CliArguments, UsageErrors) {
-    const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"frobnicate"},
-        {"show"},
-        {"show", "a.bin", "b.bin"},
-        {"show", "a.bin", "X=1"},
-        {"show", "a.bin", "--port", "COM1"},
-        {"show", "a.bin", "--bogus"},
-        {"-x", "show", "a.bin"},
-        {"edit", "a.bin"},
-        {"edit", "a.bin", "-o"},
-        {"edit", "a.bin", "-o", "b", "=3"},
-        {"edit", "a.bin", "-o", "b", "--reserved", "1A"},
-        {"show", "a.bin", "--product", "5"},
-        {"show", "a.bin", "--product", "0"},
-        {"show", "a.bin", "--json=yes"},
-        {"read", "--port", "COM1"},
-        {"diff", "a.bin"},
-        {"restore", "a.bin", "X=1"},
-        {"show", "a.bin", "--force"},
-        {"program", "a.bin", "--dry-run", "--backup", "b.bin"},
-        {"verify", "--port", "COM1"},
-        {"verify", "a.bin", "--backup", "b.bin"},
-        {"show", "a.bin", "--quiet"},
-        {"read", "--port", "A", "--port", "B", "--product", "1", "-o", "x"},
-        {"program", "a.bin", "--port", "A", "--port", "B", "--backup", "b.bin"},
-        {"program", "a.bin", "--port", "A", "--jobs", "0"},
-        {"log", "--last", "-1"}};
-    for (const auto& args : bad)
-        EXPECT_NE(parseArguments(args).error, "") << ::testing::PrintToString(args);
+    for (const char* bad : {"",
+                            "frobnicate",
+                            "show",
+                            "show a.bin b.bin",
+                            "show a.bin X=1",
+                            "show a.bin --port COM1",
+                            "show a.bin --bogus",
+                            "-x show a.bin",
+                            "edit a.bin",
+                            "edit a.bin -o",
+                            "edit a.bin -o b =3",
+                            "edit a.bin -o b --reserved 1A",
+                            "show a.bin --product 5",
+                            "show a.bin --product 0",
+                            "show a.bin --json=yes",
+                            "read --port COM1",
+                            "diff a.bin",
+                            "restore a.bin X=1",
+                            "show a.bin --force",
+                            "program a.bin --dry-run --backup b.bin",
+                            "verify --port COM1",
+                            "verify a.bin --backup b.bin",
+                            "show a.bin --quiet",
+                            "read --port A --port B --product 1 -o x",
+                            "program a.bin --port A --port B --backup b.bin",
+                            "program a.bin --port A --jobs 0",
+                            "log --last -1"})
+        EXPECT_NE(parseArguments(words(bad)).error, "") << bad;
 }
 
 TEST(CliArguments, HexBytesForTheReservedArea) {
-    EXPECT_EQ(cli::parseHexByte("0"), 0);
-    EXPECT_EQ(cli::parseHexByte("1a"), 0x1A);
-    EXPECT_EQ(cli::parseHexByte("FF"), 0xFF);
-    EXPECT_FALSE(cli::parseHexByte(""));
-    EXPECT_FALSE(cli::parseHexByte("100"));
-    EXPECT_FALSE(cli::parseHexByte("G"));
-    EXPECT_FALSE(cli::parseHexByte("-1"));
+    const std::pair<const char*, std::optional<int>> cases[] = {{"0", 0},
+                                                                {"1a", 0x1A},
+                                                                {"FF", 0xFF},
+                                                                {"", std::nullopt},
+                                                                {"100", std::nullopt},
+                                                                {"G", std::nullopt},
+                                                                {"-1", std::nullopt}};
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(cli::parseHexByte(text), value) << text;
 }
 
 TEST(CliPorts, ComNamesMapAndPathsStay) {
@@ -198,81 +199,46 @@ TEST(CliProgress, EachPhaseWorkedThroughWithBarBytesAndTimeLeft) {
 
 // ---- the executable ----------------------------------------------------------------------
 
-TEST(CliUsage, HelpDescribesEveryCommandAndOption) {
-    ScratchDir dir;
-    const auto r = runIn(dir, {"--help"}, 20s);
-    EXPECT_EQ(r.exitCode, 0);
-    for (const char* cmd : {"show", "edit", "program", "restore", "read", "verify", "diff"})
-        EXPECT_NE(r.out.find(std::string("  ") + cmd + " "), std::string::npos) << cmd;
-
-    const std::map<std::string, std::vector<std::string>> options = {
-        {"show", {"--product", "--json"}},
-        {"edit",
-         {"-o", "--force", "--product", "--defaults", "--reserved", "NAME=VALUE",
-          "DownCarrierScroll"}},
-        {"program",
-         {"--port", "--product", "--dry-run", "--backup", "--force", "--quiet", "--json",
-          "NAME=VALUE"}},
-        {"restore", {"--port", "--product", "--backup", "--force", "--quiet", "--json"}},
-        {"read", {"--port", "--product", "-o", "--force", "--quiet", "--json"}},
-        {"verify", {"--port", "--product", "--quiet", "--json", "NAME=VALUE"}},
-        {"diff", {"--product"}}};
-    for (const auto& [cmd, opts] : options) {
-        const auto h = runIn(dir, {cmd, "--help"}, 20s);
-        EXPECT_EQ(h.exitCode, 0) << cmd;
-        EXPECT_EQ(h.out.rfind("Usage: romwright-cli " + cmd, 0), 0u) << h.out;
-        for (const auto& o : opts)
-            EXPECT_NE(h.out.find(o), std::string::npos) << cmd << " " << o;
-    }
-}
-
-TEST(CliUsage, BadUsageIsOneErrorLineThenUsageAndExit2) {
-    ScratchDir dir;
-    // Every refusal of the parser (see CliArguments.UsageErrors) takes this one path.
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"frobnicate"}, {"show", "E2MB_a.bin", "--bogus"}}) {
-        const auto r = runIn(dir, args, 20s);
-        EXPECT_EQ(r.exitCode, 2);
-        const auto lines = r.errLines();
-        ASSERT_GE(lines.size(), 3u);
-        EXPECT_EQ(lines[0].rfind("romwright-cli: ", 0), 0u) << lines[0];
-        EXPECT_EQ(lines[1], "");
-        EXPECT_EQ(lines[2].rfind("Usage: romwright-cli", 0), 0u);
-        EXPECT_EQ(r.out, "");
-    }
-}
-
-// Refused before anything is done, with the reason in one harmless line.
-TEST(CliUsage, RefusalsBeforeAnyWorkAreExit2) {
-    ScratchDir dir;
-    const std::string data = writeSample(dir, 1, "data.bin");
-    const std::string file = writeSample(dir, 1, "E2MB_sample.bin");
-    const std::string loop = dir / "E2MB_loop.bin";
-    fs::create_symlink(loop, loop);
+// Help and version on stdout with exit 0; bad usage is one error line, then the usage, exit 2;
+// refusals before any work are exit 2 with the reason in one harmless line.
+TEST(CliUsage, ExitStatusAndStreams) {
+    TempDir dir;
+    writeSample(dir, 1, "data.bin");
+    writeSample(dir, 1, "E2MB_sample.bin");
+    std::filesystem::create_symlink(dir.file("E2MB_loop.bin"), dir.file("E2MB_loop.bin"));
     const struct {
-        std::vector<std::string> args;
-        std::string mentions;
-        std::map<std::string, std::string> env;
+        const char* args;
+        int exitCode;
+        const char* out; // how stdout begins
+        const char* err; // what stderr mentions
+        bool usage;      // the usage follows the error line
     } cases[] = {
-        {{"show", data}, "product", {}},
-        {{"show", dir / "E2MB_gone.bin"}, "", {}},
-        {{"show", dir / "E2MB_\x1B[2J\n.bin"}, "E2MB_\\x1B[2J\\x0A.bin", {}},
-        {{"show", loop}, "E2MB_loop.bin", {}},
-        {{"program", file, "--port", "COM9"}, "COM1..COM6", {}},
-        {{"program", file}, "--port", {}},
+        {"--help", 0, "Usage: romwright-cli", "", false},
+        {"program --help", 0, "Usage: romwright-cli program", "", false},
+        {"--version", 0, "romwright-cli ", "", false},
+        {"frobnicate", 2, "", "romwright-cli: ", true},
+        {"show E2MB_sample.bin --bogus", 2, "", "romwright-cli: ", true},
+        {"show data.bin", 2, "", "product", false},
+        {"show E2MB_gone.bin", 2, "", "E2MB_gone.bin", false},
+        {"show E2MB_\x1B[2J.bin", 2, "", "E2MB_\\x1B[2J.bin", false},
+        {"show E2MB_loop.bin", 2, "", "E2MB_loop.bin", false},
+        {"program E2MB_sample.bin --port COM9", 2, "", "COM1..COM6", false},
+        {"program E2MB_sample.bin", 2, "", "--port", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.back());
-        const auto r = runIn(dir, c.args, 20s, c.env);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        SCOPED_TRACE(c.args);
+        const auto r = runCli(dir, {words(c.args)});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("\n\nUsage: romwright-cli") != std::string::npos, c.usage) << r.err;
+        if (c.exitCode == 0) continue;
         EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
         EXPECT_TRUE(std::none_of(r.err.begin(), r.err.end(), [](char ch) {
             return ch != '\n' && (ch < 0x20 || ch == 0x7F);
         })) << r.err;
-        EXPECT_EQ(r.out, "");
     }
 }
 
 } // namespace
-} // namespace rw::clitest
+} // namespace rw::test

@@ -8,7 +8,8 @@
 // (nothing is added: pass "--no-throttle" for fast tests) and waits, at most `startLimit`,
 // for the first line of its standard output, the device path. The simulator's standard
 // error goes to /dev/null unless `keepStderr` is set. The destructor (or stop()) ends it
-// with SIGTERM and reaps it, killing it after two seconds if it has not gone by then.
+// with SIGTERM (or stop(sig) with another signal) and reaps it, killing it after two seconds if it
+// has not gone by then.
 #pragma once
 
 #include <chrono>
@@ -48,11 +49,13 @@ public:
     // Why it did not start.
     const std::string& error() const { return error_; }
     pid_t pid() const { return pid_; }
+    // After stop(): its exit status, 128 + the signal that ended it, or -1.
+    int exitStatus() const { return status_; }
 
-    // SIGTERM, then reap; safe to call twice.
-    void stop() {
+    // `sig`, then reap; safe to call twice.
+    void stop(int sig = SIGTERM) {
         if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
+            ::kill(pid_, sig);
             if (!reap(std::chrono::seconds(2))) {
                 ::kill(pid_, SIGKILL);
                 reap(std::chrono::seconds(5));
@@ -128,6 +131,8 @@ private:
         for (;;) {
             int status = 0;
             const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_)
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             if (r == pid_ || r < 0) return true;
             if (std::chrono::steady_clock::now() >= deadline) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -136,6 +141,7 @@ private:
 
     pid_t pid_ = -1;
     int out_ = -1;
+    int status_ = -1;
     std::string device_;
     std::string error_;
 };

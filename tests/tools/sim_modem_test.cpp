@@ -65,14 +65,17 @@ void expectErrorReply(const std::string& reply) {
 
 } // namespace
 
-// --- Line handling, commands and prompts
-// -----------------------------------------------------------
+// --- Line handling, commands and prompts ---------------------------------------------------------
 
 TEST(SimModemLine, ConversationsGiveTheExactReplies) {
     ModemConfig bPlus6E = config(Generation::BPlus);
     bPlus6E.modeKey = 0x6E;
     ModemConfig neverM = config(Generation::B);
     neverM.neverM = true;
+    ModemConfig identity = config(Generation::BPlus);
+    identity.revision = 50;
+    identity.interfaceByte = 0x3C;
+    identity.modeKey = 0x77;
     struct Step {
         std::string in;
         const char* out; // nullptr: not checked
@@ -108,7 +111,43 @@ TEST(SimModemLine, ConversationsGiveTheExactReplies) {
         {"B+ opens with the value at 8C72h",
          bPlus6E,
          {{"WR 8D00 B2\r", "\r\nL>"}, {"WR 8D00 6E\r", "\r\nM>"}}},
-        {"never M", neverM, {{"WR 8D00 B2\r", "\r\nL>"}}},
+        {"never M",
+         neverM,
+         {{"WR 8D00 B2\r", "\r\nL>"},
+          {"WR 9000 12\r", "\r\nL>"},
+          {"RD 9000,1\r", "\r\n9000 : FF \r\nL>"}}},
+        {"E2PROM writes only in the M state and in the window, 9000h..AFFFh on B",
+         config(Generation::B),
+         {{"WR 9000 12\r", "\r\nL>"},
+          {"RD 9000,1\r", "\r\n9000 : FF \r\nL>"},
+          {"WR 8FFF 5\r", "\r\nL>"}, // plain RAM around the window
+          {"WR B000 ab\r", "\r\nL>"},
+          {"RD 8FFF,1\r", "\r\n8FFF : 05 \r\nL>"},
+          {"RD B000,1\r", "\r\nB000 : AB \r\nL>"},
+          {"WR 8D00 B2\r", "\r\nM>"},
+          {"WR AFFF 12\r", "\r\nM>"},
+          {"RD AFFF,1\r", "\r\nAFFF : 12 \r\nM>"},
+          {"WR 8D00 0\r", "\r\nL>"}, // protected again
+          {"WR 9000 12\r", "\r\nL>"},
+          {"RD 9000,1\r", "\r\n9000 : FF \r\nL>"}}},
+        {"the window at C000h on B+, 9000h is RAM there",
+         config(Generation::BPlus),
+         {{"WR 8D00 5A\r", "\r\nM>"},
+          {"WR 9000 11\r", "\r\nM>"},
+          {"WR C001 22\r", "\r\nM>"},
+          {"RD 9000,1\r", "\r\n9000 : 11 \r\nM>"},
+          {"RD C000,2\r", "\r\nC000 : FF 22 \r\nM>"}}},
+        {"identity registers as configured, and read-only",
+         identity,
+         {{"WR 8C73 01\r", "\r\nL>"},
+          {"WR 8085 01\r", "\r\nL>"},
+          {"WR 8C72 01\r", "\r\nL>"},
+          {"RD 8C73,1\r", "\r\n8C73 : 32 \r\nL>"},
+          {"RD 8085,1\r", "\r\n8085 : 3C \r\nL>"},
+          {"RD 8C72,1\r", "\r\n8C72 : 77 \r\nL>"}}},
+        {"identity registers of a B+ unit",
+         config(Generation::BPlus),
+         {{"RD 8C72,2\r", "\r\n8C72 : 5A 31 \r\nL>"}, {"RD 8085,1\r", "\r\n8085 : 10 \r\nL>"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,29 +187,8 @@ TEST(SimModemRead, DumpLayoutIsWhereTheReaderLooks) {
     const E2Image& image = *c.image;
     SimModem m(c);
 
-    std::string reply = command(m, "RD 9000,A");
-    char want[128];
-    std::snprintf(want, sizeof want,
-                  "\r\n9000 : %02X %02X %02X %02X %02X %02X %02X %02X \r\n"
-                  "9008 : %02X %02X \r\nL>",
-                  image[0], image[1], image[2], image[3], image[4], image[5], image[6], image[7],
-                  image[8], image[9]);
-    EXPECT_EQ(reply, want);
-    std::snprintf(want, sizeof want, "\r\n9005 : %02X \r\nL>", image[5]);
-    EXPECT_EQ(command(m, "RD 9005,1"), want);
-
-    reply = command(m, "RD 9000,10");
-    auto p = reply.find("9000 : ");
-    ASSERT_NE(p, std::string::npos);
-    EXPECT_EQ(hexByteAt(reply, p + 40), image[8]);
-    EXPECT_EQ(hexByteAt(reply, p + 61), image[15]);
-    for (std::size_t i = 0; i < 16; ++i)
-        EXPECT_EQ(readerByte(reply, p, i), image[i]) << i;
-    EXPECT_EQ(reply.substr(p + 31, 9), "\r\n9008 : ");
-    EXPECT_EQ(reply.substr(reply.size() - 4), "\r\nL>");
-
-    reply = command(m, "RD 9100,100");
-    p = reply.find("9100 : ");
+    std::string reply = command(m, "RD 9100,100");
+    const auto p = reply.find("9100 : ");
     ASSERT_EQ(p, 2u);
     for (std::size_t i = 0; i < 256; ++i)
         ASSERT_EQ(readerByte(reply, p, i), image[0x100 + i]) << i;
@@ -184,71 +202,6 @@ TEST(SimModemRead, DumpLayoutIsWhereTheReaderLooks) {
     reply = command(m, "RD FFFF,2");
     EXPECT_EQ(reply.find(" : "), std::string::npos);
     EXPECT_EQ(reply.substr(reply.size() - 4), "\r\nL>");
-}
-
-TEST(SimModemRegisters, IdentityRegistersFollowTheConfigurationAndAreReadOnly) {
-    ModemConfig c = config(Generation::BPlus);
-    c.revision = 50;
-    c.interfaceByte = 0x3C;
-    c.modeKey = 0x77;
-    SimModem configured(c);
-    SimModem plain(config(Generation::BPlus));
-    for (const char* w : {"WR 8C73 01", "WR 8085 01", "WR 8C72 01"})
-        command(plain, w);
-    const struct {
-        std::uint16_t reg;
-        int configuredValue, plainValue;
-    } regs[] = {{kRegRevision, 50, 49}, {kRegInterface, 0x3C, 0x10}, {kRegModeKey, 0x77, 0x5A}};
-    for (const auto& r : regs) {
-        EXPECT_EQ(readByte(configured, r.reg), r.configuredValue) << r.reg;
-        EXPECT_EQ(readByte(plain, r.reg), r.plainValue) << r.reg;
-    }
-}
-
-// --- WR and the write protection ---------------------------------------------------------------
-
-TEST(SimModemWrite, E2WritesCountOnlyInTheMStateAndInTheWindow) {
-    SimModem m(config(Generation::B));
-    command(m, "WR 9000 12"); // L state: acknowledged but ignored
-    EXPECT_EQ(m.e2prom()[0], 0xFF);
-    EXPECT_EQ(readByte(m, 0x9000), 0xFF);
-    // Outside the window is plain RAM.
-    command(m, "WR 8FFF 5");
-    command(m, "WR B000 ab");
-    EXPECT_EQ(readByte(m, 0x8FFF), 0x05);
-    EXPECT_EQ(readByte(m, 0xB000), 0xAB);
-    EXPECT_EQ(m.e2WriteCount(), 0u);
-
-    command(m, "WR 8D00 B2");
-    ASSERT_TRUE(m.writeMode());
-    EXPECT_EQ(m.prompt(), "M>");
-    EXPECT_EQ(command(m, "WR AFFF 12"), "\r\nM>");
-    EXPECT_EQ(m.e2prom()[kE2Size - 1], 0x12);
-    EXPECT_EQ(readByte(m, 0xAFFF), 0x12);
-    EXPECT_EQ(m.e2WriteCount(), 1u);
-
-    command(m, "WR 8D00 0");
-    command(m, "WR 9000 12");
-    EXPECT_EQ(m.e2prom()[0], 0xFF) << "protected again after leaving";
-}
-
-TEST(SimModemWrite, GenerationBPlusWindowStartsAtC000) {
-    SimModem m(config(Generation::BPlus));
-    command(m, "WR 8D00 5A");
-    command(m, "WR 9000 11");
-    command(m, "WR C001 22");
-    EXPECT_EQ(m.e2prom()[0], 0xFF);
-    EXPECT_EQ(m.e2prom()[1], 0x22);
-    EXPECT_EQ(readByte(m, 0x9000), 0x11) << "9000h is plain RAM on B+";
-}
-
-TEST(SimModemWrite, NeverMKeepsTheE2Protected) {
-    ModemConfig c = config(Generation::B);
-    c.neverM = true;
-    SimModem m(c);
-    command(m, "WR 8D00 B2");
-    command(m, "WR 9000 12");
-    EXPECT_EQ(m.e2prom()[0], 0xFF);
 }
 
 // --- Watchdog ------------------------------------------------------------------------------------

@@ -3,7 +3,7 @@
 #include "sim/sim_options.h"
 #include "sim/sim_pacer.h"
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,90 +12,86 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 using namespace rw::sim;
 namespace fs = std::filesystem;
 
 namespace {
 
-SimOptions parseOk(const std::vector<std::string>& args) {
-    const ParseResult r = parseOptions(args);
-    EXPECT_TRUE(r.options.has_value()) << r.error;
-    return r.options.value_or(SimOptions{});
-}
-
-std::string parseError(const std::vector<std::string>& args) {
-    const ParseResult r = parseOptions(args);
-    EXPECT_FALSE(r.options.has_value());
-    return r.error;
-}
-
-using rw::sim::test::TempDir;
+using rw::test::TempDir;
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void writeFile(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
 } // namespace
 
 // --- Options -------------------------------------------------------------------------------------
 
-TEST(SimOptions, DefaultsToAGenerationBUnit) {
-    const SimOptions o = parseOk({});
-    EXPECT_EQ(o.modem.generation, Generation::B);
-    EXPECT_EQ(o.modem.revision, 44);
-    EXPECT_EQ(o.modem.interfaceByte, 0x10);
-    EXPECT_FALSE(o.modem.watchdogOn);
-    EXPECT_TRUE(o.modem.echo);
-    EXPECT_TRUE(o.throttle);
-    EXPECT_FALSE(o.modem.silentAfter.has_value());
+// The options that matter, as one line.
+std::string describe(const SimOptions& o) {
+    const ModemConfig& m = o.modem;
+    std::ostringstream s;
+    s << (m.generation == Generation::B ? "B" : "B+") << " rev " << m.revision << std::hex << " if "
+      << int(m.interfaceByte) << " key " << int(m.modeKey) << (m.watchdogOn ? " watchdog" : "")
+      << (m.echo ? "" : " no-echo") << (o.throttle ? "" : " unpaced")
+      << (m.stuckWatchdog ? " stuck" : "") << (m.noData ? " no-data" : "")
+      << (m.neverM ? " never-m" : "");
+    if (m.silentAfter) s << " silent " << *m.silentAfter;
+    for (const auto f : m.flipOffsets)
+        s << " flip " << f;
+    if (m.garble) s << " garble " << int(m.garble->kind) << "," << m.garble->dump;
+    for (const auto& p : {o.imagePath, o.writeBackPath, o.tracePath, o.linkPath})
+        s << (p.empty() ? "" : " ") << p;
+    if (o.count != 1) s << std::dec << " count " << o.count << " on " << o.faultOn;
+    return s.str();
 }
 
-TEST(SimOptions, GenerationAndRevisionImplyEachOther) {
-    const SimOptions bPlus = parseOk({"--generation", "B+"});
-    EXPECT_EQ(bPlus.modem.revision, 49);
-    EXPECT_EQ(bPlus.modem.interfaceByte, 0x14);
-
-    const SimOptions rev50 = parseOk({"--revision", "50"});
-    EXPECT_EQ(rev50.modem.generation, Generation::BPlus);
-    EXPECT_TRUE(rev50.modem.watchdogOn);
-
-    EXPECT_EQ(parseOk({"--revision", "41"}).modem.generation, Generation::B);
-    EXPECT_EQ(parseOk({"--revision=49"}).modem.generation, Generation::BPlus);
-    // An explicit generation wins, so odd pairings can be simulated too.
-    EXPECT_EQ(parseOk({"--revision", "50", "--generation", "B"}).modem.generation, Generation::B);
-    // So does an explicit watchdog over the revision's default.
-    EXPECT_FALSE(parseOk({"--revision", "50", "--watchdog", "off"}).modem.watchdogOn);
-    EXPECT_TRUE(parseOk({"--watchdog=on"}).modem.watchdogOn);
+TEST(SimOptions, WhatEachOptionSets) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "B rev 44 if 10 key 5a"},
+        {{"--generation", "B+"}, "B+ rev 49 if 14 key 5a"},
+        {{"--revision", "50"}, "B+ rev 50 if 14 key 5a watchdog"},
+        {{"--revision", "41"}, "B rev 41 if 10 key 5a"},
+        {{"--revision=49"}, "B+ rev 49 if 14 key 5a"},
+        // An explicit generation or watchdog wins, so odd pairings can be simulated too.
+        {{"--revision", "50", "--generation", "B"}, "B rev 50 if 10 key 5a watchdog"},
+        {{"--revision", "50", "--watchdog", "off"}, "B+ rev 50 if 14 key 5a"},
+        {{"--watchdog=on"}, "B rev 44 if 10 key 5a watchdog"},
+        {{"--interface", "7wire Phy"}, "B rev 44 if 3c key 5a"},
+        {{"--interface", "rmii mac"}, "B rev 44 if 14 key 5a"},
+        {{"--interface-byte", "2C"}, "B rev 44 if 2c key 5a"},
+        {{"--silent-after", "3", "--no-data", "--flip", "10,1fff", "--never-m", "--garble=drop,3",
+          "--stuck-watchdog", "--no-echo", "--no-throttle", "--m-key", "6E", "--image", "a.bin",
+          "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"},
+         "B rev 44 if 10 key 6e no-echo unpaced stuck no-data never-m silent 3 flip 10 flip 1fff "
+         "garble 1,3 a.bin b.bin t.log /tmp/x"},
+        {{"--count", "3", "--fault-on", "2"}, "B rev 44 if 10 key 5a count 3 on 2"},
+    };
+    for (const auto& [args, want] : cases) {
+        const ParseResult r = parseOptions(args);
+        ASSERT_TRUE(r.options) << r.error;
+        EXPECT_EQ(describe(*r.options), want);
+    }
+    EXPECT_TRUE(parseOptions({"--help"}).options->help);
 }
 
-TEST(SimOptions, InterfaceByNameOrByte) {
-    EXPECT_EQ(parseOk({"--interface", "7wire Phy"}).modem.interfaceByte, 0x3C);
-    EXPECT_EQ(parseOk({"--interface", "rmii mac"}).modem.interfaceByte, 0x14);
-    EXPECT_EQ(parseOk({"--interface-byte", "2C"}).modem.interfaceByte, 0x2C);
-    EXPECT_NE(parseError({"--interface", "MII"}).find("MII"), std::string::npos);
-}
-
-TEST(SimOptions, FaultsFlagsAndPaths) {
-    const SimOptions o = parseOk({"--silent-after", "3", "--no-data", "--flip", "10,1fff",
-                                  "--never-m", "--garble=drop,3", "--stuck-watchdog", "--no-echo",
-                                  "--no-throttle", "--m-key", "6E", "--image", "a.bin",
-                                  "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"});
-    EXPECT_EQ(o.modem.silentAfter, 3u);
-    EXPECT_TRUE(o.modem.noData && o.modem.neverM && o.modem.stuckWatchdog);
-    EXPECT_EQ(o.modem.flipOffsets, (std::set<std::uint16_t>{0x10, 0x1FFF}));
-    ASSERT_TRUE(o.modem.garble);
-    EXPECT_EQ(o.modem.garble->kind, GarbleKind::Drop);
-    EXPECT_EQ(o.modem.garble->dump, 3u);
-    EXPECT_FALSE(o.modem.echo || o.throttle);
-    EXPECT_EQ(o.modem.modeKey, 0x6E);
-    EXPECT_EQ(o.imagePath + " " + o.writeBackPath + " " + o.tracePath + " " + o.linkPath,
-              "a.bin b.bin t.log /tmp/x");
+// The faults go to the one modem of a bench they are meant for; its files are its own.
+TEST(SimOptions, ABenchOfModems) {
+    const SimOptions o =
+        *parseOptions({"--count", "3", "--fault-on", "2", "--flip", "10", "--silent-after", "3",
+                       "--no-data", "--never-m", "--garble=drop,3", "--stuck-watchdog"})
+             .options;
+    for (const int k : {1, 2}) {
+        SimOptions one = o;
+        one.modem = modemConfig(o, k);
+        EXPECT_EQ(describe(one), k == 2 ? describe(o) : "B rev 44 if 10 key 5a count 3 on 2");
+    }
+    EXPECT_EQ(pathFor("t/trace.txt", 2, 3) + " " + pathFor("trace.txt", 1, 1) + " " +
+                  pathFor("t.d/trace", 2, 3),
+              "t/trace-2.txt trace.txt t.d/trace-2");
 }
 
 TEST(SimOptions, BadInputIsRejectedWithAReason) {
@@ -113,30 +109,13 @@ TEST(SimOptions, BadInputIsRejectedWithAReason) {
                                                     {"--garble", "swap"},
                                                     {"--garble", "drop,0"},
                                                     {"--count", "0"},
-                                                    {"--count", "2", "--fault-on", "3"}};
-    for (const auto& args : bad)
-        EXPECT_FALSE(parseError(args).empty()) << args.front() << " " << args.back();
-    EXPECT_TRUE(parseOk({"--help"}).help);
-    EXPECT_NE(usageText().find("--silent-after"), std::string::npos);
-}
-
-TEST(SimInterfaceNames, TypeAndVariantBits) {
-    const std::pair<const char*, int> byName[] = {{"Utopia Master", 0x00},  {"Utopia Phy", 0x08},
-                                                  {"MII MAC", 0x10},        {"7wire MAC", 0x1C},
-                                                  {"T1/E1 repeater", 0x28}, {"RMII Phy", 0x34}};
-    for (const auto& [name, b] : byName)
-        EXPECT_EQ(interfaceByteForName(name), b) << name;
-    // Types with a single name ignore the variant bit; only bits 5..2 count.
-    const std::pair<int, const char*> byByte[] = {{0x18, "Unknown"},
-                                                  {0x3C | 0xC3, "7wire Phy"},
-                                                  {0x04, "Utopia Master"},
-                                                  {0x0C, "Utopia Phy"},
-                                                  {0x24, "TC"},
-                                                  {0x2C, "T1/E1 repeater"}};
-    for (const auto& [b, name] : byByte)
-        EXPECT_EQ(interfaceName(static_cast<std::uint8_t>(b)), name) << b;
-    for (std::uint8_t b : {0x00, 0x08, 0x10, 0x14, 0x18, 0x1C, 0x20, 0x28, 0x30, 0x34, 0x38, 0x3C})
-        EXPECT_EQ(interfaceByteForName(interfaceName(b)), b) << int(b);
+                                                    {"--count", "2", "--fault-on", "3"},
+                                                    {"--interface", "MII"}};
+    for (const auto& args : bad) {
+        const ParseResult r = parseOptions(args);
+        EXPECT_FALSE(r.options || r.error.empty()) << args.front() << " " << args.back();
+    }
+    EXPECT_NE(parseOptions({"--interface", "MII"}).error.find("MII"), std::string::npos);
 }
 
 // --- Pacing --------------------------------------------------------------------------------------
@@ -180,26 +159,13 @@ TEST(SimPacer, WaitsOneCharacterTimeAfterSending) {
 
 // --- Files ---------------------------------------------------------------------------------------
 
-TEST(SimFiles, LoadPadsShortImagesWithFFAndRefusesLongOrMissingOnes) {
+// A short image is padded with FFh (the process test shows it); a longer one is refused.
+TEST(SimFiles, LoadRefusesLongOrMissingImages) {
     TempDir dir;
-    std::string full(kE2Size, '\x5A');
-    full.back() = '\x11';
-    writeFile(dir / "short.bin", std::string("\x01\x02\x03", 3));
-    writeFile(dir / "full.bin", full);
-    writeFile(dir / "big.bin", full + "x");
-    std::string error;
-    const auto shortImage = loadImage((dir / "short.bin").string(), error);
-    ASSERT_TRUE(shortImage) << error;
-    EXPECT_EQ((*shortImage)[0], 0x01);
-    EXPECT_EQ((*shortImage)[2], 0x03);
-    EXPECT_EQ((*shortImage)[3], 0xFF);
-    EXPECT_EQ((*shortImage)[kE2Size - 1], 0xFF);
-    const auto image = loadImage((dir / "full.bin").string(), error);
-    ASSERT_TRUE(image) << error;
-    EXPECT_EQ((*image)[kE2Size - 1], 0x11);
+    rw::test::writeText(dir.file("big.bin"), std::string(kE2Size + 1, 'x'));
     for (const char* bad : {"big.bin", "missing.bin"}) {
-        error.clear();
-        EXPECT_FALSE(loadImage((dir / bad).string(), error)) << bad;
+        std::string error;
+        EXPECT_FALSE(loadImage(dir.file(bad), error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
 }
@@ -207,7 +173,7 @@ TEST(SimFiles, LoadPadsShortImagesWithFFAndRefusesLongOrMissingOnes) {
 TEST(SimFiles, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
     TempDir dir;
     const fs::path target = dir / "e2.bin";
-    writeFile(target, "old");
+    rw::test::writeText(target.string(), "old");
     E2Image image;
     image.fill(0xFF);
     image[0] = 0x42;
