@@ -6,6 +6,7 @@
 #include "modem/programming_run.h"
 #include "sim/sim_modem.h"
 #include "sim/sim_options.h"
+#include "support/app_bench.h"
 #include "support/fake_port.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
@@ -27,60 +28,24 @@ namespace image = rw::image;
 using namespace rw::modem;
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// A configuration window whose overrides the test sets.
-class FakeForm : public rw::config::ConfigForm {
-public:
-    FakeForm(rw::config::FormContext& ctx, int mode)
-        : ConfigForm(ctx, variantOf(mode), "FakeForm", "Fake"), mode_(mode) {}
-
+// The stand-in window, with the overrides and PHY bytes the test sets.
+struct FakeForm : rw::test::FakeConfigForm {
+    using FakeConfigForm::FakeConfigForm;
     std::map<int, std::uint8_t> overrides; // position (offset + 1) -> byte
     std::array<std::uint8_t, 5> phy{};
-    std::string storeProblem;
     int sends = 0;
-
     void sendDigToModem() override {
         ++sends;
-        auto& cm = context().cm;
-        cm.clearOverrides();
+        context().cm.clearOverrides();
         for (const auto& [pos, v] : overrides)
-            cm.overrideTable[static_cast<std::size_t>(pos)] = v;
-        if (mode_ == 3) cm.phyBytes = phy;
+            context().cm.overrideTable[static_cast<std::size_t>(pos)] = v;
+        if (mode == 3) context().cm.phyBytes = phy;
     }
-    void sendDigToFile(image::Image&) override {}
-    bool loadFromPatch() override { return true; }
-    void fieldsToBytes() override {}
-    void setDefaults() override {}
-    bool checkInputs() override { return true; }
-    std::string storageProblem() override { return storeProblem; }
-    bool Done() override { return true; }
-    void setExpertLayout(bool) override {}
-    void showWatchdogLabels(bool) override {}
-    std::vector<std::string> boundFieldNames() const override { return {}; }
-
-private:
-    static rw::config::Variant variantOf(int mode) {
-        using rw::config::Variant;
-        const Variant v[] = {Variant::MII_B, Variant::ATM_B, Variant::MII_BP, Variant::ATM_BP};
-        return v[mode - 1];
-    }
-    int mode_;
 };
-
-void writeImage(const std::string& path, const image::Image& img,
-                std::size_t size = image::kImageSize) {
-    rw::test::writeBytes(path, {img.begin(), img.begin() + static_cast<std::ptrdiff_t>(size)});
-}
-
-std::optional<image::Image> readImage(const std::string& path) {
-    const auto bytes = rw::test::readBytes(path);
-    if (bytes.size() != image::kImageSize) return std::nullopt;
-    image::Image img{};
-    std::copy(bytes.begin(), bytes.end(), img.begin());
-    return img;
-}
 
 image::Image randomImage(unsigned seed) {
     std::mt19937 gen(seed);
@@ -186,7 +151,9 @@ protected:
 
     ui::Connection barWatch, statusWatch;
 
-    void setPatch(const image::Image& img) { writeImage(run.pathOfFile, img); }
+    void setPatch(const image::Image& img) {
+        rw::test::writeBytes(run.pathOfFile, {img.begin(), img.end()});
+    }
     RunReport go(RunOptions options = {}, const std::optional<image::Image>& file = {}) {
         if (file) setPatch(*file);
         if (options.device.empty() && useDevice) options.device = "modem";
@@ -447,7 +414,8 @@ TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
             EXPECT_EQ(backup.parent_path(), backupDir);
             EXPECT_TRUE(backup.filename().string().starts_with(std::string(product->modeCode) +
                                                                "_backup_"));
-            EXPECT_TRUE(readImage(backup.string()) == modemImage);
+            EXPECT_EQ(rw::test::readBytes(backup.string()),
+                      Bytes(modemImage.begin(), modemImage.end()));
             EXPECT_NE(boxes().back().detail.find(report.backupPath), std::string::npos);
             const std::set<std::string> kept = filesIn();
             EXPECT_EQ(kept.count(backup.filename().string()), 1u);
@@ -498,7 +466,7 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
         bool started = true;
         bool invalidated = false; // offset 0 written as 00h; otherwise nothing reached it
         int written = 0;          // E2PROM bytes written; -1: some, fewer than the changes
-        std::vector<ByteMismatch> mismatches{};
+        Lines mismatches{};
         std::vector<std::pair<std::string, long>> lines{}; // times each line was sent
         std::string detail{};                              // the last box's detail starts so
         int bytesRead = -1;
@@ -562,43 +530,45 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
         {.name = "byte that stores wrongly",
          .sim = {"--flip", "510"},
          .images = [](image::Image& m,
-                      image::Image& f) { (f = m)[0x510] ^= 0x5A, f[0x620] ^= 0x5A; },
+                      image::Image& f) { m[0x510] = 0, (f = m)[0x510] = 0x5A, f[0x620] ^= 0x5A; },
          .boxes = {final},
          .invalidated = true,
          .written = 2,
-         .mismatches = {{0x510, 0, 1}},
+         .mismatches = {"0510: wanted 5A, found 5B"},
          .lines = {{"RD 9500,100", 2}, {"RD 9600,100", 1}}},
         // The rules' bytes: the watchdog bit of 597 (at C255h) and a PHY byte (613, C265h).
-        {.name = "watchdog bit that does not store",
-         .mode = 3,
-         .sim = {"--flip", "255"},
-         .images = [](image::Image& m, image::Image& f) { m[597] = 0x10, f = m; },
-         .arrange =
-             [&](RunOptions&) {
-                 run.watchdogOn = false;
-                 std::copy(sim->e2prom().begin() + 612, sim->e2prom().begin() + 617,
-                           form->phy.begin());
-             },
-         .boxes = {final},
-         .invalidated = true,
-         .written = 1,
-         .mismatches = {{597, 0x14, 0x15}},
-         .detail = "0255: wanted 14, found 15\n"},
-        {.name = "PHY byte that does not store",
-         .mode = 3,
-         .sim = {"--flip", "265"},
-         .images = [](image::Image& m, image::Image& f) { m[613] = 0x00, f = m; },
-         .arrange =
-             [&](RunOptions&) {
-                 std::copy(sim->e2prom().begin() + 612, sim->e2prom().begin() + 617,
-                           form->phy.begin());
-                 form->phy[1] = 0x22;
-             },
-         .boxes = {final},
-         .invalidated = true,
-         .written = 1,
-         .mismatches = {{613, 0x22, 0x23}},
-         .detail = "0265: wanted 22, found 23\n"},
+        {
+            .name = "watchdog bit that does not store",
+            .mode = 3,
+            .sim = {"--flip", "255"},
+            .images = [](image::Image& m, image::Image& f) { m[597] = 0x10, f = m; },
+            .arrange =
+                [&](RunOptions&) {
+                    run.watchdogOn = false;
+                    std::copy(sim->e2prom().begin() + 612, sim->e2prom().begin() + 617,
+                              form->phy.begin());
+                },
+            .boxes = {final},
+            .invalidated = true,
+            .written = 1,
+            .mismatches = {"0255: wanted 14, found 15"},
+        },
+        {
+            .name = "PHY byte that does not store",
+            .mode = 3,
+            .sim = {"--flip", "265"},
+            .images = [](image::Image& m, image::Image& f) { m[613] = 0x00, f = m; },
+            .arrange =
+                [&](RunOptions&) {
+                    std::copy(sim->e2prom().begin() + 612, sim->e2prom().begin() + 617,
+                              form->phy.begin());
+                    form->phy[1] = 0x22;
+                },
+            .boxes = {final},
+            .invalidated = true,
+            .written = 1,
+            .mismatches = {"0265: wanted 22, found 23"},
+        },
         {.name = "garbled last dump",
          .sim = {"--garble", "replace,32"},
          .arrange = [](RunOptions& o) { o.readOnly = true; },
@@ -613,7 +583,7 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
          .boxes = {{patchError + "*", "Romwright"}},
          .started = false},
         {.name = "patch file cut short",
-         .arrange = [&](RunOptions&) { writeImage(run.pathOfFile, {}, 100); },
+         .arrange = [&](RunOptions&) { rw::test::writeBytes(run.pathOfFile, Bytes(100)); },
          .boxes = {{patchError + "is 100 bytes, an image is 8192", "Romwright"}},
          .started = false},
         {.name = "unstorable value",
@@ -683,21 +653,12 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
             EXPECT_GT(report.bytesWritten, 0);
             EXPECT_LT(report.bytesWritten, c.changes);
         }
-        ASSERT_EQ(report.mismatches.size(), c.mismatches.size());
-        for (std::size_t i = 0; i < c.mismatches.size(); ++i) {
-            const int at = c.mismatches[i].offset;
-            EXPECT_EQ(report.mismatches[i].offset, at);
-            // Against the file's byte when the row gives none.
-            const int wanted = c.mismatches[i].wanted ? c.mismatches[i].wanted
-                                                      : file[static_cast<std::size_t>(at)];
-            EXPECT_EQ(report.mismatches[i].wanted, wanted);
-            EXPECT_EQ(report.mismatches[i].found, c.mismatches[i].wanted
-                                                      ? c.mismatches[i].found
-                                                      : wanted ^ c.mismatches[i].found);
-        }
+        EXPECT_EQ(mismatchLines(report.mismatches), c.mismatches);
         for (const auto& [line, times] : c.lines)
             EXPECT_EQ(countLine(t, line), times) << line;
-        EXPECT_TRUE(boxes().back().detail.starts_with(c.detail)) << boxes().back().detail;
+        // A byte that read back wrong is named first in the detail.
+        const std::string detail = c.mismatches.empty() ? c.detail : c.mismatches[0] + "\n";
+        EXPECT_TRUE(boxes().back().detail.starts_with(detail)) << boxes().back().detail;
         EXPECT_TRUE(c.bytesRead < 0 || report.bytesRead == c.bytesRead) << report.bytesRead;
     }
 }
