@@ -22,13 +22,9 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-std::string readFile(const fs::path& p) {
-    const auto bytes = rw::test::readBytes(p.string());
+std::string readFile(const std::string& p) {
+    const auto bytes = rw::test::readBytes(p);
     return {bytes.begin(), bytes.end()};
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    rw::test::writeText(p.string(), text);
 }
 
 std::string question(const std::string& com, const char* what) {
@@ -72,8 +68,8 @@ protected:
     rw::test::ComEnvironment env{[](int n) { return "fake" + std::to_string(n); }};
     ui::ScriptedPlatform platform{true};
     rw::test::TempDir dir;
-    std::string iniDir = dir.str();
-    fs::path ini = dir / "startup.ini";
+    std::string iniDir = dir.str(); // the store keeps a reference to it
+    std::string ini = dir.file("startup.ini");
     rw::app::StartupIniPortStore store{iniDir};
     FakePort* port = nullptr;
     rw::modem::ModemModule modem{platform, &store};
@@ -202,7 +198,7 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.value_or("(no file)"));
         fs::remove(ini);
-        if (c.before) writeFile(ini, *c.before);
+        if (c.before) rw::test::writeText(ini, *c.before);
         EXPECT_EQ(modem.readDefaultCom(), c.read);
         modem.saveDefaultCom("COM4");
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
@@ -218,8 +214,11 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
 
 // ---- openModem -----------------------------------------------------------------------------
 
-TEST_F(Link, ModemInEitherStateAnswersTheOneWakeUp) {
+// Chosen in the dialog, given as a number (no dialog, the ports still listed) or as a device
+// path (no dialog, no listing, no saving): the modem in either state answers the one wake-up.
+TEST_F(Link, ModemOpensByDialogNumberOrDevice) {
     present({1, 2, 3});
+    port->devices["/dev/ttyUSB1"] = ui::OpenResult::Opened;
     FakeMonitor mon(*port);
     for (const char* prompt : {"L>", "M>"}) {
         SCOPED_TRACE(prompt);
@@ -237,46 +236,29 @@ TEST_F(Link, ModemInEitherStateAnswersTheOneWakeUp) {
         EXPECT_EQ(port->sent, (Names{"\x1B"}));
         EXPECT_LT(clockMs(t0), 500);
     }
-    EXPECT_TRUE(platform.boxes.shown.empty());
-}
-
-TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
-    present({1, 3});
-    FakeMonitor mon(*port);
+    modem.closePort();
+    port->opened.clear();
     bool dialogSeen = false;
     const ui::Connection seen = modem.comPortForm().stateChanged.connect(
         [&] { dialogSeen |= modem.comPortForm().visible(); });
     EXPECT_EQ(modem.openModem(3), OpenOutcome::Ready);
-    EXPECT_FALSE(dialogSeen);
-    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM3"}));
+    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM2", "COM3"}));
     EXPECT_EQ(port->opened.size(), 7u); // six probes, then the port itself
-}
-
-TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
-    present({1, 2, 5});
-    int step = 0;
-    platform.loop->onProcessEvents = [&] {
-        auto& f = modem.comPortForm();
-        if (!f.visible()) return;
-        if (step == 0) {
-            EXPECT_EQ(f.ComPort.items(), (Names{"COM1", "COM2", "COM5"}));
-            f.ComPort.userPick("COM5");
-            f.OKCommand.userClick();
-        } else if (step == 1) {
-            EXPECT_EQ(modem.chosenCom, 0);
-            f.Cancel.userClick();
-        }
-        ++step;
-    };
-    EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
-    EXPECT_EQ(modem.chosenCom, 11);
-    EXPECT_TRUE(port->sent.empty());
+    modem.closePort();
+    port->opened.clear();
+    rw::test::writeText(ini, kIni4);
+    EXPECT_EQ(modem.openModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
+    EXPECT_TRUE(port->isOpen());
+    EXPECT_EQ(port->opened, (Names{"/dev/ttyUSB1"}));
+    EXPECT_FALSE(dialogSeen);
+    EXPECT_EQ(readFile(ini), kIni4);
+    EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
     present({1, 2});
     for (const char* def : {"Com2", "COM2"}) {
-        writeFile(ini, std::string("a\r\ndefaultcom = \"") + def + "\"\r\n");
+        rw::test::writeText(ini, std::string("a\r\ndefaultcom = \"") + def + "\"\r\n");
         std::string offered;
         platform.loop->onProcessEvents = [&] {
             if (!modem.comPortForm().visible()) return;
@@ -286,6 +268,8 @@ TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
         modem.chosenCom = 0;
         EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
         EXPECT_EQ(offered, def[1] == 'O' ? "COM2" : "COM1") << def;
+        EXPECT_EQ(modem.chosenCom, 11);
+        EXPECT_TRUE(port->sent.empty());
     }
 }
 
@@ -307,7 +291,7 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(ini);
-        if (c.before) writeFile(ini, *c.before);
+        if (c.before) rw::test::writeText(ini, *c.before);
         modem.closePort();
         modem.chosenCom = 0;
         modem.comPortForm().SaveAsDefault.setValue(c.ticked ? 1 : 0);
@@ -363,14 +347,4 @@ TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
             EXPECT_EQ(port->opened, (Names{dev})); // no listing
         }
     }
-}
-
-TEST_F(Link, DeviceWithAModemOpensWithoutDialogOrSaving) {
-    port->devices["/dev/ttyUSB1"] = ui::OpenResult::Opened;
-    FakeMonitor mon(*port);
-    writeFile(ini, kIni4);
-    EXPECT_EQ(modem.openModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
-    EXPECT_TRUE(port->isOpen());
-    EXPECT_FALSE(modem.comPortForm().visible());
-    EXPECT_EQ(readFile(ini), kIni4);
 }
