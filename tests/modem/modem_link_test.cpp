@@ -79,8 +79,6 @@ const std::string kIni4Com4 =
 
 } // namespace
 
-// ---- the dialog ----------------------------------------------------------------------------
-
 TEST(ComPortDialog, EveryControlFitsTheDialog) {
     int com = 0;
     rw::modem::ComPortForm f(com);
@@ -119,8 +117,6 @@ TEST(ComPortDialog, OkAcceptsOnlyComOneToFourAndCancellingGivesEleven) {
         EXPECT_FALSE(f.visible()) << byFrame;
     }
 }
-
-// ---- devices and settings ----------------------------------------------------------------
 
 TEST(ComDevice, EnvironmentNamesTheDevice) {
     setenv("ROMWRIGHT_COM3", "/tmp/some-pty", 1);
@@ -168,8 +164,6 @@ TEST_F(Link, ListingShowsPresentPortsIncludingBusyOnesAndClosesThem) {
     EXPECT_FALSE(port->isOpen());
 }
 
-// ---- the default port ----------------------------------------------------------------------
-
 TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     // Saving needs a file of at least two lines; it keeps the other lines.
     const struct {
@@ -200,8 +194,6 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     }
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
-
-// ---- openModem -----------------------------------------------------------------------------
 
 // Chosen in the dialog, given as a number (no dialog, the ports still listed) or as a device
 // path (no dialog, no listing, no saving): the modem in either state answers the one wake-up.

@@ -53,8 +53,6 @@ protected:
 
 } // namespace
 
-// ---- texts on the line -------------------------------------------------------------------
-
 // A count of 9 asks for A and fills ten entries.
 TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     FakeMonitor mon(*port);
@@ -76,8 +74,6 @@ TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     EXPECT_TRUE(platform.boxes.shown.empty());
     EXPECT_FALSE(stop);
 }
-
-// ---- the dump parser -------------------------------------------------------------------
 
 TEST_F(Protocol, SixteenByteReadTakesByteEightAndFifteenFromTheirPositions) {
     // The echo and a leftover line come first, so the head is not at the start.
@@ -161,8 +157,6 @@ TEST_F(Protocol, EveryFailedExchangeShowsItsOwnMessage) {
     EXPECT_EQ(platform.boxes.shown[1].text, kWriteFailure);
 }
 
-// ---- time-outs ---------------------------------------------------------------------------
-
 TEST_F(Protocol, WaitPromptForMAgainstLTimesOutBetweenThreeAndFourSeconds) {
     FakeMonitor mon(*port);
     bool got = true;
@@ -209,8 +203,6 @@ TEST_F(Protocol, SilentExchangeFailsAfterItsLimit) {
         EXPECT_EQ(modem.lastFailedCommand(), c.command);
     }
 }
-
-// ---- the wait that ends with the dump -----------------------------------------------------
 
 TEST_F(Protocol, LongReadEndsWhenItsDumpIsCompleteOrFailsAfterPauseAndLimit) {
     FakeMonitor mon(*port);
@@ -285,8 +277,6 @@ TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     EXPECT_TRUE(stop);
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
-
-// ---- the wake-up probe ---------------------------------------------------------------------
 
 TEST_F(Protocol, OneEscapeTakesEitherPromptOrFailsAfterTwoPromptLimits) {
     const struct {

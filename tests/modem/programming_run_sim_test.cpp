@@ -176,11 +176,6 @@ protected:
         Bar.setValue(0);
         Status.setVisible(false);
     };
-    RunReport program(int m, const image::Image& modemImage, const image::Image& file,
-                      const Lines& extra = {}) {
-        startSim(m, modemImage, extra);
-        return go({}, file);
-    }
     const std::vector<ui::RecordedBox>& boxes() { return platform->boxes.shown; }
 
     // Exactly these boxes, all with OK only; a "*" in a text stands for the system's reason.
@@ -239,15 +234,12 @@ protected:
     ui::Button& Abort = main.add<ui::Button>("Abort");
     ui::Label& Status = main.add<ui::Label>("Status");
     ui::ProgressBar& Bar = main.add<ui::ProgressBar>("ProgressBar");
-    bool portIsOpen = false;
-    bool portIsSelected = false;
+    bool portIsOpen = false, portIsSelected = false;
     int maxProgress = 0;
     Lines statuses;
 };
 
 } // namespace
-
-// ---- complete runs ---------------------------------------------------------------------------
 
 // Runs that complete, one row each.
 TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
@@ -417,22 +409,20 @@ TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
 
 TEST_F(ProgrammingRunSim, OnlyRevision50TurnsTheWatchdogOffFirst) {
     const image::Image modemImage = randomImage(10);
-    ASSERT_TRUE(
-        program(4, modemImage, changed(modemImage, 20, 11), {"--revision", "50"}).completed);
+    startSim(4, modemImage, {"--revision", "50"});
+    ASSERT_TRUE(go({}, changed(modemImage, 20, 11)).completed);
     const Lines t = sim->trace();
     const auto unlock = std::find(t.begin(), t.end(), "WR 8D39 C3");
-    ASSERT_NE(unlock, t.end());
-    ASSERT_NE(unlock + 1, t.end());
+    ASSERT_TRUE(unlock != t.end() && unlock + 1 != t.end());
     EXPECT_EQ(*(unlock + 1), "WR 8C01 48");
     // Both before the E2PROM is touched.
     EXPECT_LT(unlock, std::find(t.begin(), t.end(), "WR C000 0"));
 
-    ASSERT_TRUE(program(4, modemImage, modemImage, {"--revision", "49"}).completed);
+    startSim(4, modemImage, {"--revision", "49"});
+    ASSERT_TRUE(go({}, modemImage).completed);
     for (const auto& l : sim->trace())
         EXPECT_EQ(l.find("8C01"), std::string::npos) << l;
 }
-
-// ---- runs that fail ---------------------------------------------------------------------------
 
 // Every way a run can fail, one row each: the modem's E2PROM is left untouched or only
 // invalidated (never marked valid), the port is released, the boxes say what went wrong.
@@ -675,8 +665,6 @@ TEST_F(ProgrammingRunSim, VerifyListsWhereTheModemDiffersFromWhatARunWouldLeave)
                   "Romwright"}});
     expectReleased();
 }
-
-// ---- the port as the main window opens it ----------------------------------------------------
 
 TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
     startSim(2, randomImage(39));
