@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <tuple>
 
 using rw::test::FakeMonitor;
 using rw::test::FakePort;
@@ -22,13 +23,9 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-std::string readFile(const fs::path& p) {
-    const auto bytes = rw::test::readBytes(p.string());
+std::string readFile(const std::string& p) {
+    const auto bytes = rw::test::readBytes(p);
     return {bytes.begin(), bytes.end()};
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    rw::test::writeText(p.string(), text);
 }
 
 std::string question(const std::string& com, const char* what) {
@@ -63,17 +60,13 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(platform.manual.now() - t0)
             .count();
     }
-    void expectQuestion(const std::string& text, const std::string& title) {
-        EXPECT_TRUE(rw::test::lastBoxIs(platform, text, title, ui::Buttons::RetryCancel,
-                                        ui::Icon::Question));
-    }
 
     // Every COMn points at a name the fake port knows, so no real device is touched.
     rw::test::ComEnvironment env{[](int n) { return "fake" + std::to_string(n); }};
     ui::ScriptedPlatform platform{true};
     rw::test::TempDir dir;
-    std::string iniDir = dir.str();
-    fs::path ini = dir / "startup.ini";
+    std::string iniDir = dir.str(); // the store keeps a reference to it
+    std::string ini = dir.file("startup.ini");
     rw::app::StartupIniPortStore store{iniDir};
     FakePort* port = nullptr;
     rw::modem::ModemModule modem{platform, &store};
@@ -85,8 +78,6 @@ const std::string kIni4Com4 =
     "[Romwright]\r\ndefaultcom = \"COM4\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
 
 } // namespace
-
-// ---- the dialog ----------------------------------------------------------------------------
 
 TEST(ComPortDialog, EveryControlFitsTheDialog) {
     int com = 0;
@@ -127,8 +118,6 @@ TEST(ComPortDialog, OkAcceptsOnlyComOneToFourAndCancellingGivesEleven) {
     }
 }
 
-// ---- devices and settings ----------------------------------------------------------------
-
 TEST(ComDevice, EnvironmentNamesTheDevice) {
     setenv("ROMWRIGHT_COM3", "/tmp/some-pty", 1);
     EXPECT_EQ(rw::modem::comDeviceName(3), "/tmp/some-pty");
@@ -142,22 +131,14 @@ TEST(ComDevice, EnvironmentNamesTheDevice) {
 }
 
 TEST(LineSettingsText, ReadsTheFourPartsWithDefaultsForNonsense) {
-    const struct {
-        const char* text;
-        int baud;
-        char parity;
-        int dataBits, stopBits;
-    } cases[] = {{"9600,N,8,1", 9600, 'N', 8, 1},
-                 {"19200,e,7,2", 19200, 'E', 7, 2},
-                 {"fast,X,12", 9600, 'N', 8, -1}};
-    for (const auto& c : cases) {
-        const auto s = ui::parseLineSettings(c.text);
-        EXPECT_EQ(s.baud, c.baud) << c.text;
-        EXPECT_EQ(s.parity, c.parity) << c.text;
-        EXPECT_EQ(s.dataBits, c.dataBits) << c.text;
-        if (c.stopBits > 0) {
-            EXPECT_EQ(s.stopBits, c.stopBits) << c.text;
-        }
+    // Stop bits of the nonsense row left unchecked.
+    using T = std::tuple<int, char, int, double>;
+    for (const auto& [text, want] : {std::pair{"9600,N,8,1", T{9600, 'N', 8, 1}},
+                                     std::pair{"19200,e,7,2", T{19200, 'E', 7, 2}},
+                                     std::pair{"fast,X,12", T{9600, 'N', 8, -1}}}) {
+        const auto s = ui::parseLineSettings(text);
+        EXPECT_EQ(T(s.baud, s.parity, s.dataBits, std::get<3>(want) < 0 ? -1 : s.stopBits), want)
+            << text;
     }
 }
 
@@ -183,8 +164,6 @@ TEST_F(Link, ListingShowsPresentPortsIncludingBusyOnesAndClosesThem) {
     EXPECT_FALSE(port->isOpen());
 }
 
-// ---- the default port ----------------------------------------------------------------------
-
 TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     // Saving needs a file of at least two lines; it keeps the other lines.
     const struct {
@@ -202,7 +181,7 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.value_or("(no file)"));
         fs::remove(ini);
-        if (c.before) writeFile(ini, *c.before);
+        if (c.before) rw::test::writeText(ini, *c.before);
         EXPECT_EQ(modem.readDefaultCom(), c.read);
         modem.saveDefaultCom("COM4");
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
@@ -216,10 +195,11 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
-// ---- openModem -----------------------------------------------------------------------------
-
-TEST_F(Link, ModemInEitherStateAnswersTheOneWakeUp) {
+// Chosen in the dialog, given as a number (no dialog, the ports still listed) or as a device
+// path (no dialog, no listing, no saving): the modem in either state answers the one wake-up.
+TEST_F(Link, ModemOpensByDialogNumberOrDevice) {
     present({1, 2, 3});
+    port->devices["/dev/ttyUSB1"] = ui::OpenResult::Opened;
     FakeMonitor mon(*port);
     for (const char* prompt : {"L>", "M>"}) {
         SCOPED_TRACE(prompt);
@@ -237,46 +217,29 @@ TEST_F(Link, ModemInEitherStateAnswersTheOneWakeUp) {
         EXPECT_EQ(port->sent, (Names{"\x1B"}));
         EXPECT_LT(clockMs(t0), 500);
     }
-    EXPECT_TRUE(platform.boxes.shown.empty());
-}
-
-TEST_F(Link, PortNumberGivenSkipsTheDialogButStillListsThePorts) {
-    present({1, 3});
-    FakeMonitor mon(*port);
+    modem.closePort();
+    port->opened.clear();
     bool dialogSeen = false;
     const ui::Connection seen = modem.comPortForm().stateChanged.connect(
         [&] { dialogSeen |= modem.comPortForm().visible(); });
     EXPECT_EQ(modem.openModem(3), OpenOutcome::Ready);
-    EXPECT_FALSE(dialogSeen);
-    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM3"}));
+    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM2", "COM3"}));
     EXPECT_EQ(port->opened.size(), 7u); // six probes, then the port itself
-}
-
-TEST_F(Link, ComFiveIsListedButOkDoesNothing) {
-    present({1, 2, 5});
-    int step = 0;
-    platform.loop->onProcessEvents = [&] {
-        auto& f = modem.comPortForm();
-        if (!f.visible()) return;
-        if (step == 0) {
-            EXPECT_EQ(f.ComPort.items(), (Names{"COM1", "COM2", "COM5"}));
-            f.ComPort.userPick("COM5");
-            f.OKCommand.userClick();
-        } else if (step == 1) {
-            EXPECT_EQ(modem.chosenCom, 0);
-            f.Cancel.userClick();
-        }
-        ++step;
-    };
-    EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
-    EXPECT_EQ(modem.chosenCom, 11);
-    EXPECT_TRUE(port->sent.empty());
+    modem.closePort();
+    port->opened.clear();
+    rw::test::writeText(ini, kIni4);
+    EXPECT_EQ(modem.openModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
+    EXPECT_TRUE(port->isOpen());
+    EXPECT_EQ(port->opened, (Names{"/dev/ttyUSB1"}));
+    EXPECT_FALSE(dialogSeen);
+    EXPECT_EQ(readFile(ini), kIni4);
+    EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
     present({1, 2});
     for (const char* def : {"Com2", "COM2"}) {
-        writeFile(ini, std::string("a\r\ndefaultcom = \"") + def + "\"\r\n");
+        rw::test::writeText(ini, std::string("a\r\ndefaultcom = \"") + def + "\"\r\n");
         std::string offered;
         platform.loop->onProcessEvents = [&] {
             if (!modem.comPortForm().visible()) return;
@@ -286,6 +249,8 @@ TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
         modem.chosenCom = 0;
         EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
         EXPECT_EQ(offered, def[1] == 'O' ? "COM2" : "COM1") << def;
+        EXPECT_EQ(modem.chosenCom, 11);
+        EXPECT_TRUE(port->sent.empty());
     }
 }
 
@@ -307,7 +272,7 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(ini);
-        if (c.before) writeFile(ini, *c.before);
+        if (c.before) rw::test::writeText(ini, *c.before);
         modem.closePort();
         modem.chosenCom = 0;
         modem.comPortForm().SaveAsDefault.setValue(c.ticked ? 1 : 0);
@@ -353,7 +318,9 @@ TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
                   c.result);
         EXPECT_EQ(platform.boxes.shown.size(), 1u);
         const bool silent = std::string(c.what) == "Modem";
-        expectQuestion(question(c.port, c.what), silent ? "Modem Unavailable" : "Port Unavailable");
+        EXPECT_TRUE(rw::test::lastBoxIs(platform, question(c.port, c.what),
+                                        silent ? "Modem Unavailable" : "Port Unavailable",
+                                        ui::Buttons::RetryCancel, ui::Icon::Question));
         EXPECT_FALSE(port->isOpen());
         // Only a port that opened hears the one wake-up, and waits two prompt limits for it.
         EXPECT_EQ(port->sent.size(), silent ? 1u : 0u);
@@ -363,14 +330,4 @@ TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
             EXPECT_EQ(port->opened, (Names{dev})); // no listing
         }
     }
-}
-
-TEST_F(Link, DeviceWithAModemOpensWithoutDialogOrSaving) {
-    port->devices["/dev/ttyUSB1"] = ui::OpenResult::Opened;
-    FakeMonitor mon(*port);
-    writeFile(ini, kIni4);
-    EXPECT_EQ(modem.openModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
-    EXPECT_TRUE(port->isOpen());
-    EXPECT_FALSE(modem.comPortForm().visible());
-    EXPECT_EQ(readFile(ini), kIni4);
 }

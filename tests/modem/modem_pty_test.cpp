@@ -1,7 +1,7 @@
 // What only a real line shows: the Qt serial port on a pseudo-terminal served by
 // romwright-sim, on the real clock. Opening fails for missing, silent and locked ports, and
 // a timed-out wait sleeps instead of spinning. The exchanges themselves are the protocol
-// tests'; whole runs over a pseudo-terminal are the programming run's.
+// tests'; whole runs over a pseudo-terminal are the CLI tests'.
 #include "modem/modem_module.h"
 #include "support/fake_port.h"
 #include "support/sim_process.h"

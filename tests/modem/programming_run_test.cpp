@@ -47,35 +47,28 @@ TEST(InterfaceTable, NamesAgreeWithTheSimulatorForEveryByte) {
             << b;
 }
 
+// Case-sensitive: UTOPIA products take names containing "Utopia" or exactly "T1/E1 repeater",
+// MII products names containing "MII" or "7wire".
 TEST(InterfaceTable, ProductsAcceptTheirInterfacesByName) {
     const std::vector<std::string> utopia{"Utopia Master", "Utopia Phy", "T1/E1 repeater"};
     const std::vector<std::string> mii{"MII MAC",  "RMII MAC", "7wire MAC", "MII Phy",
                                        "RMII Phy", "SMII Phy", "7wire Phy"};
-    // Case-sensitive: UTOPIA products take names containing "Utopia" or exactly
-    // "T1/E1 repeater", MII products names containing "MII" or "7wire".
     const std::vector<std::string> neither{"TC", "Unknown", "utopia phy", "T1/E1 repeater ",
                                            "mii mac"};
-    for (int mode = 1; mode <= 4; ++mode) {
-        const bool isUtopia = mode == 2 || mode == 4;
-        for (const auto& n : utopia)
-            EXPECT_EQ(interfaceAccepted(*rw::image::productForMode(mode), n), isUtopia)
-                << mode << " " << n;
-        for (const auto& n : mii)
-            EXPECT_EQ(interfaceAccepted(*rw::image::productForMode(mode), n), !isUtopia)
-                << mode << " " << n;
-        for (const auto& n : neither)
-            EXPECT_FALSE(interfaceAccepted(*rw::image::productForMode(mode), n))
-                << mode << " " << n;
-    }
+    for (int mode = 1; mode <= 4; ++mode)
+        for (const auto& [names, ok] : {std::pair{&utopia, mode % 2 == 0},
+                                        std::pair{&mii, mode % 2 == 1}, std::pair{&neither, false}})
+            for (const auto& n : *names)
+                EXPECT_EQ(interfaceAccepted(*rw::image::productForMode(mode), n), ok)
+                    << mode << " " << n;
 }
 
 TEST(GenerationTable, OnlyFourRevisionsAreKnown) {
-    for (int r : {41, 44})
-        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "B") << r;
-    for (int r : {49, 50})
-        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "B+") << r;
-    for (int r : {0, 40, 42, 43, 45, 48, 51, 0x50, 255})
-        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), "NotBorB+") << r;
+    for (int r : {0, 40, 41, 42, 43, 44, 45, 48, 49, 50, 51, 0x50, 255})
+        EXPECT_EQ(generationName(static_cast<std::uint8_t>(r)), r == 41 || r == 44   ? "B"
+                                                                : r == 49 || r == 50 ? "B+"
+                                                                                     : "NotBorB+")
+            << r;
 }
 
 TEST(FailureReport, LinesInHexAtMostFifty) {
@@ -87,8 +80,7 @@ TEST(FailureReport, LinesInHexAtMostFifty) {
         many.push_back({k, 1, 2});
     EXPECT_EQ(mismatchLines(many).size(), 50u);
     EXPECT_EQ(mismatchLines(many).back(), "0031: wanted 01, found 02");
-    many.push_back({50, 1, 2});
-    many.push_back({51, 1, 2});
+    many.insert(many.end(), {{50, 1, 2}, {51, 1, 2}});
     const auto lines = mismatchLines(many);
     ASSERT_EQ(lines.size(), 50u);
     EXPECT_EQ(lines[48], "0030: wanted 01, found 02");
@@ -143,7 +135,7 @@ TEST_F(BackupFiles, PruneNeverTakesTheBackupJustWritten) {
                                               "E2MB_backup_20990103-000000.bin", huge}));
 }
 
-TEST_F(BackupFiles, SaveCreatesTheFolderAndWritesTheImage) {
+TEST_F(BackupFiles, SaveCreatesTheFolderAndUnwritableFolderIsReported) {
     rw::image::Image img{};
     for (std::size_t i = 0; i < img.size(); ++i)
         img[i] = static_cast<std::uint8_t>(i * 7);
@@ -152,11 +144,7 @@ TEST_F(BackupFiles, SaveCreatesTheFolderAndWritesTheImage) {
     ASSERT_TRUE(saveBackup(target.string(), img, &why)) << why;
     EXPECT_EQ(rw::test::readBytes(target.string()),
               std::vector<std::uint8_t>(img.begin(), img.end()));
-}
-
-TEST_F(BackupFiles, UnwritableFolderIsReported) {
     touch("plain");
-    std::string why;
     EXPECT_FALSE(backupFolderWritable((dir / "plain" / "sub").string(), &why));
     EXPECT_FALSE(why.empty());
     EXPECT_TRUE(backupFolderWritable((dir / "new" / "sub").string(), &why, 8192)) << why;
@@ -171,8 +159,7 @@ TEST_F(BackupFiles, UnwritableFolderIsReported) {
 }
 
 TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgramsName) {
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
+    const std::string saved = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
     ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
     const QString name = QCoreApplication::applicationName();
     std::vector<std::string> folders;
@@ -195,8 +182,7 @@ TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgram
 TEST_F(BackupFiles, RunLogKeepsEveryLineWholeWhenRunsEndAtOnce) {
     const std::string path = runLogPath((dir / "backups").string());
     EXPECT_EQ(path, (dir / "runs.jsonl").string()) << "beside the backups";
-    constexpr int kWriters = 8;
-    constexpr int kLines = 50;
+    constexpr int kWriters = 8, kLines = 50;
     std::latch start(kWriters);
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w)
