@@ -99,7 +99,7 @@ struct Bench {
     const ui::RecordedBox* lastBox() const { return platform.boxes.last(); }
 };
 
-// A scripted session on a window: one row a step, an action and what holds after it.
+// A scripted session on a window: a step is {action, expected} or a row "action -> expected".
 //   actions: "type NAME TEXT" (key by key, as a user), "set NAME TEXT|VALUE" (by the program),
 //            "pick NAME ITEM", "click NAME" (check box or button), "up NAME", "down NAME",
 //            "key NAME CODE" (one key stroke), "focus NAME", "leave [NAME]" (the focus goes to
@@ -108,8 +108,9 @@ struct Bench {
 //            changed (formChanged, read and cleared), focus, boxes (message boxes so far),
 //            Fsample, why:NAME (the field carries a reason, 0|1), red:NAME (red background)
 struct Step {
-    std::string action;
-    std::string expected = {};
+    Step(const char* row);
+    Step(std::string a, std::string e = {}) : action(std::move(a)), expected(std::move(e)) {}
+    std::string action, expected;
 };
 void run(Bench& b, std::initializer_list<Step> steps);
 
