@@ -46,15 +46,15 @@ TEST(ConfigCarriers, NewSamplingFrequencyRecomputesEveryDerivedField) {
     forEachMode([](Bench& b) {
         // 5.99 x 1024 / 26.92 = 227.85 and 2.07 x 1024 / 26.92 = 78.74; 16/12 and 4/6 give
         // 8.97; 256 - 26.92e6 / (192 x 2400) = 197.58.
-        run(b, {"pick Baund 2400",
-                {"type FText(0) 26",
-                 "FText(0)=26;focus=FText(1);Fsample=26.92;DwCarrierText(0)=005;"
-                 "DwCarrierText(1)=99;Next_DownstreamL=E4;Next_UpstreamL=4F;DownBitrate=8.97;"
-                 "UpBitrate=8.97;UART_Rate=C6"},
-                "pick Up_Stram_Cons 32",
-                "set Up_Stram_Inter 16", // shown, not offered: no click
-                "type FText(1) 92",
-                "type FText(0) 25 -> UpBitrate=8.1;DownBitrate=8.64;UART_Rate=C8"});
+        run(b,
+            {"pick Baund 2400",
+             "type FText(0) 26 -> "
+             "FText(0)=26;focus=FText(1);Fsample=26.92;DwCarrierText(0)=005;DwCarrierText(1)=99;"
+             "Next_DownstreamL=E4;Next_UpstreamL=4F;DownBitrate=8.97;UpBitrate=8.97;UART_Rate=C6",
+             "pick Up_Stram_Cons 32",
+             "set Up_Stram_Inter 16", // shown, not offered: no click
+             "type FText(1) 92",
+             "type FText(0) 25 -> UpBitrate=8.1;DownBitrate=8.64;UART_Rate=C8"});
     });
 }
 
@@ -72,7 +72,7 @@ TEST(ConfigCarriers, AutoAdvanceAndPadding) {
              "set DwCarrierText(0) ",
              "key DwCarrierText(0) 49",
              {"key DwCarrierText(0) 50", mp ? "focus=DwCarrierText(0)" : "focus=DwCarrierText(1)"},
-             {mp ? "key DwCarrierText(0) 51" : ""},
+             mp ? "key DwCarrierText(0) 51" : "",
              // padded by the release in box 1
              {"", std::string("focus=DwCarrierText(1);DwCarrierText(0)=") + (mp ? "123" : "012")},
              "focus DwCarrierText(0)",
@@ -115,8 +115,7 @@ TEST(ConfigCarriersDecisions, NoResultKeepsTheDerivedText) {
             "type FText(1) 50 -> UpBitrate=8.64;DownBitrate=8.5"}); // 25.5 / 12 x 4
     Bench z(1); // a B window at 0 MHz derives nothing
     ASSERT_TRUE(z.loadWith({{25, 0}, {24, 0}}));
-    run(z, {{"", "Fsample=0;DwCarrierText(0)=;DownBitrate=;UART_Rate=F2"},
-            "pick Baund 2400",
+    run(z, {" -> Fsample=0;DwCarrierText(0)=;DownBitrate=;UART_Rate=F2", "pick Baund 2400",
             "type DwCarrierText(0) 5",
             "type DwCarrierText(1) 99 -> UART_Rate=F2;Next_DownstreamL=ED"});
     for (const std::string& n : z.form->boundFieldNames())
@@ -129,11 +128,10 @@ TEST(ConfigCarriers, BPlusRefusesLessThanFiveMegahertz) {
             // The derived fields follow 5 MHz: 256 - 5e6 / 1843200 = 253.29. Leaving the pair
             // then raises nothing further; exactly 5.00 is accepted.
             run(b, {"type FText(1) 99",
-                    {"type FText(0) 04", "boxes=1;FText(0)=05;FText(1)=00;UART_Rate=FD;Fsample=5;"
-                                         "why:FText(0)=1;why:FText(1)=1"},
-                    "leave Baund -> boxes=1",
-                    "type FText(1) 00",
-                    "type FText(0) 05",
+                    "type FText(0) 04 -> "
+                    "boxes=1;FText(0)=05;FText(1)=00;UART_Rate=FD;Fsample=5;why:FText(0)=1;why:"
+                    "FText(1)=1",
+                    "leave Baund -> boxes=1", "type FText(1) 00", "type FText(0) 05",
                     "leave -> boxes=1;Fsample=5;why:FText(0)=0;why:FText(1)=0"});
             EXPECT_TRUE(lastBoxIs(b.platform, "The Fsample can't be less then 5 MHZ",
                                   "Wrong F sample", ui::Buttons::OK, std::nullopt));
@@ -353,11 +351,9 @@ TEST(ConfigAfe, OneStepCascades) {
 // window is loading; entries, arrows and byte boxes mark on their own.
 TEST(ConfigMarking, EveryUserEditMarksExceptWhileLoading) {
     forEachMode([](Bench& b) {
-        run(b, {{"", "changed=0"}, // the window starts unchanged
-                "type FText(1) 9 -> changed=1",
-                "type UsCarrierText(1) 0 -> changed=1",
-                "up UpCarrierScroll -> changed=1",
-                "set Min_psdH 1 -> changed=1"});
+        run(b, {" -> changed=0", // the window starts unchanged
+                "type FText(1) 9 -> changed=1", "type UsCarrierText(1) 0 -> changed=1",
+                "up UpCarrierScroll -> changed=1", "set Min_psdH 1 -> changed=1"});
         for (const auto& [f, c] : boundFields(b)) {
             auto* list = dynamic_cast<ui::ComboBox*>(c);
             if (!dynamic_cast<ui::CheckBox*>(c) && !(list && !list->items().empty())) continue;

@@ -226,8 +226,8 @@ TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     EXPECT_TRUE(
         lastBoxIs(b.platform, "TransmitePreambleM does not fit in one byte.", "Illegal Parameter"));
     b.expectSaved({{14, 0x28}}); // never truncated: the loaded value
-    run(b, {{"", "why:TransmitePreambleM=1"},
-            "set TransmitePreambleM 29 -> why:TransmitePreambleM=0"});
+    run(b,
+        {" -> why:TransmitePreambleM=1", "set TransmitePreambleM 29 -> why:TransmitePreambleM=0"});
     EXPECT_TRUE(b.form->confirmStorable());
 
     Loaded u(1);

@@ -268,15 +268,6 @@ TEST_F(Controls, TypeTextFollowsTheDocumentedSequence) {
     EXPECT_TRUE(first.hasFocus());
 }
 
-TEST_F(Controls, ArraysAreFoundByIndexAndFullName) {
-    auto& f0 = f.add<TextBox>("FText", 0);
-    auto& f1 = f.add<TextBox>("FText", 1);
-    EXPECT_EQ(f0.fullName(), "FText(0)");
-    EXPECT_EQ(f.find("FText", 1), &f1);
-    EXPECT_EQ(f.findByFullName("FText(0)"), &f0);
-    EXPECT_EQ(f.find("FText"), nullptr);
-}
-
 TEST_F(Controls, RendererIsToldOfEveryVisibleChange) {
     auto& label = f.add<Label>("Status");
     const Connection c = label.stateChanged.connect([&] { ++n; });
