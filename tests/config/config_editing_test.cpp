@@ -1,10 +1,10 @@
-// Editing reactions of the windows: the sampling frequency and the carriers typed key by key,
-// line rates and interpolation lists, the PSD views, the hex entry rules, the AFE control word,
-// and which edits mark the configuration as changed. The arithmetic itself is tested on the
-// shared routines; here, that each window wires it to the right fields.
+// Editing reactions of the windows. The arithmetic itself is tested on the shared routines;
+// here, that each window wires it to the right fields and marks the right edits.
 #include "config/general_module.h"
 #include "support/platform_checks.h"
 #include "support/window_bench.h"
+
+#include <tuple>
 
 namespace rw::config {
 namespace {
@@ -162,8 +162,7 @@ TEST(ConfigCarriersDecisions, LeavingAPairOrStoringTakesTheEntry) {
     s.expectSaved({{24, 5}, {2, 0xF5}});
     s.type("DwCarrierText", 0, "6"); // 6.99 at 25.05: 285.74, 11Eh
     s.form->sendDigToModem();
-    EXPECT_EQ(s.overrideAt(2), 0x1E);
-    EXPECT_EQ(s.overrideAt(3), 0x01);
+    EXPECT_EQ(std::tuple(s.overrideAt(2), s.overrideAt(3)), std::tuple(0x1E, 0x01));
 }
 
 // ---- line rates and interpolation lists ---------------------------------------------------
@@ -252,14 +251,15 @@ TEST(ConfigPsdDecisions, TextNotConvertedIsRefusedUntilConverted) {
 
 // ---- hex entry rules ----------------------------------------------------------------------
 
+const std::string kHexBoxes = "TransmitePreambleL TransmitePreambleM TransmitePreambleH "
+                              "ReceivePreambleL ReceivePreambleM ReceivePreambleH SleepCounterL "
+                              "SleepCounterH UTOPIAAddress";
+
 TEST(ConfigHexEntry, BWindowsMarkEveryChange) {
     forEachMode(
         [](Bench& b) {
-            for (const std::string& n :
-                 split("TransmitePreambleL TransmitePreambleM TransmitePreambleH ReceivePreambleL "
-                       "ReceivePreambleM ReceivePreambleH SleepCounterL SleepCounterH "
-                       "UTOPIAAddress Next_DownstreamL Next_DownstreamH Next_UpstreamL "
-                       "Next_UpstreamH"))
+            for (const std::string& n : split(kHexBoxes + " Next_DownstreamL Next_DownstreamH "
+                                                          "Next_UpstreamL Next_UpstreamH"))
                 run(b, {{"set " + n + " G", "changed=1"}, {"focus " + n}, "leave -> ok=1"});
             run(b, {"loading 1", "set TransmitePreambleM 1 -> changed=0;boxes=0"});
         },
@@ -269,9 +269,7 @@ TEST(ConfigHexEntry, BWindowsMarkEveryChange) {
 TEST(ConfigHexEntry, BPlusWindowsCheckTheTextWhenLeft) {
     forEachMode(
         [](Bench& b) {
-            std::string boxes = "TransmitePreambleL TransmitePreambleM TransmitePreambleH "
-                                "ReceivePreambleL ReceivePreambleM ReceivePreambleH SleepCounterL "
-                                "SleepCounterH UTOPIAAddress";
+            std::string boxes = kHexBoxes;
             if (b.mode == 3)
                 boxes += " PHY_StatusRegAddr PHY_SpeedBitNum PHY_DuplexBitNum PHY_SpeedPolarity "
                          "PHY_DuplexPolarity";
@@ -294,9 +292,6 @@ TEST(ConfigHexEntry, BPlusWindowsCheckTheTextWhenLeft) {
 
 // ---- AFE control word ---------------------------------------------------------------------
 
-const std::string kAfeSet = "Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1";
-const std::string kAfeClear = "Adcf=0;Dacf=0;Adcuns=0;Dacuns=0;Timneg=0;Timnus=0";
-
 // Decision: the bit table holds (78 ticks Dacf, Adcuns, Dacuns and Timneg), and bits 1..0 are
 // stored from the AFEControl text, so changing them alone is an edit.
 TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
@@ -306,22 +301,26 @@ TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
         b.form->sendDigToModem();
         EXPECT_EQ(b.overrideAt(6), 0x79);
         run(b, {"type AFEControl 78 -> Adcf=0;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=0;changed=1",
-                "click Adcf -> AFEControl=7C;changed=1",
-                "click Timneg -> AFEControl=3C",
-                {"type AFEControl 03", kAfeClear},
+                "click Adcf -> AFEControl=7C;changed=1", "click Timneg -> AFEControl=3C",
+                "type AFEControl 03 -> Adcf=0;Dacf=0;Adcuns=0;Dacuns=0;Timneg=0;Timnus=0",
                 "click Timnus -> AFEControl=83",
                 "click Timnus -> AFEControl=3;changed=1", // no leading zero
-                {"type AFEControl FF", kAfeSet + ";changed=1;boxes=0"}});
+                "type AFEControl FF -> "
+                "Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1;changed=1;boxes=0"});
         EXPECT_FALSE(b.form->afeUpdating);
     });
     Loaded b(2);
-    run(b, {"type AFEControl FF -> changed=1",
-            {"set AFEControl FC", kAfeSet + ";changed=1"}, // flips no box, drops bits 1..0
-            "set AFEControl fc -> changed=0",              // the same value in other letters
-            {"set AFEControl ", kAfeClear + ";changed=1"},
-            "loading 1", // while loading the views follow, but nothing is marked
-            "set AFEControl 84 -> Adcf=1;Dacf=0;Timnus=1",
-            "set Dacf 1 -> AFEControl=8C;changed=0"});
+    run(b,
+        {"type AFEControl FF -> changed=1",
+         "set AFEControl FC -> Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1;changed=1", // flips
+                                                                                             // no
+                                                                                             // box,
+                                                                                             // drops
+                                                                                             // bits 1..0
+         "set AFEControl fc -> changed=0", // the same value in other letters
+         "set AFEControl  -> Adcf=0;Dacf=0;Adcuns=0;Dacuns=0;Timneg=0;Timnus=0;changed=1",
+         "loading 1", // while loading the views follow, but nothing is marked
+         "set AFEControl 84 -> Adcf=1;Dacf=0;Timnus=1", "set Dacf 1 -> AFEControl=8C;changed=0"});
 }
 
 // Guards: one view rewrites the other once, and the rewrite does not come back.
@@ -331,17 +330,15 @@ TEST(ConfigAfe, OneStepCascades) {
     const ui::Connection c1 = b.box("AFEControl").stateChanged.connect([&] { ++afeChanges; });
     const ui::Connection c2 = b.check("Timnus").stateChanged.connect([&] { ++timnusChanges; });
     const ui::Connection c3 = b.box("Max_PSD").stateChanged.connect([&] { ++psdChanges; });
+    const auto counts = [&] { return std::tuple(afeChanges, timnusChanges, psdChanges); };
     b.check("Adcf").userClick();
-    EXPECT_EQ(afeChanges, 1);
-    EXPECT_EQ(timnusChanges, 0);
+    EXPECT_EQ(counts(), std::tuple(1, 0, 0));
     b.box("AFEControl").setText("FF");
-    EXPECT_EQ(afeChanges, 2);
-    EXPECT_EQ(timnusChanges, 1);
+    EXPECT_EQ(counts(), std::tuple(2, 1, 0));
     EXPECT_EQ(b.text("AFEControl"), "FF");
     b.box("Max_psdL").setText("1");
-    EXPECT_EQ(psdChanges, 1);
     b.box("Max_PSD").setText("40");
-    EXPECT_EQ(psdChanges, 2); // the bytes it writes do not write it back
+    EXPECT_EQ(counts(), std::tuple(2, 1, 2)); // the bytes it writes do not write it back
     EXPECT_FALSE(b.w().psdUpdating);
 }
 
