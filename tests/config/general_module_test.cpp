@@ -333,21 +333,20 @@ TEST_F(Psd, TheGuardStopsBothDirectionsAndIsLeftToItsOwner) {
 
 TEST(GeneralHexEntry, IsHexByteAndTheEntryCheck) {
     // Longer texts are judged by value and first character.
-    const char* const valid[] = {"0", "00", "7", "FF", "a5", "fF", "9", "0FF", "1xyz"};
-    const char* const invalid[] = {"", "G", "0G", "G0", " 7", "7 ", "-1", "g", "100", "x12"};
-    for (const char* t : valid)
-        EXPECT_TRUE(isHexByte(t)) << t;
-    for (const char* t : invalid)
-        EXPECT_FALSE(isHexByte(t)) << t;
-    for (const char* t : {"", "G", "0G", "G0", " 7", "0", "00", "7", "FF", "a5"}) {
+    const std::pair<const char*, bool> cases[] = {
+        {"0", true},   {"00", true},  {"7", true},    {"FF", true},   {"a5", true},
+        {"fF", true},  {"9", true},   {"0FF", true},  {"1xyz", true}, {"", false},
+        {"G", false},  {"0G", false}, {"G0", false},  {" 7", false},  {"7 ", false},
+        {"-1", false}, {"g", false},  {"100", false}, {"x12", false}};
+    for (auto [t, valid] : cases) {
         SCOPED_TRACE(std::string("'") + t + "'");
+        EXPECT_EQ(isHexByte(t), valid);
         ui::ScriptedPlatform platform;
         app::RunState run;
-        const bool bad = !isHexByte(t);
-        EXPECT_EQ(checkHexField(t, platform, run.formChanged), bad);
-        EXPECT_EQ(run.formChanged, !bad);
-        ASSERT_EQ(platform.boxes.shown.size(), bad ? 1u : 0u);
-        if (bad) {
+        EXPECT_EQ(checkHexField(t, platform, run.formChanged), !valid);
+        EXPECT_EQ(run.formChanged, valid);
+        ASSERT_EQ(platform.boxes.shown.size(), valid ? 0u : 1u);
+        if (!valid) {
             EXPECT_TRUE(test::lastBoxIs(platform, "Please insert new value", "Illegal Parameter"));
         }
     }
