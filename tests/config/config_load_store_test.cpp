@@ -219,9 +219,8 @@ TEST(ConfigStore, ListValuesAndPhyBytes) {
 // Decision: values that cannot be stored are refused, never altered.
 TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     Loaded b(2);
-    EXPECT_EQ(b.form->storageProblem(), "");
-    b.box("TransmitePreambleM").setText("1FF");
-    EXPECT_EQ(b.form->storageProblem(), "TransmitePreambleM does not fit in one byte.");
+    run(b, {" -> problem=",
+            "set TransmitePreambleM 1FF -> problem=TransmitePreambleM does not fit in one byte."});
     EXPECT_FALSE(b.form->confirmStorable());
     EXPECT_TRUE(
         lastBoxIs(b.platform, "TransmitePreambleM does not fit in one byte.", "Illegal Parameter"));
@@ -231,22 +230,22 @@ TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     EXPECT_TRUE(b.form->confirmStorable());
 
     Loaded u(1);
-    run(u, {"pick Baund 115200", "type FText(1) 00", "type FText(0) 10 -> UART_Rate=100"});
-    EXPECT_EQ(u.form->storageProblem(), "UART_Rate does not fit in one byte.");
+    run(u, {"pick Baund 115200", "type FText(1) 00",
+            "type FText(0) 10 -> UART_Rate=100;problem=UART_Rate does not fit in one byte."});
     u.expectSaved({{19, 0xF2}});
-    run(u, {"type FText(0) 20 -> why:UART_Rate=0"});
-    EXPECT_EQ(u.form->storageProblem(), "");
+    run(u, {"type FText(0) 20 -> why:UART_Rate=0;problem="});
 
     Loaded c(2); // 99.99 MHz at 0.50 MHz: N = 204780
     run(c, {"type FText(1) 50", "type FText(0) 00", "type DwCarrierText(0) 99",
-            "type DwCarrierText(1) 99 -> Next_DownstreamH=31F"});
-    EXPECT_EQ(c.form->storageProblem(), "Next_DownstreamH does not fit in one byte.");
+            "type DwCarrierText(1) 99 -> Next_DownstreamH=31F;problem=Next_DownstreamH does not "
+            "fit in one byte."});
     c.expectSaved({{3, 0x00}});
     run(c, {"set UsCarrierText(0) -5", // -4.93 MHz: N = -10097
-            "focus UsCarrierText(0)", "leave Baund -> Next_UpstreamL=71;Next_UpstreamH=-27"});
-    EXPECT_EQ(c.form->storageProblem(), "Next_DownstreamH does not fit in one byte.");
-    c.type("DwCarrierText", 0, "0"); // a negative index is refused as well
-    EXPECT_EQ(c.form->storageProblem(), "Next_UpstreamH does not fit in one byte.");
+            "focus UsCarrierText(0)",
+            "leave Baund -> Next_UpstreamL=71;Next_UpstreamH=-27;problem=Next_DownstreamH does not "
+            "fit in one byte.",
+            // a negative index is refused as well
+            "type DwCarrierText(0) 0 -> problem=Next_UpstreamH does not fit in one byte."});
 
     Loaded d(2);
     d.box("FText", 0).setText("-5");
@@ -255,15 +254,13 @@ TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     EXPECT_EQ(d.form->storageProblem(), "FText(0) does not fit in one byte.");
 
     Loaded m(1); // an item this chip has no code for; "Done" refuses it too
-    m.pick("ClockDivision", "2");
-    EXPECT_EQ(m.form->storageProblem(), "ClockDivision 2 has no code for this chip.");
+    run(m, {"pick ClockDivision 2 -> problem=ClockDivision 2 has no code for this chip."});
     m.form->show();
     EXPECT_FALSE(m.form->Done());
     EXPECT_EQ(std::tuple(m.form->visible(), m.lastBox()->title, m.main.focused),
               std::tuple(true, "Illegal Parameter", 0));
     Loaded p(3);
-    p.pick("ClockDivision", "2");
-    EXPECT_EQ(p.form->storageProblem(), "");
+    run(p, {"pick ClockDivision 2 -> problem="});
     EXPECT_EQ(p.savedSlot(32) >> 6, 3);
 }
 

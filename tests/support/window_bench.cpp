@@ -146,6 +146,7 @@ std::string observed(Bench& b, const std::string& name, bool ok) {
     if (name == "changed") return flag(b.changed());
     if (name == "boxes") return std::to_string(b.boxes());
     if (name == "Fsample") return config::formatDecimal(b.form->fsampleMhz);
+    if (name == "problem") return b.form->storageProblem();
     if (name == "focus") return b.form->focused() ? b.form->focused()->fullName() : "";
     if (name.starts_with("why:")) return flag(!b.named(name.substr(4)).problem().empty());
     if (name.starts_with("red:")) {

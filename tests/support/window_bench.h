@@ -105,8 +105,8 @@ struct Bench {
 //            "key NAME CODE" (one key stroke), "focus NAME", "leave [NAME]" (the focus goes to
 //            NAME, or nowhere), "loading 0|1", "default", "done", "" (nothing)
 //   expected: "NAME=TEXT;..." field texts, and pseudo names: ok (the action's result, 0|1),
-//            changed (formChanged, read and cleared), focus, boxes (message boxes so far),
-//            Fsample, why:NAME (the field carries a reason, 0|1), red:NAME (red background)
+//            changed (formChanged, read and cleared), focus, boxes (message boxes so far), Fsample,
+//            problem (what storing would refuse), why:NAME (has a reason, 0|1), red:NAME (red)
 struct Step {
     Step(const char* row);
     Step(std::string a, std::string e = {}) : action(std::move(a)), expected(std::move(e)) {}
