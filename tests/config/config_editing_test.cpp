@@ -349,8 +349,8 @@ TEST(ConfigAfe, OneStepCascades) {
 TEST(ConfigMarking, EveryUserEditMarksExceptWhileLoading) {
     forEachMode([](Bench& b) {
         run(b, {" -> changed=0", // the window starts unchanged
-                "type FText(1) 9 -> changed=1", "type UsCarrierText(1) 0 -> changed=1",
-                "up UpCarrierScroll -> changed=1", "set Min_psdH 1 -> changed=1"});
+                "type FText(1) 9 -> changed=1", "up UpCarrierScroll -> changed=1",
+                "set Min_psdH 1 -> changed=1"});
         for (const auto& [f, c] : boundFields(b)) {
             auto* list = dynamic_cast<ui::ComboBox*>(c);
             if (!dynamic_cast<ui::CheckBox*>(c) && !(list && !list->items().empty())) continue;
