@@ -3,8 +3,10 @@
 #include "support/platform_checks.h"
 #include "support/window_bench.h"
 
+#include <algorithm>
 #include <set>
 #include <stdexcept>
+#include <tuple>
 
 namespace rw::config {
 namespace {
@@ -22,7 +24,7 @@ const char* const kCommonReferenceTexts =
     "TransmitePreambleM=28;TransmitePreambleH=F6;ReceivePreambleL=A;ReceivePreambleM=B;"
     "ReceivePreambleH=C;UART_Rate=F2;WakDis=1;HostDis=0;TcDis=1;SerDis=0;CntDis=0;Locken=1;"
     "SleepCounterL=3C;SleepCounterH=1;UTOPIAAddress=1F";
-const char* const kInterfaceReferenceTexts[] = {
+const char* const kInterfaceReferenceTexts[] = { // MII_B, ATM (both), MII_BP
     "AutoNeg=0;BackSignaling=0;BackPressure=1;PacketSize=1536;MDIO=0;ClockDivision=9;"
     "TruncateRetries=4;BPM=1;RXlevel=1024",
     "MultiPHY=with polling;RxClv=48;Dric=1;Drec=1;BufferLimit=154",
@@ -30,17 +32,15 @@ const char* const kInterfaceReferenceTexts[] = {
     "ABP_FC(0)=1;TruncateRetries=4;BPM=Insert IPG;RXlevelStop=64;RXlevelStart=12288;"
     "BackPressure=1;IPG=96;BP_IPG=48;PATTERN_LENGTH=53;BACK_SIGNALING=1536;FC_HISTER=4096;"
     "FC_TRES_HI=4096;FPP=Discard;FLWENB=1;AUTOAGE=1;PHY_StatusRegAddr=1C;PHY_SpeedBitNum=1;"
-    "PHY_DuplexBitNum=0;PHY_SpeedPolarity=F;PHY_DuplexPolarity=A5",
-    "MultiPHY=with polling;RxClv=48;Dric=1;Drec=1;BufferLimit=154"};
+    "PHY_DuplexBitNum=0;PHY_SpeedPolarity=F;PHY_DuplexPolarity=A5"};
 
 TEST(ConfigLoad, EveryProductShowsTheStoredFieldsAndBytes) {
     forEachMode([](Bench& b) {
         b.expectTexts(kCommonReferenceTexts);
-        b.expectTexts(kInterfaceReferenceTexts[b.mode - 1]);
-        EXPECT_DOUBLE_EQ(b.form->fsampleMhz, 25.92);
-        EXPECT_EQ(b.combo("PowerController").backColour(), ui::kFieldBlue);
-        EXPECT_FALSE(b.run.formChanged);
-        EXPECT_EQ(b.boxes(), 0u);
+        b.expectTexts(kInterfaceReferenceTexts[b.mode % 2 == 0 ? 1 : b.mode - 1]);
+        EXPECT_EQ(std::tuple(b.form->fsampleMhz, b.combo("PowerController").backColour(),
+                             b.run.formChanged, b.boxes()),
+                  std::tuple(25.92, ui::kFieldBlue, false, 0u));
         for (const auto& [slot, v] : referenceSlots(b.mode))
             EXPECT_EQ(b.form->fieldBytes[static_cast<std::size_t>(slot)], v) << slot;
     });
@@ -57,10 +57,11 @@ TEST(ConfigLoad, InvalidBlockFallsBackForFrequencyAndBaudOnly) {
             Slots s = {{25, 30}, {24, 5}, {26, 6}};
             s[slot] = static_cast<std::uint8_t>(value);
             ASSERT_TRUE(b.loadWith(s));
-            b.expectTexts(std::string("FText(0)=25;Baund=9600;FText(1)=") + (atm ? "92" : "00"));
-            EXPECT_DOUBLE_EQ(b.form->fsampleMhz, atm ? 25.92 : 25.0);
-            b.expectTexts("Next_DownstreamL=ED;TransmitePreambleH=F6;UART_Rate=F2");
-            EXPECT_EQ(b.boxes(), 0u);
+            b.expectTexts(std::string("Next_DownstreamL=ED;TransmitePreambleH=F6;UART_Rate=F2;"
+                                      "FText(0)=25;Baund=9600;FText(1)=") +
+                          (atm ? "92" : "00"));
+            EXPECT_EQ(std::tuple(b.form->fsampleMhz, b.boxes()),
+                      std::tuple(atm ? 25.92 : 25.0, 0u));
         });
     }
     // A valid block is taken as stored, with the one-digit bytes padded.
@@ -158,13 +159,9 @@ TEST(ConfigStore, EveryFieldStoresWhereItLoadsAndUnownedBitsStay) {
 // The positions each window writes: ranges "a-b" and single positions.
 std::set<int> positions(const std::string& list) {
     std::set<int> out;
-    for (const std::string& r : split(list)) {
-        const auto dash = r.find('-');
-        const int a = std::stoi(r.substr(0, dash));
-        const int b = dash == std::string::npos ? a : std::stoi(r.substr(dash + 1));
-        for (int i = a; i <= b; ++i)
+    for (const std::string& r : split(list))
+        for (int i = std::stoi(split(r, '-').front()); i <= std::stoi(split(r, '-').back()); ++i)
             out.insert(i);
-    }
     return out;
 }
 
@@ -188,18 +185,16 @@ TEST(ConfigStore, SaveAndModemWriteExactlyTheWindowsPositions) {
         }
         b.cm.overrideTable.fill(0x55); // stale entries from an earlier run
         b.form->sendDigToModem();
-        std::set<int> set;
+        const std::set<int> set = positions(expected[b.mode - 1].second);
         for (int i = 0; i < image::kOverrideEntries; ++i)
-            if (b.cm.overrideTable[static_cast<std::size_t>(i)] != image::kNoOverride) {
-                set.insert(i);
-                EXPECT_EQ(b.cm.overrideTable[static_cast<std::size_t>(i)],
-                          ref[static_cast<std::size_t>(image::offsetOf(i))])
-                    << i;
-            }
-        EXPECT_EQ(set, positions(expected[b.mode - 1].second));
+            EXPECT_EQ(b.cm.overrideTable[static_cast<std::size_t>(i)],
+                      set.count(i) ? ref[static_cast<std::size_t>(image::offsetOf(i))]
+                                   : image::kNoOverride)
+                << i;
         b.saved(); // saving to a file clears the table
-        for (auto v : b.cm.overrideTable)
-            EXPECT_EQ(v, image::kNoOverride);
+        EXPECT_EQ(
+            std::count(b.cm.overrideTable.begin(), b.cm.overrideTable.end(), image::kNoOverride),
+            image::kOverrideEntries);
     });
 }
 
@@ -215,48 +210,42 @@ TEST(ConfigStore, ListValuesAndPhyBytes) {
     p.box("PHY_SpeedBitNum").setText("2");
     p.box("PHY_DuplexPolarity").setText("ff");
     p.form->sendDigToModem();
-    const std::uint8_t want[] = {0x1C, 0x02, 0x00, 0x0F, 0xFF};
-    for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(p.cm.phyBytes[i], want[i]) << i;
+    const std::vector<std::uint8_t> want = {0x1C, 0x02, 0x00, 0x0F, 0xFF};
+    EXPECT_EQ(std::vector(p.cm.phyBytes.begin(), p.cm.phyBytes.begin() + 5), want);
     const image::Image out = p.saved();
-    for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(out[612 + i], want[i]) << i;
+    EXPECT_EQ(std::vector(out.begin() + 612, out.begin() + 617), want);
 }
 
 // Decision: values that cannot be stored are refused, never altered.
 TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     Loaded b(2);
-    EXPECT_EQ(b.form->storageProblem(), "");
-    b.box("TransmitePreambleM").setText("1FF");
-    EXPECT_EQ(b.form->storageProblem(), "TransmitePreambleM does not fit in one byte.");
+    run(b, {" -> problem=",
+            "set TransmitePreambleM 1FF -> problem=TransmitePreambleM does not fit in one byte."});
     EXPECT_FALSE(b.form->confirmStorable());
     EXPECT_TRUE(
         lastBoxIs(b.platform, "TransmitePreambleM does not fit in one byte.", "Illegal Parameter"));
     b.expectSaved({{14, 0x28}}); // never truncated: the loaded value
-    run(b, {{"", "why:TransmitePreambleM=1"},
-            {"set TransmitePreambleM 29", "why:TransmitePreambleM=0"}});
+    run(b,
+        {" -> why:TransmitePreambleM=1", "set TransmitePreambleM 29 -> why:TransmitePreambleM=0"});
     EXPECT_TRUE(b.form->confirmStorable());
 
     Loaded u(1);
-    run(u, {{"pick Baund 115200"}, {"type FText(1) 00"}, {"type FText(0) 10", "UART_Rate=100"}});
-    EXPECT_EQ(u.form->storageProblem(), "UART_Rate does not fit in one byte.");
+    run(u, {"pick Baund 115200", "type FText(1) 00",
+            "type FText(0) 10 -> UART_Rate=100;problem=UART_Rate does not fit in one byte."});
     u.expectSaved({{19, 0xF2}});
-    run(u, {{"type FText(0) 20", "why:UART_Rate=0"}});
-    EXPECT_EQ(u.form->storageProblem(), "");
+    run(u, {"type FText(0) 20 -> why:UART_Rate=0;problem="});
 
     Loaded c(2); // 99.99 MHz at 0.50 MHz: N = 204780
-    run(c, {{"type FText(1) 50"},
-            {"type FText(0) 00"},
-            {"type DwCarrierText(0) 99"},
-            {"type DwCarrierText(1) 99", "Next_DownstreamH=31F"}});
-    EXPECT_EQ(c.form->storageProblem(), "Next_DownstreamH does not fit in one byte.");
+    run(c, {"type FText(1) 50", "type FText(0) 00", "type DwCarrierText(0) 99",
+            "type DwCarrierText(1) 99 -> Next_DownstreamH=31F;problem=Next_DownstreamH does not "
+            "fit in one byte."});
     c.expectSaved({{3, 0x00}});
-    run(c, {{"set UsCarrierText(0) -5"}, // -4.93 MHz: N = -10097
-            {"focus UsCarrierText(0)"},
-            {"leave Baund", "Next_UpstreamL=71;Next_UpstreamH=-27"}});
-    EXPECT_EQ(c.form->storageProblem(), "Next_DownstreamH does not fit in one byte.");
-    c.type("DwCarrierText", 0, "0"); // a negative index is refused as well
-    EXPECT_EQ(c.form->storageProblem(), "Next_UpstreamH does not fit in one byte.");
+    run(c, {"set UsCarrierText(0) -5", // -4.93 MHz: N = -10097
+            "focus UsCarrierText(0)",
+            "leave Baund -> Next_UpstreamL=71;Next_UpstreamH=-27;problem=Next_DownstreamH does not "
+            "fit in one byte.",
+            // a negative index is refused as well
+            "type DwCarrierText(0) 0 -> problem=Next_UpstreamH does not fit in one byte."});
 
     Loaded d(2);
     d.box("FText", 0).setText("-5");
@@ -265,16 +254,13 @@ TEST(ConfigStoreDecisions, StoreProblemNamesTheField) {
     EXPECT_EQ(d.form->storageProblem(), "FText(0) does not fit in one byte.");
 
     Loaded m(1); // an item this chip has no code for; "Done" refuses it too
-    m.pick("ClockDivision", "2");
-    EXPECT_EQ(m.form->storageProblem(), "ClockDivision 2 has no code for this chip.");
+    run(m, {"pick ClockDivision 2 -> problem=ClockDivision 2 has no code for this chip."});
     m.form->show();
     EXPECT_FALSE(m.form->Done());
-    EXPECT_TRUE(m.form->visible());
-    EXPECT_EQ(m.lastBox()->title, "Illegal Parameter");
-    EXPECT_EQ(m.main.focused, 0);
+    EXPECT_EQ(std::tuple(m.form->visible(), m.lastBox()->title, m.main.focused),
+              std::tuple(true, "Illegal Parameter", 0));
     Loaded p(3);
-    p.pick("ClockDivision", "2");
-    EXPECT_EQ(p.form->storageProblem(), "");
+    run(p, {"pick ClockDivision 2 -> problem="});
     EXPECT_EQ(p.savedSlot(32) >> 6, 3);
 }
 
@@ -291,11 +277,10 @@ TEST(ConfigLoadFailure, AnyFailureShowsBadPatchFile) {
     f.isLoading = true;
     EXPECT_FALSE(f.loadFromPatch());
     EXPECT_TRUE(f.isLoading); // restored as the caller set it
-    ASSERT_EQ(b.boxes(), 1u);
+    EXPECT_EQ(std::tuple(b.boxes(), b.main.disabled), std::tuple(1u, 1));
     EXPECT_TRUE(lastBoxIs(
         b.platform, "An error occurred while reading the patch file.\r\nPlease try another one.",
         "Bad patch file", ui::Buttons::OK, std::nullopt));
-    EXPECT_EQ(b.main.disabled, 1);
 }
 
 // Decision: a field "Done" refuses carries the reason until its value is valid again, and
@@ -304,24 +289,23 @@ TEST(ConfigDone, BWindowsCheckEveryHexFieldAndTheInterpolationsAndStore) {
     Loaded b(1);
     b.form->show();
     EXPECT_TRUE(b.form->checkInputs());
-    run(b, {{"set SleepCounterH G"},
-            {"set ReceivePreambleM G"},
-            {"done", "ok=0;boxes=1;focus=ReceivePreambleM;why:SleepCounterH=1"}});
+    run(b, {"set SleepCounterH G", "set ReceivePreambleM G",
+            "done -> ok=0;boxes=1;focus=ReceivePreambleM;why:SleepCounterH=1"});
     EXPECT_TRUE(b.form->visible());
     EXPECT_TRUE(lastBoxIs(b.platform, "Please check your input values", "Error input",
                           ui::Buttons::OKCancel, ui::Icon::Critical));
-    run(b, {{"set ReceivePreambleM b", "why:ReceivePreambleM=0;why:SleepCounterH=1"},
-            {"set SleepCounterH 1", "why:SleepCounterH=0"},
-            {"pick Up_Stram_Cons 256"}}); // 6 is not offered: empty interpolation
+    run(b, {"set ReceivePreambleM b -> why:ReceivePreambleM=0;why:SleepCounterH=1",
+            "set SleepCounterH 1 -> why:SleepCounterH=0",
+            "pick Up_Stram_Cons 256"}); // 6 is not offered: empty interpolation
     EXPECT_FALSE(b.form->checkInputs());
     b.pick("Up_Stram_Inter", "8");
     EXPECT_TRUE(b.form->checkInputs());
     b.form->fieldBytes[1] = 0;
     ASSERT_TRUE(b.press("WriteReturn"));
-    EXPECT_FALSE(b.form->visible());
-    EXPECT_EQ(b.main.focused, 1);
-    EXPECT_EQ(b.form->fieldBytes[1], 0x21); // B windows store on "Done"
-    EXPECT_EQ(b.form->fieldBytes[17], 0x0B);
+    // B windows store on "Done".
+    EXPECT_EQ(std::tuple(b.form->visible(), b.main.focused, b.form->fieldBytes[1],
+                         b.form->fieldBytes[17]),
+              std::tuple(false, 1, 0x21, 0x0B));
 }
 
 TEST(ConfigDone, BPlusWindowsCheckOnlyThePsdWordsAndStoreNothing) {
@@ -330,13 +314,11 @@ TEST(ConfigDone, BPlusWindowsCheckOnlyThePsdWordsAndStoreNothing) {
     b.box("TransmitePreambleL").setText("G"); // malformed, never left
     b.form->fieldBytes[13] = 0x77;
     EXPECT_TRUE(b.form->Done());
-    EXPECT_FALSE(b.form->visible());
-    EXPECT_EQ(b.form->fieldBytes[13], 0x77);
+    EXPECT_EQ(std::tuple(b.form->visible(), b.form->fieldBytes[13]), std::tuple(false, 0x77));
     b.form->show();
     b.box("Min_psdH").setText("");
     EXPECT_FALSE(b.form->Done());
-    EXPECT_TRUE(b.form->visible());
-    EXPECT_EQ(b.lastBox()->title, "Error input");
+    EXPECT_EQ(std::tuple(b.form->visible(), b.lastBox()->title), std::tuple(true, "Error input"));
 }
 
 // Decision: hidden fields load and store like the others.

@@ -24,5 +24,4 @@ TEST(SampleImage, MarksVersionFillerAndReservedArea) {
             EXPECT_EQ(b, 0xFF);
         EXPECT_EQ(sampleFileName(mode), "");
     }
-    EXPECT_EQ(sampleFileName(3), "E2MP_sample.bin");
 }

@@ -16,7 +16,6 @@ public:
     TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    bool ok() const { return dir_.isValid(); }
     const std::filesystem::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
     std::string file(const std::string& name) const { return (path_ / name).string(); }

@@ -146,13 +146,12 @@ std::string observed(Bench& b, const std::string& name, bool ok) {
     if (name == "changed") return flag(b.changed());
     if (name == "boxes") return std::to_string(b.boxes());
     if (name == "Fsample") return config::formatDecimal(b.form->fsampleMhz);
+    if (name == "problem") return b.form->storageProblem();
     if (name == "focus") return b.form->focused() ? b.form->focused()->fullName() : "";
     if (name.starts_with("why:")) return flag(!b.named(name.substr(4)).problem().empty());
     if (name.starts_with("red:")) {
-        const ui::Control& c = b.named(name.substr(4));
-        if (auto* t = dynamic_cast<const ui::TextBox*>(&c))
-            return flag(t->backColour() == ui::kRed);
-        return flag(dynamic_cast<const ui::ComboBox&>(c).backColour() == ui::kRed);
+        const auto* t = dynamic_cast<const ui::TextBox*>(&b.named(name.substr(4)));
+        return flag((t ? t->backColour() : b.combo(name.substr(4)).backColour()) == ui::kRed);
     }
     return b.text(name);
 }
@@ -175,11 +174,8 @@ bool act(Bench& b, const std::string& verb, const std::string& name, const std::
     }
     if (verb == "pick") return dynamic_cast<ui::ComboBox&>(*c).userPick(arg);
     if (verb == "click") {
-        if (auto* k = dynamic_cast<ui::CheckBox*>(c)) {
-            k->userClick();
-            return true;
-        }
-        return dynamic_cast<ui::Button&>(*c).userClick();
+        auto* k = dynamic_cast<ui::CheckBox*>(c);
+        return k ? (k->userClick(), true) : dynamic_cast<ui::Button&>(*c).userClick();
     }
     if (verb == "up") return dynamic_cast<ui::UpDown&>(*c).userUp();
     if (verb == "down") return dynamic_cast<ui::UpDown&>(*c).userDown();
@@ -196,6 +192,13 @@ bool act(Bench& b, const std::string& verb, const std::string& name, const std::
 }
 
 } // namespace
+
+Step::Step(const char* row) : action(row) {
+    if (const auto arrow = action.find(" -> "); arrow != std::string::npos) {
+        expected = action.substr(arrow + 4);
+        action.erase(arrow);
+    }
+}
 
 void run(Bench& b, std::initializer_list<Step> steps) {
     for (const Step& s : steps) {
@@ -220,9 +223,7 @@ void forEachMode(const std::function<void(Bench&)>& body, std::initializer_list<
     for (int mode : modes) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         Bench b(mode);
-        if (load) {
-            ASSERT_TRUE(b.loadReference());
-        }
+        ASSERT_TRUE(!load || b.loadReference());
         body(b);
     }
 }

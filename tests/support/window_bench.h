@@ -99,17 +99,18 @@ struct Bench {
     const ui::RecordedBox* lastBox() const { return platform.boxes.last(); }
 };
 
-// A scripted session on a window: one row a step, an action and what holds after it.
+// A scripted session on a window: a step is {action, expected} or a row "action -> expected".
 //   actions: "type NAME TEXT" (key by key, as a user), "set NAME TEXT|VALUE" (by the program),
 //            "pick NAME ITEM", "click NAME" (check box or button), "up NAME", "down NAME",
 //            "key NAME CODE" (one key stroke), "focus NAME", "leave [NAME]" (the focus goes to
 //            NAME, or nowhere), "loading 0|1", "default", "done", "" (nothing)
 //   expected: "NAME=TEXT;..." field texts, and pseudo names: ok (the action's result, 0|1),
-//            changed (formChanged, read and cleared), focus, boxes (message boxes so far),
-//            Fsample, why:NAME (the field carries a reason, 0|1), red:NAME (red background)
+//            changed (formChanged, read and cleared), focus, boxes (message boxes so far), Fsample,
+//            problem (what storing would refuse), why:NAME (has a reason, 0|1), red:NAME (red)
 struct Step {
-    std::string action;
-    std::string expected = {};
+    Step(const char* row);
+    Step(std::string a, std::string e = {}) : action(std::move(a)), expected(std::move(e)) {}
+    std::string action, expected;
 };
 void run(Bench& b, std::initializer_list<Step> steps);
 
