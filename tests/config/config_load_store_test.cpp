@@ -52,7 +52,7 @@ TEST(ConfigLoad, EveryProductShowsTheStoredFieldsAndBytes) {
 TEST(ConfigLoad, InvalidBlockFallsBackForFrequencyAndBaudOnly) {
     for (const auto& [slot, value] : {std::pair{28, 0x51}, {24, 100}, {25, 100}, {26, 7}}) {
         SCOPED_TRACE("slot " + std::to_string(slot));
-        forEachMode([slot, value](Bench& b) {
+        forEachMode([slot = slot, value = value](Bench& b) {
             const bool atm = b.mode % 2 == 0;
             Slots s = {{25, 30}, {24, 5}, {26, 6}};
             s[slot] = static_cast<std::uint8_t>(value);
