@@ -52,46 +52,26 @@ TEST(CliArguments, WhatACommandLineSets) {
 }
 
 TEST(CliArguments, UsageErrors) {
-    for (const char* bad : {"",
-                            "frobnicate",
-                            "show",
-                            "show a.bin b.bin",
-                            "show a.bin X=1",
-                            "show a.bin --port COM1",
-                            "show a.bin --bogus",
-                            "-x show a.bin",
-                            "edit a.bin",
-                            "edit a.bin -o",
-                            "edit a.bin -o b =3",
-                            "edit a.bin -o b --reserved 1A",
-                            "show a.bin --product 5",
-                            "show a.bin --product 0",
-                            "show a.bin --json=yes",
-                            "read --port COM1",
-                            "diff a.bin",
-                            "restore a.bin X=1",
-                            "show a.bin --force",
-                            "program a.bin --dry-run --backup b.bin",
-                            "verify --port COM1",
-                            "verify a.bin --backup b.bin",
-                            "show a.bin --quiet",
-                            "read --port A --port B --product 1 -o x",
-                            "program a.bin --port A --port B --backup b.bin",
-                            "program a.bin --port A --jobs 0",
-                            "log --last -1"})
+    // One command line a row, the first one empty.
+    for (const std::string& bad : splitLines(
+             "\n"
+             "frobnicate\nshow\nshow a.bin b.bin\nshow a.bin X=1\nshow a.bin --port COM1\n"
+             "show a.bin --bogus\n-x show a.bin\nedit a.bin\nedit a.bin -o\n"
+             "edit a.bin -o b =3\nedit a.bin -o b --reserved 1A\nshow a.bin --product 5\n"
+             "show a.bin --product 0\nshow a.bin --json=yes\nread --port COM1\ndiff a.bin\n"
+             "restore a.bin X=1\nshow a.bin --force\nprogram a.bin --dry-run --backup b.bin\n"
+             "verify --port COM1\nverify a.bin --backup b.bin\nshow a.bin --quiet\n"
+             "read --port A --port B --product 1 -o x\n"
+             "program a.bin --port A --port B --backup b.bin\n"
+             "program a.bin --port A --jobs 0\nlog --last -1"))
         EXPECT_NE(parseArguments(words(bad)).error, "") << bad;
 }
 
 TEST(CliArguments, HexBytesForTheReservedArea) {
-    const std::pair<const char*, std::optional<int>> cases[] = {{"0", 0},
-                                                                {"1a", 0x1A},
-                                                                {"FF", 0xFF},
-                                                                {"", std::nullopt},
-                                                                {"100", std::nullopt},
-                                                                {"G", std::nullopt},
-                                                                {"-1", std::nullopt}};
-    for (const auto& [text, value] : cases)
+    for (const auto& [text, value] : {std::pair{"0", 0}, {"1a", 0x1A}, {"FF", 0xFF}})
         EXPECT_EQ(cli::parseHexByte(text), value) << text;
+    for (const char* text : {"", "100", "G", "-1"})
+        EXPECT_EQ(cli::parseHexByte(text), std::nullopt) << text;
 }
 
 TEST(CliPorts, ComNamesMapAndPathsStay) {
