@@ -3,6 +3,7 @@
 #include "sim/sim_options.h"
 #include "sim/sim_pacer.h"
 
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -95,25 +96,13 @@ TEST(SimOptions, ABenchOfModems) {
 }
 
 TEST(SimOptions, BadInputIsRejectedWithAReason) {
-    const std::vector<std::vector<std::string>> bad{{"--bogus"},
-                                                    {"--generation", "C"},
-                                                    {"--revision", "4x"},
-                                                    {"--revision", "300"},
-                                                    {"--flip", "2000"},
-                                                    {"--flip", "10,"},
-                                                    {"--m-key", "00"},
-                                                    {"--watchdog", "maybe"},
-                                                    {"--silent-after", "-1"},
-                                                    {"--image"},
-                                                    {"--no-echo=1"},
-                                                    {"--garble", "swap"},
-                                                    {"--garble", "drop,0"},
-                                                    {"--count", "0"},
-                                                    {"--count", "2", "--fault-on", "3"},
-                                                    {"--interface", "MII"}};
-    for (const auto& args : bad) {
-        const ParseResult r = parseOptions(args);
-        EXPECT_FALSE(r.options || r.error.empty()) << args.front() << " " << args.back();
+    for (const std::string& line : rw::test::splitLines(
+             "--bogus\n--generation C\n--revision 4x\n--revision 300\n--flip 2000\n"
+             "--flip 10,\n--m-key 00\n--watchdog maybe\n--silent-after -1\n--image\n"
+             "--no-echo=1\n--garble swap\n--garble drop,0\n--count 0\n"
+             "--count 2 --fault-on 3\n--interface MII")) {
+        const ParseResult r = parseOptions(rw::test::words(line));
+        EXPECT_FALSE(r.options || r.error.empty()) << line;
     }
     EXPECT_NE(parseOptions({"--interface", "MII"}).error.find("MII"), std::string::npos);
 }
