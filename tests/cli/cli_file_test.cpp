@@ -156,14 +156,9 @@ TEST_P(CliEditEachKind, MatchesAUsersEdits) {
 
     const std::string out = dir.file(code + "_cli.bin");
     // One step is 0.01 MHz, less than a carrier index: six steps reach the next one.
-    std::vector<std::string> args = {"edit",
-                                     file,
-                                     "-o",
-                                     out,
-                                     "Baund=19200",
-                                     "Reduce=" + reduce,
-                                     "UTOPIAAddress=1F",
-                                     "PowerController=3"};
+    std::vector<std::string> args =
+        words("edit " + file + " -o " + out + " Baund=19200 Reduce=" + reduce +
+              " UTOPIAAddress=1F PowerController=3");
     for (int i = 0; i < 6; ++i)
         args.emplace_back("DownCarrierScroll=up");
     // TransmitePreambleL is hidden outside expert mode and edited all the same.

@@ -79,11 +79,12 @@ TEST(CliPorts, ComNamesMapAndPathsStay) {
     EXPECT_EQ(cli::deviceForPort("COM3"), "/dev/ttyUSB7");
     EXPECT_EQ(cli::deviceForPort("com3"), "/dev/ttyUSB7");
     ::unsetenv("ROMWRIGHT_COM3");
-    EXPECT_EQ(cli::deviceForPort("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(cli::deviceForPort("COM6"), "/dev/ttyS5");
-    EXPECT_EQ(cli::deviceForPort("COM7"), "");
-    EXPECT_EQ(cli::deviceForPort("COM0"), "");
-    EXPECT_EQ(cli::deviceForPort("/dev/pts/7"), "/dev/pts/7");
+    for (auto [port, device] : {std::pair{"COM1", "/dev/ttyS0"},
+                                {"COM6", "/dev/ttyS5"},
+                                {"COM7", ""},
+                                {"COM0", ""},
+                                {"/dev/pts/7", "/dev/pts/7"}})
+        EXPECT_EQ(cli::deviceForPort(port), device) << port;
 }
 
 TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
