@@ -59,8 +59,7 @@ TEST(MainWindowStart, ProductStartupIniAndFirstState) {
         EXPECT_TRUE(std::ranges::all_of(m.cm.reservedArea, [](auto b) { return b == 0xFF; }));
         EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
         EXPECT_EQ(h.quits, 0);
-        // The buttons stand in a column without gaps (the User button only for B+); Exit
-        // stands apart at the bottom.
+        // The buttons in a column without gaps (User only for B+); Exit apart at the bottom.
         EXPECT_EQ(m.User.visible(), image::isBPlus(r.mode));
         std::vector<ui::Button*> column{&m.OpenCommand, &m.Create, &m.DigitalCommand, &m.Dump};
         if (m.User.visible()) column.push_back(&m.User);

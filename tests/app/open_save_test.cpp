@@ -1,6 +1,5 @@
-// The Open and Save commands of the main window: which files they take, what they read and
-// write where, and what they say when they cannot. The configuration window is a stand-in
-// except in the last test.
+// Open and Save of the main window: which files, what is read and written where, and what they
+// say when they cannot. The configuration window is a stand-in except in the last test.
 #include "support/app_bench.h"
 #include "support/platform_checks.h"
 
@@ -157,9 +156,8 @@ TEST(OpenCommand, ShortFileIsRefusedAndALongOneWarnedOf) {
               "Opened E2MP_long.bin: it is 20000 bytes; only its first 8192 are used");
 }
 
-// A file dropped or picked from the recent files must pass the dialog's filter: the
-// product's code at the start, ".bin" at the end, in any case. The recent files list the
-// newest first, each once, at most eight.
+// A dropped or recent file must pass the dialog's filter (code first, ".bin" last, any case); the
+// recent files list the newest first, each once, at most eight.
 TEST(OpenCommand, GivenFilesPassTheDialogsFilterAndBecomeRecent) {
     AppBench h(3);
     const std::pair<const char*, bool> rows[] = {
@@ -362,8 +360,7 @@ TEST(SaveCommand, UnwritableTargetKeepsTheFlagsAndTheExitQuestion) {
     EXPECT_EQ(h.boxCount(), 2u);
 }
 
-// With the real configuration windows: each product's window, and its sample file loads
-// without complaint and saves back byte for byte.
+// Real configuration windows: each product's sample loads without complaint, saves back exactly.
 TEST(RealWindows, SampleFilesLoadAndSaveBackUnchanged) {
     const config::Variant variants[] = {config::Variant::MII_B, config::Variant::ATM_B,
                                         config::Variant::MII_BP, config::Variant::ATM_BP};

@@ -1,6 +1,5 @@
-// show, edit and diff on generated sample files, checked against the same windows driven in
-// this process as a GUI user drives them. What the windows do with an edit is tested on the
-// windows; here, that NAME=VALUE reaches each kind of control and what the command refuses.
+// show, edit and diff against the same windows driven here as a user drives them: that NAME=VALUE
+// reaches each kind of control and what the command refuses (edits themselves: window tests).
 #include "app/main_form.h"
 #include "app/welcome_form.h"
 #include "config/config_form.h"
@@ -58,8 +57,6 @@ struct Gui {
     app::WelcomeForm welcome;
     std::unique_ptr<app::MainForm> main;
 };
-
-// ---- show --------------------------------------------------------------------------------
 
 class CliShow : public ::testing::TestWithParam<int> {};
 
@@ -135,8 +132,6 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
         EXPECT_EQ(r.out.empty(), c.exitCode != 0);
     }
 }
-
-// ---- edit --------------------------------------------------------------------------------
 
 // Each kind of control edited, compared with the same edits made by a user in the window; the
 // file has bytes outside the block that the window saves anew.
@@ -276,8 +271,6 @@ TEST(CliEdit, OutputNameMustBeginWithTheModeCodeAndAnExistingOneNeedsForce) {
                   baund == "19200" ? "9600" : baund);
     }
 }
-
-// ---- diff --------------------------------------------------------------------------------
 
 TEST(CliDiff, ListsOffsetsThenFields) {
     TempDir dir;

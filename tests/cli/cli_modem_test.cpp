@@ -1,6 +1,5 @@
-// program, read, restore, verify and the dry run against romwright-sim over a pseudo-terminal:
-// one run of each end to end, and what only the command line adds (exit status, output,
-// signals, several ports). What a run does step by step is tested on the scripted port.
+// The modem commands against romwright-sim: one run of each end to end, and what only the command
+// line adds (exit status, output, signals, several ports); run steps are on the scripted port.
 #include "image/sample_image.h"
 #include "modem/run_log.h"
 #include "support/cli_run.h"
@@ -94,9 +93,8 @@ TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     EXPECT_EQ(readBytes(backup), toVector(before));
 }
 
-// What is refused before the port opens is exit 2 (no port is there to open: a refusal that
-// came later would be exit 1, "Port Unavailable"); a port with no modem is exit 1 naming the
-// port as the window does: a device path, or the number of a COM port.
+// Refused before the port opens: exit 2 (no port here to open, so a later refusal would be exit 1);
+// a port without a modem: exit 1 naming the port as the window does (a path, or a COM number).
 TEST(CliProgram, RefusalsBeforeThePortOpensAndAPortWithoutModem) {
     TempDir dir;
     const std::string file = writeSample(dir, 3, "E2MP_job.bin");
@@ -170,8 +168,7 @@ std::string blankModem(const TempDir& dir) {
     return writeImage(dir, blank, "modem.bin");
 }
 
-// Ctrl-C, and the signals that mean the same to a run (`timeout` and supervisors send
-// SIGTERM, a closed terminal SIGHUP), abort it as the Abort button does.
+// Ctrl-C, SIGTERM (`timeout`, supervisors) and SIGHUP (a closed terminal) abort as Abort does.
 class CliSignal : public ::testing::TestWithParam<int> {};
 
 TEST_P(CliSignal, DuringTheWritePhaseAbortsLeavesMAndReleasesThePort) {
@@ -232,8 +229,6 @@ TEST(CliProgram, SecondCtrlCIsIgnoredAThirdEndsAtOnce) {
     }
 }
 
-// ---- several ports ----------------------------------------------------------------------
-
 // `args` with the ports of a bench served by one simulator started with --count 4 --link `link`.
 std::vector<std::string> onBench(std::vector<std::string> args, const std::string& link) {
     for (int k = 1; k <= 4; ++k)
@@ -248,9 +243,8 @@ std::string rowOf(const std::string& text, const std::string& port) {
     return {};
 }
 
-// A bench of four whose modem 2 does not store one byte: the other three complete, modem 2
-// fails alone, and the table, the exit status, every modem's image and the log say so. How a
-// run fails for each fault is tested on the modem layer.
+// A bench of four whose modem 2 stores one byte wrong: it fails alone, as the table, exit status,
+// images and log say; how a run fails for each fault is tested on the modem layer.
 TEST(CliSeveralPorts, OneFaultyModemFailsAloneAndEveryRunIsLogged) {
     TempDir dir;
     const std::string file = writeSample(dir, 3, "E2MP_sample.bin");
@@ -327,8 +321,6 @@ TEST(CliSeveralPorts, CtrlCInTheWritePhaseAbortsEveryRun) {
         expectStoppedWhileWriting(dir.file("after-" + n + ".bin"), dir.file("trace-" + n + ".txt"));
     }
 }
-
-// ---- the other commands -----------------------------------------------------------------
 
 TEST(CliProgram, DryRunListsExactlyTheDifferingOffsetsAndWritesNothing) {
     TempDir dir;

@@ -118,8 +118,7 @@ TEST(CliMessages, DetailFollowsOnItsOwnLines) {
 
 TEST(CliProgress, EachPhaseWorkedThroughWithBarBytesAndTimeLeft) {
     using modem::RunPhase;
-    // A complete run, and one whose read fails at block 3: the phases it then passes over are
-    // not shown. The clock is the test's.
+    // A complete run, and one whose read fails at block 3: the phases it skips are not shown.
     for (bool fails : {false, true}) {
         SCOPED_TRACE(fails ? "failing" : "complete");
         for (bool terminal : {false, true}) {
@@ -177,8 +176,6 @@ TEST(CliProgress, EachPhaseWorkedThroughWithBarBytesAndTimeLeft) {
         }
     }
 }
-
-// ---- the executable ----------------------------------------------------------------------
 
 // Help and version on stdout with exit 0; bad usage is one error line, then the usage, exit 2;
 // refusals before any work are exit 2 with the reason in one harmless line.

@@ -1,6 +1,5 @@
-// Widget-level checks of FormView: user input reaches the models by the controls' event rules,
-// and the real windows are drawn so that they fit, read in order and reach their handlers.
-// Needs Qt Widgets and Qt Test; runs without a display (QT_QPA_PLATFORM=offscreen).
+// FormView (offscreen): input reaches the models by the controls' event rules, and the real
+// windows are drawn so that they fit, read in order and reach their handlers.
 #include "image/sample_image.h"
 #include "support/app_bench.h"
 #include "ui/controls.h"
@@ -69,9 +68,8 @@ struct FormViewTest : ::testing::Test {
     template <class T> T* w(Control& c) { return qobject_cast<T*>(v->widgetFor(&c)); }
 };
 
-// Control combinations are no typing; a key released here that was pressed elsewhere is not
-// reported; a typed character goes into the box it was typed in even when its key press
-// moves the focus on.
+// Control combinations are no typing; a release without its press here is not reported; a
+// character goes into the box it was typed in even when its key press moves the focus on.
 TEST_F(FormViewTest, KeysReachTheModelByItsRules) {
     QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
     QTest::keyClick(w<QLineEdit>(a), Qt::Key_A, Qt::ControlModifier);
@@ -204,8 +202,6 @@ TEST_F(FormViewTest, EnterPressesTheDefaultButtonAndAProblemIsOutlined) {
     EXPECT_FALSE(outlined());
 }
 
-// ---- the real windows ---------------------------------------------------------------
-
 namespace {
 
 // The main window of a product, with the product's sample file in its scratch folder.
@@ -268,9 +264,8 @@ TEST(AppWindows, CaptionsFitWithoutOverlap) {
     }
 }
 
-// Each product's window, normal and expert, fits 1024x768 at 100 % and 1280x720 at 150 %
-// (853x480 in the window's own pixels) with nothing clipped or overlapping; Tab walks the
-// editable fields only, in reading order.
+// Each product's window, normal and expert, fits 1024x768 and 1280x720 at 150 % (853x480) with
+// nothing clipped or overlapping; Tab walks the editable fields only, in reading order.
 TEST(ConfigWindows, FitTheScreenAndTabFollowsReadingOrder) {
     const QSize screens[] = {{1600, 1000}, {1024, 768}, {853, 480}};
     for (int mode = 1; mode <= 4; ++mode)

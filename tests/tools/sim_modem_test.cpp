@@ -50,8 +50,6 @@ void expectErrorReply(const std::string& reply) {
 
 } // namespace
 
-// --- Line handling, commands and prompts ---------------------------------------------------------
-
 // Each case a conversation, "fed = reply" steps split at '|' ("?": the reply is not checked).
 // Without echo unless said; an empty line gives the prompt again; a command split across feeds
 // is one command; hex and commands in either case; WR is acknowledged in the L state too.
@@ -123,8 +121,6 @@ TEST(SimModemLine, UnknownOrMalformedCommandsAreErrorsAndChangeNothing) {
     EXPECT_EQ(m.e2WriteCount(), 0u);
 }
 
-// --- RD dump layout ------------------------------------------------------------------------------
-
 TEST(SimModemRead, DumpLayoutIsWhereTheReaderLooks) {
     ModemConfig c = config(Generation::B);
     c.image = patternImage();
@@ -147,8 +143,6 @@ TEST(SimModemRead, DumpLayoutIsWhereTheReaderLooks) {
     EXPECT_EQ(reply.find(" : "), std::string::npos);
     EXPECT_EQ(reply.substr(reply.size() - 4), "\r\nL>");
 }
-
-// --- Watchdog ------------------------------------------------------------------------------------
 
 TEST(SimModemWatchdog, StopsOnlyAfterOneUnlockWithC3) {
     ModemConfig running = config(Generation::BPlus);
@@ -178,8 +172,6 @@ TEST(SimModemWatchdog, StopsOnlyAfterOneUnlockWithC3) {
         EXPECT_EQ(m.read(kRegWatchdog), c.after) << c.name;
     }
 }
-
-// --- Faults --------------------------------------------------------------------------------------
 
 TEST(SimModemFaults, SilentAfterAnswersExactlyNCommands) {
     ModemConfig c = config(Generation::B, true);
@@ -242,8 +234,6 @@ TEST(SimModemFaults, GarbleChangesOneCharacterOfTheNthLongDump) {
         EXPECT_EQ(command(m, "RD 9000,100"), dump) << "and so is the third";
     }
 }
-
-// --- Trace ---------------------------------------------------------------------------------------
 
 TEST(SimModemTrace, RecordsCommandLinesAndEscapes) {
     SimModem m(config(Generation::B, true));

@@ -29,8 +29,6 @@ std::string readFile(const fs::path& p) {
 
 } // namespace
 
-// --- Options -------------------------------------------------------------------------------------
-
 // The options that matter, as one line.
 std::string describe(const SimOptions& o) {
     const ModemConfig& m = o.modem;
@@ -107,8 +105,6 @@ TEST(SimOptions, BadInputIsRejectedWithAReason) {
     EXPECT_NE(parseOptions({"--interface", "MII"}).error.find("MII"), std::string::npos);
 }
 
-// --- Pacing --------------------------------------------------------------------------------------
-
 TEST(SimPacer, KeepsTo960CharactersPerSecond) {
     Pacer p;
     auto t = Pacer::Clock::time_point{} + std::chrono::hours(1);
@@ -138,8 +134,6 @@ TEST(SimPacer, WaitsOneCharacterTimeAfterSendingAndSavesUpNoBurstUnlessUnpaced) 
     EXPECT_EQ(p.allowance(t + wait, 10), 1u);
     EXPECT_LE(p.allowance(t + std::chrono::seconds(5), 100000), 21u) << "an idle line";
 }
-
-// --- Files ---------------------------------------------------------------------------------------
 
 // A short image is padded with FFh (the process test shows it); a longer one is refused.
 TEST(SimFiles, LoadRefusesLongOrMissingImages) {
