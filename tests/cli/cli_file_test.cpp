@@ -286,12 +286,8 @@ TEST(CliDiff, ListsOffsetsThenFields) {
     const auto r = runCli(dir, {{"diff", a, b}});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     std::vector<std::string> expected;
-    for (std::size_t i = 0; i < img.size(); ++i) {
-        if (img[i] == bytes[i]) continue;
-        char line[32];
-        std::snprintf(line, sizeof line, "%04zX %02X -> %02X", i, img[i], bytes[i]);
-        expected.emplace_back(line);
-    }
+    for (std::size_t i = 0; i < img.size(); ++i)
+        if (img[i] != bytes[i]) expected.push_back(offsetLine(int(i), img[i], bytes[i]));
     const auto lines = r.outLines();
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(std::vector(lines.begin(), lines.begin() + long(expected.size())), expected);

@@ -61,12 +61,6 @@ image::Image windowImage(const TempDir& dir, const std::string& file, const std:
     return imageOf(readBytes(out));
 }
 
-std::string offsetLine(int k, int from, int to) {
-    char line[32];
-    std::snprintf(line, sizeof line, "%04X %02X -> %02X", k, from, to);
-    return line;
-}
-
 TEST(CliProgram, CompletesAndTheModemHoldsTheWindowsImage) {
     TempDir dir;
     const std::string file = writeSample(dir, 3, "E2MP_sample.bin");

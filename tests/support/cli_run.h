@@ -43,6 +43,8 @@ std::vector<std::uint8_t> toVector(const image::Image& img);
 // `img` written as the patch file `name` in `dir`; returns its path.
 std::string writeImage(const TempDir& dir, const image::Image& img, const std::string& name);
 std::string writeSample(const TempDir& dir, int mode, const std::string& name);
+// A byte as `diff` and `verify` list it: "0123 3C -> 00".
+std::string offsetLine(int k, int from, int to);
 // NAME=TEXT lines of `show` as a map.
 std::map<std::string, std::string> parseShow(const std::string& out);
 
