@@ -12,8 +12,6 @@ using namespace rw;
 using rw::test::AppBench;
 
 TEST(MainWindowStart, ProductStartupIniAndFirstState) {
-    const char* expertIni =
-        "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"EXPERT\"\r\nwatchdog = \"Disabled\"\r\n";
     const struct {
         int mode;
         const char* ini; // nullptr: none
@@ -23,7 +21,7 @@ TEST(MainWindowStart, ProductStartupIniAndFirstState) {
     } rows[] = {{1, nullptr, "Kestrel E2 Utility", false, true, -1},
                 {2, nullptr, "ATM E2 Utility", false, true, -1},
                 {3, nullptr, "Kestrel E2 Utility", false, true, 0},
-                {4, expertIni, "ATM E2 Utility", true, false, 1},
+                {4, "a\nb\n\"expert\"\n\"disabled\"\n", "ATM E2 Utility", true, false, 1},
                 {1, "a\nb\n\"expert\"\n\"disabled\"\n", "Kestrel E2 Utility", true, false, -1}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.mode) + (r.ini ? " with startup.ini" : ""));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include <sys/stat.h>
 
@@ -41,17 +42,14 @@ TEST(PathRules, ModeFromTheCommandLine) {
 
 #ifndef _WIN32
 TEST(PathRules, ArgumentsJoinedAndMadeAbsolute) {
-    const struct {
-        std::vector<std::string> args;
-        const char* dir;
-        const char* line;
-    } rows[] = {{{}, "/w", ""},
-                {{"E2MB_x.bin"}, "/w/d", "/w/d/E2MB_x.bin"},
-                {{"sub/E2UP_x.bin"}, "/w", "/w/sub/E2UP_x.bin"},
-                {{"/abs/my", "dir/E2MP.bin"}, "/w", "/abs/my dir/E2MP.bin"},
-                {{"e2mb_x.bin"}, "", "e2mb_x.bin"}};
-    for (const auto& r : rows)
-        EXPECT_EQ(app::commandLineFromArgs(r.args, r.dir), r.line) << r.line;
+    const std::tuple<std::vector<std::string>, const char*, const char*> rows[] = {
+        {{}, "/w", ""},
+        {{"E2MB_x.bin"}, "/w/d", "/w/d/E2MB_x.bin"},
+        {{"sub/E2UP_x.bin"}, "/w", "/w/sub/E2UP_x.bin"},
+        {{"/abs/my", "dir/E2MP.bin"}, "/w", "/abs/my dir/E2MP.bin"},
+        {{"e2mb_x.bin"}, "", "e2mb_x.bin"}};
+    for (const auto& [args, dir, line] : rows)
+        EXPECT_EQ(app::commandLineFromArgs(args, dir), line) << line;
 }
 #endif
 
@@ -69,32 +67,24 @@ TEST(PathRules, SaveNameBeginsWithTheModeCodeAfterASeparator) {
 }
 
 TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
-    const struct {
-        const char* name;
-        std::string text;
-        bool expert, watchdog;
-    } cases[] = {
-        {"any key, any case",
-         "[settings]\ndefaultcom = \"COM2\"\nmode = \"EXPERT\"\nwatchdog = \"Disabled\"\n", true,
-         false},
-        {"key ignored", "x\nanything \"1\"\nwhatever=\"expert\"\nkey: \"DISABLED\"", true, false},
-        {"CR LF", "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwd = \"disabled\"\r\n",
-         true, false},
-        {"other values", "[s]\ndefaultcom = \"COM1\"\nmode = \"normal\"\nwd = \"enabled\"\n", false,
-         true},
-        // Without a closing quote the line's last character is still dropped.
-        {"no quotes", "[s]\ndefaultcom = \"COM1\"\nexpert\ndisabled\n", false, true},
-        {"short", "[s]\ndefaultcom = \"COM1\"\nmode = \"expert\"\n", false, true},
-        {"empty", "", false, true},
-        {"quotes only", "\"\n\"\n\"\n\"\n", false, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // Expert mode and the watchdog off, or neither: any key, any case, CR LF; without a closing
+    // quote the line's last character is still dropped.
+    const std::pair<std::string, bool> cases[] = {
+        {"[settings]\ndefaultcom = \"COM2\"\nmode = \"EXPERT\"\nwatchdog = \"Disabled\"\n", true},
+        {"x\nanything \"1\"\nwhatever=\"expert\"\nkey: \"DISABLED\"", true},
+        {"[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwd = \"disabled\"\r\n", true},
+        {"[s]\ndefaultcom = \"COM1\"\nmode = \"normal\"\nwd = \"enabled\"\n", false},
+        {"[s]\ndefaultcom = \"COM1\"\nexpert\ndisabled\n", false},
+        {"[s]\ndefaultcom = \"COM1\"\nmode = \"expert\"\n", false},
+        {"", false},
+        {"\"\n\"\n\"\n\"\n", false}};
+    for (const auto& [text, expert] : cases) {
+        SCOPED_TRACE(text);
         test::TempDir dir;
-        test::writeText(dir.file("startup.ini"), c.text);
+        test::writeText(dir.file("startup.ini"), text);
         const auto s = app::readStartupIni(dir.str());
-        EXPECT_EQ(s.expertMode, c.expert);
-        EXPECT_EQ(s.watchdogOn, c.watchdog);
+        EXPECT_EQ(s.expertMode, expert);
+        EXPECT_EQ(s.watchdogOn, !expert);
     }
     // Missing file, missing folder, startup.ini a folder, a FIFO nobody writes to: defaults,
     // at once.

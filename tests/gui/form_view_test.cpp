@@ -70,7 +70,7 @@ struct FormViewTest : ::testing::Test {
 
 // Control combinations are no typing; a release without its press here is not reported; a
 // character goes into the box it was typed in even when its key press moves the focus on.
-TEST_F(FormViewTest, KeysReachTheModelByItsRules) {
+TEST_F(FormViewTest, KeysReachTheModelByItsRulesUpToTheLengthLimit) {
     QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
     QTest::keyClick(w<QLineEdit>(a), Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(a.hasFocus());
@@ -89,9 +89,7 @@ TEST_F(FormViewTest, KeysReachTheModelByItsRules) {
     EXPECT_TRUE(w<QLineEdit>(b)->hasFocus());
     EXPECT_EQ(log, (std::vector<std::string>{"A.press:49", "A.change:1", "A.release:49",
                                              "A.press:50", "A.change:12", "B.release:50"}));
-}
-
-TEST_F(FormViewTest, LengthLimitStopsTyping) {
+    // A text longer than the limit is kept, and typing stops at the limit.
     a.onKeyPress = nullptr;
     a.setText("ABCD");
     EXPECT_EQ(w<QLineEdit>(a)->text(), "ABCD");
