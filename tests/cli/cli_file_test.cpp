@@ -1,12 +1,10 @@
 // show, edit and diff against the same windows driven here as a user drives them: that NAME=VALUE
 // reaches each kind of control and what the command refuses (edits themselves: window tests).
-#include "app/main_form.h"
-#include "app/welcome_form.h"
 #include "config/config_form.h"
 #include "config/general_module.h"
 #include "image/sample_image.h"
+#include "support/app_bench.h"
 #include "support/cli_run.h"
-#include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +14,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 namespace rw::test {
 namespace {
@@ -26,20 +23,11 @@ namespace fs = std::filesystem;
 const char* const kCodes[] = {"", "E2MB", "E2UB", "E2MP", "E2UP"};
 
 // The product's windows in this process: what the command line must produce.
-struct Gui {
-    Gui(int mode, const std::string& dir) {
-        welcome.currentMode = mode;
-        main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
-        main->currentDirectory = [dir] { return dir; };
-        main->onLoad();
-    }
+struct Gui : AppBench {
+    explicit Gui(int mode) : AppBench(mode, Real) {}
     void open(const std::string& path) {
         platform.files.answers.push_back(path);
         main->onOpenCommand();
-    }
-    bool save(const std::string& path) {
-        platform.files.answers.push_back(path);
-        return main->onCreateClick();
     }
     config::ConfigForm& form() { return *main->configForm(); }
     template <class T> T& control(const std::string& name) {
@@ -52,10 +40,6 @@ struct Gui {
         return form().setFocus(&control<ui::ComboBox>(name)) &&
                control<ui::ComboBox>(name).userPick(item);
     }
-
-    ui::ScriptedPlatform platform;
-    app::WelcomeForm welcome;
-    std::unique_ptr<app::MainForm> main;
 };
 
 class CliShow : public ::testing::TestWithParam<int> {};
@@ -67,7 +51,7 @@ TEST_P(CliShow, PrintsEveryFieldAsTheWindowShowsItAlsoAsJson) {
     const auto r = runCli(dir, {{"show", file}});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
-    Gui gui(mode, dir.str());
+    Gui gui(mode);
     gui.open(file);
     std::vector<std::string> names = gui.form().boundFieldNames();
     for (const char* e :
@@ -145,7 +129,7 @@ TEST_P(CliEditEachKind, MatchesAUsersEdits) {
     img[0x300] ^= 0x5A;
     img[0x1F10] = 0x42;
     const std::string file = writeImage(dir, img, code + "_in.bin");
-    Gui gui(mode, dir.str());
+    Gui gui(mode);
     gui.open(file);
     const std::string reduce = gui.form().fieldText("Reduce") == "1" ? "0" : "1";
 
@@ -174,7 +158,8 @@ TEST_P(CliEditEachKind, MatchesAUsersEdits) {
     ASSERT_TRUE(gui.type("Max_PSD", "-3"));
     ASSERT_TRUE(gui.type("TransmitePreambleL", "3C"));
     ASSERT_TRUE(gui.form().Done());
-    ASSERT_TRUE(gui.save(dir.file(code + "_gui.bin")));
+    gui.platform.files.answers.push_back(dir.file(code + "_gui.bin"));
+    ASSERT_TRUE(gui.main->onCreateClick());
     EXPECT_EQ(readBytes(out).size(), 8192u);
     EXPECT_EQ(readBytes(out), readBytes(dir.file(code + "_gui.bin")));
 }
