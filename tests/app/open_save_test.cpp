@@ -58,21 +58,18 @@ TEST(OpenCommand, FilterProposedNameButtonsAndCancel) {
 TEST(OpenCommand, OnlyTheGenerationLetterIsTested) {
     // A B+ name for a B product is refused; B+ products take a B name; a fourth character
     // neither B nor P passes; the interface letter is not looked at.
-    const struct {
-        int mode;
-        const char* name;
-        bool refused;
-    } cases[] = {{1, "E2MP_a.bin", true},  {1, "E2up_a.bin", true},  {2, "E2MP_a.bin", true},
-                 {2, "E2up_a.bin", true},  {3, "E2MB_a.bin", false}, {4, "E2MX_a.bin", false},
-                 {1, "E2UB_a.bin", false}, {2, "E2MX_a.bin", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.mode) + " " + c.name);
-        AppBench h(c.mode);
-        h.open(c.name, image::makeSampleImage(c.refused ? 3 : c.mode));
+    const std::tuple<int, const char*, bool> cases[] = {
+        {1, "E2MP_a.bin", true},  {1, "E2up_a.bin", true},  {2, "E2MP_a.bin", true},
+        {2, "E2up_a.bin", true},  {3, "E2MB_a.bin", false}, {4, "E2MX_a.bin", false},
+        {1, "E2UB_a.bin", false}, {2, "E2MX_a.bin", false}};
+    for (const auto& [mode, name, refused] : cases) {
+        SCOPED_TRACE(std::to_string(mode) + " " + name);
+        AppBench h(mode);
+        h.open(name, image::makeSampleImage(refused ? 3 : mode));
         EXPECT_FALSE(h.form->isLoading);
-        if (!c.refused) {
-            EXPECT_EQ(h.state(), std::string("buttons 1111 changed 0 file ") + c.name + " source " +
-                                     c.name + " loads 1 writes 0 boxes 0");
+        if (!refused) {
+            EXPECT_EQ(h.state(), std::string("buttons 1111 changed 0 file ") + name + " source " +
+                                     name + " loads 1 writes 0 boxes 0");
             continue;
         }
         EXPECT_EQ(h.state(), "buttons 1000 changed 0 file - source - loads 0 writes 0 boxes 1");
@@ -316,26 +313,24 @@ TEST(SaveCommand, NameRuleAsksAgainUntilTheNameBeginsWithTheModeCode) {
 }
 
 TEST(SaveCommand, NothingWrittenWhenCancelledOrRefused) {
-    const struct {
-        const char* what;
-        const char* name; // "": the dialog cancels
-        std::string box;  // the message's text
-    } cases[] = {{"cancel", "", ""},
-                 {"mismatch, cancel", "E2UB_x.bin", "The file must begin with : \r\rE2UP"},
-                 {"source gone", "E2UP_x.bin", "The source file"},
-                 {"unstorable", "E2UP_x.bin", "UART_Rate does not fit in one byte."}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    // name "": the dialog cancels; box: the message's text
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        {"cancel", "", ""},
+        {"mismatch, cancel", "E2UB_x.bin", "The file must begin with : \r\rE2UP"},
+        {"source gone", "E2UP_x.bin", "The source file"},
+        {"unstorable", "E2UP_x.bin", "UART_Rate does not fit in one byte."}};
+    for (const auto& [what, name, box] : cases) {
+        SCOPED_TRACE(what);
         Opened h(4);
-        if (*c.name) h.saveAs(c.name);
-        if (c.box == "The source file") std::filesystem::remove(h.src);
-        if (c.what == std::string("unstorable")) h.form->storeProblem = c.box;
+        if (*name) h.saveAs(name);
+        if (box == "The source file") std::filesystem::remove(h.src);
+        if (what == std::string("unstorable")) h.form->storeProblem = box;
         EXPECT_FALSE(h.main->onCreateClick());
         EXPECT_EQ(h.state(), "buttons 1111 changed 1 file E2UP_src.bin source E2UP_src.bin loads "
                              "1 writes 0 boxes " +
-                                 std::string(c.box.empty() ? "0" : "1"));
-        EXPECT_FALSE(*c.name && std::filesystem::exists(h.dir.file(c.name)));
-        EXPECT_TRUE(c.box.empty() || h.lastBox()->text.find(c.box) != std::string::npos);
+                                 std::string(box.empty() ? "0" : "1"));
+        EXPECT_FALSE(*name && std::filesystem::exists(h.dir.file(name)));
+        EXPECT_TRUE(box.empty() || h.lastBox()->text.find(box) != std::string::npos);
     }
 }
 

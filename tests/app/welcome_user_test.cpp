@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <algorithm>
 
 using namespace rw;
@@ -59,13 +61,8 @@ TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
     u.onLoad();
     EXPECT_EQ(u.Addres.text(), "0");
     EXPECT_EQ(u.Value.text(), "FF");
-    const struct {
-        const char *address, *value; // nullptr: Clear
-        bool ok;
-        int at, byte; // the byte stored at `at` (all of them after a Clear)
-        bool marks;
-        const char* notice;
-    } steps[] = {
+    // address nullptr: Clear; byte: what is stored at `at` (at every address after a Clear)
+    const std::tuple<const char*, const char*, bool, int, int, bool, const char*> steps[] = {
         {"1A", "5", true, 0x1A, 0x05, true, ""},
         {"1A", "05", true, 0x1A, 0x05, false, ""}, // the same byte again
         {"1B", "ff", true, 0x1B, 0xFF, false, ""}, // the byte it already is
@@ -79,23 +76,22 @@ TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
         {nullptr, nullptr, true, -1, 0xFF, true, ""},
         {nullptr, nullptr, true, -1, 0xFF, false, ""}, // nothing left to clear
     };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.address ? std::string(s.address) + "=" + s.value : "Clear");
+    for (const auto& [address, value, ok, at, byte, marks, notice] : steps) {
+        SCOPED_TRACE(address ? std::string(address) + "=" + value : "Clear");
         const auto before = cm.reservedArea;
         changed = false;
-        if (s.address) {
-            u.typeText(u.Addres, s.address);
-            u.typeText(u.Value, s.value);
-            EXPECT_EQ(u.onApplyClick(), s.ok);
+        if (address) {
+            u.typeText(u.Addres, address);
+            u.typeText(u.Value, value);
+            EXPECT_EQ(u.onApplyClick(), ok);
         } else {
             u.Clear.userClick();
         }
-        EXPECT_EQ(static_cast<bool>(changed), s.marks);
-        EXPECT_EQ(u.Notice.caption(), s.notice);
+        EXPECT_EQ(static_cast<bool>(changed), marks);
+        EXPECT_EQ(u.Notice.caption(), notice);
         auto want = before;
-        if (s.at >= 0 && s.ok)
-            want[static_cast<std::size_t>(s.at)] = static_cast<std::uint8_t>(s.byte);
-        if (s.at < 0) want.fill(0xFF);
+        if (at >= 0 && ok) want[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(byte);
+        if (at < 0) want.fill(0xFF);
         EXPECT_EQ(cm.reservedArea, want);
     }
     // Clear leaves the address and shows byte 0; a fresh load shows address 0 and its byte.

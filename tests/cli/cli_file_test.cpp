@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -88,11 +90,8 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
     writeText(shortFile, std::string(100, 'x'));
     const std::string longFile = writeSample(dir, 1, "E2MB_long.bin");
     std::ofstream(longFile, std::ios::app) << std::string(808, 'x');
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string box, last; // last: how the command line's own last line begins
-    } cases[] = {
+    // last: how the command line's own last line begins
+    const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
         {{"show", bplus, "--product", "1"},
          2,
          "Invalid patch version: This patch does not match this application",
@@ -107,13 +106,13 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
          "",
          "romwright-cli: warning: '" + longFile + "' is 9000 bytes; only its first 8192 are used"},
     };
-    for (const auto& c : cases) {
-        const auto r = runCli(dir, {c.args});
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_TRUE(c.box.empty() || r.errHasLine(c.box)) << r.err;
+    for (const auto& [args, exitCode, box, last] : cases) {
+        const auto r = runCli(dir, {args});
+        EXPECT_EQ(r.exitCode, exitCode);
+        EXPECT_TRUE(box.empty() || r.errHasLine(box)) << r.err;
         ASSERT_FALSE(r.errLines().empty());
-        EXPECT_EQ(r.errLines().back().rfind(c.last, 0), 0u) << r.err;
-        EXPECT_EQ(r.out.empty(), c.exitCode != 0);
+        EXPECT_EQ(r.errLines().back().rfind(last, 0), 0u) << r.err;
+        EXPECT_EQ(r.out.empty(), exitCode != 0);
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -99,11 +101,8 @@ TEST(CliProgram, RefusalsBeforeThePortOpensAndAPortWithoutModem) {
     fs::create_directory(dir.file("folder"));
     const std::string none = dir.file("no-such-tty");
     const std::string unavailable = " is Invalid. Would you like to try different port ?  ";
-    const struct {
-        std::string args; // --port no-such-tty unless given
-        int exitCode;
-        std::string line;
-    } cases[] = {
+    // args: with --port no-such-tty unless they give a port
+    const std::tuple<std::string, int, std::string> cases[] = {
         {"program E2MP_job.bin --backup E2MP_job.bin --force", 2,
          "that is the file being programmed"},
         {"restore E2MP_job.bin --backup ./E2MP_job.bin", 2,
@@ -118,13 +117,13 @@ TEST(CliProgram, RefusalsBeforeThePortOpensAndAPortWithoutModem) {
         {"program E2MB_job.bin", 1, "Port Unavailable: Com  " + none + unavailable},
         {"verify E2MB_job.bin --port COM3", 1, "Port Unavailable: Com  3" + unavailable},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        const auto port = c.args.find("--port") == std::string::npos ? " --port " + none : "";
-        const auto r = runCli(dir, {words(c.args + port), {{"ROMWRIGHT_COM3", none}}});
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_NE(r.err.find(c.line), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("Port Unavailable") == std::string::npos, c.exitCode == 2) << r.err;
+    for (const auto& [args, exitCode, line] : cases) {
+        SCOPED_TRACE(args);
+        const auto port = args.find("--port") == std::string::npos ? " --port " + none : "";
+        const auto r = runCli(dir, {words(args + port), {{"ROMWRIGHT_COM3", none}}});
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Port Unavailable") == std::string::npos, exitCode == 2) << r.err;
     }
     EXPECT_EQ(readBytes(file), master);
     EXPECT_EQ(readBytes(dir.file("E2MP_old.bin")).size(), 15u);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -88,9 +90,7 @@ TEST(CliPorts, ComNamesMapAndPathsStay) {
 }
 
 TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
-    const struct {
-        std::string title, text, line;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"Bad patch file",
          "An error occurred while reading the patch file.\r\nPlease try another one.",
          "Bad patch file: An error occurred while reading the patch file. Please try another "
@@ -103,8 +103,8 @@ TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
         {"Romwright", "E2MP_\x1B[2J\t\x7F.bin", "Romwright: E2MP_\\x1B[2J\\x09\\x7F.bin"},
         {"Romwright", "\xC3\xA9 \xC2\x9B \xE9", "Romwright: \xC3\xA9 \\xC2\\x9B \\xE9"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(cli::messageLine(c.title, c.text), c.line);
+    for (const auto& [title, text, line] : cases)
+        EXPECT_EQ(cli::messageLine(title, text), line);
 }
 
 TEST(CliMessages, DetailFollowsOnItsOwnLines) {
@@ -184,13 +184,8 @@ TEST(CliUsage, ExitStatusAndStreams) {
     writeSample(dir, 1, "data.bin");
     writeSample(dir, 1, "E2MB_sample.bin");
     std::filesystem::create_symlink(dir.file("E2MB_loop.bin"), dir.file("E2MB_loop.bin"));
-    const struct {
-        const char* args;
-        int exitCode;
-        const char* out; // how stdout begins
-        const char* err; // what stderr mentions
-        bool usage;      // the usage follows the error line
-    } cases[] = {
+    // out: how stdout begins; err: what stderr mentions; usage: the usage follows the error line
+    const std::tuple<const char*, int, const char*, const char*, bool> cases[] = {
         {"--help", 0, "Usage: romwright-cli", "", false},
         {"program --help", 0, "Usage: romwright-cli program", "", false},
         {"--version", 0, "romwright-cli ", "", false},
@@ -203,14 +198,14 @@ TEST(CliUsage, ExitStatusAndStreams) {
         {"program E2MB_sample.bin --port COM9", 2, "", "COM1..COM6", false},
         {"program E2MB_sample.bin", 2, "", "--port", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        const auto r = runCli(dir, {words(c.args)});
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("\n\nUsage: romwright-cli") != std::string::npos, c.usage) << r.err;
-        if (c.exitCode == 0) continue;
+    for (const auto& [args, exitCode, out, err, usage] : cases) {
+        SCOPED_TRACE(args);
+        const auto r = runCli(dir, {words(args)});
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_EQ(r.out.rfind(out, 0), 0u) << r.out;
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("\n\nUsage: romwright-cli") != std::string::npos, usage) << r.err;
+        if (exitCode == 0) continue;
         EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
         EXPECT_TRUE(std::none_of(r.err.begin(), r.err.end(), [](char ch) {
             return ch != '\n' && (ch < 0x20 || ch == 0x7F);

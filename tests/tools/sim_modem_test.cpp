@@ -150,12 +150,7 @@ TEST(SimModemWatchdog, StopsOnlyAfterOneUnlockWithC3) {
     running.watchdogOn = true;
     SimModem off(config(Generation::B));
     EXPECT_EQ(off.read(kRegWatchdog), 0x48);
-    const struct {
-        const char* name;
-        bool stuck;
-        std::vector<const char*> writes;
-        int after;
-    } cases[] = {
+    const std::tuple<const char*, bool, std::vector<const char*>, int> cases[] = {
         {"initial value", false, {}, 0x4C},
         {"unlock then write", false, {"WR 8D39 C3", "WR 8C01 48"}, 0x48},
         {"without unlock", false, {"WR 8C01 48"}, 0x4C},
@@ -163,13 +158,13 @@ TEST(SimModemWatchdog, StopsOnlyAfterOneUnlockWithC3) {
         {"one unlock covers one write", false, {"WR 8D39 C3", "WR 8C01 4C", "WR 8C01 48"}, 0x4C},
         {"stuck", true, {"WR 8D39 C3", "WR 8C01 48"}, 0x4C},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, stuck, writes, after] : cases) {
         ModemConfig cfg = running;
-        cfg.stuckWatchdog = c.stuck;
+        cfg.stuckWatchdog = stuck;
         SimModem m(cfg);
-        for (const char* w : c.writes)
+        for (const char* w : writes)
             command(m, w);
-        EXPECT_EQ(m.read(kRegWatchdog), c.after) << c.name;
+        EXPECT_EQ(m.read(kRegWatchdog), after) << name;
     }
 }
 
@@ -216,21 +211,19 @@ TEST(SimModemFaults, GarbleChangesOneCharacterOfTheNthLongDump) {
     SimModem clean(config(Generation::B));
     const std::string dump = command(clean, "RD 9000,100");
     ASSERT_EQ(dump.substr(2 + 16 * 33, 9), "9080 : FF");
-    const struct {
-        GarbleKind kind;
-        std::string garbled; // the dump as it arrives
-    } cases[] = {
+    // garbled: the dump as it arrives
+    const std::tuple<GarbleKind, std::string> cases[] = {
         {GarbleKind::Insert, dump.substr(0, 2 + 16 * 33 + 8) + "5" + dump.substr(2 + 16 * 33 + 8)},
         {GarbleKind::Drop, dump.substr(0, 2 + 16 * 33 + 8) + dump.substr(2 + 16 * 33 + 9)},
         {GarbleKind::Replace,
          dump.substr(0, 2 + 16 * 33 + 8) + "G" + dump.substr(2 + 16 * 33 + 9)}};
-    for (const auto& c : cases) {
+    for (const auto& [kind, garbled] : cases) {
         ModemConfig cfg = config(Generation::B);
-        cfg.garble = DumpGarble{c.kind, 2};
+        cfg.garble = DumpGarble{kind, 2};
         SimModem m(cfg);
         EXPECT_EQ(command(m, "RD 9000,1"), command(clean, "RD 9000,1")) << "short dumps count not";
         EXPECT_EQ(command(m, "RD 9000,100"), dump) << "the first long dump is whole";
-        EXPECT_EQ(command(m, "RD 9000,100"), c.garbled);
+        EXPECT_EQ(command(m, "RD 9000,100"), garbled);
         EXPECT_EQ(command(m, "RD 9000,100"), dump) << "and so is the third";
     }
 }
