@@ -207,9 +207,7 @@ struct Started : rw::test::AppBench {
     std::string sample;
     explicit Started(int mode, bool expert = false) : AppBench(0, Real) {
         if (expert)
-            rw::test::writeText(dir.file("startup.ini"),
-                                "[x]\r\ndefaultcom = \"COM1\"\r\nmode = "
-                                "\"expert\"\r\nwatchdog = \"disabled\"\r\n");
+            rw::test::writeText(dir.file("startup.ini"), "a\nb\n\"expert\"\n\"disabled\"\n");
         startMode(mode);
         sample = dir.file(rw::image::sampleFileName(mode));
         rw::image::writePatchFile(sample, rw::image::makeSampleImage(mode));
