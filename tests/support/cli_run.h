@@ -1,6 +1,5 @@
-// Running the built romwright-cli in a test (POSIX): a scratch folder as its current
-// directory, home and data folder, standard output and error captured, a bounded wait, and a
-// hook on standard error to send Ctrl-C and the like on cue.
+// romwright-cli run in a scratch folder (its directory, home and data folder), output captured,
+// the wait bounded, with a hook on stderr to send Ctrl-C and the like on cue (POSIX).
 #pragma once
 
 #include "image/config_module.h"

@@ -1,7 +1,6 @@
-// The modem simulator as a process for a test (POSIX only): ROMWRIGHT_BIN_DIR/tools/romwright-sim
-// started with the given options (pass "--no-throttle" for fast tests), its first output line
-// (the device) awaited at most ten seconds, its stderr to /dev/null; ended with SIGTERM (or
-// stop(sig)) and reaped, killed if still there two seconds later.
+// romwright-sim as a process (POSIX): started with the given options ("--no-throttle" for speed),
+// its device line awaited at most 10 s, stderr dropped; stop(sig) or the destructor ends it with
+// SIGTERM and reaps it, killed if still there two seconds later.
 #pragma once
 
 #include <chrono>
