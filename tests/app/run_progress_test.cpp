@@ -6,9 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <optional>
+#include <tuple>
 
 using namespace rw;
 using modem::RunPhase;

@@ -6,8 +6,6 @@
 
 #include <tuple>
 
-#include <algorithm>
-
 using namespace rw;
 
 TEST(WelcomeWindow, ListStartsAtItsPreselectedRowAndContinueGivesTheRowsMode) {

@@ -8,11 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <tuple>
 
 #include <filesystem>
 #include <fstream>

@@ -7,12 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QVariant>
+#include <tuple>
 
 #include <csignal>
 #include <filesystem>

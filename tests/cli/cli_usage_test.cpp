@@ -9,10 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include <optional>
 #include <sstream>
