@@ -103,7 +103,7 @@ TEST_F(FormViewTest, KeysReachTheModelByItsRulesUpToTheLengthLimit) {
     EXPECT_EQ(a.text(), "Ay");
 }
 
-TEST_F(FormViewTest, ValidateCancelBlocksClickAndKeepsFocus) {
+TEST_F(FormViewTest, ValidateCancelBlocksClicksThenClicksGoThroughTheModel) {
     bool valid = false;
     a.onValidate = [&](Control*, bool& cancel) { cancel = !valid; };
     QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
@@ -122,11 +122,8 @@ TEST_F(FormViewTest, ValidateCancelBlocksClickAndKeepsFocus) {
     QTest::mouseClick(w<QPushButton>(ok), Qt::LeftButton);
     EXPECT_EQ(log, (std::vector<std::string>{"OK.click"}));
     EXPECT_TRUE(ok.hasFocus());
-}
-
-// A list's pick clicks even for the item it holds; a check box click goes through the model
-// (a grey box becomes ticked); an arrow click takes the focus.
-TEST_F(FormViewTest, ClicksGoThroughTheModel) {
+    // A list's pick clicks even for the item it holds; a check box click goes through the model
+    // (a grey box becomes ticked); an arrow click takes the focus.
     combo.setListIndex(1);
     log.clear();
     auto* c = w<QComboBox>(combo);
@@ -146,9 +143,30 @@ TEST_F(FormViewTest, ClicksGoThroughTheModel) {
                                              "Check.click:2", "Check.click:1", "Scroll.up"}));
 }
 
-// What the program sets shows without coming back as an event: texts, lists, visibility,
-// the window's caption and size; a label too long for its place grows and is reported.
-TEST_F(FormViewTest, ModelChangesReachTheWidgets) {
+TEST_F(FormViewTest, EnterPressesTheDefaultButtonProblemsAreOutlinedAndModelChangesShow) {
+    v->setDefaultButton(ok);
+    QTest::mouseClick(w<QLineEdit>(b), Qt::LeftButton);
+    QTest::keyClick(w<QLineEdit>(b), Qt::Key_Return); // a text box keeps its Enter
+    f.setFocus(&combo);
+    QApplication::processEvents();
+    QTest::keyClick(w<QComboBox>(combo), Qt::Key_Return);
+    EXPECT_EQ(log, (std::vector<std::string>{"B.release:13", "OK.click"}));
+
+    a.setProblem("Please insert new value");
+    EXPECT_EQ(v->widgetFor(&a)->toolTip(), "Please insert new value");
+    auto outlined = [&] {
+        for (QWidget* o : v->widgetFor(&a)->parentWidget()->findChildren<QWidget*>())
+            if (o->isVisible() && o->geometry().contains(v->widgetFor(&a)->geometry()) &&
+                o != v->widgetFor(&a) && !o->isAncestorOf(v->widgetFor(&a)))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(outlined());
+    a.setProblem("");
+    EXPECT_FALSE(outlined());
+    log.clear();
+    // What the program sets shows without coming back as an event: texts, lists, visibility,
+    // the window's caption and size; a label too long for its place grows and is reported.
     b.setText("xyz");
     EXPECT_EQ(w<QLineEdit>(b)->text(), "xyz");
     EXPECT_EQ(log, (std::vector<std::string>{"B.change:xyz"}));
@@ -175,29 +193,6 @@ TEST_F(FormViewTest, ModelChangesReachTheWidgets) {
     label.setCaption("A much longer caption than fits");
     EXPECT_GT(v->widgetFor(&label)->width(), 50);
     EXPECT_FALSE(v->layoutProblems().empty());
-}
-
-TEST_F(FormViewTest, EnterPressesTheDefaultButtonAndAProblemIsOutlined) {
-    v->setDefaultButton(ok);
-    QTest::mouseClick(w<QLineEdit>(b), Qt::LeftButton);
-    QTest::keyClick(w<QLineEdit>(b), Qt::Key_Return); // a text box keeps its Enter
-    f.setFocus(&combo);
-    QApplication::processEvents();
-    QTest::keyClick(w<QComboBox>(combo), Qt::Key_Return);
-    EXPECT_EQ(log, (std::vector<std::string>{"B.release:13", "OK.click"}));
-
-    a.setProblem("Please insert new value");
-    EXPECT_EQ(v->widgetFor(&a)->toolTip(), "Please insert new value");
-    auto outlined = [&] {
-        for (QWidget* o : v->widgetFor(&a)->parentWidget()->findChildren<QWidget*>())
-            if (o->isVisible() && o->geometry().contains(v->widgetFor(&a)->geometry()) &&
-                o != v->widgetFor(&a) && !o->isAncestorOf(v->widgetFor(&a)))
-                return true;
-        return false;
-    };
-    EXPECT_TRUE(outlined());
-    a.setProblem("");
-    EXPECT_FALSE(outlined());
 }
 
 namespace {
