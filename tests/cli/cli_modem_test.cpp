@@ -24,11 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string readText(const std::string& path) {
-    const auto bytes = readBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 // The lines of a simulator's trace that match `pattern`.
 int traceCount(const std::string& path, const char* pattern) {
     const std::regex re(pattern);
@@ -442,7 +437,6 @@ TEST(CliRestore, BringsTheFilesBytesBackExactly) {
     ASSERT_TRUE(fs::is_directory(folder));
     ASSERT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
     const fs::path made = fs::directory_iterator(folder)->path();
-    EXPECT_EQ(made.filename().string().rfind("E2MP_backup_", 0), 0u) << made;
     EXPECT_NE(r.err.find(made.string()), std::string::npos) << r.err;
     EXPECT_EQ(readBytes(made.string()), toVector(modem));
 }

@@ -29,6 +29,11 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+std::string readText(const std::string& path) {
+    const auto bytes = readBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
 std::vector<std::string> words(const std::string& line) {
     std::istringstream in(line);
     return {std::istream_iterator<std::string>(in), {}};

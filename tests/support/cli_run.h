@@ -15,6 +15,7 @@
 namespace rw::test {
 
 std::vector<std::string> splitLines(const std::string& text);
+std::string readText(const std::string& path);
 // "edit a.bin -o b.bin" as its words.
 std::vector<std::string> words(const std::string& line);
 

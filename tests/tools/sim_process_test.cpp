@@ -1,5 +1,6 @@
 // The real romwright-sim binary, driven through its pseudo-terminal as a client would: what
 // only the process shows (its device and link, pacing, the files it writes, how it ends).
+#include "support/cli_run.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -70,8 +71,7 @@ TEST(SimProcess, ServesItsLinkWritesBackAndTracesThenEndsCleanlyOnSigterm) {
     ASSERT_EQ(saved.size(), 8192u);
     EXPECT_EQ(std::vector(saved.begin(), saved.begin() + 3),
               (std::vector<std::uint8_t>{0x10, 0x42, 0x30}));
-    const auto trace = rw::test::readBytes(dir.file("trace.log"));
-    EXPECT_EQ(std::string(trace.begin(), trace.end()),
+    EXPECT_EQ(rw::test::readText(dir.file("trace.log")),
               "<ESC>\nRD 9000,A\nWR 9000 42\nWR 8D00 B2\nWR 9001 42\n");
     sim.stop(SIGTERM);
     EXPECT_EQ(sim.exitStatus(), 0);

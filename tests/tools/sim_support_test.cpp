@@ -10,23 +10,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 using namespace rw::sim;
 namespace fs = std::filesystem;
 
-namespace {
-
+using rw::test::readText;
 using rw::test::TempDir;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-} // namespace
 
 // The options that matter, as one line.
 std::string describe(const SimOptions& o) {
@@ -154,7 +144,7 @@ TEST(SimFiles, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
     image[0] = 0x42;
     std::string error;
     ASSERT_TRUE(saveImageAtomically(target.string(), image, error)) << error;
-    const std::string saved = readFile(target);
+    const std::string saved = readText(target.string());
     ASSERT_EQ(saved.size(), kE2Size);
     EXPECT_EQ(saved[0], '\x42');
     EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), {}), 1);
@@ -169,10 +159,10 @@ TEST(SimFiles, TraceAppendsAcrossRuns) {
         TraceLog log;
         ASSERT_TRUE(log.open(path, error)) << error;
         log.append({"<ESC>", "RD 8C73,1"});
-        EXPECT_EQ(readFile(path), "<ESC>\nRD 8C73,1\n") << "written at once, not at close";
+        EXPECT_EQ(readText(path), "<ESC>\nRD 8C73,1\n") << "written at once, not at close";
     }
     TraceLog log;
     ASSERT_TRUE(log.open(path, error)) << error;
     log.append({""});
-    EXPECT_EQ(readFile(path), "<ESC>\nRD 8C73,1\n\n");
+    EXPECT_EQ(readText(path), "<ESC>\nRD 8C73,1\n\n");
 }
