@@ -71,7 +71,6 @@ struct AppBench {
     std::vector<std::string> directoriesSet; // what leaving made the current directory
     bool started = false;                    // what the main window's onLoad answered
 
-    // The welcome window's list and Continue.
     void startMode(int mode);
     // The main window for the welcome window's currentMode, as its Continue starts it.
     void startMain();
