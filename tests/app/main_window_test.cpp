@@ -12,42 +12,36 @@ using namespace rw;
 using rw::test::AppBench;
 
 TEST(MainWindowStart, ProductStartupIniAndFirstState) {
-    const char* expertIni =
-        "[s]\r\ndefaultcom = \"COM1\"\r\nmode = \"EXPERT\"\r\nwatchdog = \"Disabled\"\r\n";
-    const struct {
-        int mode;
-        const char* ini; // nullptr: none
-        const char* caption;
-        bool expert, watchdog;
-        int watchdogLabels; // -1: not asked, which generation B never is
-    } rows[] = {{1, nullptr, "Kestrel E2 Utility", false, true, -1},
-                {2, nullptr, "ATM E2 Utility", false, true, -1},
-                {3, nullptr, "Kestrel E2 Utility", false, true, 0},
-                {4, expertIni, "ATM E2 Utility", true, false, 1},
-                {1, "a\nb\n\"expert\"\n\"disabled\"\n", "Kestrel E2 Utility", true, false, -1}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.mode) + (r.ini ? " with startup.ini" : ""));
+    // ini nullptr: none; watchdogLabels -1: not asked, which generation B never is
+    const std::tuple<int, const char*, const char*, bool, bool, int> rows[] = {
+        {1, nullptr, "Kestrel E2 Utility", false, true, -1},
+        {2, nullptr, "ATM E2 Utility", false, true, -1},
+        {3, nullptr, "Kestrel E2 Utility", false, true, 0},
+        {4, "a\nb\n\"expert\"\n\"disabled\"\n", "ATM E2 Utility", true, false, 1},
+        {1, "a\nb\n\"expert\"\n\"disabled\"\n", "Kestrel E2 Utility", true, false, -1}};
+    for (const auto& [mode, ini, caption, expert, watchdog, watchdogLabels] : rows) {
+        SCOPED_TRACE(std::to_string(mode) + (ini ? " with startup.ini" : ""));
         AppBench h;
-        if (r.ini) test::writeText(h.dir.file("startup.ini"), r.ini);
+        if (ini) test::writeText(h.dir.file("startup.ini"), ini);
         h.welcome.move(123, 45);
-        h.startMode(r.mode);
+        h.startMode(mode);
         ASSERT_TRUE(h.started);
         auto& m = *h.main;
-        const image::Product& p = *image::productForMode(r.mode);
-        EXPECT_EQ(m.caption(), r.caption);
+        const image::Product& p = *image::productForMode(mode);
+        EXPECT_EQ(m.caption(), caption);
         EXPECT_EQ(m.MainLabel.caption(), p.mainLabel);
         EXPECT_EQ(m.about().ModeLabel.caption(),
                   std::string(p.aboutText) + image::kSoftwareVersion);
         EXPECT_EQ(m.run.fileModeCode, p.modeCode);
-        EXPECT_EQ(m.run.currentMode, r.mode);
-        EXPECT_EQ(m.run.expertMode, r.expert);
-        EXPECT_EQ(m.run.watchdogOn, r.watchdog);
+        EXPECT_EQ(m.run.currentMode, mode);
+        EXPECT_EQ(m.run.expertMode, expert);
+        EXPECT_EQ(m.run.watchdogOn, watchdog);
         EXPECT_EQ(h.factoryCalls, 1);
         ASSERT_EQ(m.configForm(), h.form);
         EXPECT_TRUE(h.form->loadingAtLayout);
         EXPECT_FALSE(h.form->isLoading);
-        EXPECT_EQ(h.form->expertLayout, r.expert ? 1 : 0);
-        EXPECT_EQ(h.form->watchdogLabels, r.watchdogLabels);
+        EXPECT_EQ(h.form->expertLayout, expert ? 1 : 0);
+        EXPECT_EQ(h.form->watchdogLabels, watchdogLabels);
         // Only Open to begin with; the run panel hidden.
         EXPECT_EQ(h.state(), "buttons 1000 changed 0 file - source - loads 0 writes 0 boxes 0");
         EXPECT_FALSE(m.Abort.visible() || m.Status.visible() || m.ProgressBar.visible());
@@ -59,9 +53,8 @@ TEST(MainWindowStart, ProductStartupIniAndFirstState) {
         EXPECT_TRUE(std::ranges::all_of(m.cm.reservedArea, [](auto b) { return b == 0xFF; }));
         EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
         EXPECT_EQ(h.quits, 0);
-        // The buttons stand in a column without gaps (the User button only for B+); Exit
-        // stands apart at the bottom.
-        EXPECT_EQ(m.User.visible(), image::isBPlus(r.mode));
+        // The buttons in a column without gaps (User only for B+); Exit apart at the bottom.
+        EXPECT_EQ(m.User.visible(), image::isBPlus(mode));
         std::vector<ui::Button*> column{&m.OpenCommand, &m.Create, &m.DigitalCommand, &m.Dump};
         if (m.User.visible()) column.push_back(&m.User);
         column.push_back(&m.AboutCommand);
@@ -166,55 +159,50 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
 // Decision: leaving makes the folder the program started in the process's current directory
 // again, whatever a dialog made of it meanwhile.
 TEST(MainWindowExit, QuestionByExitButtonAndByFrame) {
-    const struct {
-        const char* name;
-        bool byFrame, changed;
-        std::optional<ui::Answer> answer;
-        const char* saveAs; // "" cancels the Save dialog
-        int quits;
-        bool changedAfter;
-    } cases[] = {
-        {"exit, no changes", false, false, std::nullopt, "", 1, false},
-        {"exit, Cancel", false, true, ui::Answer::Cancel, "", 0, true},
-        {"exit, No", false, true, ui::Answer::No, "", 1, true},
-        {"exit, Yes", false, true, ui::Answer::Yes, "E2MB_saved.bin", 1, false},
-        {"exit, Yes, save cancelled", false, true, ui::Answer::Yes, "", 1, true},
-        {"frame, no changes", true, false, std::nullopt, "", 1, false},
-        {"frame, No", true, true, ui::Answer::No, "", 1, true},
-        {"frame, Yes", true, true, ui::Answer::Yes, "E2MB_closed.bin", 1, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    // saveAs "" cancels the Save dialog
+    const std::tuple<const char*, bool, bool, std::optional<ui::Answer>, const char*, int, bool>
+        cases[] = {
+            {"exit, no changes", false, false, std::nullopt, "", 1, false},
+            {"exit, Cancel", false, true, ui::Answer::Cancel, "", 0, true},
+            {"exit, No", false, true, ui::Answer::No, "", 1, true},
+            {"exit, Yes", false, true, ui::Answer::Yes, "E2MB_saved.bin", 1, false},
+            {"exit, Yes, save cancelled", false, true, ui::Answer::Yes, "", 1, true},
+            {"frame, no changes", true, false, std::nullopt, "", 1, false},
+            {"frame, No", true, true, ui::Answer::No, "", 1, true},
+            {"frame, Yes", true, true, ui::Answer::Yes, "E2MB_closed.bin", 1, false},
+        };
+    for (const auto& [name, byFrame, changed, answer, saveAs, quits, changedAfter] : cases) {
+        SCOPED_TRACE(name);
         AppBench h(1);
         h.open("E2MB_a.bin", image::makeSampleImage(1));
         h.main->currentDirectory = [] { return std::string("/elsewhere"); };
-        h.main->run.formChanged = c.changed;
-        if (c.answer) h.platform.boxes.answers = {*c.answer};
-        if (*c.saveAs) h.saveAs(c.saveAs);
-        if (c.byFrame)
+        h.main->run.formChanged = changed;
+        if (answer) h.platform.boxes.answers = {*answer};
+        if (*saveAs) h.saveAs(saveAs);
+        if (byFrame)
             h.main->closedByFrame();
         else
-            EXPECT_EQ(h.main->onExitCommand(), c.quits == 1);
-        EXPECT_EQ(h.quits, c.quits);
-        EXPECT_EQ(h.main->run.formChanged, c.changedAfter);
+            EXPECT_EQ(h.main->onExitCommand(), quits == 1);
+        EXPECT_EQ(h.quits, quits);
+        EXPECT_EQ(h.main->run.formChanged, changedAfter);
         // Leaving ends a running programming run, and goes back to the start folder.
-        EXPECT_EQ(h.main->run.stopRequested, c.quits == 1);
+        EXPECT_EQ(h.main->run.stopRequested, quits == 1);
         EXPECT_EQ(h.directoriesSet,
-                  std::vector<std::string>(static_cast<std::size_t>(c.quits), h.dir.str()));
+                  std::vector<std::string>(static_cast<std::size_t>(quits), h.dir.str()));
         EXPECT_EQ(h.main->run.workDir, h.dir.str());
-        if (!c.answer) {
+        if (!answer) {
             EXPECT_EQ(h.boxCount(), 0u);
             continue;
         }
         // The frame's close offers Yes and No only.
         EXPECT_EQ(h.boxCount(), 1u);
         EXPECT_TRUE(test::lastBoxIs(h.platform, app::kSaveQuestion, "Program Exit",
-                                    c.byFrame ? ui::Buttons::YesNo : ui::Buttons::YesNoCancel,
+                                    byFrame ? ui::Buttons::YesNo : ui::Buttons::YesNoCancel,
                                     ui::Icon::Question));
         // A Save dialog only after Yes.
-        EXPECT_EQ(h.platform.files.calls.size(), *c.answer == ui::Answer::Yes ? 2u : 1u);
-        EXPECT_EQ(h.platform.files.calls.back().save, *c.answer == ui::Answer::Yes);
-        EXPECT_TRUE(!*c.saveAs || std::filesystem::exists(h.dir.file(c.saveAs)));
-        EXPECT_TRUE(*c.answer != ui::Answer::No || h.form->fileWrites == 0);
+        EXPECT_EQ(h.platform.files.calls.size(), *answer == ui::Answer::Yes ? 2u : 1u);
+        EXPECT_EQ(h.platform.files.calls.back().save, *answer == ui::Answer::Yes);
+        EXPECT_TRUE(!*saveAs || std::filesystem::exists(h.dir.file(saveAs)));
+        EXPECT_TRUE(*answer != ui::Answer::No || h.form->fileWrites == 0);
     }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 using namespace rw;
 using modem::RunPhase;
@@ -83,14 +84,11 @@ TEST(RunProgress, FollowsAScriptedRun) {
     s.p.bytesPlanned(12);
     expectShown("read and planned", s, "Read 32 blocks 32 of 32", 36, 12, 0, 3, true);
     s.p.phaseStarted(RunPhase::Write, true);
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < 12; ++k) { // six bytes in block 1, then six in block 5
         s.clock.advance(20ms);
-        s.p.byteWritten(0x100 + k); // in block 1
-    }
-    expectShown("6 bytes in block 1", s, "Write 12 bytes 6 of 12", 36, 12, 6, 5, true);
-    for (int k = 0; k < 6; ++k) {
-        s.clock.advance(20ms);
-        s.p.byteWritten(0x500 + k);
+        s.p.byteWritten(k < 6 ? 0x100 + k : 0x500 + k - 6);
+        if (k == 5)
+            expectShown("6 bytes in block 1", s, "Write 12 bytes 6 of 12", 36, 12, 6, 5, true);
     }
     s.blocks(RunPhase::Write, 0, 32, 0ms);
     expectShown("written", s, "Write 12 bytes 12 of 12", 68, 12, 12, 6, false);
@@ -114,13 +112,9 @@ TEST(RunProgress, FollowsAScriptedRun) {
 }
 
 TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
-    const struct {
-        const char* what;
-        bool writes, planned; // a run that programs; the bytes to write were known
-        bool aborted;
-        std::string summaryStart; // what happened, then what the E2 holds
-        bool invalid;
-    } rows[] = {
+    // writes: a run that programs; planned: the bytes to write were known; summaryStart: what
+    // happened, then what the E2 holds
+    const std::tuple<const char*, bool, bool, bool, std::string, bool> rows[] = {
         {"abort while writing", true, true, true,
          "The run was stopped by Abort during \"Write 12 bytes\".\nThe modem's E2 is marked "
          "invalid until a programming run completes: program it again, or restore the "
@@ -136,16 +130,16 @@ TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
          "restore the backup.\n\nTime taken",
          true},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
+    for (const auto& [what, writes, planned, aborted, summaryStart, invalid] : rows) {
+        SCOPED_TRACE(what);
         Scripted s;
-        s.p.prepare(r.writes);
+        s.p.prepare(writes);
         s.p.phaseStarted(RunPhase::Connect, true);
         s.p.phaseStarted(RunPhase::Identify, true);
-        s.p.phaseStarted(RunPhase::Invalidate, r.writes);
+        s.p.phaseStarted(RunPhase::Invalidate, writes);
         s.p.phaseStarted(RunPhase::Read, true);
-        s.blocks(RunPhase::Read, 0, r.planned ? 32 : 1, 2s);
-        if (r.planned) {
+        s.blocks(RunPhase::Read, 0, planned ? 32 : 1, 2s);
+        if (planned) {
             s.p.bytesPlanned(12);
             s.p.phaseStarted(RunPhase::Write, true);
             for (int k = 1; k <= 5; ++k)
@@ -153,11 +147,11 @@ TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
             s.p.phaseStarted(RunPhase::Verify, false);
         }
         s.p.outcomeDecided(
-            reportOf(false, r.planned ? 5 : 0,
-                     r.planned ? "the run was stopped" : "no proper answer to RD C100,100"));
-        const std::string summary = s.p.summary(r.aborted);
-        EXPECT_EQ(summary.rfind(r.summaryStart, 0), 0u) << summary;
-        EXPECT_EQ(s.p.leftInvalid(), r.invalid);
+            reportOf(false, planned ? 5 : 0,
+                     planned ? "the run was stopped" : "no proper answer to RD C100,100"));
+        const std::string summary = s.p.summary(aborted);
+        EXPECT_EQ(summary.rfind(summaryStart, 0), 0u) << summary;
+        EXPECT_EQ(s.p.leftInvalid(), invalid);
         for (const app::RunStep& step : s.p.steps())
             EXPECT_NE(step.state, app::StepState::Current) << step.text;
     }

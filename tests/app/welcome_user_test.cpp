@@ -4,19 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <tuple>
 
 using namespace rw;
 
 TEST(WelcomeWindow, ListStartsAtItsPreselectedRowAndContinueGivesTheRowsMode) {
     // "": the preselected row; a text that is no row (one blank only) leaves the mode at 0.
-    const std::pair<const char*, int> rows[] = {{"", 3},
-                                                {"KRB22812  V2.1", 2},
-                                                {"KRX22822  V1.2", 1},
-                                                {"KRX22812  V2.2", 4},
-                                                {"KRX22822  V2.2", 3},
-                                                {"KRX22822 V2.2", 0}};
-    for (auto [row, mode] : rows) {
+    for (auto [row, mode] : {std::pair{"", 3},
+                             {"KRB22812  V2.1", 2},
+                             {"KRX22822  V1.2", 1},
+                             {"KRX22812  V2.2", 4},
+                             {"KRX22822  V2.2", 3},
+                             {"KRX22822 V2.2", 0}}) {
         SCOPED_TRACE(row);
         app::WelcomeForm w;
         int shown = 0;
@@ -36,11 +35,8 @@ TEST(WelcomeWindow, ListStartsAtItsPreselectedRowAndContinueGivesTheRowsMode) {
 }
 
 TEST(WelcomeWindow, CommandLineThatNamesAProductSkipsTheWindow) {
-    const std::pair<const char*, int> rows[] = {{"C:\\data\\E2UP_x.bin", 4},
-                                                {"C:\\data\\e2mb_x.bin", 1},
-                                                {"C:\\data\\E2XB.bin", 0},
-                                                {"E2MB_x.bin", 0}};
-    for (auto [line, mode] : rows) {
+    // Which names give a product is tested on the command-line rule itself.
+    for (auto [line, mode] : {std::pair{"C:\\data\\E2UP_x.bin", 4}, {"E2MB_x.bin", 0}}) {
         SCOPED_TRACE(line);
         app::WelcomeForm w;
         int shown = 0;
@@ -63,13 +59,8 @@ TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
     u.onLoad();
     EXPECT_EQ(u.Addres.text(), "0");
     EXPECT_EQ(u.Value.text(), "FF");
-    const struct {
-        const char *address, *value; // nullptr: Clear
-        bool ok;
-        int at, byte; // the byte stored at `at` (all of them after a Clear)
-        bool marks;
-        const char* notice;
-    } steps[] = {
+    // address nullptr: Clear; byte: what is stored at `at` (at every address after a Clear)
+    const std::tuple<const char*, const char*, bool, int, int, bool, const char*> steps[] = {
         {"1A", "5", true, 0x1A, 0x05, true, ""},
         {"1A", "05", true, 0x1A, 0x05, false, ""}, // the same byte again
         {"1B", "ff", true, 0x1B, 0xFF, false, ""}, // the byte it already is
@@ -83,23 +74,22 @@ TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
         {nullptr, nullptr, true, -1, 0xFF, true, ""},
         {nullptr, nullptr, true, -1, 0xFF, false, ""}, // nothing left to clear
     };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.address ? std::string(s.address) + "=" + s.value : "Clear");
+    for (const auto& [address, value, ok, at, byte, marks, notice] : steps) {
+        SCOPED_TRACE(address ? std::string(address) + "=" + value : "Clear");
         const auto before = cm.reservedArea;
         changed = false;
-        if (s.address) {
-            u.typeText(u.Addres, s.address);
-            u.typeText(u.Value, s.value);
-            EXPECT_EQ(u.onApplyClick(), s.ok);
+        if (address) {
+            u.typeText(u.Addres, address);
+            u.typeText(u.Value, value);
+            EXPECT_EQ(u.onApplyClick(), ok);
         } else {
             u.Clear.userClick();
         }
-        EXPECT_EQ(static_cast<bool>(changed), s.marks);
-        EXPECT_EQ(u.Notice.caption(), s.notice);
+        EXPECT_EQ(static_cast<bool>(changed), marks);
+        EXPECT_EQ(u.Notice.caption(), notice);
         auto want = before;
-        if (s.at >= 0 && s.ok)
-            want[static_cast<std::size_t>(s.at)] = static_cast<std::uint8_t>(s.byte);
-        if (s.at < 0) want.fill(0xFF);
+        if (at >= 0 && ok) want[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(byte);
+        if (at < 0) want.fill(0xFF);
         EXPECT_EQ(cm.reservedArea, want);
     }
     // Clear leaves the address and shows byte 0; a fresh load shows address 0 and its byte.

@@ -1,23 +1,20 @@
-// show, edit and diff on generated sample files, checked against the same windows driven in
-// this process as a GUI user drives them. What the windows do with an edit is tested on the
-// windows; here, that NAME=VALUE reaches each kind of control and what the command refuses.
-#include "app/main_form.h"
-#include "app/welcome_form.h"
+// show, edit and diff against the same windows driven here as a user drives them: that NAME=VALUE
+// reaches each kind of control and what the command refuses (edits themselves: window tests).
 #include "config/config_form.h"
 #include "config/general_module.h"
 #include "image/sample_image.h"
+#include "support/app_bench.h"
 #include "support/cli_run.h"
-#include "ui/scripted_platform.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <tuple>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 namespace rw::test {
 namespace {
@@ -27,20 +24,11 @@ namespace fs = std::filesystem;
 const char* const kCodes[] = {"", "E2MB", "E2UB", "E2MP", "E2UP"};
 
 // The product's windows in this process: what the command line must produce.
-struct Gui {
-    Gui(int mode, const std::string& dir) {
-        welcome.currentMode = mode;
-        main = std::make_unique<app::MainForm>(platform, welcome, app::defaultConfigFactory());
-        main->currentDirectory = [dir] { return dir; };
-        main->onLoad();
-    }
+struct Gui : AppBench {
+    explicit Gui(int mode) : AppBench(mode, Real) {}
     void open(const std::string& path) {
         platform.files.answers.push_back(path);
         main->onOpenCommand();
-    }
-    bool save(const std::string& path) {
-        platform.files.answers.push_back(path);
-        return main->onCreateClick();
     }
     config::ConfigForm& form() { return *main->configForm(); }
     template <class T> T& control(const std::string& name) {
@@ -53,13 +41,7 @@ struct Gui {
         return form().setFocus(&control<ui::ComboBox>(name)) &&
                control<ui::ComboBox>(name).userPick(item);
     }
-
-    ui::ScriptedPlatform platform;
-    app::WelcomeForm welcome;
-    std::unique_ptr<app::MainForm> main;
 };
-
-// ---- show --------------------------------------------------------------------------------
 
 class CliShow : public ::testing::TestWithParam<int> {};
 
@@ -70,7 +52,7 @@ TEST_P(CliShow, PrintsEveryFieldAsTheWindowShowsItAlsoAsJson) {
     const auto r = runCli(dir, {{"show", file}});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
-    Gui gui(mode, dir.str());
+    Gui gui(mode);
     gui.open(file);
     std::vector<std::string> names = gui.form().boundFieldNames();
     for (const char* e :
@@ -107,11 +89,8 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
     writeText(shortFile, std::string(100, 'x'));
     const std::string longFile = writeSample(dir, 1, "E2MB_long.bin");
     std::ofstream(longFile, std::ios::app) << std::string(808, 'x');
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string box, last; // last: how the command line's own last line begins
-    } cases[] = {
+    // last: how the command line's own last line begins
+    const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
         {{"show", bplus, "--product", "1"},
          2,
          "Invalid patch version: This patch does not match this application",
@@ -126,17 +105,15 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
          "",
          "romwright-cli: warning: '" + longFile + "' is 9000 bytes; only its first 8192 are used"},
     };
-    for (const auto& c : cases) {
-        const auto r = runCli(dir, {c.args});
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_TRUE(c.box.empty() || r.errHasLine(c.box)) << r.err;
+    for (const auto& [args, exitCode, box, last] : cases) {
+        const auto r = runCli(dir, {args});
+        EXPECT_EQ(r.exitCode, exitCode);
+        EXPECT_TRUE(box.empty() || r.errHasLine(box)) << r.err;
         ASSERT_FALSE(r.errLines().empty());
-        EXPECT_EQ(r.errLines().back().rfind(c.last, 0), 0u) << r.err;
-        EXPECT_EQ(r.out.empty(), c.exitCode != 0);
+        EXPECT_EQ(r.errLines().back().rfind(last, 0), 0u) << r.err;
+        EXPECT_EQ(r.out.empty(), exitCode != 0);
     }
 }
-
-// ---- edit --------------------------------------------------------------------------------
 
 // Each kind of control edited, compared with the same edits made by a user in the window; the
 // file has bytes outside the block that the window saves anew.
@@ -150,20 +127,15 @@ TEST_P(CliEditEachKind, MatchesAUsersEdits) {
     img[0x300] ^= 0x5A;
     img[0x1F10] = 0x42;
     const std::string file = writeImage(dir, img, code + "_in.bin");
-    Gui gui(mode, dir.str());
+    Gui gui(mode);
     gui.open(file);
     const std::string reduce = gui.form().fieldText("Reduce") == "1" ? "0" : "1";
 
     const std::string out = dir.file(code + "_cli.bin");
     // One step is 0.01 MHz, less than a carrier index: six steps reach the next one.
-    std::vector<std::string> args = {"edit",
-                                     file,
-                                     "-o",
-                                     out,
-                                     "Baund=19200",
-                                     "Reduce=" + reduce,
-                                     "UTOPIAAddress=1F",
-                                     "PowerController=3"};
+    std::vector<std::string> args =
+        words("edit " + file + " -o " + out + " Baund=19200 Reduce=" + reduce +
+              " UTOPIAAddress=1F PowerController=3");
     for (int i = 0; i < 6; ++i)
         args.emplace_back("DownCarrierScroll=up");
     // TransmitePreambleL is hidden outside expert mode and edited all the same.
@@ -184,7 +156,8 @@ TEST_P(CliEditEachKind, MatchesAUsersEdits) {
     ASSERT_TRUE(gui.type("Max_PSD", "-3"));
     ASSERT_TRUE(gui.type("TransmitePreambleL", "3C"));
     ASSERT_TRUE(gui.form().Done());
-    ASSERT_TRUE(gui.save(dir.file(code + "_gui.bin")));
+    gui.platform.files.answers.push_back(dir.file(code + "_gui.bin"));
+    ASSERT_TRUE(gui.main->onCreateClick());
     EXPECT_EQ(readBytes(out).size(), 8192u);
     EXPECT_EQ(readBytes(out), readBytes(dir.file(code + "_gui.bin")));
 }
@@ -282,8 +255,6 @@ TEST(CliEdit, OutputNameMustBeginWithTheModeCodeAndAnExistingOneNeedsForce) {
     }
 }
 
-// ---- diff --------------------------------------------------------------------------------
-
 TEST(CliDiff, ListsOffsetsThenFields) {
     TempDir dir;
     const image::Image img = image::makeSampleImage(2);
@@ -298,12 +269,8 @@ TEST(CliDiff, ListsOffsetsThenFields) {
     const auto r = runCli(dir, {{"diff", a, b}});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     std::vector<std::string> expected;
-    for (std::size_t i = 0; i < img.size(); ++i) {
-        if (img[i] == bytes[i]) continue;
-        char line[32];
-        std::snprintf(line, sizeof line, "%04zX %02X -> %02X", i, img[i], bytes[i]);
-        expected.emplace_back(line);
-    }
+    for (std::size_t i = 0; i < img.size(); ++i)
+        if (img[i] != bytes[i]) expected.push_back(offsetLine(int(i), img[i], bytes[i]));
     const auto lines = r.outLines();
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(std::vector(lines.begin(), lines.begin() + long(expected.size())), expected);

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include <optional>
 #include <sstream>
@@ -52,46 +53,26 @@ TEST(CliArguments, WhatACommandLineSets) {
 }
 
 TEST(CliArguments, UsageErrors) {
-    for (const char* bad : {"",
-                            "frobnicate",
-                            "show",
-                            "show a.bin b.bin",
-                            "show a.bin X=1",
-                            "show a.bin --port COM1",
-                            "show a.bin --bogus",
-                            "-x show a.bin",
-                            "edit a.bin",
-                            "edit a.bin -o",
-                            "edit a.bin -o b =3",
-                            "edit a.bin -o b --reserved 1A",
-                            "show a.bin --product 5",
-                            "show a.bin --product 0",
-                            "show a.bin --json=yes",
-                            "read --port COM1",
-                            "diff a.bin",
-                            "restore a.bin X=1",
-                            "show a.bin --force",
-                            "program a.bin --dry-run --backup b.bin",
-                            "verify --port COM1",
-                            "verify a.bin --backup b.bin",
-                            "show a.bin --quiet",
-                            "read --port A --port B --product 1 -o x",
-                            "program a.bin --port A --port B --backup b.bin",
-                            "program a.bin --port A --jobs 0",
-                            "log --last -1"})
+    // One command line a row, the first one empty.
+    for (const std::string& bad : splitLines(
+             "\n"
+             "frobnicate\nshow\nshow a.bin b.bin\nshow a.bin X=1\nshow a.bin --port COM1\n"
+             "show a.bin --bogus\n-x show a.bin\nedit a.bin\nedit a.bin -o\n"
+             "edit a.bin -o b =3\nedit a.bin -o b --reserved 1A\nshow a.bin --product 5\n"
+             "show a.bin --product 0\nshow a.bin --json=yes\nread --port COM1\ndiff a.bin\n"
+             "restore a.bin X=1\nshow a.bin --force\nprogram a.bin --dry-run --backup b.bin\n"
+             "verify --port COM1\nverify a.bin --backup b.bin\nshow a.bin --quiet\n"
+             "read --port A --port B --product 1 -o x\n"
+             "program a.bin --port A --port B --backup b.bin\n"
+             "program a.bin --port A --jobs 0\nlog --last -1"))
         EXPECT_NE(parseArguments(words(bad)).error, "") << bad;
 }
 
 TEST(CliArguments, HexBytesForTheReservedArea) {
-    const std::pair<const char*, std::optional<int>> cases[] = {{"0", 0},
-                                                                {"1a", 0x1A},
-                                                                {"FF", 0xFF},
-                                                                {"", std::nullopt},
-                                                                {"100", std::nullopt},
-                                                                {"G", std::nullopt},
-                                                                {"-1", std::nullopt}};
-    for (const auto& [text, value] : cases)
+    for (const auto& [text, value] : {std::pair{"0", 0}, {"1a", 0x1A}, {"FF", 0xFF}})
         EXPECT_EQ(cli::parseHexByte(text), value) << text;
+    for (const char* text : {"", "100", "G", "-1"})
+        EXPECT_EQ(cli::parseHexByte(text), std::nullopt) << text;
 }
 
 TEST(CliPorts, ComNamesMapAndPathsStay) {
@@ -99,17 +80,16 @@ TEST(CliPorts, ComNamesMapAndPathsStay) {
     EXPECT_EQ(cli::deviceForPort("COM3"), "/dev/ttyUSB7");
     EXPECT_EQ(cli::deviceForPort("com3"), "/dev/ttyUSB7");
     ::unsetenv("ROMWRIGHT_COM3");
-    EXPECT_EQ(cli::deviceForPort("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(cli::deviceForPort("COM6"), "/dev/ttyS5");
-    EXPECT_EQ(cli::deviceForPort("COM7"), "");
-    EXPECT_EQ(cli::deviceForPort("COM0"), "");
-    EXPECT_EQ(cli::deviceForPort("/dev/pts/7"), "/dev/pts/7");
+    for (auto [port, device] : {std::pair{"COM1", "/dev/ttyS0"},
+                                {"COM6", "/dev/ttyS5"},
+                                {"COM7", ""},
+                                {"COM0", ""},
+                                {"/dev/pts/7", "/dev/pts/7"}})
+        EXPECT_EQ(cli::deviceForPort(port), device) << port;
 }
 
 TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
-    const struct {
-        std::string title, text, line;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"Bad patch file",
          "An error occurred while reading the patch file.\r\nPlease try another one.",
          "Bad patch file: An error occurred while reading the patch file. Please try another "
@@ -122,8 +102,8 @@ TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
         {"Romwright", "E2MP_\x1B[2J\t\x7F.bin", "Romwright: E2MP_\\x1B[2J\\x09\\x7F.bin"},
         {"Romwright", "\xC3\xA9 \xC2\x9B \xE9", "Romwright: \xC3\xA9 \\xC2\\x9B \\xE9"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(cli::messageLine(c.title, c.text), c.line);
+    for (const auto& [title, text, line] : cases)
+        EXPECT_EQ(cli::messageLine(title, text), line);
 }
 
 TEST(CliMessages, DetailFollowsOnItsOwnLines) {
@@ -137,8 +117,7 @@ TEST(CliMessages, DetailFollowsOnItsOwnLines) {
 
 TEST(CliProgress, EachPhaseWorkedThroughWithBarBytesAndTimeLeft) {
     using modem::RunPhase;
-    // A complete run, and one whose read fails at block 3: the phases it then passes over are
-    // not shown. The clock is the test's.
+    // A complete run, and one whose read fails at block 3: the phases it skips are not shown.
     for (bool fails : {false, true}) {
         SCOPED_TRACE(fails ? "failing" : "complete");
         for (bool terminal : {false, true}) {
@@ -197,8 +176,6 @@ TEST(CliProgress, EachPhaseWorkedThroughWithBarBytesAndTimeLeft) {
     }
 }
 
-// ---- the executable ----------------------------------------------------------------------
-
 // Help and version on stdout with exit 0; bad usage is one error line, then the usage, exit 2;
 // refusals before any work are exit 2 with the reason in one harmless line.
 TEST(CliUsage, ExitStatusAndStreams) {
@@ -206,13 +183,8 @@ TEST(CliUsage, ExitStatusAndStreams) {
     writeSample(dir, 1, "data.bin");
     writeSample(dir, 1, "E2MB_sample.bin");
     std::filesystem::create_symlink(dir.file("E2MB_loop.bin"), dir.file("E2MB_loop.bin"));
-    const struct {
-        const char* args;
-        int exitCode;
-        const char* out; // how stdout begins
-        const char* err; // what stderr mentions
-        bool usage;      // the usage follows the error line
-    } cases[] = {
+    // out: how stdout begins; err: what stderr mentions; usage: the usage follows the error line
+    const std::tuple<const char*, int, const char*, const char*, bool> cases[] = {
         {"--help", 0, "Usage: romwright-cli", "", false},
         {"program --help", 0, "Usage: romwright-cli program", "", false},
         {"--version", 0, "romwright-cli ", "", false},
@@ -225,14 +197,14 @@ TEST(CliUsage, ExitStatusAndStreams) {
         {"program E2MB_sample.bin --port COM9", 2, "", "COM1..COM6", false},
         {"program E2MB_sample.bin", 2, "", "--port", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        const auto r = runCli(dir, {words(c.args)});
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("\n\nUsage: romwright-cli") != std::string::npos, c.usage) << r.err;
-        if (c.exitCode == 0) continue;
+    for (const auto& [args, exitCode, out, err, usage] : cases) {
+        SCOPED_TRACE(args);
+        const auto r = runCli(dir, {words(args)});
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_EQ(r.out.rfind(out, 0), 0u) << r.out;
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("\n\nUsage: romwright-cli") != std::string::npos, usage) << r.err;
+        if (exitCode == 0) continue;
         EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err;
         EXPECT_TRUE(std::none_of(r.err.begin(), r.err.end(), [](char ch) {
             return ch != '\n' && (ch < 0x20 || ch == 0x7F);

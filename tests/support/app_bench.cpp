@@ -79,10 +79,6 @@ std::string AppBench::saveAs(const std::string& name) {
     return dir.file(name);
 }
 
-} // namespace rw::test
-
-namespace rw::test {
-
 std::string AppBench::state() const {
     const auto name = [this](const std::string& path) {
         if (path.empty()) return std::string("-");

@@ -1,6 +1,5 @@
-// Bench for the main window: a product's main window started as the welcome window starts
-// it, on the scripted platform, in a scratch folder of its own, with the real configuration
-// windows or a stand-in that records what the main window asks of it.
+// A product's main window started as the welcome window starts it, on the scripted platform in
+// a scratch folder, with the real configuration windows or a stand-in that records requests.
 #pragma once
 
 #include "app/main_form.h"
@@ -72,7 +71,6 @@ struct AppBench {
     std::vector<std::string> directoriesSet; // what leaving made the current directory
     bool started = false;                    // what the main window's onLoad answered
 
-    // The welcome window's list and Continue.
     void startMode(int mode);
     // The main window for the welcome window's currentMode, as its Continue starts it.
     void startMain();
@@ -81,10 +79,8 @@ struct AppBench {
     // The Save dialog's next answer: `name` in the scratch folder.
     std::string saveAs(const std::string& name);
     std::size_t boxCount() const { return platform.boxes.shown.size(); }
-    // The main window's state in one line: which of Open, Save, Configurations and Program
-    // are enabled, the unsaved-change flag, the file shown and the source file (named within
-    // the scratch folder), the stand-in's loads and file writes, and the message boxes so far:
-    //   "buttons 1000 changed 0 file - source - loads 0 writes 0 boxes 0"
+    // Open, Save, Configurations, Program enabled; the change flag; file shown and source (in the
+    // scratch folder); the stand-in's loads and writes; boxes so far: "buttons 1000 changed 0 ..."
     std::string state() const;
     const ui::RecordedBox* lastBox() const { return platform.boxes.last(); }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <iterator>
@@ -26,6 +27,11 @@ std::vector<std::string> splitLines(const std::string& text) {
     for (std::string l; std::getline(in, l);)
         lines.push_back(l);
     return lines;
+}
+
+std::string readText(const std::string& path) {
+    const auto bytes = readBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> words(const std::string& line) {
@@ -119,6 +125,12 @@ std::string writeImage(const TempDir& dir, const image::Image& img, const std::s
 
 std::string writeSample(const TempDir& dir, int mode, const std::string& name) {
     return writeImage(dir, image::makeSampleImage(mode), name);
+}
+
+std::string offsetLine(int k, int from, int to) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%04X %02X -> %02X", k, from, to);
+    return line;
 }
 
 std::map<std::string, std::string> parseShow(const std::string& out) {

@@ -1,6 +1,5 @@
-// Running the built romwright-cli in a test (POSIX): a scratch folder as its current
-// directory, home and data folder, standard output and error captured, a bounded wait, and a
-// hook on standard error to send Ctrl-C and the like on cue.
+// romwright-cli run in a scratch folder (its directory, home and data folder), output captured,
+// the wait bounded, with a hook on stderr to send Ctrl-C and the like on cue (POSIX).
 #pragma once
 
 #include "image/config_module.h"
@@ -16,6 +15,7 @@
 namespace rw::test {
 
 std::vector<std::string> splitLines(const std::string& text);
+std::string readText(const std::string& path);
 // "edit a.bin -o b.bin" as its words.
 std::vector<std::string> words(const std::string& line);
 
@@ -43,6 +43,8 @@ std::vector<std::uint8_t> toVector(const image::Image& img);
 // `img` written as the patch file `name` in `dir`; returns its path.
 std::string writeImage(const TempDir& dir, const image::Image& img, const std::string& name);
 std::string writeSample(const TempDir& dir, int mode, const std::string& name);
+// A byte as `diff` and `verify` list it: "0123 3C -> 00".
+std::string offsetLine(int k, int from, int to);
 // NAME=TEXT lines of `show` as a map.
 std::map<std::string, std::string> parseShow(const std::string& out);
 

@@ -1,5 +1,6 @@
 // The real romwright-sim binary, driven through its pseudo-terminal as a client would: what
 // only the process shows (its device and link, pacing, the files it writes, how it ends).
+#include "support/cli_run.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -18,34 +19,28 @@ using rw::test::TempDir;
 
 namespace {
 
-// A client's raw terminal on the simulator; closed on scope exit.
+// A client's raw terminal on the simulator, each read waiting at most 5 s; closed on scope exit.
 struct Client {
     explicit Client(const std::string& device)
         : fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
         termios tio{};
         ::tcgetattr(fd, &tio);
         ::cfmakeraw(&tio);
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 50;
         ::tcsetattr(fd, TCSANOW, &tio);
     }
     ~Client() {
         if (fd >= 0) ::close(fd);
     }
-    // Sends `bytes`, then reads until `until` has arrived or the time is up.
-    std::string exchange(const std::string& bytes, const std::string& until,
-                         std::chrono::milliseconds limit = 5s) const {
+    // Sends `bytes`, then reads until `until` has arrived or the line stays quiet.
+    std::string exchange(const std::string& bytes, const std::string& until) const {
         EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        const auto deadline = Clock::now() + limit;
         std::string got;
-        while (got.find(until) == std::string::npos) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd p{fd, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-            std::array<char, 1024> buf{};
-            const ssize_t n = ::read(fd, buf.data(), buf.size());
-            if (n <= 0) break;
-            got.append(buf.data(), static_cast<std::size_t>(n));
-        }
+        std::array<char, 1024> buf{};
+        for (ssize_t n = 1; n > 0 && got.find(until) == std::string::npos;)
+            if ((n = ::read(fd, buf.data(), buf.size())) > 0)
+                got.append(buf.data(), std::size_t(n));
         return got;
     }
     int fd;
@@ -76,8 +71,7 @@ TEST(SimProcess, ServesItsLinkWritesBackAndTracesThenEndsCleanlyOnSigterm) {
     ASSERT_EQ(saved.size(), 8192u);
     EXPECT_EQ(std::vector(saved.begin(), saved.begin() + 3),
               (std::vector<std::uint8_t>{0x10, 0x42, 0x30}));
-    const auto trace = rw::test::readBytes(dir.file("trace.log"));
-    EXPECT_EQ(std::string(trace.begin(), trace.end()),
+    EXPECT_EQ(rw::test::readText(dir.file("trace.log")),
               "<ESC>\nRD 9000,A\nWR 9000 42\nWR 8D00 B2\nWR 9001 42\n");
     sim.stop(SIGTERM);
     EXPECT_EQ(sim.exitStatus(), 0);

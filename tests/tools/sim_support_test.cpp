@@ -3,32 +3,20 @@
 #include "sim/sim_options.h"
 #include "sim/sim_pacer.h"
 
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 using namespace rw::sim;
 namespace fs = std::filesystem;
 
-namespace {
-
+using rw::test::readText;
 using rw::test::TempDir;
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-} // namespace
-
-// --- Options -------------------------------------------------------------------------------------
 
 // The options that matter, as one line.
 std::string describe(const SimOptions& o) {
@@ -95,30 +83,16 @@ TEST(SimOptions, ABenchOfModems) {
 }
 
 TEST(SimOptions, BadInputIsRejectedWithAReason) {
-    const std::vector<std::vector<std::string>> bad{{"--bogus"},
-                                                    {"--generation", "C"},
-                                                    {"--revision", "4x"},
-                                                    {"--revision", "300"},
-                                                    {"--flip", "2000"},
-                                                    {"--flip", "10,"},
-                                                    {"--m-key", "00"},
-                                                    {"--watchdog", "maybe"},
-                                                    {"--silent-after", "-1"},
-                                                    {"--image"},
-                                                    {"--no-echo=1"},
-                                                    {"--garble", "swap"},
-                                                    {"--garble", "drop,0"},
-                                                    {"--count", "0"},
-                                                    {"--count", "2", "--fault-on", "3"},
-                                                    {"--interface", "MII"}};
-    for (const auto& args : bad) {
-        const ParseResult r = parseOptions(args);
-        EXPECT_FALSE(r.options || r.error.empty()) << args.front() << " " << args.back();
+    for (const std::string& line : rw::test::splitLines(
+             "--bogus\n--generation C\n--revision 4x\n--revision 300\n--flip 2000\n"
+             "--flip 10,\n--m-key 00\n--watchdog maybe\n--silent-after -1\n--image\n"
+             "--no-echo=1\n--garble swap\n--garble drop,0\n--count 0\n"
+             "--count 2 --fault-on 3\n--interface MII")) {
+        const ParseResult r = parseOptions(rw::test::words(line));
+        EXPECT_FALSE(r.options || r.error.empty()) << line;
     }
     EXPECT_NE(parseOptions({"--interface", "MII"}).error.find("MII"), std::string::npos);
 }
-
-// --- Pacing --------------------------------------------------------------------------------------
 
 TEST(SimPacer, KeepsTo960CharactersPerSecond) {
     Pacer p;
@@ -136,16 +110,8 @@ TEST(SimPacer, KeepsTo960CharactersPerSecond) {
     EXPECT_LE(total, 962u);
 }
 
-TEST(SimPacer, IdleLineDoesNotSaveUpABurstUnlessUnpaced) {
+TEST(SimPacer, WaitsOneCharacterTimeAfterSendingAndSavesUpNoBurstUnlessUnpaced) {
     EXPECT_EQ(Pacer(0).allowance(Pacer::Clock::now(), 5000), 5000u);
-    Pacer p;
-    auto t = Pacer::Clock::time_point{} + std::chrono::hours(1);
-    p.sent(t, p.allowance(t, 1));
-    t += std::chrono::seconds(5);
-    EXPECT_LE(p.allowance(t, 100000), 21u);
-}
-
-TEST(SimPacer, WaitsOneCharacterTimeAfterSending) {
     Pacer p;
     auto t = Pacer::Clock::time_point{} + std::chrono::hours(1);
     EXPECT_EQ(p.allowance(t, 10), 1u);
@@ -155,9 +121,8 @@ TEST(SimPacer, WaitsOneCharacterTimeAfterSending) {
     EXPECT_GT(wait, std::chrono::microseconds(1000));
     EXPECT_LT(wait, std::chrono::microseconds(1100));
     EXPECT_EQ(p.allowance(t + wait, 10), 1u);
+    EXPECT_LE(p.allowance(t + std::chrono::seconds(5), 100000), 21u) << "an idle line";
 }
-
-// --- Files ---------------------------------------------------------------------------------------
 
 // A short image is padded with FFh (the process test shows it); a longer one is refused.
 TEST(SimFiles, LoadRefusesLongOrMissingImages) {
@@ -179,7 +144,7 @@ TEST(SimFiles, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
     image[0] = 0x42;
     std::string error;
     ASSERT_TRUE(saveImageAtomically(target.string(), image, error)) << error;
-    const std::string saved = readFile(target);
+    const std::string saved = readText(target.string());
     ASSERT_EQ(saved.size(), kE2Size);
     EXPECT_EQ(saved[0], '\x42');
     EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), {}), 1);
@@ -194,10 +159,10 @@ TEST(SimFiles, TraceAppendsAcrossRuns) {
         TraceLog log;
         ASSERT_TRUE(log.open(path, error)) << error;
         log.append({"<ESC>", "RD 8C73,1"});
-        EXPECT_EQ(readFile(path), "<ESC>\nRD 8C73,1\n") << "written at once, not at close";
+        EXPECT_EQ(readText(path), "<ESC>\nRD 8C73,1\n") << "written at once, not at close";
     }
     TraceLog log;
     ASSERT_TRUE(log.open(path, error)) << error;
     log.append({""});
-    EXPECT_EQ(readFile(path), "<ESC>\nRD 8C73,1\n\n");
+    EXPECT_EQ(readText(path), "<ESC>\nRD 8C73,1\n\n");
 }
