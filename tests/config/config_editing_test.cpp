@@ -11,8 +11,6 @@ namespace {
 
 using namespace rw::test;
 
-// ---- sampling frequency and carriers ----------------------------------------------------
-
 TEST(ConfigCarriers, TypedCarriersGiveTheirWordsAndBaudRatesTheReloadValue) {
     forEachMode([](Bench& b) {
         run(b, {"type DwCarrierText(0) 5",
@@ -165,8 +163,6 @@ TEST(ConfigCarriersDecisions, LeavingAPairOrStoringTakesTheEntry) {
     EXPECT_EQ(std::tuple(s.overrideAt(2), s.overrideAt(3)), std::tuple(0x1E, 0x01));
 }
 
-// ---- line rates and interpolation lists ---------------------------------------------------
-
 TEST(ConfigLineRates, EachDirectionShowsItsRate) {
     forEachMode([](Bench& b) {
         run(b, {"pick Dw_Stram_Cons 256",
@@ -217,8 +213,6 @@ TEST(ConfigLineRatesDecisions, LoadShowsTheRatesOfTheTextsShown) {
     }
 }
 
-// ---- PSD ----------------------------------------------------------------------------------
-
 TEST(ConfigPsd, EachPairFollowsItsTextDownstreamConstellationAndAttenuation) {
     Loaded b(2);
     Loaded other(4); // another window's conversion holds none of this one's
@@ -248,8 +242,6 @@ TEST(ConfigPsdDecisions, TextNotConvertedIsRefusedUntilConverted) {
         run(b, {{fix, "red:Min_PSD=0;why:Min_PSD=0"}, "done -> ok=1"});
     }
 }
-
-// ---- hex entry rules ----------------------------------------------------------------------
 
 const std::string kHexBoxes = "TransmitePreambleL TransmitePreambleM TransmitePreambleH "
                               "ReceivePreambleL ReceivePreambleM ReceivePreambleH SleepCounterL "
@@ -290,8 +282,6 @@ TEST(ConfigHexEntry, BPlusWindowsCheckTheTextWhenLeft) {
         {3, 4});
 }
 
-// ---- AFE control word ---------------------------------------------------------------------
-
 // Decision: the bit table holds (78 ticks Dacf, Adcuns, Dacuns and Timneg), and bits 1..0 are
 // stored from the AFEControl text, so changing them alone is an edit.
 TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
@@ -312,11 +302,8 @@ TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
     Loaded b(2);
     run(b,
         {"type AFEControl FF -> changed=1",
-         "set AFEControl FC -> Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1;changed=1", // flips
-                                                                                             // no
-                                                                                             // box,
-                                                                                             // drops
-                                                                                             // bits 1..0
+         // flips no box, drops bits 1..0
+         "set AFEControl FC -> Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1;changed=1",
          "set AFEControl fc -> changed=0", // the same value in other letters
          "set AFEControl  -> Adcf=0;Dacf=0;Adcuns=0;Dacuns=0;Timneg=0;Timnus=0;changed=1",
          "loading 1", // while loading the views follow, but nothing is marked
@@ -341,8 +328,6 @@ TEST(ConfigAfe, OneStepCascades) {
     EXPECT_EQ(counts(), std::tuple(2, 1, 2)); // the bytes it writes do not write it back
     EXPECT_FALSE(b.w().psdUpdating);
 }
-
-// ---- change marking -----------------------------------------------------------------------
 
 // Every list and check box marks the change when the user picks or clicks, never while the
 // window is loading; entries, arrows and byte boxes mark on their own.

@@ -139,8 +139,6 @@ TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForThe
         {1, 2, 3, 4}, false);
 }
 
-// ---- factory values -------------------------------------------------------------------------
-
 // "Default" puts the factory value into every field, whatever it held. The sample images hold
 // the same values: a window loaded from its sample, edited everywhere and set to the
 // defaults saves the sample back byte for byte.

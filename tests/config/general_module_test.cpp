@@ -22,8 +22,6 @@ using test::split;
 
 const std::vector<std::string> kConsItems = split("4 8 16 32 64 128 256");
 
-// ---- numbers ------------------------------------------------------------------------------
-
 TEST(GeneralNumbers, RoundingAndLogarithms) {
     for (auto [x, want] : {std::pair{12.959, 12.95}, {-0.254, -0.26}, {12.96, 12.96}, {3.0, 3.0}})
         EXPECT_DOUBLE_EQ(floorHundredths(x), want) << x;
@@ -91,8 +89,6 @@ TEST(GeneralNumbers, Reading) {
         EXPECT_FALSE(readNumberStrict(t)) << "'" << t << "'";
 }
 
-// ---- constellation and interpolation byte ---------------------------------------------------
-
 TEST(GeneralConsInterByte, EveryCodeBothWays) {
     // Constellation in bits 3..1 (bit 0 ignored), interpolation in bits 7..4.
     const int cons[8] = {256, 64, 16, 8, 4, 128, 32, 0};
@@ -122,8 +118,6 @@ TEST(GeneralConsInterByte, EveryCodeBothWays) {
     for (auto [c, want] : offsets)
         EXPECT_EQ(constellationOffset(c), want) << "'" << c << "'";
 }
-
-// ---- band plan and line rate ------------------------------------------------------------------
 
 TEST(GeneralBandPlan, CarrierIndexUartReloadAndLineRateAt2592) {
     const std::pair<double, long long> carriers[] = {
@@ -157,8 +151,6 @@ TEST(GeneralBandPlan, CarrierIndexUartReloadAndLineRateAt2592) {
     EXPECT_FALSE(lineRate(NAN, 16, 256));
     EXPECT_EQ(lineRate(0, 16, 256), 0.0);
 }
-
-// ---- interpolation list -----------------------------------------------------------------------
 
 struct InterpolationList : ::testing::Test {
     InterpolationList() {
@@ -230,8 +222,6 @@ TEST_F(InterpolationList, RememberedFactorKeptOnlyWhenOfferedEachDirectionItsOwn
     fillInterpolationList(bare, false);
     EXPECT_EQ(cons.text(), "32");
 }
-
-// ---- PSD conversions ---------------------------------------------------------------------------
 
 // The maximum PSD group of a configuration window, wired as the windows wire it.
 struct Psd : ::testing::Test {
@@ -328,8 +318,6 @@ TEST_F(Psd, TheGuardStopsBothDirectionsAndIsLeftToItsOwner) {
     psd.setText("23.83");
     EXPECT_EQ(std::tuple(result, low.text(), updating), std::tuple(PsdConversion::Busy, "0", true));
 }
-
-// ---- hex fields --------------------------------------------------------------------------------
 
 TEST(GeneralHexEntry, IsHexByteAndTheEntryCheck) {
     // Longer texts are judged by value and first character.
