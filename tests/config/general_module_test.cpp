@@ -249,7 +249,7 @@ struct Psd : ::testing::Test {
     int byteChanges = 0;
 };
 
-TEST_F(Psd, BytesGiveTheLevelInDecibels) {
+TEST_F(Psd, BytesGiveTheLevelInDecibelsUnlessGuarded) {
     const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
         {"256", "0", "04", "00", "59.95"}, {"256", "0", "00", "10", "23.83"},
         {"4", "2", "04", "00", "59.45"},   {"256", "", "4", "0", "59.95"}, // empty: 0
@@ -261,6 +261,13 @@ TEST_F(Psd, BytesGiveTheLevelInDecibels) {
         EXPECT_EQ(psd.text(), level) << high << low;
         EXPECT_FALSE(updating);
     }
+    // The rewrites between the views are the windows' (tested there); here the guard itself.
+    set("256", "0", "1", "0", "4");
+    updating = true;
+    EXPECT_FALSE(toPsd());
+    EXPECT_EQ(psd.text(), "1");
+    psd.setText("23.83");
+    EXPECT_EQ(std::tuple(result, low.text(), updating), std::tuple(PsdConversion::Busy, "0", true));
 }
 
 // Level 1023 would read back as 59.94: the guard keeps the typed text. -6.59 is just inside
@@ -295,16 +302,6 @@ TEST_F(Psd, TypedLevelsGiveTheirBytesAndKeepTheTypedText) {
         EXPECT_EQ(result, converted ? PsdConversion::Converted : PsdConversion::NotConverted);
         EXPECT_FALSE(updating);
     }
-}
-
-// The rewrites between the views are the windows' (tested there); here the guard itself.
-TEST_F(Psd, TheGuardStopsBothDirectionsAndIsLeftToItsOwner) {
-    set("256", "0", "1", "0", "4");
-    updating = true;
-    EXPECT_FALSE(toPsd());
-    EXPECT_EQ(psd.text(), "1");
-    psd.setText("23.83");
-    EXPECT_EQ(std::tuple(result, low.text(), updating), std::tuple(PsdConversion::Busy, "0", true));
 }
 
 TEST(GeneralHexEntry, IsHexByteAndTheEntryCheck) {
