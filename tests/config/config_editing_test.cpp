@@ -171,10 +171,9 @@ TEST(ConfigLineRates, EachDirectionShowsItsRate) {
 TEST(ConfigLineRates, EmptiedInterpolationMovesTheFocusAndIsAskedForInBPlus) {
     forEachMode([](Bench& b) {
         const bool bp = b.mode >= 3;
-        run(b, {"pick Dw_Stram_Cons 4",
-                "pick Dw_Stram_Inter 6",
-                "pick Dw_Stram_Cons 64 -> Dw_Stram_Inter=6;focus=", // offered again: kept
-                {"pick Dw_Stram_Cons 256", std::string("Dw_Stram_Inter=;DownBitrate=25.92;focus=") +
+        run(b, {"pick Dw_Stram_Cons 4", "pick Dw_Stram_Inter 6",
+                "pick Dw_Stram_Cons 64 -> Dw_Stram_Inter=6;focus="}); // offered again: kept
+        run(b, {{"pick Dw_Stram_Cons 256", std::string("Dw_Stram_Inter=;DownBitrate=25.92;focus=") +
                                                (bp ? "Dw_Stram_Inter" : "")},
                 "focus Dw_Stram_Inter",
                 {"leave Baund",

@@ -119,8 +119,7 @@ TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
 }
 
-// Writing fails when there is no folder, when the name is a folder, and when the disk fills
-// up halfway; the old file is left whole and nothing is left beside it.
+// A failed write gives a reason, leaves the old file whole and nothing beside it.
 TEST(PatchFileWrite, FailuresGiveAReasonAndLeaveTheOldFile) {
     TempDir d;
     const std::vector<std::uint8_t> old(8192, 0x5A);
