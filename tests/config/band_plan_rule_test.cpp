@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace rw::config;
 
 TEST(BandPlanRule, OverlapAndRangeOnSeveralPlans) {
@@ -32,11 +34,10 @@ TEST(BandPlanRule, OverlapAndRangeOnSeveralPlans) {
         ASSERT_EQ(p.bands.size(), 2u);
         EXPECT_DOUBLE_EQ(p.top, c.fs / 2);
         EXPECT_NEAR(p.bands[1].high - p.bands[1].low, c.fs / c.upInter, 1e-9);
-        EXPECT_EQ(p.bands[0].overlaps, c.overlap) << c.down << "/" << c.up;
-        EXPECT_EQ(p.bands[1].overlaps, c.overlap) << c.down << "/" << c.up;
-        EXPECT_EQ(p.bands[0].outside, c.downOutside) << c.down;
-        EXPECT_EQ(p.bands[1].outside, c.upOutside) << c.up;
-        EXPECT_EQ(p.warning, c.warning);
+        EXPECT_EQ(std::tuple(p.bands[0].overlaps, p.bands[1].overlaps, p.bands[0].outside,
+                             p.bands[1].outside, p.warning),
+                  std::tuple(c.overlap, c.overlap, c.downOutside, c.upOutside, c.warning))
+            << c.down << "/" << c.up;
     }
     // No band without a sampling frequency; a direction without interpolation draws none and
     // warns of nothing.

@@ -11,8 +11,6 @@ namespace {
 
 using namespace rw::test;
 
-// ---- sampling frequency and carriers ----------------------------------------------------
-
 TEST(ConfigCarriers, TypedCarriersGiveTheirWordsAndBaudRatesTheReloadValue) {
     forEachMode([](Bench& b) {
         run(b, {"type DwCarrierText(0) 5",
@@ -61,17 +59,13 @@ TEST(ConfigCarriers, NewSamplingFrequencyRecomputesEveryDerivedField) {
 TEST(ConfigCarriers, AutoAdvanceAndPadding) {
     forEachMode([](Bench& b) {
         const bool mp = b.mode == 3; // MII_BP moves on after two characters, the rest one
+        run(b, {"focus FText(0)", "set FText(0) ", "key FText(0) 51 -> focus=FText(0)",
+                "key FText(0) 48 -> FText(0)=30;focus=FText(1)", // the key goes into box 0
+                "focus FText(0)",
+                "key FText(0) 8 -> FText(0)=3;focus=FText(0)", // Backspace never moves on
+                "focus DwCarrierText(0)", "set DwCarrierText(0) ", "key DwCarrierText(0) 49"});
         run(b,
-            {"focus FText(0)",
-             "set FText(0) ",
-             "key FText(0) 51 -> focus=FText(0)",
-             "key FText(0) 48 -> FText(0)=30;focus=FText(1)", // the key goes into box 0
-             "focus FText(0)",
-             "key FText(0) 8 -> FText(0)=3;focus=FText(0)", // Backspace never moves on
-             "focus DwCarrierText(0)",
-             "set DwCarrierText(0) ",
-             "key DwCarrierText(0) 49",
-             {"key DwCarrierText(0) 50", mp ? "focus=DwCarrierText(0)" : "focus=DwCarrierText(1)"},
+            {{"key DwCarrierText(0) 50", mp ? "focus=DwCarrierText(0)" : "focus=DwCarrierText(1)"},
              mp ? "key DwCarrierText(0) 51" : "",
              // padded by the release in box 1
              {"", std::string("focus=DwCarrierText(1);DwCarrierText(0)=") + (mp ? "123" : "012")},
@@ -165,14 +159,11 @@ TEST(ConfigCarriersDecisions, LeavingAPairOrStoringTakesTheEntry) {
     EXPECT_EQ(std::tuple(s.overrideAt(2), s.overrideAt(3)), std::tuple(0x1E, 0x01));
 }
 
-// ---- line rates and interpolation lists ---------------------------------------------------
-
 TEST(ConfigLineRates, EachDirectionShowsItsRate) {
     forEachMode([](Bench& b) {
-        run(b, {"pick Dw_Stram_Cons 256",
-                "pick Dw_Stram_Inter 16",
-                {"pick Up_Stram_Cons 128", // one factor only, selected at once
-                 "Up_Stram_Inter=14;DownBitrate=12.96;UpBitrate=12.95"},
+        run(b, {"pick Dw_Stram_Cons 256", "pick Dw_Stram_Inter 16",
+                // one factor only, selected at once
+                "pick Up_Stram_Cons 128 -> Up_Stram_Inter=14;DownBitrate=12.96;UpBitrate=12.95",
                 "pick Up_Stram_Cons 32 -> Up_Stram_Inter=10;UpBitrate=12.96"});
     });
 }
@@ -180,10 +171,9 @@ TEST(ConfigLineRates, EachDirectionShowsItsRate) {
 TEST(ConfigLineRates, EmptiedInterpolationMovesTheFocusAndIsAskedForInBPlus) {
     forEachMode([](Bench& b) {
         const bool bp = b.mode >= 3;
-        run(b, {"pick Dw_Stram_Cons 4",
-                "pick Dw_Stram_Inter 6",
-                "pick Dw_Stram_Cons 64 -> Dw_Stram_Inter=6;focus=", // offered again: kept
-                {"pick Dw_Stram_Cons 256", std::string("Dw_Stram_Inter=;DownBitrate=25.92;focus=") +
+        run(b, {"pick Dw_Stram_Cons 4", "pick Dw_Stram_Inter 6",
+                "pick Dw_Stram_Cons 64 -> Dw_Stram_Inter=6;focus="}); // offered again: kept
+        run(b, {{"pick Dw_Stram_Cons 256", std::string("Dw_Stram_Inter=;DownBitrate=25.92;focus=") +
                                                (bp ? "Dw_Stram_Inter" : "")},
                 "focus Dw_Stram_Inter",
                 {"leave Baund",
@@ -217,8 +207,6 @@ TEST(ConfigLineRatesDecisions, LoadShowsTheRatesOfTheTextsShown) {
     }
 }
 
-// ---- PSD ----------------------------------------------------------------------------------
-
 TEST(ConfigPsd, EachPairFollowsItsTextDownstreamConstellationAndAttenuation) {
     Loaded b(2);
     Loaded other(4); // another window's conversion holds none of this one's
@@ -249,48 +237,39 @@ TEST(ConfigPsdDecisions, TextNotConvertedIsRefusedUntilConverted) {
     }
 }
 
-// ---- hex entry rules ----------------------------------------------------------------------
-
 const std::string kHexBoxes = "TransmitePreambleL TransmitePreambleM TransmitePreambleH "
                               "ReceivePreambleL ReceivePreambleM ReceivePreambleH SleepCounterL "
                               "SleepCounterH UTOPIAAddress";
 
-TEST(ConfigHexEntry, BWindowsMarkEveryChange) {
-    forEachMode(
-        [](Bench& b) {
+// B windows mark every change; B+ windows check the text when it is left.
+TEST(ConfigHexEntry, BMarksEveryChangeBPlusChecksWhenLeft) {
+    forEachMode([](Bench& b) {
+        if (b.mode < 3) {
             for (const std::string& n : split(kHexBoxes + " Next_DownstreamL Next_DownstreamH "
                                                           "Next_UpstreamL Next_UpstreamH"))
                 run(b, {{"set " + n + " G", "changed=1"}, {"focus " + n}, "leave -> ok=1"});
             run(b, {"loading 1", "set TransmitePreambleM 1 -> changed=0;boxes=0"});
-        },
-        {1, 2});
+            return;
+        }
+        std::string boxes = kHexBoxes;
+        if (b.mode == 3)
+            boxes += " PHY_StatusRegAddr PHY_SpeedBitNum PHY_DuplexBitNum PHY_SpeedPolarity "
+                     "PHY_DuplexPolarity";
+        int shown = 0;
+        for (const std::string& n : split(boxes)) {
+            run(b, {{"set " + n + " 0G", "changed=0"}, // a change alone marks nothing here
+                    {"focus " + n},
+                    {"leave Baund",
+                     "ok=0;focus=" + n + ";why:" + n + "=1;boxes=" + std::to_string(++shown)},
+                    {"set " + n + " a5", "why:" + n + "=0"},
+                    "leave Baund -> ok=1;changed=1"});
+            EXPECT_TRUE(lastBoxIs(b.platform, "Please insert new value", "Illegal Parameter"));
+        }
+        run(b, {"focus SleepCounterL",
+                "leave -> changed=1",                     // a valid text left marks, changed or not
+                "set Next_DownstreamL 12 -> changed=0"}); // carrier words: no reaction
+    });
 }
-
-TEST(ConfigHexEntry, BPlusWindowsCheckTheTextWhenLeft) {
-    forEachMode(
-        [](Bench& b) {
-            std::string boxes = kHexBoxes;
-            if (b.mode == 3)
-                boxes += " PHY_StatusRegAddr PHY_SpeedBitNum PHY_DuplexBitNum PHY_SpeedPolarity "
-                         "PHY_DuplexPolarity";
-            int shown = 0;
-            for (const std::string& n : split(boxes)) {
-                run(b, {{"set " + n + " 0G", "changed=0"}, // a change alone marks nothing here
-                        {"focus " + n},
-                        {"leave Baund",
-                         "ok=0;focus=" + n + ";why:" + n + "=1;boxes=" + std::to_string(++shown)},
-                        {"set " + n + " a5", "why:" + n + "=0"},
-                        "leave Baund -> ok=1;changed=1"});
-                EXPECT_TRUE(lastBoxIs(b.platform, "Please insert new value", "Illegal Parameter"));
-            }
-            run(b, {"focus SleepCounterL",
-                    "leave -> changed=1", // a valid text left marks, changed or not
-                    "set Next_DownstreamL 12 -> changed=0"}); // carrier words: no reaction
-        },
-        {3, 4});
-}
-
-// ---- AFE control word ---------------------------------------------------------------------
 
 // Decision: the bit table holds (78 ticks Dacf, Adcuns, Dacuns and Timneg), and bits 1..0 are
 // stored from the AFEControl text, so changing them alone is an edit.
@@ -312,11 +291,8 @@ TEST(ConfigAfe, TheTwoViewsFollowEachOther) {
     Loaded b(2);
     run(b,
         {"type AFEControl FF -> changed=1",
-         "set AFEControl FC -> Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1;changed=1", // flips
-                                                                                             // no
-                                                                                             // box,
-                                                                                             // drops
-                                                                                             // bits 1..0
+         // flips no box, drops bits 1..0
+         "set AFEControl FC -> Adcf=1;Dacf=1;Adcuns=1;Dacuns=1;Timneg=1;Timnus=1;changed=1",
          "set AFEControl fc -> changed=0", // the same value in other letters
          "set AFEControl  -> Adcf=0;Dacf=0;Adcuns=0;Dacuns=0;Timneg=0;Timnus=0;changed=1",
          "loading 1", // while loading the views follow, but nothing is marked
@@ -341,8 +317,6 @@ TEST(ConfigAfe, OneStepCascades) {
     EXPECT_EQ(counts(), std::tuple(2, 1, 2)); // the bytes it writes do not write it back
     EXPECT_FALSE(b.w().psdUpdating);
 }
-
-// ---- change marking -----------------------------------------------------------------------
 
 // Every list and check box marks the change when the user picks or clicks, never while the
 // window is loading; entries, arrows and byte boxes mark on their own.

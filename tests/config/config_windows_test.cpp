@@ -32,6 +32,11 @@ TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedEmptyAndLimited) 
             for (const char* n : {"Next_DownstreamL", "Next_DownstreamH", "Next_UpstreamL",
                                   "Next_UpstreamH", "DwCarrierText(0)"})
                 EXPECT_EQ(static_cast<ui::TextBox&>(b.named(n)).readOnly(), n[0] == 'N') << n;
+            // Decision: a window never loaded takes the defaults.
+            b.form->setDefaults();
+            b.expectTexts("AFEControl=78;Dw_Stram_Inter=12;UART_Rate=F2");
+            EXPECT_EQ(b.form->storageProblem(), "");
+            EXPECT_TRUE(b.form->checkInputs());
         },
         {1, 2, 3, 4}, false);
     app::RunState run;
@@ -45,7 +50,11 @@ TEST(ConfigWindows, EachProductHasItsWindowWhichStartsUnchangedEmptyAndLimited) 
     EXPECT_FALSE(run.formChanged || f->isLoading); // creating the window clears the mark
 }
 
-TEST(ConfigWindowsLayout, StartUpLayoutsExpertAndWatchdog) {
+bool overlap(const ui::Geometry& a, const ui::Geometry& b) {
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+TEST(ConfigWindowsLayout, StartUpAndExpertLayoutsWatchdogAndPlacement) {
     forEachMode(
         [](Bench& b) {
             b.form->setExpertLayout(true);
@@ -60,7 +69,6 @@ TEST(ConfigWindowsLayout, StartUpLayoutsExpertAndWatchdog) {
                        "Next_UpstreamL Next_UpstreamH Adcf Dacf Adcuns Dacuns Timneg Timnus"))
                 EXPECT_FALSE(b.find(n)->shown()) << n;
             EXPECT_TRUE(b.find("AFEControl")->shown() && b.find("WriteReturn")->shown());
-            // Everything still shown fits the narrower window.
             for (const auto& c : b.form->controls())
                 EXPECT_TRUE(!c->shown() || c->geometry().x + c->geometry().w <= b.form->width())
                     << c->fullName();
@@ -79,18 +87,7 @@ TEST(ConfigWindowsLayout, StartUpLayoutsExpertAndWatchdog) {
                     EXPECT_TRUE(b.mode < 3 ? !b.find("WatchDogLabel", i)
                                            : b.find("WatchDogLabel", i)->visible() == show);
             }
-        },
-        {1, 2, 3, 4}, false);
-}
-
-bool overlap(const ui::Geometry& a, const ui::Geometry& b) {
-    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
-}
-
-TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForTheirText) {
-    forEachMode(
-        [](Bench& b) {
-            b.form->setExpertLayout(true);
+            // Every control inside the window, without overlap and with room for its text.
             std::vector<const ui::Control*> placed;
             for (const auto& c : b.form->controls()) {
                 SCOPED_TRACE(c->fullName());
@@ -114,7 +111,6 @@ TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForThe
                 for (std::size_t j = i + 1; j < placed.size(); ++j)
                     EXPECT_FALSE(overlap(placed[i]->geometry(), placed[j]->geometry()))
                         << placed[i]->fullName() << " and " << placed[j]->fullName();
-            // A frame holds its controls and no others.
             for (const char* fn : {"AdvanceFrame", "UpFrame"}) {
                 const ui::Control* frame = b.find(fn);
                 const ui::Geometry& fg = frame->geometry();
@@ -128,7 +124,6 @@ TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForThe
                         EXPECT_FALSE(overlap(g, fg)) << c->fullName() << " on " << fn;
                 }
             }
-            // The high byte stands left of the low byte; downstream left of upstream.
             const auto x = [&](const char* n) { return b.find(n)->geometry().x; };
             EXPECT_LT(x("Max_psdH"), x("Max_psdL"));
             EXPECT_LT(x("Next_UpstreamH"), x("Next_UpstreamL"));
@@ -138,8 +133,6 @@ TEST(ConfigWindowsLayout, ControlsInsideTheWindowWithoutOverlapAndWithRoomForThe
         },
         {1, 2, 3, 4}, false);
 }
-
-// ---- factory values -------------------------------------------------------------------------
 
 // "Default" puts the factory value into every field, whatever it held. The sample images hold
 // the same values: a window loaded from its sample, edited everywhere and set to the
@@ -172,23 +165,14 @@ TEST(ConfigDefaults, DefaultMarksTheChange) {
 }
 
 // Decisions: MII_B sets its lists before the sampling frequency, then shows the line rates of
-// the new frequency; a window never loaded takes the defaults; in B+ the focus follows an
-// interpolation the new constellation empties, which the defaults then fill without a message.
-TEST(ConfigDefaults, RatesDefaultsBeforeAnyLoadAndTheFocus) {
+// the new frequency; in B+ the focus follows an interpolation the new constellation empties,
+// which the defaults then fill without a message.
+TEST(ConfigDefaults, RatesAndTheFocus) {
     Bench b(1); // 50.00 MHz, with the factory constellations and interpolations already
     ASSERT_TRUE(b.loadWith({{25, 50}, {24, 0}, {0, 0x32}, {1, 0x24}}));
     b.expectTexts("DownBitrate=25;UpBitrate=25");
     ASSERT_TRUE(b.press("Default"));
     b.expectTexts("DownBitrate=12.49;UpBitrate=12.5");
-
-    forEachMode(
-        [](Bench& w) {
-            w.form->setDefaults();
-            w.expectTexts("AFEControl=78;Dw_Stram_Inter=12;UART_Rate=F2");
-            EXPECT_EQ(w.form->storageProblem(), "");
-            EXPECT_TRUE(w.form->checkInputs());
-        },
-        {1, 2, 3, 4}, false);
 
     Bench p(4); // 128 / 14 loaded: the factory constellation 16 does not offer 14
     ASSERT_TRUE(p.loadWith({{0, 0xAA}}));

@@ -22,8 +22,6 @@ using test::split;
 
 const std::vector<std::string> kConsItems = split("4 8 16 32 64 128 256");
 
-// ---- numbers ------------------------------------------------------------------------------
-
 TEST(GeneralNumbers, RoundingAndLogarithms) {
     for (auto [x, want] : {std::pair{12.959, 12.95}, {-0.254, -0.26}, {12.96, 12.96}, {3.0, 3.0}})
         EXPECT_DOUBLE_EQ(floorHundredths(x), want) << x;
@@ -44,29 +42,20 @@ TEST(GeneralNumbers, RoundingAndLogarithms) {
 }
 
 TEST(GeneralNumbers, Writing) {
-    const std::pair<double, const char*> decimals[] = {{12.96, "12.96"},
-                                                       {13, "13"},
-                                                       {8.1, "8.1"},
-                                                       {0.5, "0.5"},
-                                                       {0, "0"},
-                                                       {-0.26, "-0.26"},
-                                                       {100, "100"},
-                                                       {NAN, ""},
-                                                       {0.00012, "0.00012"},
-                                                       {8.100000000000001, "8.1"},
-                                                       {1.85142857142857, "1.85142857142857"},
-                                                       {1e20, "100000000000000000000"}};
+    const std::pair<double, const char*> decimals[] = {
+        {12.96, "12.96"}, {13, "13"},   {8.1, "8.1"}, {0.5, "0.5"},        {0, "0"},
+        {-0.26, "-0.26"}, {100, "100"}, {NAN, ""},    {0.00012, "0.00012"}};
     for (auto [x, want] : decimals)
         EXPECT_EQ(formatDecimal(x), want) << want;
-    const std::pair<long long, const char*> hex[] = {{0, "0"},
-                                                     {10, "A"},
-                                                     {237, "ED"},
-                                                     {256, "100"},
-                                                     {0x169, "169"},
-                                                     {-10, "-A"},
-                                                     {LLONG_MIN, "-8000000000000000"}};
+    for (auto [x, want] : {std::pair{8.100000000000001, "8.1"},
+                           {1.85142857142857, "1.85142857142857"},
+                           {1e20, "100000000000000000000"}})
+        EXPECT_EQ(formatDecimal(x), want) << want;
+    const std::pair<long long, const char*> hex[] = {{0, "0"},     {10, "A"},      {237, "ED"},
+                                                     {256, "100"}, {0x169, "169"}, {-10, "-A"}};
     for (auto [x, want] : hex)
         EXPECT_EQ(Hex(x), want) << x;
+    EXPECT_EQ(Hex(LLONG_MIN), "-8000000000000000");
 }
 
 TEST(GeneralNumbers, Reading) {
@@ -90,8 +79,6 @@ TEST(GeneralNumbers, Reading) {
     for (const char* t : {"", "  ", "-", ".", "7x", "1 2", "1e3", "1.2.3"})
         EXPECT_FALSE(readNumberStrict(t)) << "'" << t << "'";
 }
-
-// ---- constellation and interpolation byte ---------------------------------------------------
 
 TEST(GeneralConsInterByte, EveryCodeBothWays) {
     // Constellation in bits 3..1 (bit 0 ignored), interpolation in bits 7..4.
@@ -123,8 +110,6 @@ TEST(GeneralConsInterByte, EveryCodeBothWays) {
         EXPECT_EQ(constellationOffset(c), want) << "'" << c << "'";
 }
 
-// ---- band plan and line rate ------------------------------------------------------------------
-
 TEST(GeneralBandPlan, CarrierIndexUartReloadAndLineRateAt2592) {
     const std::pair<double, long long> carriers[] = {
         {5.99, 237}, {2.07, 82}, {12.00, 474}, {8.50, 336}, {0, 0}};
@@ -144,21 +129,17 @@ TEST(GeneralBandPlan, CarrierIndexUartReloadAndLineRateAt2592) {
         EXPECT_FALSE(uartReload(fs, baud)) << fs << " " << baud;
 
     // 14/128: 25.92 / 14 x 7 is 12.96 unrounded; the 15-digit quotient gives 12.95.
-    const struct {
-        int cons, inter;
-        const char* rate;
-    } rates[] = {{256, 16, "12.96"}, {32, 10, "12.96"}, {64, 6, "25.92"},
-                 {16, 12, "8.64"},   {32, 16, "8.1"},   {128, 14, "12.95"}};
-    for (const auto& r : rates)
-        EXPECT_EQ(formatDecimal(lineRate(25.92, r.inter, r.cons).value_or(-1)), r.rate)
-            << r.cons << "/" << r.inter;
+    const std::tuple<int, int, const char*> rates[] = {{256, 16, "12.96"}, {32, 10, "12.96"},
+                                                       {64, 6, "25.92"},   {16, 12, "8.64"},
+                                                       {32, 16, "8.1"},    {128, 14, "12.95"}};
+    for (const auto& [cons, inter, rate] : rates)
+        EXPECT_EQ(formatDecimal(lineRate(25.92, inter, cons).value_or(-1)), rate)
+            << cons << "/" << inter;
     for (auto [inter, cons] : {std::pair{0, 256}, {16, 0}, {-16, 256}})
         EXPECT_FALSE(lineRate(25.92, inter, cons)) << inter << "/" << cons;
     EXPECT_FALSE(lineRate(NAN, 16, 256));
     EXPECT_EQ(lineRate(0, 16, 256), 0.0);
 }
-
-// ---- interpolation list -----------------------------------------------------------------------
 
 struct InterpolationList : ::testing::Test {
     InterpolationList() {
@@ -231,8 +212,6 @@ TEST_F(InterpolationList, RememberedFactorKeptOnlyWhenOfferedEachDirectionItsOwn
     EXPECT_EQ(cons.text(), "32");
 }
 
-// ---- PSD conversions ---------------------------------------------------------------------------
-
 // The maximum PSD group of a configuration window, wired as the windows wire it.
 struct Psd : ::testing::Test {
     Psd() {
@@ -270,19 +249,25 @@ struct Psd : ::testing::Test {
     int byteChanges = 0;
 };
 
-TEST_F(Psd, BytesGiveTheLevelInDecibels) {
-    const struct {
-        const char *cons, *att, *high, *low, *psd;
-    } cases[] = {{"256", "0", "04", "00", "59.95"}, {"256", "0", "00", "10", "23.83"},
-                 {"4", "2", "04", "00", "59.45"},   {"256", "", "4", "0", "59.95"}, // empty: 0
-                 {"32", "0", "03", "E8", "59.99"}, // ln 1000 / ln 10 is just below 3
-                 {"256", "0", "", "0", "12.5"},     {"256", "0", "x", "G", "12.5"}}; // level 0
-    for (const auto& c : cases) {
-        set(c.cons, c.att, "12.5", c.low, c.high);
-        EXPECT_EQ(toPsd(), std::string(c.psd) != "12.5") << c.psd;
-        EXPECT_EQ(psd.text(), c.psd) << c.high << c.low;
+TEST_F(Psd, BytesGiveTheLevelInDecibelsUnlessGuarded) {
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"256", "0", "04", "00", "59.95"}, {"256", "0", "00", "10", "23.83"},
+        {"4", "2", "04", "00", "59.45"},   {"256", "", "4", "0", "59.95"}, // empty: 0
+        {"32", "0", "03", "E8", "59.99"}, // ln 1000 / ln 10 is just below 3
+        {"256", "0", "", "0", "12.5"},     {"256", "0", "x", "G", "12.5"}}; // level 0
+    for (const auto& [cons, att, high, low, level] : cases) {
+        set(cons, att, "12.5", low, high);
+        EXPECT_EQ(toPsd(), std::string(level) != "12.5") << level;
+        EXPECT_EQ(psd.text(), level) << high << low;
         EXPECT_FALSE(updating);
     }
+    // The rewrites between the views are the windows' (tested there); here the guard itself.
+    set("256", "0", "1", "0", "4");
+    updating = true;
+    EXPECT_FALSE(toPsd());
+    EXPECT_EQ(psd.text(), "1");
+    psd.setText("23.83");
+    EXPECT_EQ(std::tuple(result, low.text(), updating), std::tuple(PsdConversion::Busy, "0", true));
 }
 
 // Level 1023 would read back as 59.94: the guard keeps the typed text. -6.59 is just inside
@@ -318,18 +303,6 @@ TEST_F(Psd, TypedLevelsGiveTheirBytesAndKeepTheTypedText) {
         EXPECT_FALSE(updating);
     }
 }
-
-// The rewrites between the views are the windows' (tested there); here the guard itself.
-TEST_F(Psd, TheGuardStopsBothDirectionsAndIsLeftToItsOwner) {
-    set("256", "0", "1", "0", "4");
-    updating = true;
-    EXPECT_FALSE(toPsd());
-    EXPECT_EQ(psd.text(), "1");
-    psd.setText("23.83");
-    EXPECT_EQ(std::tuple(result, low.text(), updating), std::tuple(PsdConversion::Busy, "0", true));
-}
-
-// ---- hex fields --------------------------------------------------------------------------------
 
 TEST(GeneralHexEntry, IsHexByteAndTheEntryCheck) {
     // Longer texts are judged by value and first character.

@@ -36,15 +36,12 @@ TEST(ImageGeometry, PositionsAndSlotOffsets) {
     // Generation B+ fields sit 29 bytes further on.
     for (int s = 0; s <= 28; ++s)
         EXPECT_EQ(slotOffset(s, true), slotOffset(s, false) + 29) << s;
-    const struct {
-        int slot;
-        bool bplus;
-        int offset;
-    } cases[] = {{0, false, 3},   {23, false, 32}, {28, false, 50}, {28, true, 79}, {29, false, 1},
-                 {30, false, 33}, {31, false, 34}, {30, true, -1},  {32, true, 96}, {38, true, 105},
-                 {39, true, 612}, {43, true, 616}, {44, false, 31}, {44, true, 60}, {45, true, -1}};
-    for (const auto& c : cases)
-        EXPECT_EQ(slotOffset(c.slot, c.bplus), c.offset) << c.slot << (c.bplus ? " B+" : " B");
+    const std::tuple<int, bool, int> cases[] = {
+        {0, false, 3},   {23, false, 32}, {28, false, 50}, {28, true, 79}, {29, false, 1},
+        {30, false, 33}, {31, false, 34}, {30, true, -1},  {32, true, 96}, {38, true, 105},
+        {39, true, 612}, {43, true, 616}, {44, false, 31}, {44, true, 60}, {45, true, -1}};
+    for (const auto& [slot, bplus, offset] : cases)
+        EXPECT_EQ(slotOffset(slot, bplus), offset) << slot << (bplus ? " B+" : " B");
 }
 
 TEST(ImageStructures, OverridesApplyBelowOffset256Only) {
@@ -122,25 +119,18 @@ TEST(PatchFileWrite, ExactlyOneImageAtomically) {
     EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
 }
 
-// Writing fails when there is no folder, when the name is a folder, and when the disk fills
-// up halfway; the old file is left whole and nothing is left beside it.
+// A failed write gives a reason, leaves the old file whole and nothing beside it.
 TEST(PatchFileWrite, FailuresGiveAReasonAndLeaveTheOldFile) {
     TempDir d;
     const std::vector<std::uint8_t> old(8192, 0x5A);
     writeBytes(d.file("E2MB_old.bin"), old);
     fs::create_directories(d.file("E2MB_dir.bin"));
-    const struct {
-        std::string path;
-        bool fullDisk;
-    } cases[] = {{d.file("missing/E2MB.bin"), false},
-                 {d.file("E2MB_dir.bin"), false},
-                 {d.file("E2MB_old.bin"), true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const std::string name : {"missing/E2MB.bin", "E2MB_dir.bin", "E2MB_old.bin"}) {
+        SCOPED_TRACE(name);
         std::string why;
-        std::optional<rw::test::FileSizeLimit> full;
-        if (c.fullDisk) full.emplace(4096);
-        EXPECT_FALSE(writePatchFile(c.path, pattern(), &why));
+        std::optional<rw::test::FileSizeLimit> full; // the disk fills up halfway
+        if (name == "E2MB_old.bin") full.emplace(4096);
+        EXPECT_FALSE(writePatchFile(d.file(name), pattern(), &why));
         full.reset();
         EXPECT_FALSE(why.empty());
     }

@@ -128,8 +128,7 @@ TEST_F(Controls, EditableComboTakesTypedTextAndMatchesItemsExactly) {
     combo.userType("com1");
     EXPECT_EQ(std::pair(combo.text(), combo.listIndex()), std::pair(std::string("com1"), -1));
     combo.setText("/dev/ttyUSB0");
-    EXPECT_EQ(combo.text(), "/dev/ttyUSB0");
-    EXPECT_EQ(n, 0);
+    EXPECT_EQ(std::pair(combo.text(), n), std::pair(std::string("/dev/ttyUSB0"), 0));
 }
 
 TEST_F(Controls, CheckBoxClicksOnEveryNewValueAndTheUserToggles) {
@@ -147,9 +146,7 @@ TEST_F(Controls, CheckBoxClicksOnEveryNewValueAndTheUserToggles) {
         check.userClick();
         EXPECT_EQ(check.value(), to) << from;
     }
-    EXPECT_TRUE(check.checked());
-    EXPECT_EQ(n, 8);
-    EXPECT_TRUE(check.hasFocus());
+    EXPECT_EQ(std::tuple(check.checked(), n, check.hasFocus()), std::tuple(true, 8, true));
     check.setEnabled(false); // a disabled box ignores the user
     check.userClick();
     EXPECT_EQ(std::pair(check.value(), n), std::pair(1, 8));
@@ -168,8 +165,7 @@ TEST_F(Controls, KeyPressMayMoveTheFocusAndTheCharacterStillGoesIntoTheOriginalB
     };
     log.take();
     f.keyStroke(low, 'B');
-    EXPECT_EQ(std::pair(low.text(), high.text()), std::pair(std::string("AB"), std::string()));
-    EXPECT_TRUE(high.hasFocus());
+    EXPECT_EQ(std::tuple(low.text(), high.text(), high.hasFocus()), std::tuple("AB", "", true));
     EXPECT_EQ(log.take(), (Events{"PreambleL.press:66", "PreambleL.validate", "PreambleL.lost",
                                   "PreambleH.got", "PreambleL.change:AB", "PreambleH.release:66"}));
     // Typed "into" a box while another has the focus: the keys go to the focused one.
@@ -195,18 +191,15 @@ TEST_F(Controls, ValidateCancelKeepsTheFocusAndBlocksTheClickAHandlerMovingTheFo
     const Connection c = f.focusChanged.connect([&] { ++focusEvents; });
     ASSERT_TRUE(f.setFocus(&box));
     focusEvents = 0;
-    EXPECT_FALSE(done.userClick());
-    EXPECT_FALSE(ud.userUp());
-    EXPECT_FALSE(ud.userDown());
+    for (bool taken : {done.userClick(), ud.userUp(), ud.userDown()})
+        EXPECT_FALSE(taken);
     check.userClick();
-    EXPECT_EQ(check.value(), 0);
-    EXPECT_TRUE(box.hasFocus());
     // The renderer is told each time, to put its focus back.
-    EXPECT_EQ(std::tuple(n, lost, focusEvents), std::tuple(0, 0, 4));
+    EXPECT_EQ(std::tuple(check.value(), box.hasFocus(), n, lost, focusEvents),
+              std::tuple(0, true, 0, 0, 4));
     valid = true;
     EXPECT_TRUE(done.userClick());
-    EXPECT_EQ(std::pair(n, lost), std::pair(1, 1));
-    EXPECT_TRUE(done.hasFocus());
+    EXPECT_EQ(std::tuple(n, lost, done.hasFocus()), std::tuple(1, 1, true));
     EXPECT_TRUE(ud.userDown());
     EXPECT_EQ(n, 2);
 
@@ -230,8 +223,7 @@ TEST_F(Controls, HiddenOrDisabledControlsTakeNoClickAndSomeKindsNoFocus) {
     arrows.setEnabled(false);
     inside.onClick = off.onClick = arrows.onUpClick = [&] { ++n; };
     frame.setVisible(false);
-    EXPECT_FALSE(inside.shown());
-    EXPECT_TRUE(inside.visible());
+    EXPECT_EQ(std::pair(inside.shown(), inside.visible()), std::pair(false, true));
     for (bool taken : {inside.userClick(), off.userClick(), arrows.userUp(), arrows.userDown()})
         EXPECT_FALSE(taken);
     EXPECT_EQ(n, 0);
@@ -264,8 +256,7 @@ TEST_F(Controls, TypeTextFollowsTheDocumentedSequence) {
                                   "First.change:1", "First.release:49"}));
     first.onValidate = [](Control*, bool& cancel) { cancel = true; };
     EXPECT_FALSE(f.typeText(box, "new"));
-    EXPECT_EQ(box.text(), "-5");
-    EXPECT_TRUE(first.hasFocus());
+    EXPECT_EQ(std::pair(box.text(), first.hasFocus()), std::pair(std::string("-5"), true));
 }
 
 TEST_F(Controls, RendererIsToldOfEveryVisibleChange) {
@@ -278,8 +269,7 @@ TEST_F(Controls, RendererIsToldOfEveryVisibleChange) {
     label.setGeometry(1, 2, 3, 4);
     label.setAlignment(Label::Align::Right);
     label.setAlignment(Label::Align::Right);
-    EXPECT_EQ(n, 5);
-    EXPECT_EQ(label.alignment(), Label::Align::Right);
+    EXPECT_EQ(std::pair(n, label.alignment()), std::pair(5, Label::Align::Right));
     int notes = 0;
     const Connection d = f.stateChanged.connect([&] { ++notes; });
     f.setCaption("Kestrel E2 Configurations");
