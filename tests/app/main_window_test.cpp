@@ -28,21 +28,16 @@ TEST(MainWindowStart, ProductStartupIniAndFirstState) {
         ASSERT_TRUE(h.started);
         auto& m = *h.main;
         const image::Product& p = *image::productForMode(mode);
-        EXPECT_EQ(m.caption(), caption);
-        EXPECT_EQ(m.MainLabel.caption(), p.mainLabel);
-        EXPECT_EQ(m.about().ModeLabel.caption(),
-                  std::string(p.aboutText) + image::kSoftwareVersion);
-        EXPECT_EQ(m.run.fileModeCode, p.modeCode);
-        EXPECT_EQ(m.run.currentMode, mode);
-        EXPECT_EQ(m.run.expertMode, expert);
-        EXPECT_EQ(m.run.watchdogOn, watchdog);
-        EXPECT_EQ(h.factoryCalls, 1);
+        EXPECT_EQ(
+            std::tuple(m.caption(), m.MainLabel.caption(), m.about().ModeLabel.caption()),
+            std::tuple(caption, p.mainLabel, p.aboutText + std::string(image::kSoftwareVersion)));
+        EXPECT_EQ(std::tuple(m.run.fileModeCode, m.run.currentMode, m.run.expertMode,
+                             m.run.watchdogOn, h.factoryCalls, h.quits),
+                  std::tuple(std::string(p.modeCode), mode, expert, watchdog, 1, 0));
         ASSERT_EQ(m.configForm(), h.form);
-        EXPECT_TRUE(h.form->loadingAtLayout);
-        EXPECT_FALSE(h.form->isLoading);
-        EXPECT_EQ(h.form->expertLayout, expert ? 1 : 0);
-        EXPECT_EQ(h.form->watchdogLabels, watchdogLabels);
-        // Only Open to begin with; the run panel hidden.
+        EXPECT_EQ(std::tuple(h.form->loadingAtLayout, h.form->isLoading, h.form->expertLayout,
+                             h.form->watchdogLabels),
+                  std::tuple(true, false, expert ? 1 : 0, watchdogLabels));
         EXPECT_EQ(h.state(), "buttons 1000 changed 0 file - source - loads 0 writes 0 boxes 0");
         EXPECT_FALSE(m.Abort.visible() || m.Status.visible() || m.ProgressBar.visible());
         EXPECT_EQ(m.ProgressBar.value(), 0);
@@ -52,7 +47,6 @@ TEST(MainWindowStart, ProductStartupIniAndFirstState) {
         EXPECT_EQ(m.run.workDir, h.dir.str());
         EXPECT_TRUE(std::ranges::all_of(m.cm.reservedArea, [](auto b) { return b == 0xFF; }));
         EXPECT_TRUE(h.platform.files.calls.empty()); // no Open without a command line
-        EXPECT_EQ(h.quits, 0);
         // The buttons in a column without gaps (User only for B+); Exit apart at the bottom.
         EXPECT_EQ(m.User.visible(), image::isBPlus(mode));
         std::vector<ui::Button*> column{&m.OpenCommand, &m.Create, &m.DigitalCommand, &m.Dump};
@@ -72,14 +66,11 @@ TEST(MainWindowStart, UnknownModeEndsTheProgram) {
         AppBench h;
         h.welcome.currentMode = mode;
         h.startMain();
-        EXPECT_FALSE(h.started);
-        EXPECT_EQ(h.quits, 1);
-        EXPECT_TRUE(h.main->quitRequested());
-        EXPECT_EQ(h.boxCount(), 1u);
+        EXPECT_EQ(std::tuple(h.started, h.quits, h.main->quitRequested(), h.boxCount(),
+                             h.factoryCalls, h.main->visible()),
+                  std::tuple(false, 1, true, std::size_t(1), 0, false));
         EXPECT_TRUE(test::lastBoxIs(h.platform, "Unknown mode", "Romwright", ui::Buttons::OK,
                                     ui::Icon::Critical));
-        EXPECT_EQ(h.factoryCalls, 0);
-        EXPECT_FALSE(h.main->visible());
     }
 }
 
@@ -113,12 +104,10 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
     }
     EXPECT_LT(a.Label3.geometry().y, a.Label4.geometry().y);
     EXPECT_LT(a.Label4.geometry().y, a.Label5.geometry().y);
-    // The About window closed by its frame brings the main window back.
     m.AboutCommand.userClick();
     m.hide();
-    m.about().closedByFrame();
-    EXPECT_FALSE(m.about().visible());
-    EXPECT_TRUE(m.visible());
+    m.about().closedByFrame(); // brings the main window back
+    EXPECT_EQ(std::tuple(m.about().visible(), m.visible()), std::tuple(false, true));
     // The reserved-area window loads afresh only when it was not up.
     auto& u = m.userForm();
     m.User.userClick();
@@ -130,15 +119,11 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
     EXPECT_EQ(u.Addres.text(), "44");
     u.closedByFrame();
     m.User.userClick();
-    EXPECT_EQ(u.Addres.text(), "0");
-    EXPECT_EQ(u.Value.text(), "3");
+    EXPECT_EQ(std::tuple(u.Addres.text(), u.Value.text()), std::tuple("0", "3"));
     EXPECT_TRUE(u.visible() && m.visible()); // none of them blocks
-    // Abort only asks the run to stop.
     m.Abort.setVisible(true);
     m.Abort.userClick();
-    EXPECT_TRUE(m.run.stopRequested);
-    EXPECT_EQ(h.quits, 0);
-    // What the configuration window asks of the main window.
+    EXPECT_EQ(std::tuple(m.run.stopRequested, h.quits), std::tuple(true, 0));
     m.focusSaveButton();
     EXPECT_EQ(m.focused(), &m.Create);
     m.disableFileButtons();
@@ -147,9 +132,9 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
     // The run panel: shown (and drawn at once) while connecting, hidden and reset after.
     const int before = h.platform.loop->processCount;
     m.showRunConnecting();
-    EXPECT_TRUE(m.ProgressBar.visible() && m.Status.visible());
-    EXPECT_EQ(m.Status.caption(), "Connecting");
-    EXPECT_EQ(h.platform.loop->processCount, before + 1);
+    EXPECT_EQ(std::tuple(m.ProgressBar.visible(), m.Status.visible(), m.Status.caption(),
+                         h.platform.loop->processCount),
+              std::tuple(true, true, "Connecting", before + 1));
     m.ProgressBar.setValue(40);
     m.hideRunProgress();
     EXPECT_FALSE(m.ProgressBar.visible() || m.Status.visible());
@@ -161,16 +146,14 @@ TEST(MainWindowButtons, ShowTheirWindowsRunHooksAndTheRunPanel) {
 TEST(MainWindowExit, QuestionByExitButtonAndByFrame) {
     // saveAs "" cancels the Save dialog
     const std::tuple<const char*, bool, bool, std::optional<ui::Answer>, const char*, int, bool>
-        cases[] = {
-            {"exit, no changes", false, false, std::nullopt, "", 1, false},
-            {"exit, Cancel", false, true, ui::Answer::Cancel, "", 0, true},
-            {"exit, No", false, true, ui::Answer::No, "", 1, true},
-            {"exit, Yes", false, true, ui::Answer::Yes, "E2MB_saved.bin", 1, false},
-            {"exit, Yes, save cancelled", false, true, ui::Answer::Yes, "", 1, true},
-            {"frame, no changes", true, false, std::nullopt, "", 1, false},
-            {"frame, No", true, true, ui::Answer::No, "", 1, true},
-            {"frame, Yes", true, true, ui::Answer::Yes, "E2MB_closed.bin", 1, false},
-        };
+        cases[] = {{"exit, no changes", false, false, std::nullopt, "", 1, false},
+                   {"exit, Cancel", false, true, ui::Answer::Cancel, "", 0, true},
+                   {"exit, No", false, true, ui::Answer::No, "", 1, true},
+                   {"exit, Yes", false, true, ui::Answer::Yes, "E2MB_saved.bin", 1, false},
+                   {"exit, Yes, save cancelled", false, true, ui::Answer::Yes, "", 1, true},
+                   {"frame, no changes", true, false, std::nullopt, "", 1, false},
+                   {"frame, No", true, true, ui::Answer::No, "", 1, true},
+                   {"frame, Yes", true, true, ui::Answer::Yes, "E2MB_closed.bin", 1, false}};
     for (const auto& [name, byFrame, changed, answer, saveAs, quits, changedAfter] : cases) {
         SCOPED_TRACE(name);
         AppBench h(1);
@@ -183,13 +166,12 @@ TEST(MainWindowExit, QuestionByExitButtonAndByFrame) {
             h.main->closedByFrame();
         else
             EXPECT_EQ(h.main->onExitCommand(), quits == 1);
-        EXPECT_EQ(h.quits, quits);
-        EXPECT_EQ(h.main->run.formChanged, changedAfter);
         // Leaving ends a running programming run, and goes back to the start folder.
-        EXPECT_EQ(h.main->run.stopRequested, quits == 1);
+        EXPECT_EQ(std::tuple(h.quits, h.main->run.formChanged, h.main->run.stopRequested,
+                             h.main->run.workDir),
+                  std::tuple(quits, changedAfter, quits == 1, h.dir.str()));
         EXPECT_EQ(h.directoriesSet,
                   std::vector<std::string>(static_cast<std::size_t>(quits), h.dir.str()));
-        EXPECT_EQ(h.main->run.workDir, h.dir.str());
         if (!answer) {
             EXPECT_EQ(h.boxCount(), 0u);
             continue;
@@ -199,7 +181,6 @@ TEST(MainWindowExit, QuestionByExitButtonAndByFrame) {
         EXPECT_TRUE(test::lastBoxIs(h.platform, app::kSaveQuestion, "Program Exit",
                                     byFrame ? ui::Buttons::YesNo : ui::Buttons::YesNoCancel,
                                     ui::Icon::Question));
-        // A Save dialog only after Yes.
         EXPECT_EQ(h.platform.files.calls.size(), *answer == ui::Answer::Yes ? 2u : 1u);
         EXPECT_EQ(h.platform.files.calls.back().save, *answer == ui::Answer::Yes);
         EXPECT_TRUE(!*saveAs || std::filesystem::exists(h.dir.file(saveAs)));

@@ -9,11 +9,7 @@
 #include <filesystem>
 
 using namespace rw;
-using rw::test::AppBench;
-using rw::test::lastBoxIs;
-using rw::test::patternImage;
-using rw::test::readBytes;
-using rw::test::writeBytes;
+using namespace rw::test;
 
 namespace {
 
@@ -39,9 +35,9 @@ TEST(OpenCommand, FilterProposedNameButtonsAndCancel) {
     EXPECT_EQ(h.state(),
               "buttons 1111 changed 0 file E2MB_a.bin source E2MB_a.bin loads 1 writes 0 boxes 0");
     ASSERT_EQ(h.platform.files.calls.size(), 1u);
-    EXPECT_FALSE(h.platform.files.calls[0].save);
-    EXPECT_EQ(h.platform.files.calls[0].filter, "Patch File (E2MB*.bin) |E2MB*.bin");
-    EXPECT_EQ(h.platform.files.calls[0].proposedName, "");
+    const auto& call = h.platform.files.calls[0];
+    EXPECT_EQ(std::tuple(call.save, call.filter, call.proposedName),
+              std::tuple(false, "Patch File (E2MB*.bin) |E2MB*.bin", ""));
     EXPECT_TRUE(h.form->loadingDuringLoad);
     EXPECT_FALSE(h.form->isLoading);
     EXPECT_EQ(h.main->statusTexts().back(), "Opened E2MB_a.bin");
@@ -119,10 +115,9 @@ TEST(OpenCommand, CommandLineStartLoadsWithoutDialogQuestionOrCheck) {
     EXPECT_EQ(h.state(),
               "buttons 1111 changed 0 file E2UP_cmd.bin source E2UP_cmd.bin loads 1 writes 0 "
               "boxes 0");
-    EXPECT_FALSE(h.welcome.patchLoadMode);
-    EXPECT_EQ(h.main->cm.patchBytes[44], img[60]);
-    EXPECT_EQ(h.main->about().EEPROMversion.caption(), "12");
-    // The next Open asks again.
+    EXPECT_EQ(std::tuple(h.welcome.patchLoadMode, h.main->cm.patchBytes[44],
+                         h.main->about().EEPROMversion.caption()),
+              std::tuple(false, img[60], "12"));
     h.main->OpenCommand.userClick();
     EXPECT_EQ(h.platform.files.calls.size(), 1u);
 }
@@ -230,9 +225,9 @@ TEST(SaveCommand, OutputBytesPerProductPositionByPosition) {
         EXPECT_EQ(h.state(), "buttons 1111 changed 0 file " + code + "_out.bin source " + code +
                                  "_src.bin loads 1 writes 1 boxes 0");
         EXPECT_EQ(readBytes(h.src), std::vector<std::uint8_t>(src.begin(), src.end()));
-        EXPECT_EQ(h.platform.files.calls.back().proposedName, code);
-        EXPECT_EQ(h.platform.files.calls.back().filter,
-                  "Patch File (" + code + "*.bin) |" + code + "*.bin");
+        const auto& call = h.platform.files.calls.back();
+        EXPECT_EQ(std::tuple(call.proposedName, call.filter),
+                  std::tuple(code, "Patch File (" + code + "*.bin) |" + code + "*.bin"));
         EXPECT_EQ(h.main->statusTexts().back(), "Saved " + code + "_out.bin");
     }
 }
@@ -289,10 +284,8 @@ TEST(SaveCommand, CopiesFromTheOpenedFileReadBeforeWriting) {
         ASSERT_TRUE(h.main->onCreateClick());
         const auto bytes = readBytes(path);
         ASSERT_EQ(bytes.size(), 8192u);
-        EXPECT_EQ(bytes[1], src[1]);
-        EXPECT_EQ(bytes[200], src[200]);
-        EXPECT_EQ(bytes[32], src[32] ^ 0xA5);
-        EXPECT_EQ(bytes[8000], 0x3C);
+        EXPECT_EQ(std::tuple(bytes[1], bytes[200], bytes[32] ^ 0xA5, bytes[8000]),
+                  std::tuple(src[1], src[200], src[32], 0x3C));
         EXPECT_EQ(h.main->run.pathOfFile, path);
     }
 }
@@ -350,7 +343,6 @@ TEST(SaveCommand, UnwritableTargetKeepsTheFlagsAndTheExitQuestion) {
     EXPECT_EQ(h.boxCount(), 2u);
 }
 
-// Real configuration windows: each product's sample loads without complaint, saves back exactly.
 TEST(RealWindows, SampleFilesLoadAndSaveBackUnchanged) {
     const config::Variant variants[] = {config::Variant::MII_B, config::Variant::ATM_B,
                                         config::Variant::MII_BP, config::Variant::ATM_BP};

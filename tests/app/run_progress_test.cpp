@@ -128,8 +128,7 @@ TEST(RunProgress, SummaryOfARunThatStoppedSaysWhatTheE2Holds) {
          "The run failed during \"Read 32 blocks\": no proper answer to RD C100,100.\nThe "
          "modem's E2 is marked invalid until a programming run completes: program it again, or "
          "restore the backup.\n\nTime taken",
-         true},
-    };
+         true}};
     for (const auto& [what, writes, planned, aborted, summaryStart, invalid] : rows) {
         SCOPED_TRACE(what);
         Scripted s;
@@ -163,6 +162,5 @@ TEST(RunProgress, DurationAndByteCountTexts) {
         {3599, "59 min 59 s"}, {3600, "1 h 0 min"}, {7322, "2 h 2 min"}};
     for (auto [seconds, text] : durations)
         EXPECT_EQ(app::durationText(std::chrono::seconds(seconds)), text) << seconds;
-    EXPECT_EQ(app::bytesText(1), "1 byte");
-    EXPECT_EQ(app::bytesText(2), "2 bytes");
+    EXPECT_EQ(app::bytesText(1) + ", " + app::bytesText(2), "1 byte, 2 bytes");
 }

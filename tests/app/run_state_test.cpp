@@ -66,7 +66,7 @@ TEST(PathRules, SaveNameBeginsWithTheModeCodeAfterASeparator) {
         EXPECT_EQ(app::pathHasModeCode(path, "E2MB"), ok) << path;
 }
 
-TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
+TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLinesValueAfterTheFirstQuote) {
     // Expert mode and the watchdog off, or neither: any key, any case, CR LF; without a closing
     // quote the line's last character is still dropped.
     const std::pair<std::string, bool> cases[] = {
@@ -98,10 +98,7 @@ TEST(StartupIni, ExpertAndWatchdogFromTheThirdAndFourthLines) {
         EXPECT_FALSE(s.expertMode) << path;
         EXPECT_TRUE(s.watchdogOn) << path;
     }
-}
-
-TEST(StartupIni, ValueIsAfterTheFirstQuoteUpToTheLastCharacter) {
-    // From the start when there is no quote.
+    // A value is after the first quote up to the last character; from the start without one.
     for (auto [line, value] : {std::pair{"defaultcom = \"COM3\"", "COM3"},
                                {"mode = expert\"", ""},
                                {"expert", "exper"},

@@ -27,10 +27,8 @@ TEST(WelcomeWindow, ListStartsAtItsPreselectedRowAndContinueGivesTheRowsMode) {
         if (mode == 0) w.InterfaceOption.setText(row);
         EXPECT_TRUE(mode == 0 || !*row || w.InterfaceOption.userPick(row));
         w.Continue.userClick();
-        EXPECT_EQ(w.currentMode, mode);
-        EXPECT_EQ(shown, 1);
-        EXPECT_FALSE(w.visible());
-        EXPECT_FALSE(w.patchLoadMode);
+        EXPECT_EQ(std::tuple(w.currentMode, shown, w.visible(), w.patchLoadMode),
+                  std::tuple(mode, 1, false, false));
     }
 }
 
@@ -42,11 +40,8 @@ TEST(WelcomeWindow, CommandLineThatNamesAProductSkipsTheWindow) {
         int shown = 0;
         w.onShowMain = [&] { ++shown; };
         EXPECT_EQ(w.onLoad(line), mode != 0);
-        EXPECT_EQ(shown, mode != 0 ? 1 : 0);
-        EXPECT_EQ(w.currentMode, mode);
-        EXPECT_EQ(w.patchLoadMode, mode != 0);
-        EXPECT_EQ(w.commandLineText, line);
-        EXPECT_EQ(w.visible(), mode == 0);
+        EXPECT_EQ(std::tuple(shown, w.currentMode, w.patchLoadMode, w.commandLineText, w.visible()),
+                  std::tuple(mode != 0 ? 1 : 0, mode, mode != 0, line, mode == 0));
     }
 }
 
@@ -57,8 +52,7 @@ TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
     ui::Flag changed;
     app::UserForm u{cm, changed};
     u.onLoad();
-    EXPECT_EQ(u.Addres.text(), "0");
-    EXPECT_EQ(u.Value.text(), "FF");
+    EXPECT_EQ(std::tuple(u.Addres.text(), u.Value.text()), std::tuple("0", "FF"));
     // address nullptr: Clear; byte: what is stored at `at` (at every address after a Clear)
     const std::tuple<const char*, const char*, bool, int, int, bool, const char*> steps[] = {
         {"1A", "5", true, 0x1A, 0x05, true, ""},
@@ -95,15 +89,13 @@ TEST(UserWindow, ApplyAndClearStoreRefuseAndMarkTheChange) {
     // Clear leaves the address and shows byte 0; a fresh load shows address 0 and its byte.
     u.typeText(u.Addres, "33");
     u.Clear.userClick();
-    EXPECT_EQ(u.Addres.text(), "33");
-    EXPECT_EQ(u.Value.text(), "FF");
+    EXPECT_EQ(std::tuple(u.Addres.text(), u.Value.text()), std::tuple("33", "FF"));
     u.typeText(u.Addres, "0");
     u.typeText(u.Value, "9");
     u.onApplyClick();
     u.typeText(u.Addres, "100");
     u.onApplyClick();
     u.onLoad();
-    EXPECT_EQ(u.Addres.text(), "0");
-    EXPECT_EQ(u.Value.text(), "9");
-    EXPECT_EQ(u.Notice.caption(), "");
+    EXPECT_EQ(std::tuple(u.Addres.text(), u.Value.text(), u.Notice.caption()),
+              std::tuple("0", "9", ""));
 }

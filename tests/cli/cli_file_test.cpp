@@ -103,8 +103,7 @@ TEST(CliShow, WrongGenerationOrUnreadableFileIsExit2WithTheWindowsMessageAndWhy)
         {{"show", longFile},
          0,
          "",
-         "romwright-cli: warning: '" + longFile + "' is 9000 bytes; only its first 8192 are used"},
-    };
+         "romwright-cli: warning: '" + longFile + "' is 9000 bytes; only its first 8192 are used"}};
     for (const auto& [args, exitCode, box, last] : cases) {
         const auto r = runCli(dir, {args});
         EXPECT_EQ(r.exitCode, exitCode);
@@ -136,8 +135,7 @@ TEST_P(CliEditEachKind, MatchesAUsersEdits) {
     std::vector<std::string> args =
         words("edit " + file + " -o " + out + " Baund=19200 Reduce=" + reduce +
               " UTOPIAAddress=1F PowerController=3");
-    for (int i = 0; i < 6; ++i)
-        args.emplace_back("DownCarrierScroll=up");
+    args.insert(args.end(), 6, "DownCarrierScroll=up");
     // TransmitePreambleL is hidden outside expert mode and edited all the same.
     args.insert(args.end(), {"Max_PSD=-3", "TransmitePreambleL=3C"});
     const auto r = runCli(dir, {args});
@@ -183,7 +181,6 @@ TEST(CliEdit, WrittenOrRefused) {
         const char* refusal; // nullptr: written; "": any reason
         std::map<std::string, std::string> shows = {};
     } cases[] = {
-        // What the command line checks itself.
         {"E2MP_in", "Bogus=1", "unknown field 'Bogus'"},
         {"E2MP_in", "UART_Rate=12", ""},
         {"E2MP_in", "DownBitrate=1", ""},
@@ -216,8 +213,7 @@ TEST(CliEdit, WrittenOrRefused) {
         {"E2MB_in", "--reserved 1A=5", "products 1 and 2 have no reserved area"},
         {"E2MP_in", "--reserved 100=5", "the address must be 00..FF"},
         {"E2MP_in", "--reserved 1A=100", "the value must be 00..FF"},
-        {"E2MP_in", "--reserved 1A=5 --reserved ff=c3", nullptr},
-    };
+        {"E2MP_in", "--reserved 1A=5 --reserved ff=c3", nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.edits);
         const std::string out = std::string(c.in).substr(0, 4) + "_out.bin";
@@ -283,10 +279,8 @@ TEST(CliDiff, ListsOffsetsThenFields) {
 
 TEST(CliDiff, IdenticalFilesExit0WithoutOutputProductFromEitherNameOrOptionElseAWarning) {
     TempDir dir;
-    const std::string a = writeSample(dir, 1, "plain_a.bin");
-    const std::string b = writeSample(dir, 1, "E2MB_b.bin");
-    const std::string c = writeSample(dir, 1, "plain_c.bin");
-    const std::string d = writeSample(dir, 1, "E2UB_d.bin");
+    const std::string a = writeSample(dir, 1, "plain_a.bin"), b = writeSample(dir, 1, "E2MB_b.bin"),
+                      c = writeSample(dir, 1, "plain_c.bin"), d = writeSample(dir, 1, "E2UB_d.bin");
     const auto r = runCli(dir, {{"diff", a, b}});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out + r.err, "");

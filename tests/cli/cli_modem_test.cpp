@@ -24,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// The lines of a simulator's trace that match `pattern`.
 int traceCount(const std::string& path, const char* pattern) {
     const std::regex re(pattern);
     int n = 0;
@@ -104,8 +103,7 @@ TEST(CliProgram, RefusalsBeforeThePortOpensAndAPortWithoutModem) {
         {"program E2MB_job.bin Baund=115200 FText(0)=10 FText(1)=00", 2,
          "Illegal Parameter: UART_Rate does not fit in one byte."},
         {"program E2MB_job.bin", 1, "Port Unavailable: Com  " + none + unavailable},
-        {"verify E2MB_job.bin --port COM3", 1, "Port Unavailable: Com  3" + unavailable},
-    };
+        {"verify E2MB_job.bin --port COM3", 1, "Port Unavailable: Com  3" + unavailable}};
     for (const auto& [args, exitCode, line] : cases) {
         SCOPED_TRACE(args);
         const auto port = args.find("--port") == std::string::npos ? " --port " + none : "";
@@ -128,8 +126,7 @@ bool portLockFileExists(const std::string& device) {
     return false;
 }
 
-// A B+ modem whose run was stopped in its write phase: offset 0 stays invalid, the writes
-// stopped early, and the run left the M> state after its last write and checked nothing.
+// What a B+ modem holds and was sent when its run was stopped in the write phase.
 void expectStoppedWhileWriting(const std::string& afterFile, const std::string& traceFile) {
     const auto after = readBytes(afterFile);
     ASSERT_EQ(after.size(), 8192u);
@@ -218,7 +215,6 @@ std::vector<std::string> onBench(std::vector<std::string> args, const std::strin
     return args;
 }
 
-// The line of `text` that begins with `port`.
 std::string rowOf(const std::string& text, const std::string& port) {
     for (const std::string& line : splitLines(text))
         if (line.rfind(port + " ", 0) == 0) return line;
@@ -254,7 +250,6 @@ TEST(CliSeveralPorts, OneFaultyModemFailsAloneAndEveryRunIsLogged) {
             << r.out;
         EXPECT_EQ(readBytes(dir.file("after-" + n + ".bin")), toVector(k == 2 ? flipped : done));
     }
-    // One line for each run, with the modem's image before and after; and as a table.
     const auto log = runCli(dir, {{"log", "--last", "4", "--json"}});
     ASSERT_EQ(log.outLines().size(), 4u) << log.out;
     for (const std::string& line : log.outLines()) {
@@ -264,8 +259,9 @@ TEST(CliSeveralPorts, OneFaultyModemFailsAloneAndEveryRunIsLogged) {
         EXPECT_EQ(o["patchSha256"].toString().toStdString(),
                   modem::sha256Hex(image::makeSampleImage(3)));
         if (failed) continue;
-        EXPECT_EQ(o["imageBefore"].toString().toStdString(), modem::sha256Hex(before));
-        EXPECT_EQ(o["imageAfter"].toString().toStdString(), modem::sha256Hex(done));
+        EXPECT_EQ(std::tuple(o["imageBefore"].toString().toStdString(),
+                             o["imageAfter"].toString().toStdString()),
+                  std::tuple(modem::sha256Hex(before), modem::sha256Hex(done)));
     }
     const auto table = runCli(dir, {{"log", "--last", "4"}});
     EXPECT_EQ(table.outLines().size(), 5u) << table.out;

@@ -21,7 +21,6 @@ namespace {
 
 using cli::parseArguments;
 
-// What a command line sets, as one line.
 std::string parsed(const std::vector<std::string>& argv) {
     const auto p = parseArguments(argv);
     std::ostringstream s;
@@ -39,7 +38,7 @@ std::string parsed(const std::vector<std::string>& argv) {
     return s.str();
 }
 
-TEST(CliArguments, WhatACommandLineSets) {
+TEST(CliArguments, WhatACommandLineSetsAndWhatItRefuses) {
     // Edits in order, whatever options come between; a file name's bytes pass unchanged,
     // whatever their encoding, and after "--" even when they begin with "-".
     EXPECT_EQ(parsed({"edit", "E2MP_a.bin", "-o", "E2MP_b.bin", "--product", "3", "Max_PSD=-30.5",
@@ -50,9 +49,6 @@ TEST(CliArguments, WhatACommandLineSets) {
         parsed({"program", "--port=COM2", "--jobs", "2", "--port", "/dev/x", "--", "-odd\xE9.bin",
                 "FText(1)="}),
         "command 3 -o  product 0 jobs 2 file -odd\xE9.bin port COM2 port /dev/x edit FText(1)=");
-}
-
-TEST(CliArguments, UsageErrors) {
     // One command line a row, the first one empty.
     for (const std::string& bad : splitLines(
              "\n"
@@ -66,9 +62,7 @@ TEST(CliArguments, UsageErrors) {
              "program a.bin --port A --port B --backup b.bin\n"
              "program a.bin --port A --jobs 0\nlog --last -1"))
         EXPECT_NE(parseArguments(words(bad)).error, "") << bad;
-}
-
-TEST(CliArguments, HexBytesForTheReservedArea) {
+    // Hex bytes for the reserved area.
     for (const auto& [text, value] : {std::pair{"0", 0}, {"1a", 0x1A}, {"FF", 0xFF}})
         EXPECT_EQ(cli::parseHexByte(text), value) << text;
     for (const char* text : {"", "100", "G", "-1"})
@@ -88,7 +82,7 @@ TEST(CliPorts, ComNamesMapAndPathsStay) {
         EXPECT_EQ(cli::deviceForPort(port), device) << port;
 }
 
-TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
+TEST(CliMessages, TitleTextOnOneLineControlCharactersEscapedDetailOnItsOwnLines) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"Bad patch file",
          "An error occurred while reading the patch file.\r\nPlease try another one.",
@@ -100,13 +94,10 @@ TEST(CliMessages, TitleTextOnOneLineWithControlCharactersShownEscaped) {
         // A file name or value from the user: C0, DEL and C1 controls and bytes that are no
         // UTF-8 cannot reach the terminal; whole UTF-8 characters can.
         {"Romwright", "E2MP_\x1B[2J\t\x7F.bin", "Romwright: E2MP_\\x1B[2J\\x09\\x7F.bin"},
-        {"Romwright", "\xC3\xA9 \xC2\x9B \xE9", "Romwright: \xC3\xA9 \\xC2\\x9B \\xE9"},
-    };
+        {"Romwright", "\xC3\xA9 \xC2\x9B \xE9", "Romwright: \xC3\xA9 \\xC2\\x9B \\xE9"}};
     for (const auto& [title, text, line] : cases)
         EXPECT_EQ(cli::messageLine(title, text), line);
-}
-
-TEST(CliMessages, DetailFollowsOnItsOwnLines) {
+    // A detail follows on its own lines.
     std::ostringstream out, err;
     cli::Console c(out, err, false);
     c.message("Progrming Error", "An error occurred while programming the E2.",
@@ -126,9 +117,8 @@ TEST(CliProgress, EachPhaseWorkedThroughWithBarBytesAndTimeLeft) {
             double now = 100;
             cli::ProgressLine p(console, [&now] { return now; });
             std::vector<std::string> lines;
-            p.phaseStarted(RunPhase::Connect, true);
-            p.phaseStarted(RunPhase::Identify, true);
-            p.phaseStarted(RunPhase::Read, true);
+            for (RunPhase phase : {RunPhase::Connect, RunPhase::Identify, RunPhase::Read})
+                p.phaseStarted(phase, true);
             lines.push_back(p.line());
             for (int b = 0; b < (fails ? 3 : 32); ++b) {
                 now += 0.25;
@@ -195,8 +185,7 @@ TEST(CliUsage, ExitStatusAndStreams) {
         {"show E2MB_\x1B[2J.bin", 2, "", "E2MB_\\x1B[2J.bin", false},
         {"show E2MB_loop.bin", 2, "", "E2MB_loop.bin", false},
         {"program E2MB_sample.bin --port COM9", 2, "", "COM1..COM6", false},
-        {"program E2MB_sample.bin", 2, "", "--port", false},
-    };
+        {"program E2MB_sample.bin", 2, "", "--port", false}};
     for (const auto& [args, exitCode, out, err, usage] : cases) {
         SCOPED_TRACE(args);
         const auto r = runCli(dir, {words(args)});

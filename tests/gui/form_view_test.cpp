@@ -83,10 +83,8 @@ TEST_F(FormViewTest, KeysReachTheModelByItsRulesUpToTheLengthLimit) {
     QTest::mouseClick(w<QLineEdit>(a), Qt::LeftButton);
     EXPECT_TRUE(a.hasFocus());
     QTest::keyClicks(w<QLineEdit>(a), "12");
-    EXPECT_EQ(a.text(), "12");
-    EXPECT_EQ(b.text(), "");
-    EXPECT_TRUE(b.hasFocus());
-    EXPECT_TRUE(w<QLineEdit>(b)->hasFocus());
+    EXPECT_EQ(std::tuple(a.text(), b.text(), b.hasFocus(), w<QLineEdit>(b)->hasFocus()),
+              std::tuple("12", "", true, true));
     EXPECT_EQ(log, (std::vector<std::string>{"A.press:49", "A.change:1", "A.release:49",
                                              "A.press:50", "A.change:12", "B.release:50"}));
     // A text longer than the limit is kept, and typing stops at the limit.
@@ -113,11 +111,9 @@ TEST_F(FormViewTest, ValidateCancelBlocksClicksThenClicksGoThroughTheModel) {
     QTest::mouseClick(w<QComboBox>(combo), Qt::LeftButton);
     QTest::mouseClick(v->widgetFor(&ud)->findChildren<QToolButton*>()[0], Qt::LeftButton);
     QApplication::processEvents();
-    EXPECT_TRUE(a.hasFocus());
-    EXPECT_TRUE(w<QLineEdit>(a)->hasFocus());
-    EXPECT_EQ(cb.value(), 0);
-    EXPECT_FALSE(w<QCheckBox>(cb)->isChecked());
-    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(std::tuple(a.hasFocus(), w<QLineEdit>(a)->hasFocus(), cb.value(),
+                         w<QCheckBox>(cb)->isChecked(), log.empty()),
+              std::tuple(true, true, 0, false, true));
     valid = true;
     QTest::mouseClick(w<QPushButton>(ok), Qt::LeftButton);
     EXPECT_EQ(log, (std::vector<std::string>{"OK.click"}));
@@ -135,8 +131,7 @@ TEST_F(FormViewTest, ValidateCancelBlocksClicksThenClicksGoThroughTheModel) {
     cb.setValue(2);
     EXPECT_EQ(w<QCheckBox>(cb)->checkState(), Qt::PartiallyChecked);
     QTest::mouseClick(w<QCheckBox>(cb), Qt::LeftButton);
-    EXPECT_EQ(cb.value(), 1);
-    EXPECT_EQ(w<QCheckBox>(cb)->checkState(), Qt::Checked);
+    EXPECT_EQ(std::tuple(cb.value(), w<QCheckBox>(cb)->checkState()), std::tuple(1, Qt::Checked));
     QTest::mouseClick(v->widgetFor(&ud)->findChildren<QToolButton*>()[0], Qt::LeftButton);
     EXPECT_TRUE(ud.hasFocus());
     EXPECT_EQ(log, (std::vector<std::string>{"List.click:32", "List.click:32", "Check.click:1",
@@ -171,8 +166,9 @@ TEST_F(FormViewTest, EnterPressesTheDefaultButtonProblemsAreOutlinedAndModelChan
     EXPECT_EQ(w<QLineEdit>(b)->text(), "xyz");
     EXPECT_EQ(log, (std::vector<std::string>{"B.change:xyz"}));
     combo.setText("Error");
-    EXPECT_EQ(w<QComboBox>(combo)->currentIndex(), -1);
-    EXPECT_EQ(w<QComboBox>(combo)->placeholderText(), "Error");
+    EXPECT_EQ(
+        std::tuple(w<QComboBox>(combo)->currentIndex(), w<QComboBox>(combo)->placeholderText()),
+        std::tuple(-1, "Error"));
     combo.setItems({"A"});
     EXPECT_EQ(w<QComboBox>(combo)->count(), 1);
     ok.setVisible(false);
@@ -197,7 +193,6 @@ TEST_F(FormViewTest, EnterPressesTheDefaultButtonProblemsAreOutlinedAndModelChan
 
 namespace {
 
-// The main window of a product, with the product's sample file in its scratch folder.
 struct Started : rw::test::AppBench {
     std::string sample;
     explicit Started(int mode, bool expert = false) : AppBench(0, Real) {
@@ -240,7 +235,6 @@ QString statusText(FormView& v) {
 
 } // namespace
 
-// Every window's texts fit their controls, and no two controls overlap.
 TEST(AppWindows, CaptionsFitWithoutOverlap) {
     Started app(3);
     app.main->showRunConnecting();
@@ -292,8 +286,7 @@ TEST(ConfigWindows, FitTheScreenAndTabFollowsReadingOrder) {
                 }
                 // Reading order: stack by stack, top to bottom, left to right within a line.
                 for (std::size_t i = 0; i + 1 < stops.size(); ++i) {
-                    QWidget* a = stops[i];
-                    QWidget* b = stops[i + 1];
+                    QWidget *a = stops[i], *b = stops[i + 1];
                     if (qobject_cast<QPushButton*>(b)) break; // the buttons come last
                     const QRect ra(a->mapTo(v.get(), QPoint()), a->size());
                     const QRect rb(b->mapTo(v.get(), QPoint()), b->size());

@@ -22,7 +22,6 @@ ModemConfig config(Generation g, bool echo = false) {
     return c;
 }
 
-// Reply to one command line.
 std::string command(SimModem& m, const std::string& line) {
     return m.feed(line + "\r");
 }
@@ -83,8 +82,7 @@ TEST(SimModemLine, ConversationsGiveTheExactReplies) {
          "RD 8C73,1\r = \r\n8C73 : 32 \r\nL>|RD 8085,1\r = \r\n8085 : 3C \r\nL>|"
          "RD 8C72,1\r = \r\n8C72 : 77 \r\nL>"},
         {"identity registers of a B+ unit", bPlus,
-         "RD 8C72,2\r = \r\n8C72 : 5A 31 \r\nL>|RD 8085,1\r = \r\n8085 : 10 \r\nL>"},
-    };
+         "RD 8C72,2\r = \r\n8C72 : 5A 31 \r\nL>|RD 8085,1\r = \r\n8085 : 10 \r\nL>"}};
     for (const auto& [name, cfg, steps] : cases) {
         SCOPED_TRACE(name);
         SimModem m(cfg);
@@ -137,16 +135,14 @@ TEST(SimModemWatchdog, StopsOnlyAfterOneUnlockWithC3) {
     ModemConfig running = config(Generation::BPlus);
     running.revision = 50;
     running.watchdogOn = true;
-    SimModem off(config(Generation::B));
-    EXPECT_EQ(off.read(kRegWatchdog), 0x48);
+    EXPECT_EQ(SimModem(config(Generation::B)).read(kRegWatchdog), 0x48);
     const std::tuple<const char*, bool, std::vector<const char*>, int> cases[] = {
         {"initial value", false, {}, 0x4C},
         {"unlock then write", false, {"WR 8D39 C3", "WR 8C01 48"}, 0x48},
         {"without unlock", false, {"WR 8C01 48"}, 0x4C},
         {"wrong unlock value", false, {"WR 8D39 C2", "WR 8C01 48"}, 0x4C},
         {"one unlock covers one write", false, {"WR 8D39 C3", "WR 8C01 4C", "WR 8C01 48"}, 0x4C},
-        {"stuck", true, {"WR 8D39 C3", "WR 8C01 48"}, 0x4C},
-    };
+        {"stuck", true, {"WR 8D39 C3", "WR 8C01 48"}, 0x4C}};
     for (const auto& [name, stuck, writes, after] : cases) {
         ModemConfig cfg = running;
         cfg.stuckWatchdog = stuck;
@@ -157,7 +153,7 @@ TEST(SimModemWatchdog, StopsOnlyAfterOneUnlockWithC3) {
     }
 }
 
-TEST(SimModemFaults, SilentAfterAnswersExactlyNCommands) {
+TEST(SimModemFaults, SilentAfterAnswersExactlyNCommandsNoDataAnswersReadsWithAnErrorOnly) {
     ModemConfig c = config(Generation::B, true);
     c.silentAfter = 2;
     SimModem m(c);
@@ -170,14 +166,12 @@ TEST(SimModemFaults, SilentAfterAnswersExactlyNCommands) {
     c.silentAfter = 0;
     SimModem never(c);
     EXPECT_EQ(never.feed(kEscStr + "RD 8C73,1\r"), "");
-}
-
-TEST(SimModemFaults, NoDataAnswersReadsWithAnErrorOnly) {
-    ModemConfig c = config(Generation::B);
-    c.noData = true;
-    SimModem m(c);
-    expectErrorReply(command(m, "RD 8C73,1"));
-    EXPECT_EQ(command(m, "WR 8D00 B2"), "\r\nM>") << "writes still work";
+    // No data: reads are answered with an error only.
+    ModemConfig noData = config(Generation::B);
+    noData.noData = true;
+    SimModem nd(noData);
+    expectErrorReply(command(nd, "RD 8C73,1"));
+    EXPECT_EQ(command(nd, "WR 8D00 B2"), "\r\nM>") << "writes still work";
 }
 
 TEST(SimModemFaults, FlippedOffsetsStoreTheWrongValue) {
@@ -220,8 +214,8 @@ TEST(SimModemTrace, RecordsCommandLinesAndEscapes) {
     SimModem m(config(Generation::B, true));
     m.feed(kEscStr + "RD 8C73,1\rWR 90");
     m.feed(kEscStr + "WR 9000 1\r\r");
-    const std::vector<std::string> expected{"<ESC>", "RD 8C73,1", "<ESC>", "WR 9000 1", ""};
-    EXPECT_EQ(m.trace(), expected);
+    EXPECT_EQ(m.trace(),
+              (std::vector<std::string>{"<ESC>", "RD 8C73,1", "<ESC>", "WR 9000 1", ""}));
     m.clearTrace();
     EXPECT_TRUE(m.trace().empty());
 }

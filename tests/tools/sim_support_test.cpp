@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 using rw::test::readText;
 using rw::test::TempDir;
 
-// The options that matter, as one line.
 std::string describe(const SimOptions& o) {
     const ModemConfig& m = o.modem;
     std::ostringstream s;
@@ -37,7 +36,7 @@ std::string describe(const SimOptions& o) {
     return s.str();
 }
 
-TEST(SimOptions, WhatEachOptionSets) {
+TEST(SimOptions, WhatEachOptionSetsForEachModemOfABenchAndWhatIsRejected) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{}, "B rev 44 if 10 key 5a"},
         {{"--generation", "B+"}, "B+ rev 49 if 14 key 5a"},
@@ -56,18 +55,14 @@ TEST(SimOptions, WhatEachOptionSets) {
           "--write-back=b.bin", "--trace", "t.log", "--link", "/tmp/x"},
          "B rev 44 if 10 key 6e no-echo unpaced stuck no-data never-m silent 3 flip 10 flip 1fff "
          "garble 1,3 a.bin b.bin t.log /tmp/x"},
-        {{"--count", "3", "--fault-on", "2"}, "B rev 44 if 10 key 5a count 3 on 2"},
-    };
+        {{"--count", "3", "--fault-on", "2"}, "B rev 44 if 10 key 5a count 3 on 2"}};
     for (const auto& [args, want] : cases) {
         const ParseResult r = parseOptions(args);
         ASSERT_TRUE(r.options) << r.error;
         EXPECT_EQ(describe(*r.options), want);
     }
     EXPECT_TRUE(parseOptions({"--help"}).options->help);
-}
-
-// The faults go to the one modem of a bench they are meant for; its files are its own.
-TEST(SimOptions, ABenchOfModems) {
+    // The faults go to the one modem of a bench they are meant for; its files are its own.
     const SimOptions o =
         *parseOptions({"--count", "3", "--fault-on", "2", "--flip", "10", "--silent-after", "3",
                        "--no-data", "--never-m", "--garble=drop,3", "--stuck-watchdog"})
@@ -80,9 +75,7 @@ TEST(SimOptions, ABenchOfModems) {
     EXPECT_EQ(pathFor("t/trace.txt", 2, 3) + " " + pathFor("trace.txt", 1, 1) + " " +
                   pathFor("t.d/trace", 2, 3),
               "t/trace-2.txt trace.txt t.d/trace-2");
-}
-
-TEST(SimOptions, BadInputIsRejectedWithAReason) {
+    // Bad input is rejected with a reason.
     for (const std::string& line : rw::test::splitLines(
              "--bogus\n--generation C\n--revision 4x\n--revision 300\n--flip 2000\n"
              "--flip 10,\n--m-key 00\n--watchdog maybe\n--silent-after -1\n--image\n"
@@ -94,9 +87,20 @@ TEST(SimOptions, BadInputIsRejectedWithAReason) {
     EXPECT_NE(parseOptions({"--interface", "MII"}).error.find("MII"), std::string::npos);
 }
 
-TEST(SimPacer, KeepsTo960CharactersPerSecond) {
+TEST(SimPacer, KeepsTo960CharactersPerSecondWaitingOneCharacterTimeWithNoBurstUnlessUnpaced) {
+    EXPECT_EQ(Pacer(0).allowance(Pacer::Clock::now(), 5000), 5000u);
+    const auto t0 = Pacer::Clock::time_point{} + std::chrono::hours(1);
+    Pacer w;
+    EXPECT_EQ(w.allowance(t0, 10), 1u);
+    w.sent(t0, 1);
+    EXPECT_EQ(w.allowance(t0, 10), 0u);
+    const auto wait = w.untilNext(t0);
+    EXPECT_GT(wait, std::chrono::microseconds(1000));
+    EXPECT_LT(wait, std::chrono::microseconds(1100));
+    EXPECT_EQ(w.allowance(t0 + wait, 10), 1u);
+    EXPECT_LE(w.allowance(t0 + std::chrono::seconds(5), 100000), 21u) << "an idle line";
     Pacer p;
-    auto t = Pacer::Clock::time_point{} + std::chrono::hours(1);
+    auto t = t0;
     std::size_t total = 0;
     // Uneven wake-ups, as poll() gives them.
     for (int i = 0; i < 1000; ++i) {
@@ -110,22 +114,9 @@ TEST(SimPacer, KeepsTo960CharactersPerSecond) {
     EXPECT_LE(total, 962u);
 }
 
-TEST(SimPacer, WaitsOneCharacterTimeAfterSendingAndSavesUpNoBurstUnlessUnpaced) {
-    EXPECT_EQ(Pacer(0).allowance(Pacer::Clock::now(), 5000), 5000u);
-    Pacer p;
-    auto t = Pacer::Clock::time_point{} + std::chrono::hours(1);
-    EXPECT_EQ(p.allowance(t, 10), 1u);
-    p.sent(t, 1);
-    EXPECT_EQ(p.allowance(t, 10), 0u);
-    const auto wait = p.untilNext(t);
-    EXPECT_GT(wait, std::chrono::microseconds(1000));
-    EXPECT_LT(wait, std::chrono::microseconds(1100));
-    EXPECT_EQ(p.allowance(t + wait, 10), 1u);
-    EXPECT_LE(p.allowance(t + std::chrono::seconds(5), 100000), 21u) << "an idle line";
-}
-
-// A short image is padded with FFh (the process test shows it); a longer one is refused.
-TEST(SimFiles, LoadRefusesLongOrMissingImages) {
+// A short image is padded with FFh (the process test shows it); a longer one is refused. A save
+// replaces the file whole and leaves no temporary; a trace appends across runs.
+TEST(SimFiles, LoadRefusesLongOrMissingImagesSaveReplacesWholeTraceAppends) {
     TempDir dir;
     rw::test::writeText(dir.file("big.bin"), std::string(kE2Size + 1, 'x'));
     for (const char* bad : {"big.bin", "missing.bin"}) {
@@ -133,11 +124,8 @@ TEST(SimFiles, LoadRefusesLongOrMissingImages) {
         EXPECT_FALSE(loadImage(dir.file(bad), error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
-}
-
-TEST(SimFiles, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
-    TempDir dir;
-    const fs::path target = dir / "e2.bin";
+    TempDir saveDir;
+    const fs::path target = saveDir / "e2.bin";
     rw::test::writeText(target.string(), "old");
     E2Image image;
     image.fill(0xFF);
@@ -149,12 +137,7 @@ TEST(SimFiles, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
     EXPECT_EQ(saved[0], '\x42');
     EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), {}), 1);
     EXPECT_FALSE(saveImageAtomically((dir / "no/such/dir.bin").string(), image, error));
-}
-
-TEST(SimFiles, TraceAppendsAcrossRuns) {
-    TempDir dir;
     const std::string path = (dir / "trace.log").string();
-    std::string error;
     {
         TraceLog log;
         ASSERT_TRUE(log.open(path, error)) << error;
