@@ -72,10 +72,11 @@ protected:
     rw::modem::ModemModule modem{platform, &store};
 };
 
-const std::string kIni4 =
-    "[Romwright]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
-const std::string kIni4Com4 =
-    "[Romwright]\r\ndefaultcom = \"COM4\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
+std::string iniWith(const char* com) {
+    return "[Romwright]\r\ndefaultcom = \"" + std::string(com) +
+           "\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
+}
+const std::string kIni4 = iniWith("COM1"), kIni4Com4 = iniWith("COM4");
 
 } // namespace
 
@@ -84,9 +85,7 @@ TEST(ComPortDialog, EveryControlFitsTheDialog) {
     rw::modem::ComPortForm f(com);
     for (const auto& c : f.controls()) {
         const auto& g = c->geometry();
-        EXPECT_GT(g.w, 0) << c->name();
-        EXPECT_LE(g.x + g.w, f.width()) << c->name();
-        EXPECT_LE(g.y + g.h, f.height()) << c->name();
+        EXPECT_TRUE(g.w > 0 && g.x + g.w <= f.width() && g.y + g.h <= f.height()) << c->name();
     }
 }
 
@@ -185,12 +184,8 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
         EXPECT_EQ(modem.readDefaultCom(), c.read);
         modem.saveDefaultCom("COM4");
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
-        if (c.after) {
-            EXPECT_EQ(readFile(ini), *c.after);
-        }
-        if (c.after && c.read == "COM1") {
-            EXPECT_EQ(modem.readDefaultCom(), "COM4");
-        }
+        if (c.after) EXPECT_EQ(readFile(ini), *c.after);
+        if (c.after && c.read == "COM1") EXPECT_EQ(modem.readDefaultCom(), "COM4");
     }
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
@@ -213,8 +208,7 @@ TEST_F(Link, ModemOpensByDialogNumberOrDevice) {
         EXPECT_EQ(modem.chosenCom, 2);
         EXPECT_FALSE(modem.comPortForm().visible());
         EXPECT_TRUE(port->isOpen());
-        EXPECT_EQ(port->portName(), "fake2");
-        EXPECT_EQ(port->sent, (Names{"\x1B"}));
+        EXPECT_EQ(std::tuple(port->portName(), port->sent), std::tuple("fake2", Names{"\x1B"}));
         EXPECT_LT(clockMs(t0), 500);
     }
     modem.closePort();
@@ -279,9 +273,7 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
         userChooses(c.choice);
         EXPECT_EQ(modem.openModem(0), OpenOutcome::Ready);
         EXPECT_EQ(fs::exists(ini), c.after.has_value());
-        if (c.after) {
-            EXPECT_EQ(readFile(ini), *c.after);
-        }
+        if (c.after) EXPECT_EQ(readFile(ini), *c.after);
         EXPECT_TRUE(platform.boxes.shown.empty());
     }
 }
@@ -309,9 +301,7 @@ TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
         const std::string name = byPath ? dev : "fake" + c.port;
         port->devices.clear();
         if (c.state) port->devices[name] = *c.state;
-        port->sent.clear();
-        port->opened.clear();
-        platform.boxes.shown.clear();
+        port->sent.clear(), port->opened.clear(), platform.boxes.shown.clear();
         platform.boxes.answers = {c.answer};
         const auto t0 = platform.manual.now();
         EXPECT_EQ(byPath ? modem.openModemDevice(dev) : modem.openModem(std::stoi(c.port)),
@@ -326,8 +316,6 @@ TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
         EXPECT_EQ(port->sent.size(), silent ? 1u : 0u);
         const long long ms = clockMs(t0);
         EXPECT_TRUE(silent ? ms > 6000 && ms < 8000 : ms < 100) << ms;
-        if (byPath) {
-            EXPECT_EQ(port->opened, (Names{dev})); // no listing
-        }
+        if (byPath) EXPECT_EQ(port->opened, (Names{dev})); // no listing
     }
 }

@@ -2,7 +2,6 @@
 // phase, rule and failure. Each command runs end to end over a pseudo-terminal in the CLI tests.
 #include "app/run_state.h"
 #include "image/hex.h"
-#include "modem/backup.h"
 #include "modem/programming_run.h"
 #include "sim/sim_modem.h"
 #include "sim/sim_options.h"
@@ -100,8 +99,7 @@ const Lines kProductArgs[] = {
     {"--generation", "B+", "--revision", "49", "--interface", "Utopia Master"}};
 
 struct Box {
-    std::string text;
-    std::string title;
+    std::string text, title;
     ui::Icon icon = ui::Icon::Critical;
 };
 
@@ -115,10 +113,7 @@ protected:
         maxProgress = 0;
         fs::remove_all(backupDir);
         // What refers to the platform goes before the platform.
-        modem.reset();
-        form.reset();
-        ctx.reset();
-        platform.reset();
+        modem.reset(), form.reset(), ctx.reset(), platform.reset();
         Lines args = kProductArgs[m - 1];
         args.insert(args.end(), extra.begin(), extra.end());
         const auto parsed = rw::sim::parseOptions(args);
@@ -196,11 +191,9 @@ protected:
     }
     // The state every run leaves behind, whatever its outcome.
     void expectReleased() {
-        EXPECT_TRUE(Dump.enabled());
-        EXPECT_FALSE(portIsOpen);
-        EXPECT_FALSE(platform->serialPort().isOpen());
-        EXPECT_FALSE(Bar.visible());
-        EXPECT_EQ(Bar.value(), 0);
+        EXPECT_EQ(std::tuple(Dump.enabled(), portIsOpen, platform->serialPort().isOpen(),
+                             Bar.visible(), Bar.value()),
+                  std::tuple(true, false, false, false, 0));
     }
 
     // What the modem must hold at each offset for the product, as the run decides it.
@@ -342,9 +335,7 @@ TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
         const Lines t = sim->trace();
         for (const auto& [line, times] : c.lines)
             EXPECT_EQ(countLine(t, line), times) << line;
-        if (c.writes) {
-            EXPECT_EQ(writeLines(t), *c.writes);
-        }
+        if (c.writes) EXPECT_EQ(writeLines(t), *c.writes);
         // What the run decided the modem must hold, and where it differed.
         image::Image want = o.raw ? file : decided(file);
         want[0] = 0x55;
@@ -365,8 +356,9 @@ TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
             // cleared first and marked valid last.
             EXPECT_EQ(e2Writes(t, product->e2Base), differing);
             EXPECT_EQ(report.bytesWritten, static_cast<int>(differing.size()));
-            EXPECT_EQ(countLine(t, "WR " + rw::image::hex(product->e2Base) + " 0"), 1);
-            EXPECT_EQ(countLine(t, "WR " + rw::image::hex(product->e2Base) + " 55"), 1);
+            const std::string wr0 = "WR " + rw::image::hex(product->e2Base);
+            EXPECT_EQ(std::tuple(countLine(t, wr0 + " 0"), countLine(t, wr0 + " 55")),
+                      std::tuple(1, 1));
             // Offset 0 as it was is known only from the backup.
             EXPECT_TRUE(report.imagesKnown && report.imageAfter == want &&
                         report.imageBefore == (o.backup ? modemImage : asRead));
@@ -605,12 +597,12 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
         EXPECT_LT(maxProgress, 100);
         const Lines t = sim->trace();
         EXPECT_TRUE(c.started || t.empty());
-        if (!c.invalidated && countLine(t, "WR 8D00 B2") == 0) {
-            EXPECT_EQ(form->sends, 0); // the window is asked only for a modem that fits
-        }
+        // The window is asked only for a modem that fits.
+        if (!c.invalidated && countLine(t, "WR 8D00 B2") == 0) EXPECT_EQ(form->sends, 0);
         const unsigned base = rw::image::productForMode(c.mode)->e2Base;
-        EXPECT_EQ(countLine(t, "WR " + rw::image::hex(base) + " 55"), 0);
-        EXPECT_EQ(countLine(t, "WR " + rw::image::hex(base) + " 0"), c.invalidated ? 1 : 0);
+        const std::string wr0 = "WR " + rw::image::hex(base);
+        EXPECT_EQ(std::tuple(countLine(t, wr0 + " 55"), countLine(t, wr0 + " 0")),
+                  std::tuple(0, c.invalidated ? 1 : 0));
         EXPECT_EQ(sim->e2WriteCount() > 0, c.invalidated);
         EXPECT_TRUE(!c.invalidated || sim->e2prom()[0] == 0x00);
         EXPECT_EQ(static_cast<int>(e2Writes(t, base).size()), report.bytesWritten);
@@ -682,9 +674,7 @@ TEST_F(ProgrammingRunSim, ChosenPortIsRememberedForTheNextRun) {
         }
     };
     EXPECT_TRUE(go(with(&RunOptions::readOnly)).completed);
-    EXPECT_TRUE(portIsSelected);
-    EXPECT_EQ(modem->chosenCom, 1);
+    EXPECT_EQ(std::tuple(portIsSelected, modem->chosenCom), std::tuple(true, 1));
     EXPECT_TRUE(go(with(&RunOptions::readOnly)).completed);
-    EXPECT_EQ(dialogs, 1);
-    EXPECT_FALSE(portIsOpen);
+    EXPECT_EQ(std::tuple(dialogs, portIsOpen), std::tuple(1, false));
 }
