@@ -69,8 +69,7 @@ TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(r[i], i < 10 ? 0x10 + i : 0) << i;
     EXPECT_EQ(mon.memory[0x8D00], 0xB2);
-    EXPECT_TRUE(platform.boxes.shown.empty());
-    EXPECT_FALSE(stop);
+    EXPECT_TRUE(platform.boxes.shown.empty() && !stop);
 }
 
 TEST_F(Protocol, SixteenByteReadTakesByteEightAndFifteenFromTheirPositions) {
@@ -78,8 +77,7 @@ TEST_F(Protocol, SixteenByteReadTakesByteEightAndFifteenFromTheirPositions) {
     std::string reply = "RD 9000,10\r\n";
     const std::size_t p = reply.size();
     reply += "9000 : 00 01 02 03 04 05 06 07 \r\n9008 : A8 09 0A 0B 0C 0D 0E F7 \r\nL>";
-    ASSERT_EQ(reply.substr(p + 40, 2), "A8");
-    ASSERT_EQ(reply.substr(p + 61, 2), "F7");
+    ASSERT_EQ(reply.substr(p + 40, 2) + reply.substr(p + 61, 2), "A8F7");
     answerWith(reply, 5ms);
     const auto r = link.read(0x9000, 16);
     const std::pair<int, int> want[] = {{0, 0x00},  {7, 0x07},  {8, 0xA8},
@@ -259,8 +257,7 @@ TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     const auto r = link.read(0x9000, 256);
     // The window was served every slice of the wait; the read itself still completes, and
     // the run stops at its next checkpoint.
-    EXPECT_GE(pressedDuringRead, 20);
-    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(pressedDuringRead >= 20 && r.ok) << pressedDuringRead;
     // Writes and wake-ups keep their tight waits.
     const int before = platform.loop->processCount;
     link.write(0x9000, 4);
@@ -268,8 +265,7 @@ TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     modem.probePrompt();
     EXPECT_EQ(platform.loop->processCount, before);
     // Exchanges that succeed never clear the stop asked for.
-    EXPECT_TRUE(stop);
-    EXPECT_TRUE(platform.boxes.shown.empty());
+    EXPECT_TRUE(stop && platform.boxes.shown.empty());
 }
 
 TEST_F(Protocol, OneEscapeTakesEitherPromptOrFailsAfterTwoPromptLimits) {

@@ -78,8 +78,8 @@ TEST(FailureReport, LinesInHexAtMostFifty) {
     std::vector<ByteMismatch> many;
     for (int k = 0; k < 50; ++k)
         many.push_back({k, 1, 2});
-    EXPECT_EQ(mismatchLines(many).size(), 50u);
-    EXPECT_EQ(mismatchLines(many).back(), "0031: wanted 01, found 02");
+    EXPECT_EQ(std::tuple(mismatchLines(many).size(), mismatchLines(many).back()),
+              std::tuple(50u, "0031: wanted 01, found 02"));
     many.insert(many.end(), {{50, 1, 2}, {51, 1, 2}});
     const auto lines = mismatchLines(many);
     ASSERT_EQ(lines.size(), 50u);
@@ -145,8 +145,7 @@ TEST_F(BackupFiles, SaveCreatesTheFolderAndUnwritableFolderIsReported) {
     EXPECT_EQ(rw::test::readBytes(target.string()),
               std::vector<std::uint8_t>(img.begin(), img.end()));
     touch("plain");
-    EXPECT_FALSE(backupFolderWritable((dir / "plain" / "sub").string(), &why));
-    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(!backupFolderWritable((dir / "plain" / "sub").string(), &why) && !why.empty());
     EXPECT_TRUE(backupFolderWritable((dir / "new" / "sub").string(), &why, 8192)) << why;
     // The probe leaves nothing behind.
     EXPECT_TRUE(fs::is_empty(dir / "new" / "sub"));
@@ -154,8 +153,7 @@ TEST_F(BackupFiles, SaveCreatesTheFolderAndUnwritableFolderIsReported) {
     why.clear();
     const rw::test::FileSizeLimit full(4096);
     EXPECT_TRUE(backupFolderWritable((dir / "new").string()));
-    EXPECT_FALSE(backupFolderWritable((dir / "new").string(), &why, 8192));
-    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(!backupFolderWritable((dir / "new").string(), &why, 8192) && !why.empty());
 }
 
 TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgramsName) {
@@ -163,8 +161,7 @@ TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgram
     ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
     const QString name = QCoreApplication::applicationName();
     std::vector<std::string> folders;
-    // The window's name and the command line's.
-    for (const char* program : {"Romwright", "romwright"}) {
+    for (const char* program : {"Romwright", "romwright"}) { // the window's and the command line's
         QCoreApplication::setApplicationName(program);
         folders.push_back(defaultBackupDir());
     }
@@ -173,8 +170,7 @@ TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgram
         ::unsetenv("XDG_DATA_HOME");
     else
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    for (const std::string& folder : folders)
-        EXPECT_EQ(folder, (dir / "Romwright" / "backups").string());
+    EXPECT_EQ(folders, std::vector<std::string>(2, (dir / "Romwright" / "backups").string()));
 }
 
 // Eight runs that end at the same moment append their lines at once: every line arrives
