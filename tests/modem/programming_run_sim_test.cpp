@@ -20,6 +20,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 
 namespace fs = std::filesystem;
 namespace ui = rw::ui;
@@ -31,7 +32,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// The stand-in window, with the overrides and PHY bytes the test sets.
 struct FakeForm : rw::test::FakeConfigForm {
     using FakeConfigForm::FakeConfigForm;
     std::map<int, std::uint8_t> overrides; // position (offset + 1) -> byte
@@ -234,7 +234,6 @@ protected:
 
 } // namespace
 
-// Runs that complete, one row each.
 TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
     const std::array<std::uint8_t, 5> phy{0x11, 0x22, 0x33, 0x44, 0x55};
     const struct {
@@ -336,7 +335,6 @@ TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
         for (const auto& [line, times] : c.lines)
             EXPECT_EQ(countLine(t, line), times) << line;
         EXPECT_EQ(c.writes ? writeLines(t) : Lines{}, c.writes.value_or(Lines{}));
-        // What the run decided the modem must hold, and where it differed.
         image::Image want = o.raw ? file : decided(file);
         want[0] = 0x55;
         std::vector<int> differing;
@@ -354,8 +352,8 @@ TEST_F(ProgrammingRunSim, RunThatCompletesLeavesWhatTheRunDecided) {
             EXPECT_TRUE(sim->e2prom() == want);
             // Only the differing bytes went out, each once, in ascending order; offset 0
             // cleared first and marked valid last.
-            EXPECT_EQ(e2Writes(t, product->e2Base), differing);
-            EXPECT_EQ(report.bytesWritten, static_cast<int>(differing.size()));
+            EXPECT_EQ(std::tuple(e2Writes(t, product->e2Base), report.bytesWritten),
+                      std::tuple(differing, static_cast<int>(differing.size())));
             const std::string wr0 = "WR " + rw::image::hex(product->e2Base);
             EXPECT_EQ(std::tuple(countLine(t, wr0 + " 0"), countLine(t, wr0 + " 55")),
                       std::tuple(1, 1));
@@ -545,8 +543,7 @@ TEST_F(ProgrammingRunSim, RunThatFailsSaysWhyAndNeverMarksTheE2promValid) {
          .arrange = [&](RunOptions&) { form->storeProblem = "UART_Rate does not fit."; },
          .boxes = {{"UART_Rate does not fit.", "Illegal Parameter", ui::Icon::Exclamation}},
          .started = false},
-        // No backup, no writing: a folder under a plain file, a full disk, a backup file
-        // that is a folder (found out only after the reading).
+        // No backup, no writing; a backup file that is a folder shows only after the reading.
         {.name = "backup folder under a file",
          .arrange =
              [&](RunOptions& o) {
