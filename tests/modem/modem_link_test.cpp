@@ -23,11 +23,6 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-std::string readFile(const std::string& p) {
-    const auto bytes = rw::test::readBytes(p);
-    return {bytes.begin(), bytes.end()};
-}
-
 std::string question(const std::string& com, const char* what) {
     return std::string(what) == "Modem"
                ? "Modem is unavailable on com  " + com + ". Would you like to try different com ?  "
@@ -36,12 +31,6 @@ std::string question(const std::string& com, const char* what) {
 
 class Link : public ::testing::Test {
 protected:
-    Link() {
-        auto p = std::make_unique<FakePort>(platform.manual);
-        port = p.get();
-        platform.port = std::move(p);
-    }
-
     void present(std::initializer_list<int> ports, ui::OpenResult r = ui::OpenResult::Opened) {
         for (int n : ports)
             port->devices["fake" + std::to_string(n)] = r;
@@ -56,6 +45,11 @@ protected:
             platform.loop->onProcessEvents = nullptr;
         };
     }
+    std::optional<std::string> iniText() {
+        if (!fs::exists(ini)) return std::nullopt;
+        const auto bytes = rw::test::readBytes(ini);
+        return std::string(bytes.begin(), bytes.end());
+    }
     long long clockMs(std::chrono::steady_clock::time_point t0) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(platform.manual.now() - t0)
             .count();
@@ -68,14 +62,16 @@ protected:
     std::string iniDir = dir.str(); // the store keeps a reference to it
     std::string ini = dir.file("startup.ini");
     rw::app::StartupIniPortStore store{iniDir};
-    FakePort* port = nullptr;
+    FakePort* port =
+        static_cast<FakePort*>((platform.port = std::make_unique<FakePort>(platform.manual)).get());
     rw::modem::ModemModule modem{platform, &store};
 };
 
-const std::string kIni4 =
-    "[Romwright]\r\ndefaultcom = \"COM1\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
-const std::string kIni4Com4 =
-    "[Romwright]\r\ndefaultcom = \"COM4\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
+std::string iniWith(const char* com) {
+    return "[Romwright]\r\ndefaultcom = \"" + std::string(com) +
+           "\"\r\nmode = \"expert\"\r\nwatchdog = \"disabled\"\r\n";
+}
+const std::string kIni4 = iniWith("COM1"), kIni4Com4 = iniWith("COM4");
 
 } // namespace
 
@@ -84,9 +80,7 @@ TEST(ComPortDialog, EveryControlFitsTheDialog) {
     rw::modem::ComPortForm f(com);
     for (const auto& c : f.controls()) {
         const auto& g = c->geometry();
-        EXPECT_GT(g.w, 0) << c->name();
-        EXPECT_LE(g.x + g.w, f.width()) << c->name();
-        EXPECT_LE(g.y + g.h, f.height()) << c->name();
+        EXPECT_TRUE(g.w > 0 && g.x + g.w <= f.width() && g.y + g.h <= f.height()) << c->name();
     }
 }
 
@@ -95,24 +89,19 @@ TEST(ComPortDialog, OkAcceptsOnlyComOneToFourAndCancellingGivesEleven) {
     rw::modem::ComPortForm f(com);
     EXPECT_TRUE(f.SaveAsDefault.checked()); // a chosen port is kept unless unticked
     f.show();
-    for (const char* t : {"COM5", "COM6", "com1", "COM1 ", "COM", ""}) {
+    const std::pair<const char*, int> typed[] = {
+        {"COM5", 0}, {"COM6", 0}, {"com1", 0}, {"COM1 ", 0}, {"COM", 0},
+        {"", 0},     {"COM1", 1}, {"COM2", 2}, {"COM3", 3},  {"COM4", 4}};
+    for (const auto& [t, want] : typed) {
         f.ComPort.userType(t);
         f.OKCommand.userClick();
-        EXPECT_EQ(com, 0) << t;
-    }
-    for (int n = 1; n <= 4; ++n) {
-        f.ComPort.userType("COM" + std::to_string(n));
-        f.OKCommand.userClick();
-        EXPECT_EQ(com, n);
+        EXPECT_EQ(com, want) << t;
     }
     EXPECT_TRUE(f.visible()); // OK leaves hiding to the caller
     for (bool byFrame : {false, true}) {
         com = 0;
         f.show();
-        if (byFrame)
-            f.closedByFrame();
-        else
-            f.Cancel.userClick();
+        byFrame ? f.closedByFrame() : (void)f.Cancel.userClick();
         EXPECT_EQ(com, 11) << byFrame;
         EXPECT_FALSE(f.visible()) << byFrame;
     }
@@ -146,8 +135,7 @@ TEST_F(Link, OpenPortUsesTheLineSettingsAndClosesOnFailure) {
     present({2});
     present({3}, ui::OpenResult::AlreadyOpen);
     EXPECT_EQ(modem.openPort(2), ui::OpenResult::Opened);
-    EXPECT_EQ(port->settings, "9600,N,8,1");
-    EXPECT_TRUE(port->isOpen());
+    EXPECT_EQ(std::tuple(port->settings, port->isOpen()), std::tuple("9600,N,8,1", true));
     const int closes = port->closes;
     EXPECT_EQ(modem.openPort(3), ui::OpenResult::AlreadyOpen);
     EXPECT_EQ(modem.openPort(4), ui::OpenResult::NoSuchPort);
@@ -184,13 +172,8 @@ TEST_F(Link, DefaultPortIsLineTwoAndSavingRewritesItWithCrLf) {
         if (c.before) rw::test::writeText(ini, *c.before);
         EXPECT_EQ(modem.readDefaultCom(), c.read);
         modem.saveDefaultCom("COM4");
-        EXPECT_EQ(fs::exists(ini), c.after.has_value());
-        if (c.after) {
-            EXPECT_EQ(readFile(ini), *c.after);
-        }
-        if (c.after && c.read == "COM1") {
-            EXPECT_EQ(modem.readDefaultCom(), "COM4");
-        }
+        EXPECT_EQ(iniText(), c.after);
+        EXPECT_EQ(modem.readDefaultCom(), c.read.empty() ? "" : "COM4");
     }
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
@@ -210,11 +193,9 @@ TEST_F(Link, ModemOpensByDialogNumberOrDevice) {
         userChooses("COM2");
         const auto t0 = platform.manual.now();
         EXPECT_EQ(modem.openModem(0), OpenOutcome::Ready);
-        EXPECT_EQ(modem.chosenCom, 2);
-        EXPECT_FALSE(modem.comPortForm().visible());
-        EXPECT_TRUE(port->isOpen());
-        EXPECT_EQ(port->portName(), "fake2");
-        EXPECT_EQ(port->sent, (Names{"\x1B"}));
+        EXPECT_EQ(std::tuple(modem.chosenCom, modem.comPortForm().visible(), port->isOpen(),
+                             port->portName(), port->sent),
+                  std::tuple(2, false, true, "fake2", Names{"\x1B"}));
         EXPECT_LT(clockMs(t0), 500);
     }
     modem.closePort();
@@ -223,17 +204,16 @@ TEST_F(Link, ModemOpensByDialogNumberOrDevice) {
     const ui::Connection seen = modem.comPortForm().stateChanged.connect(
         [&] { dialogSeen |= modem.comPortForm().visible(); });
     EXPECT_EQ(modem.openModem(3), OpenOutcome::Ready);
-    EXPECT_EQ(modem.comPortForm().ComPort.items(), (Names{"COM1", "COM2", "COM3"}));
-    EXPECT_EQ(port->opened.size(), 7u); // six probes, then the port itself
+    // Six probes, then the port itself.
+    EXPECT_EQ(std::tuple(modem.comPortForm().ComPort.items(), port->opened.size()),
+              std::tuple(Names{"COM1", "COM2", "COM3"}, 7u));
     modem.closePort();
     port->opened.clear();
     rw::test::writeText(ini, kIni4);
     EXPECT_EQ(modem.openModemDevice("/dev/ttyUSB1"), OpenOutcome::Ready);
-    EXPECT_TRUE(port->isOpen());
-    EXPECT_EQ(port->opened, (Names{"/dev/ttyUSB1"}));
-    EXPECT_FALSE(dialogSeen);
-    EXPECT_EQ(readFile(ini), kIni4);
-    EXPECT_TRUE(platform.boxes.shown.empty());
+    EXPECT_EQ(std::tuple(port->isOpen(), port->opened, dialogSeen, iniText(),
+                         platform.boxes.shown.size()),
+              std::tuple(true, Names{"/dev/ttyUSB1"}, false, kIni4, 0u));
 }
 
 TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
@@ -248,9 +228,8 @@ TEST_F(Link, OnlyADefaultInUpperCaseIsOffered) {
         };
         modem.chosenCom = 0;
         EXPECT_EQ(modem.openModem(0), OpenOutcome::GiveUp);
-        EXPECT_EQ(offered, def[1] == 'O' ? "COM2" : "COM1") << def;
-        EXPECT_EQ(modem.chosenCom, 11);
-        EXPECT_TRUE(port->sent.empty());
+        EXPECT_EQ(std::tuple(offered, modem.chosenCom, port->sent),
+                  std::tuple(def[1] == 'O' ? "COM2" : "COM1", 11, Names{}));
     }
 }
 
@@ -278,10 +257,7 @@ TEST_F(Link, ChosenPortBecomesTheDefaultOnlyWhenItChangesAndIsTicked) {
         modem.comPortForm().SaveAsDefault.setValue(c.ticked ? 1 : 0);
         userChooses(c.choice);
         EXPECT_EQ(modem.openModem(0), OpenOutcome::Ready);
-        EXPECT_EQ(fs::exists(ini), c.after.has_value());
-        if (c.after) {
-            EXPECT_EQ(readFile(ini), *c.after);
-        }
+        EXPECT_EQ(iniText(), c.after);
         EXPECT_TRUE(platform.boxes.shown.empty());
     }
 }
@@ -309,25 +285,20 @@ TEST_F(Link, PortThatCannotBeUsedAsksRetryOrCancel) {
         const std::string name = byPath ? dev : "fake" + c.port;
         port->devices.clear();
         if (c.state) port->devices[name] = *c.state;
-        port->sent.clear();
-        port->opened.clear();
-        platform.boxes.shown.clear();
+        port->sent.clear(), port->opened.clear(), platform.boxes.shown.clear();
         platform.boxes.answers = {c.answer};
         const auto t0 = platform.manual.now();
         EXPECT_EQ(byPath ? modem.openModemDevice(dev) : modem.openModem(std::stoi(c.port)),
                   c.result);
-        EXPECT_EQ(platform.boxes.shown.size(), 1u);
         const bool silent = std::string(c.what) == "Modem";
         EXPECT_TRUE(rw::test::lastBoxIs(platform, question(c.port, c.what),
                                         silent ? "Modem Unavailable" : "Port Unavailable",
                                         ui::Buttons::RetryCancel, ui::Icon::Question));
-        EXPECT_FALSE(port->isOpen());
         // Only a port that opened hears the one wake-up, and waits two prompt limits for it.
-        EXPECT_EQ(port->sent.size(), silent ? 1u : 0u);
+        EXPECT_EQ(std::tuple(platform.boxes.shown.size(), port->isOpen(), port->sent.size()),
+                  std::tuple(1u, false, silent ? 1u : 0u));
         const long long ms = clockMs(t0);
         EXPECT_TRUE(silent ? ms > 6000 && ms < 8000 : ms < 100) << ms;
-        if (byPath) {
-            EXPECT_EQ(port->opened, (Names{dev})); // no listing
-        }
+        EXPECT_TRUE(!byPath || port->opened == Names{dev}) << "no listing";
     }
 }

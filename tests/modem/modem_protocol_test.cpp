@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace std::chrono_literals;
 using rw::test::FakeMonitor;
 using rw::test::FakePort;
@@ -23,30 +25,27 @@ const char* const kWriteFailure = "Could not communicate with timer local device
 
 class Protocol : public ::testing::Test {
 protected:
-    Protocol() {
-        auto p = std::make_unique<FakePort>(platform.manual);
-        port = p.get();
-        platform.port = std::move(p);
-    }
-    // Clock time spent by `f`, in milliseconds.
     template <class F> long long timed(F&& f) {
         const auto t0 = platform.manual.now();
         f();
         return std::chrono::duration_cast<std::chrono::milliseconds>(platform.manual.now() - t0)
             .count();
     }
-    // Every command is answered with `reply`, `delay` later.
     void answerWith(const std::string& reply, std::chrono::milliseconds delay = 0ms) {
         port->onSend = [this, reply, delay](const std::string&) { port->reply(reply, delay); };
     }
-    void expectFailure(const std::string& text) {
+    // The failure box, the stop asked for and, when given, the command that failed.
+    void expectFailure(const std::string& text, const std::string& command = "") {
+        EXPECT_TRUE(command.empty() || modem.lastFailedCommand() == command)
+            << modem.lastFailedCommand();
         EXPECT_TRUE(rw::test::lastBoxIs(platform, text, "Communication Error", ui::Buttons::OK,
                                         ui::Icon::Critical));
         EXPECT_TRUE(stop);
     }
     ui::ScriptedPlatform platform{true};
     bool stop = false;
-    FakePort* port = nullptr;
+    FakePort* port =
+        static_cast<FakePort*>((platform.port = std::make_unique<FakePort>(platform.manual)).get());
     rw::modem::ModemModule modem{platform};
     rw::modem::MonitorCommands link{modem, platform, stop};
 };
@@ -71,8 +70,7 @@ TEST_F(Protocol, CommandTextsFollowTheCountRule) {
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(r[i], i < 10 ? 0x10 + i : 0) << i;
     EXPECT_EQ(mon.memory[0x8D00], 0xB2);
-    EXPECT_TRUE(platform.boxes.shown.empty());
-    EXPECT_FALSE(stop);
+    EXPECT_TRUE(platform.boxes.shown.empty() && !stop);
 }
 
 TEST_F(Protocol, SixteenByteReadTakesByteEightAndFifteenFromTheirPositions) {
@@ -80,14 +78,11 @@ TEST_F(Protocol, SixteenByteReadTakesByteEightAndFifteenFromTheirPositions) {
     std::string reply = "RD 9000,10\r\n";
     const std::size_t p = reply.size();
     reply += "9000 : 00 01 02 03 04 05 06 07 \r\n9008 : A8 09 0A 0B 0C 0D 0E F7 \r\nL>";
-    ASSERT_EQ(reply.substr(p + 40, 2), "A8");
-    ASSERT_EQ(reply.substr(p + 61, 2), "F7");
+    ASSERT_EQ(reply.substr(p + 40, 2) + reply.substr(p + 61, 2), "A8F7");
     answerWith(reply, 5ms);
     const auto r = link.read(0x9000, 16);
-    const std::pair<int, int> want[] = {{0, 0x00},  {7, 0x07},  {8, 0xA8},
-                                        {14, 0x0E}, {15, 0xF7}, {16, 0}};
-    for (const auto& [i, v] : want)
-        EXPECT_EQ(r[i], v) << i;
+    EXPECT_EQ((std::vector<int>{r[0], r[7], r[8], r[14], r[15], r[16]}),
+              (std::vector<int>{0x00, 0x07, 0xA8, 0x0E, 0xF7, 0}));
     EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
@@ -100,8 +95,7 @@ TEST_F(Protocol, ReplyThatIsNoWholeWellFormedDumpFails) {
     const struct {
         const char* name;
         std::string reply;
-        int count;
-        int good; // entries read before the fault; the rest stay zero
+        int count, good; // good: entries read before the fault; the rest stay zero
     } cases[] = {
         {"inserted digit", good.substr(0, 20) + "5" + good.substr(20), 16, 4},
         {"dropped digit", good.substr(0, 20) + good.substr(21), 16, 4},
@@ -121,8 +115,7 @@ TEST_F(Protocol, ReplyThatIsNoWholeWellFormedDumpFails) {
         stop = false;
         answerWith(c.reply);
         const auto r = link.read(0x9000, c.count);
-        expectFailure(kReadFailure);
-        EXPECT_EQ(modem.lastFailedCommand(), "RD 9000," + rw::image::hex(c.count));
+        expectFailure(kReadFailure, "RD 9000," + rw::image::hex(c.count));
         for (int i = 0; i < 256; ++i)
             EXPECT_EQ(r[i], i < c.good ? i + 1 : 0) << i;
     }
@@ -140,8 +133,7 @@ TEST_F(Protocol, OnlyAReadKeepsWhatWasAlreadyReceived) {
 
     port->reply("\r\nL>");
     link.write(0x9000, 1); // nobody answers
-    expectFailure(kWriteFailure);
-    EXPECT_EQ(modem.lastFailedCommand(), "WR 9000 1");
+    expectFailure(kWriteFailure, "WR 9000 1");
 
     stop = false;
     port->reply("\r\nM>");
@@ -161,11 +153,8 @@ TEST_F(Protocol, WaitPromptForMAgainstLTimesOutBetweenThreeAndFourSeconds) {
     FakeMonitor mon(*port);
     bool got = true;
     const auto ms = timed([&] { got = modem.waitForPrompt("M"); });
-    EXPECT_FALSE(got);
-    EXPECT_GT(ms, 3000);
-    EXPECT_LT(ms, 4000);
     // The wait sleeps in the port: a handful of waits, not a spin.
-    EXPECT_LE(port->waits, 4);
+    EXPECT_TRUE(!got && ms > 3000 && ms < 4000 && port->waits <= 4) << ms << " " << port->waits;
     // Asked for "L" right afterwards, a fresh escape goes out and the prompt is found.
     EXPECT_TRUE(modem.waitForPrompt("L"));
     EXPECT_EQ(port->sent, (Lines{"\x1B", "\x1B"}));
@@ -196,11 +185,9 @@ TEST_F(Protocol, SilentExchangeFailsAfterItsLimit) {
         const int waits = port->waits;
         const auto ms = timed(
             [&] { c.count ? (void)link.read(0x8C73, c.count) : (void)link.write(0x8D00, 0xB2); });
-        EXPECT_GE(ms, c.ms);
-        EXPECT_LT(ms, c.ms + 100);
+        EXPECT_TRUE(ms >= c.ms && ms < c.ms + 100) << ms;
         EXPECT_LE(port->waits - waits, c.count ? c.ms / 50 + 10 : 4);
-        expectFailure(c.count ? kReadFailure : kWriteFailure);
-        EXPECT_EQ(modem.lastFailedCommand(), c.command);
+        expectFailure(c.count ? kReadFailure : kWriteFailure, c.command);
     }
 }
 
@@ -242,8 +229,7 @@ TEST_F(Protocol, LongReadEndsWhenItsDumpIsCompleteOrFailsAfterPauseAndLimit) {
         rw::modem::ReadReply r;
         const auto ms = timed([&] { r = link.read(0x9000, 256); });
         EXPECT_EQ(r.ok, c.ok);
-        EXPECT_GE(ms, c.ms);
-        EXPECT_LT(ms, c.ms + (c.ok ? 60 : 100));
+        EXPECT_TRUE(ms >= c.ms && ms < c.ms + (c.ok ? 60 : 100)) << ms;
         if (c.ok) {
             EXPECT_TRUE(platform.boxes.shown.empty());
             for (int i = 0; i < 256; ++i)
@@ -265,8 +251,7 @@ TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     const auto r = link.read(0x9000, 256);
     // The window was served every slice of the wait; the read itself still completes, and
     // the run stops at its next checkpoint.
-    EXPECT_GE(pressedDuringRead, 20);
-    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(pressedDuringRead >= 20 && r.ok) << pressedDuringRead;
     // Writes and wake-ups keep their tight waits.
     const int before = platform.loop->processCount;
     link.write(0x9000, 4);
@@ -274,29 +259,23 @@ TEST_F(Protocol, AbortDuringALongReadReachesTheRunWhileOnlyReadsHandleEvents) {
     modem.probePrompt();
     EXPECT_EQ(platform.loop->processCount, before);
     // Exchanges that succeed never clear the stop asked for.
-    EXPECT_TRUE(stop);
-    EXPECT_TRUE(platform.boxes.shown.empty());
+    EXPECT_TRUE(stop && platform.boxes.shown.empty());
 }
 
 TEST_F(Protocol, OneEscapeTakesEitherPromptOrFailsAfterTwoPromptLimits) {
     const struct {
-        const char* prompt; // nullptr: a silent line
-        const char* found;
+        const char *prompt, *found; // prompt nullptr: a silent line
         long long minMs, maxMs;
     } cases[] = {{"L>", "L", 0, 100}, {"M>", "M", 0, 100}, {nullptr, "", 6000, 8000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.found);
         port->sent.clear();
-        if (c.prompt)
-            answerWith(std::string("\r\n") + c.prompt, 20ms);
-        else
-            port->onSend = nullptr;
+        port->onSend = nullptr;
+        if (c.prompt) answerWith(std::string("\r\n") + c.prompt, 20ms);
         std::string found = "?";
         const auto ms = timed([&] { found = modem.probePrompt(); });
-        EXPECT_EQ(found, c.found);
-        EXPECT_GE(ms, c.minMs);
-        EXPECT_LT(ms, c.maxMs);
-        EXPECT_EQ(port->sent, Lines{"\x1B"});
+        EXPECT_EQ(std::tuple(found, port->sent), std::tuple(c.found, Lines{"\x1B"}));
+        EXPECT_TRUE(ms >= c.minMs && ms < c.maxMs) << ms;
     }
 }
 

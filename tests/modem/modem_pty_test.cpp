@@ -4,6 +4,7 @@
 // tests'; whole runs over a pseudo-terminal are the CLI tests'.
 #include "modem/modem_module.h"
 #include "support/fake_port.h"
+#include "support/platform_checks.h"
 #include "support/sim_process.h"
 #include "ui/qt_serial_port.h"
 #include "ui/scripted_platform.h"
@@ -13,6 +14,7 @@
 #include <sys/resource.h>
 
 #include <optional>
+#include <tuple>
 
 using namespace std::chrono_literals;
 namespace ui = rw::ui;
@@ -38,15 +40,13 @@ protected:
     }
     // COM1 is the simulator (or `device`); COM2..COM6 lead nowhere.
     void comOne(const std::string& device) {
-        env.reset();
         env.emplace([device](int n) {
             return n == 1 ? device : "/dev/romwright-absent-" + std::to_string(n);
         });
     }
     void expectLastBox(const std::string& text, const std::string& title) {
-        ASSERT_NE(platform.boxes.last(), nullptr);
-        EXPECT_EQ(platform.boxes.last()->text, text);
-        EXPECT_EQ(platform.boxes.last()->title, title);
+        EXPECT_TRUE(rw::test::lastBoxIs(platform, text, title, ui::Buttons::RetryCancel,
+                                        ui::Icon::Question));
     }
 
     std::unique_ptr<SimProcess> sim;
@@ -111,8 +111,7 @@ TEST(QtPort, MissingDeviceIsNoSuchPortAndANonTerminalOpensButCarriesNothing) {
     // /dev/null opens but is no serial line: reported opened, yet unusable.
     p.setPortName("/dev/null");
     ASSERT_EQ(p.open(), ui::OpenResult::Opened);
-    EXPECT_TRUE(p.isOpen());
-    EXPECT_FALSE(p.usable());
+    EXPECT_EQ(std::tuple(p.isOpen(), p.usable()), std::tuple(true, false));
     p.send("\x1B"); // quietly nothing
     const double cpu0 = cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
@@ -123,7 +122,6 @@ TEST(QtPort, MissingDeviceIsNoSuchPortAndANonTerminalOpensButCarriesNothing) {
 }
 
 TEST_F(Pty, TimedOutWaitsSleep) {
-    // A line that never answers, and one whose modem went away.
     for (bool goneAway : {false, true}) {
         SCOPED_TRACE(goneAway ? "modem went away" : "silent line");
         ASSERT_NO_FATAL_FAILURE(startSim(goneAway ? Names{} : Names{"--silent-after", "0"}));

@@ -18,6 +18,7 @@
 #include <regex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using namespace rw::modem;
@@ -78,13 +79,12 @@ TEST(FailureReport, LinesInHexAtMostFifty) {
     std::vector<ByteMismatch> many;
     for (int k = 0; k < 50; ++k)
         many.push_back({k, 1, 2});
-    EXPECT_EQ(mismatchLines(many).size(), 50u);
-    EXPECT_EQ(mismatchLines(many).back(), "0031: wanted 01, found 02");
+    EXPECT_EQ(std::tuple(mismatchLines(many).size(), mismatchLines(many).back()),
+              std::tuple(50u, "0031: wanted 01, found 02"));
     many.insert(many.end(), {{50, 1, 2}, {51, 1, 2}});
     const auto lines = mismatchLines(many);
-    ASSERT_EQ(lines.size(), 50u);
-    EXPECT_EQ(lines[48], "0030: wanted 01, found 02");
-    EXPECT_EQ(lines[49], "... and 3 more");
+    EXPECT_EQ(std::tuple(lines.size(), lines.at(48), lines.at(49)),
+              std::tuple(50u, "0030: wanted 01, found 02", "... and 3 more"));
 }
 
 TEST(BackupFileNames, Pattern) {
@@ -124,12 +124,10 @@ TEST_F(BackupFiles, PruneKeepsTheNewest) {
 // written, and a name whose number does not fit is left alone instead of stopping the run.
 TEST_F(BackupFiles, PruneNeverTakesTheBackupJustWritten) {
     const std::string huge = "E2MB_backup_20200101-000000-99999999999999999999.bin";
-    for (const char* name : {"E2MB_backup_20990101-000000.bin", "E2MB_backup_20990102-000000.bin",
-                             "E2MB_backup_20990103-000000.bin"})
-        touch(name);
-    touch(huge);
     const std::string just = "E2MB_backup_20240101-000000.bin";
-    touch(just);
+    for (const char* name : {"E2MB_backup_20990101-000000.bin", "E2MB_backup_20990102-000000.bin",
+                             "E2MB_backup_20990103-000000.bin", huge.c_str(), just.c_str()})
+        touch(name);
     EXPECT_EQ(pruneBackups(dir.string(), 3, (dir / just).string()), 1);
     EXPECT_EQ(names(), (std::set<std::string>{just, "E2MB_backup_20990102-000000.bin",
                                               "E2MB_backup_20990103-000000.bin", huge}));
@@ -145,8 +143,7 @@ TEST_F(BackupFiles, SaveCreatesTheFolderAndUnwritableFolderIsReported) {
     EXPECT_EQ(rw::test::readBytes(target.string()),
               std::vector<std::uint8_t>(img.begin(), img.end()));
     touch("plain");
-    EXPECT_FALSE(backupFolderWritable((dir / "plain" / "sub").string(), &why));
-    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(!backupFolderWritable((dir / "plain" / "sub").string(), &why) && !why.empty());
     EXPECT_TRUE(backupFolderWritable((dir / "new" / "sub").string(), &why, 8192)) << why;
     // The probe leaves nothing behind.
     EXPECT_TRUE(fs::is_empty(dir / "new" / "sub"));
@@ -154,8 +151,7 @@ TEST_F(BackupFiles, SaveCreatesTheFolderAndUnwritableFolderIsReported) {
     why.clear();
     const rw::test::FileSizeLimit full(4096);
     EXPECT_TRUE(backupFolderWritable((dir / "new").string()));
-    EXPECT_FALSE(backupFolderWritable((dir / "new").string(), &why, 8192));
-    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(!backupFolderWritable((dir / "new").string(), &why, 8192) && !why.empty());
 }
 
 TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgramsName) {
@@ -163,18 +159,13 @@ TEST_F(BackupFiles, DefaultFolderIsRomwrightUnderTheDataFolderWhateverTheProgram
     ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
     const QString name = QCoreApplication::applicationName();
     std::vector<std::string> folders;
-    // The window's name and the command line's.
-    for (const char* program : {"Romwright", "romwright"}) {
+    for (const char* program : {"Romwright", "romwright"}) { // the window's and the command line's
         QCoreApplication::setApplicationName(program);
         folders.push_back(defaultBackupDir());
     }
     QCoreApplication::setApplicationName(name);
-    if (saved.empty())
-        ::unsetenv("XDG_DATA_HOME");
-    else
-        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    for (const std::string& folder : folders)
-        EXPECT_EQ(folder, (dir / "Romwright" / "backups").string());
+    saved.empty() ? ::unsetenv("XDG_DATA_HOME") : ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    EXPECT_EQ(folders, std::vector<std::string>(2, (dir / "Romwright" / "backups").string()));
 }
 
 // Eight runs that end at the same moment append their lines at once: every line arrives
@@ -184,7 +175,7 @@ TEST_F(BackupFiles, RunLogKeepsEveryLineWholeWhenRunsEndAtOnce) {
     EXPECT_EQ(path, (dir / "runs.jsonl").string()) << "beside the backups";
     constexpr int kWriters = 8, kLines = 50;
     std::latch start(kWriters);
-    std::vector<std::thread> writers;
+    std::vector<std::jthread> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([&, w] {
             start.arrive_and_wait();
@@ -193,8 +184,7 @@ TEST_F(BackupFiles, RunLogKeepsEveryLineWholeWhenRunsEndAtOnce) {
             for (int i = 0; i < kLines; ++i)
                 EXPECT_TRUE(appendRunLog(path, {{"writer", w}, {"n", i}, {"message", message}}));
         });
-    for (auto& t : writers)
-        t.join();
+    writers.clear(); // joins them
     std::string why;
     const auto log = readRunLog(path, &why);
     ASSERT_TRUE(log) << why;
