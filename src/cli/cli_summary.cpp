@@ -1,6 +1,7 @@
 #include "cli/cli_summary.h"
 
 #include "image/hex.h"
+#include "modem/run_log.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +12,8 @@
 namespace rw::cli {
 
 namespace {
+
+using modem::textOrNull;
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -24,10 +27,6 @@ QJsonArray byteList(const std::vector<modem::ByteMismatch>& list, const char* mo
                              {"wanted", text(image::hex(m.wanted, 2))},
                              {modemKey, text(image::hex(m.found, 2))}});
     return a;
-}
-
-QJsonValue textOrNull(const std::string& s) {
-    return s.empty() ? QJsonValue() : QJsonValue(text(s));
 }
 
 QString resultOf(const RunSummary& s, int exitStatus) {

@@ -22,10 +22,6 @@ namespace rw::modem {
 
 namespace {
 
-QJsonValue textOrNull(const std::string& s) {
-    return s.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(s));
-}
-
 QString userName() {
     for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
         const QString v = qEnvironmentVariable(name);
@@ -96,6 +92,10 @@ std::string runCommandName(const RunOptions& options) {
     if (options.verifyOnly) return "verify";
     if (options.dryRun) return "dry-run";
     return options.raw ? "restore" : "program";
+}
+
+QJsonValue textOrNull(const std::string& s) {
+    return s.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(s));
 }
 
 std::string sha256Hex(const image::Image& bytes) {

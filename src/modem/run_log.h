@@ -7,6 +7,7 @@
 #include "modem/programming_run.h"
 
 #include <QJsonObject>
+#include <QJsonValue>
 
 #include <optional>
 #include <string>
@@ -25,6 +26,10 @@ std::string runCommandName(const RunOptions& options);
 
 // SHA-256 in lower-case hex.
 std::string sha256Hex(const image::Image& bytes);
+
+// A text as a JSON string, or null when empty: what the log and the command line's JSON say
+// of a value nobody has.
+QJsonValue textOrNull(const std::string& s);
 // Of a whole regular file; empty when it is none or cannot be read.
 std::string fileSha256Hex(const std::string& path);
 
