@@ -14,10 +14,6 @@ bool isPathSeparator(char c) {
 #endif
 }
 
-static bool isSeparator(char c) {
-    return isPathSeparator(c);
-}
-
 int lastSeparatorPosition(const std::string& input) {
     // i and j are 1-based positions, as in the window's own routine.
     const int len = static_cast<int>(input.size());
@@ -28,7 +24,7 @@ int lastSeparatorPosition(const std::string& input) {
         j = i;
         int next = 0;
         for (int k = i + 1; k <= len; ++k) {
-            if (isSeparator(input[static_cast<std::size_t>(k - 1)])) {
+            if (isPathSeparator(input[static_cast<std::size_t>(k - 1)])) {
                 next = k;
                 break;
             }
