@@ -140,22 +140,21 @@ void RunProgress::endSteps(bool completed) {
         if (s.state == StepState::Waiting) s.state = StepState::Skipped;
 }
 
-void RunProgress::outcomeDecided(const modem::RunReport& report) {
+void RunProgress::decide(const modem::RunReport& report) {
     s_.report = report;
     s_.decided = true;
     s_.end = clock_.now();
     endSteps(report.completed);
+}
+
+void RunProgress::outcomeDecided(const modem::RunReport& report) {
+    decide(report);
     changed.emit();
 }
 
 void RunProgress::finished(const modem::RunReport& report) {
-    if (!s_.decided) {
-        // Ended before its work: no port, or the modem was refused.
-        s_.report = report;
-        s_.decided = true;
-        s_.end = clock_.now();
-        endSteps(report.completed);
-    }
+    // Ended before its work: no port, or the modem was refused.
+    if (!s_.decided) decide(report);
     s_.active = false;
     changed.emit();
 }

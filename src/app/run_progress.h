@@ -77,7 +77,8 @@ private:
     RunStep* stepOf(modem::RunPhase phase);
     RunStep* current();
     void endSteps(bool completed);
-    double readSeconds() const; // per block read, measured
+    void decide(const modem::RunReport& report); // the outcome, once
+    double readSeconds() const;                  // per block read, measured
     double writeSeconds() const;
     int verifyBlocksLeft() const;
     std::string outcomeLine(bool aborted) const;
